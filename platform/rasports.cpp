@@ -17,8 +17,8 @@ namespace {
 
 const size_t kRecordSize = PLATFORM_RAS_PORT_RECORD_SIZE;
 const int kNameUnits = (int)(kRecordSize / sizeof(WCHAR)) - 1;  // room left for the 0 unit
-const size_t kMaxPorts = 65535;                                // the count is 16-bit
-const size_t kMaxServer = 2 + 255;                             // "\\" and the longest host name
+const size_t kMaxPorts = 65535;                                 // the count is 16-bit
+const size_t kMaxServer = 2 + 255;                              // "\\" and the longest host name
 // A line of more bytes cannot fit a record, since every 3 bytes give at least
 // one UTF-16 unit; the rest is room for a CR and a byte-order mark.
 const int kLineBytes = kNameUnits * 3 + 8;
@@ -56,8 +56,9 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
 }
 
 // Reads the next line into line (kLineBytes bytes) without its LF and
-// without a CR that ends it (the end of the file ends a line too); *length is -1 at the end of the file. A NUL
-// byte or an overlong line is ERROR_INVALID_DATA: no record could hold it.
+// without a CR that ends it (the end of the file ends a line too); *length
+// is -1 at the end of the file. A NUL byte or an overlong line is
+// ERROR_INVALID_DATA: no record could hold it.
 DWORD ReadLine(FILE* file, char* line, int* length) {
   int n = 0;
   int c;

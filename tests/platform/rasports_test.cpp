@@ -1,16 +1,14 @@
-// The stand-in remote-access library: loading it by name, binding by
-// ordinal, and the port records it makes from a computer's RasPorts.txt.
+// The stand-in remote-access library: loaded by name, bound by ordinal, and
+// the 948-byte port records it makes from a computer's RasPorts.txt.
+#include "eventlog/rasports.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include "eventlog/rasports.h"
-#include "platform/winapi.h"
 
 namespace {
 
@@ -18,11 +16,34 @@ namespace fs = std::filesystem;
 
 std::string Repeat(const char* piece, int times) {
   std::string text;
-  for (int i = 0; i < times; ++i) text += piece;
+  while (times-- > 0) text += piece;
   return text;
 }
 
-// A fresh log folder in VELMAR_LOGDIR for each test, removed afterwards.
+TEST(RasLibraryTest, LoadsByNameInAnyCaseBindsOrdinals5And10AndCountsLoads) {
+  for (const char* bad : {"RASSAPI.dl", "RASSAPI.dll ", "kernel32.dll", ""}) {
+    EXPECT_EQ(LoadLibraryA(bad), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND)) << bad;
+  }
+  HMODULE first = LoadLibraryA("RASSAPI.dll");
+  HMODULE second = LoadLibraryA("rasSAPI");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first, second);
+  EXPECT_NE(GetProcAddress(first, MAKEINTRESOURCEA(5)), nullptr);
+  EXPECT_NE(GetProcAddress(first, MAKEINTRESOURCEA(10)), nullptr);
+  for (LPCSTR proc : {MAKEINTRESOURCEA(0), MAKEINTRESOURCEA(11), LPCSTR("RasAdminPortEnum")}) {
+    EXPECT_EQ(GetProcAddress(first, proc), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+  }
+  EXPECT_TRUE(FreeLibrary(first));
+  EXPECT_NE(GetProcAddress(second, MAKEINTRESOURCEA(5)), nullptr);  // still loaded once
+  EXPECT_TRUE(FreeLibrary(second));
+  EXPECT_EQ(GetProcAddress(second, MAKEINTRESOURCEA(5)), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(FreeLibrary(second));
+}
+
+// A fresh log folder in VELMAR_LOGDIR for each test, and the library bound.
 class RasPortsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -31,39 +52,32 @@ class RasPortsTest : public ::testing::Test {
     dir_ = tmpl;
     setenv("VELMAR_LOGDIR", dir_.c_str(), 1);
     library_ = LoadLibraryA("RASSAPI.dll");
-    ASSERT_NE(library_, nullptr);
     enum_ = reinterpret_cast<RasPortEnumFn>(GetProcAddress(library_, MAKEINTRESOURCEA(5)));
     free_ = reinterpret_cast<RasFreeBufferFn>(GetProcAddress(library_, MAKEINTRESOURCEA(10)));
-    ASSERT_NE(enum_, nullptr);
-    ASSERT_NE(free_, nullptr);
   }
   void TearDown() override {
     FreeLibrary(library_);
-    unsetenv("VELMAR_LOGDIR");
     fs::remove_all(dir_);
   }
-  void Write(const std::string& relative, const std::string& text) {
-    fs::path path = fs::path(dir_) / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
+  void Write(const std::string& file, const std::string& text) {
+    fs::create_directories((fs::path(dir_) / file).parent_path());
+    std::ofstream(fs::path(dir_) / file, std::ios::binary) << text;
   }
-  // Enumerates server's ports; on success names gets each record's name,
-  // after checking that the name ends inside the record and the rest is zero.
+  // Enumerates; checks each record (name ended inside it, the rest zero) and
+  // the outputs of a failure, then gives the array back.
   DWORD Enumerate(const WCHAR* server, std::vector<std::u16string>* names) {
-    BYTE* ports = reinterpret_cast<BYTE*>(1);
+    BYTE* ports = reinterpret_cast<BYTE*>(this);
     WORD count = 7;
     DWORD error = enum_(server, &ports, &count);
-    if (error != 0) {
-      EXPECT_EQ(ports, nullptr);
-      EXPECT_EQ(count, 0);
+    if (error != 0 || count == 0) {
+      EXPECT_TRUE(ports == nullptr && count == 0);
     }
     for (WORD i = 0; i < count; ++i) {
       const BYTE* record = ports + i * RAS_PORT_RECORD_SIZE;
-      std::u16string name(reinterpret_cast<const WCHAR*>(record));
-      size_t used = (name.size() + 1) * sizeof(WCHAR);
-      EXPECT_LE(used, size_t(RAS_PORT_RECORD_SIZE));
-      for (size_t b = used; b < RAS_PORT_RECORD_SIZE; ++b) EXPECT_EQ(record[b], 0) << b;
-      names->push_back(name);
+      names->push_back(reinterpret_cast<const WCHAR*>(record));
+      size_t used = (names->back().size() + 1) * sizeof(WCHAR);
+      EXPECT_LE(used, size_t(RAS_PORT_RECORD_SIZE)) << i;
+      for (size_t b = used; b < RAS_PORT_RECORD_SIZE; ++b) EXPECT_EQ(record[b], 0) << i;
     }
     free_(ports);
     return error;
@@ -74,140 +88,61 @@ class RasPortsTest : public ::testing::Test {
   RasFreeBufferFn free_ = nullptr;
 };
 
-TEST(RasLibraryTest, LoadsByNameInAnyCaseAndBindsOnlyOrdinals5And10) {
-  const struct {
-    const char* name;
-    DWORD error;  // 0: loads
-  } loads[] = {{"RASSAPI.dll", 0}, {"rassapi.DLL", 0}, {"RasSapi", 0},
-               {"RASSAPI.dl", ERROR_MOD_NOT_FOUND}, {"RASSAPI.dll ", ERROR_MOD_NOT_FOUND},
-               {"kernel32.dll", ERROR_MOD_NOT_FOUND}, {"", ERROR_MOD_NOT_FOUND},
-               {nullptr, ERROR_INVALID_PARAMETER}};
-  for (const auto& c : loads) {
-    SetLastError(0);
-    HMODULE module = LoadLibraryA(c.name);
-    EXPECT_EQ(module == nullptr, c.error != 0) << (c.name ? c.name : "(null)");
-    EXPECT_EQ(GetLastError(), c.error) << (c.name ? c.name : "(null)");
-    if (module != nullptr) {
-      EXPECT_TRUE(FreeLibrary(module));
-    }
-  }
-  HMODULE module = LoadLibraryA("RASSAPI.dll");
-  EXPECT_NE(GetProcAddress(module, MAKEINTRESOURCEA(5)), nullptr);
-  EXPECT_NE(GetProcAddress(module, MAKEINTRESOURCEA(10)), nullptr);
-  for (LPCSTR proc : {MAKEINTRESOURCEA(0), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(11),
-                      static_cast<LPCSTR>("RasAdminPortEnum")}) {
-    SetLastError(0);
-    EXPECT_EQ(GetProcAddress(module, proc), nullptr);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
-  }
-  EXPECT_TRUE(FreeLibrary(module));
-}
-
-TEST(RasLibraryTest, HandleLivesUntilItsLastFree) {
-  HMODULE first = LoadLibraryA("RASSAPI.dll");
-  HMODULE second = LoadLibraryA("rassapi");
-  EXPECT_EQ(first, second);
-  EXPECT_TRUE(FreeLibrary(first));
-  EXPECT_NE(GetProcAddress(second, MAKEINTRESOURCEA(5)), nullptr);
-  EXPECT_TRUE(FreeLibrary(second));
-  EXPECT_EQ(GetProcAddress(second, MAKEINTRESOURCEA(5)), nullptr);
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-  EXPECT_FALSE(FreeLibrary(second));
-  int local = 0;
-  EXPECT_FALSE(FreeLibrary(&local));
-}
-
-TEST_F(RasPortsTest, LinesBecomeNamesInOrder) {
-  const std::u16string longest(473, u'x'), longestWide(473, u'端');
-  const struct {
-    std::string text;
-    std::vector<std::u16string> names;
-  } cases[] = {
-      {"A\nB\nC\n", {u"A", u"B", u"C"}},
-      {"A\r\nB\r\nC", {u"A", u"B", u"C"}},  // CRLF, no final line end
-      {"A\rB\r", {u"A\rB"}},                // only a CR that ends a line goes
-      {"", {}},
-      {"\n", {u""}},
-      {"A\n\nC\n", {u"A", u"", u"C"}},
-      {"\xEF\xBB\xBFModem-\xC3\x84\n\xE7\xAB\xAF\xE5\x8F\xA3\x31\n", {u"Modem-Ä", u"端口1"}},
-      {"bad\xFF\xE7\xAB\n", {u"bad\uFFFD\uFFFD"}},  // invalid and cut-short sequences
-      {"\xF0\x9F\x98\x80\n", {u"\U0001F600"}},       // a surrogate pair
-      {std::string(473, 'x'), {longest}},
-      {Repeat("\xE7\xAB\xAF", 473) + "\r\n", {longestWide}},
-  };
-  for (const auto& c : cases) {
-    Write("RasPorts.txt", c.text);
-    std::vector<std::u16string> names;
-    EXPECT_EQ(Enumerate(nullptr, &names), 0u) << c.text;
-    EXPECT_EQ(names, c.names) << c.text;
-  }
-}
-
-TEST_F(RasPortsTest, ListsThatNoRecordCanHoldAreRefused) {
-  const std::string manyLines = Repeat("P\n", 65535);
+TEST_F(RasPortsTest, EachLineIsOneRecordWhileItFits) {
+  const std::string lines = Repeat("P\n", 65535);
   const struct {
     std::string text;
     DWORD error;
+    size_t count;
+    std::u16string first;
   } cases[] = {
-      {std::string(474, 'x'), ERROR_INVALID_DATA},
-      {Repeat("\xE7\xAB\xAF", 474), ERROR_INVALID_DATA},
-      {Repeat("\xF0\x9F\x98\x80", 237), ERROR_INVALID_DATA},  // 474 units in pairs
-      {std::string(100000, 'x'), ERROR_INVALID_DATA},
-      {std::string("A\n\0B\n", 5), ERROR_INVALID_DATA},  // e.g. a UTF-16 file
-      {manyLines, 0},
-      {manyLines + "P", ERROR_INVALID_DATA},
-      {manyLines + "\n", ERROR_INVALID_DATA},
+      {"", 0, 0, u""},
+      {"\xEF\xBB\xBFModem-\xC3\x84\r\nB", 0, 2, u"Modem-Ä"},  // byte-order mark skipped
+      {"A\rB\r", 0, 1, u"A\rB"},                              // only a line-ending CR goes
+      {"\n\n", 0, 2, u""},
+      {Repeat("x", 473), 0, 1, std::u16string(473, u'x')},  // the longest name
+      {Repeat("\xE7\xAB\xAF", 473) + "\r\n", 0, 1, std::u16string(473, u'端')},
+      {Repeat("x", 474), ERROR_INVALID_DATA, 0, u""},
+      {Repeat("\xF0\x9F\x98\x80", 237), ERROR_INVALID_DATA, 0, u""},  // 474 units in pairs
+      {Repeat("x", 100000), ERROR_INVALID_DATA, 0, u""},
+      {std::string("A\n\0B\n", 5), ERROR_INVALID_DATA, 0, u""},  // e.g. a UTF-16 file
+      {lines, 0, 65535, u"P"},
+      {lines + "P", ERROR_INVALID_DATA, 0, u""},
   };
   for (const auto& c : cases) {
     Write("RasPorts.txt", c.text);
     std::vector<std::u16string> names;
-    EXPECT_EQ(Enumerate(nullptr, &names), c.error) << c.text.size() << " bytes";
-    EXPECT_EQ(names.size(), c.error == 0 ? 65535u : 0u);
+    EXPECT_EQ(Enumerate(nullptr, &names), c.error) << c.text.substr(0, 20);
+    EXPECT_EQ(names.size(), c.count) << c.text.substr(0, 20);
+    EXPECT_EQ(names.empty() ? u"" : names[0], c.first);
   }
 }
 
 TEST_F(RasPortsTest, NamedComputerReadsItsOwnFolderAndBadNamesAreRefused) {
-  Write("RasPorts.txt", "LOCAL\n");
-  Write("POOL-1/RasPorts.txt", "COM1\nCOM2\n");
-  fs::create_directories(fs::path(dir_) / "EMPTYDIR" / "RasPorts.txt");
+  Write("POOL-1/RasPorts.txt", "COM1\n");
+  fs::create_directories(fs::path(dir_) / "DIR/RasPorts.txt");
+  const std::u16string tooLong = u"\\\\" + std::u16string(256, u'a');
   const struct {
     const WCHAR* server;
     DWORD error;
-    std::vector<std::u16string> names;
   } cases[] = {
-      {nullptr, 0, {u"LOCAL"}},
-      {u"\\\\POOL-1", 0, {u"COM1", u"COM2"}},
-      {u"POOL-1", 0, {u"COM1", u"COM2"}},
-      {u"\\\\POOL-2", ERROR_FILE_NOT_FOUND, {}},
-      {u"\\\\EMPTYDIR", ERROR_READ_FAULT, {}},  // a folder where the list should be
-      {u"\\\\..", ERROR_INVALID_NAME, {}},
-      {u"..", ERROR_INVALID_NAME, {}},
-      {u"\\\\", ERROR_INVALID_NAME, {}},
-      {u"", ERROR_INVALID_NAME, {}},
-      {u"\\\\POOL-1/../POOL-1", ERROR_INVALID_NAME, {}},
-      {u"\\\\POOL\u00C4", ERROR_INVALID_NAME, {}},
-      {u"\\\\POOL-1\u0100", ERROR_INVALID_NAME, {}},  // must not narrow to "POOL-1\0"
+      {u"\\\\POOL-1", 0},
+      {u"POOL-1", 0},
+      {nullptr, ERROR_FILE_NOT_FOUND},
+      {u"\\\\POOL-2", ERROR_FILE_NOT_FOUND},
+      {u"\\\\DIR", ERROR_READ_FAULT},  // a folder where the list should be
+      {u"\\\\..", ERROR_INVALID_NAME},
+      {u"", ERROR_INVALID_NAME},
+      {u"\\\\POOL-1/../POOL-1", ERROR_INVALID_NAME},
+      {tooLong.c_str(), ERROR_INVALID_NAME},
+      {u"\\\\POOL-1\u0100", ERROR_INVALID_NAME},  // must not narrow to "POOL-1\0"
   };
-  for (const auto& c : cases) {
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
     std::vector<std::u16string> names;
-    std::u16string server = c.server ? c.server : u"(local)";
-    EXPECT_EQ(Enumerate(c.server, &names), c.error) << std::string(server.begin(), server.end());
-    EXPECT_EQ(names, c.names);
+    EXPECT_EQ(Enumerate(cases[i].server, &names), cases[i].error) << "case " << i;
   }
-  std::u16string longName = u"\\\\" + std::u16string(256, u'a');
-  std::vector<std::u16string> names;
-  EXPECT_EQ(Enumerate(longName.c_str(), &names), DWORD(ERROR_INVALID_NAME));
-  fs::remove(fs::path(dir_) / "RasPorts.txt");
-  EXPECT_EQ(Enumerate(nullptr, &names), DWORD(ERROR_FILE_NOT_FOUND));
-}
-
-TEST_F(RasPortsTest, NullOutPointersAreRefused) {
-  Write("RasPorts.txt", "A\n");
   BYTE* ports = nullptr;
-  WORD count = 0;
-  EXPECT_EQ(enum_(nullptr, nullptr, &count), DWORD(ERROR_INVALID_PARAMETER));
   EXPECT_EQ(enum_(nullptr, &ports, nullptr), DWORD(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(free_(nullptr), 0u);
 }
 
 }  // namespace
