@@ -1,9 +1,11 @@
 // The two code-page conversions, with UTF-8 standing in for the ANSI code
-// page. They follow the Win32 calls: a null output buffer with size 0
-// measures, 0 is failure (also for an empty text), a length of -1 means
-// "up to and including the terminator". Invalid input never fails the call:
-// it becomes U+FFFD in UTF-16 and '?' in 8-bit text.
+// page. They follow the Win32 calls: an output size of 0 measures (the
+// buffer is not touched), 0 is failure (also for an empty text), a length of
+// -1 means "up to and including the terminator". Invalid input never fails
+// the call: it becomes U+FFFD in UTF-16 and '?' in 8-bit text.
 #include "platform/winapi.h"
+
+#include <climits>
 
 #ifndef _WIN32
 
@@ -12,6 +14,17 @@ namespace {
 const char32_t kReplacement = 0xFFFD;
 
 bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
+
+// The number of elements up to and including the 0 terminator, or -1 when
+// that count does not fit an int.
+template <typename Unit>
+int TerminatedLength(const Unit* s) {
+  long long n = 0;
+  while (s[n] != 0) {
+    if (++n >= INT_MAX) return -1;
+  }
+  return (int)n + 1;
+}
 
 // Decodes one UTF-8 sequence at s[i..n); returns the code point, or
 // kReplacement for a byte that starts no valid sequence, and advances i past
@@ -80,17 +93,18 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiB
     return 0;
   }
   const unsigned char* s = (const unsigned char*)multiByte;
-  int n = multiByteLen;
-  if (n == -1) {
-    n = 0;
-    while (s[n] != 0) ++n;
-    ++n;  // the terminator is converted too
+  // With -1 the terminator is converted too.
+  int n = multiByteLen == -1 ? TerminatedLength(s) : multiByteLen;
+  if (n < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
   }
-  int units = 0;
+  bool measure = wideLen == 0;
+  int units = 0;  // never above n: one byte gives at most one unit
   for (int i = 0; i < n;) {
     char32_t cp = NextUtf8(s, n, &i);
     int len = cp >= 0x10000 ? 2 : 1;
-    if (wide != nullptr) {
+    if (!measure) {
       if (units + len > wideLen) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
@@ -116,22 +130,27 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLen, L
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  int n = wideLen;
-  if (n == -1) {
-    n = 0;
-    while (wide[n] != 0) ++n;
-    ++n;
+  int n = wideLen == -1 ? TerminatedLength(wide) : wideLen;
+  if (n < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
   }
+  bool measure = multiByteLen == 0;
   BOOL usedDefault = FALSE;
   int bytes = 0;
   for (int i = 0; i < n;) {
     char32_t cp = NextUtf16(wide, n, &i);
+    // An unpaired surrogate, not a U+FFFD that was in the text.
     if (cp == kReplacement && wide[i - 1] != 0xFFFD) {
       cp = '?';
       usedDefault = TRUE;
     }
     int len = Utf8Length(cp);
-    if (multiByte != nullptr) {
+    if (bytes > INT_MAX - len) {  // one unit gives up to 3 bytes: the size may not fit
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    if (!measure) {
       if (bytes + len > multiByteLen) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;

@@ -35,8 +35,11 @@ typedef void (*FARPROC)(void);
 // Results kept for GetLastError (the Win32 numbers).
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
+#define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_INVALID_DATA 13
+#define ERROR_READ_FAULT 30
 #define ERROR_HANDLE_EOF 38
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_INSUFFICIENT_BUFFER 122

@@ -1,0 +1,35 @@
+// The exports of the stand-in remote-access library "RASSAPI.dll", which
+// LoadLibraryA serves from this folder. Callers bind them by ordinal through
+// GetProcAddress, never by these names, exactly as with the real library.
+#ifndef VELMAR_PLATFORM_RASSAPI_H
+#define VELMAR_PLATFORM_RASSAPI_H
+
+#include "platform/winapi.h"
+
+#ifndef _WIN32
+
+// Size of one port record of the enumeration; the port name, in UTF-16 and
+// ended by a 0 unit, is its first field and the rest of the record is zero.
+#define PLATFORM_RAS_PORT_RECORD_SIZE 948
+
+// Ordinal 5: the ports of the local computer (server null) or of the
+// computer "\\NAME" or "NAME", read from its RasPorts.txt under the log
+// folder: UTF-8, one port name per line in the server's order, the final
+// line end optional, a CR before a line end (or the end of the file)
+// dropped, a leading byte-order mark skipped, a blank line an empty name.
+// Returns 0 with *ports a heap array of *count records (null for an empty
+// list), to be given back to ordinal 10. Otherwise returns a Win32 error
+// with *ports null and *count 0: ERROR_INVALID_NAME for a refused computer
+// name, ERROR_FILE_NOT_FOUND or ERROR_ACCESS_DENIED when the list can't be
+// opened, ERROR_READ_FAULT when it can't be read, ERROR_INVALID_DATA for
+// more than 65535 lines, a NUL byte or a name too long for its record,
+// ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER for null out-pointers.
+DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count);
+
+// Ordinal 10: releases an array that ordinal 5 returned (null is accepted).
+// Always returns 0.
+DWORD PlatformRasFreeBuffer(void* buffer);
+
+#endif  // _WIN32
+
+#endif  // VELMAR_PLATFORM_RASSAPI_H
