@@ -19,6 +19,12 @@ enum Obtained {
   kHandled,     // ev holds a handled event or the end marker
 };
 
+// Writes 0 to 99 as two digits, with a leading zero.
+void PutTwoDigits(char* out, int value) {
+  out[0] = static_cast<char>('0' + value / 10);
+  out[1] = static_cast<char>('0' + value % 10);
+}
+
 bool IsConnection(int id) { return id == EVENT_CONNECT || id == EVENT_DISCONNECT; }
 
 bool IsReset(int id) { return id == EVENT_RESET_START || id == EVENT_RESET_8033; }
@@ -127,10 +133,28 @@ void FormatTimeTexts(EventTime t, TimeTexts* texts) {
     texts->Day = 0;
     return;
   }
-  snprintf(texts->Date, sizeof texts->Date, "%02d %s %04d", local->tm_mday,
-           kMonths[local->tm_mon], local->tm_year + 1900);
-  snprintf(texts->Time, sizeof texts->Time, "%02d:%02d:%02d", local->tm_hour, local->tm_min,
-           local->tm_sec);
+  int year = local->tm_year + 1900;
+  if (year < 0 || year > 9999) {
+    snprintf(texts->Date, sizeof texts->Date, "%02d %s %04d", local->tm_mday,
+             kMonths[local->tm_mon], year);
+  } else {
+    // Digit by digit: this runs once per listed event.
+    char* d = texts->Date;
+    PutTwoDigits(d, local->tm_mday);
+    d[2] = ' ';
+    memcpy(d + 3, kMonths[local->tm_mon], 3);
+    d[6] = ' ';
+    PutTwoDigits(d + 7, year / 100);
+    PutTwoDigits(d + 9, year % 100);
+    d[11] = '\0';
+  }
+  char* h = texts->Time;
+  PutTwoDigits(h, local->tm_hour);
+  h[2] = ':';
+  PutTwoDigits(h + 3, local->tm_min);
+  h[5] = ':';
+  PutTwoDigits(h + 6, local->tm_sec);
+  h[8] = '\0';
   texts->Day = local->tm_mday;
 }
 
