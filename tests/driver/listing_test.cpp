@@ -81,36 +81,6 @@ TEST(Listing, TimeTextsFollowTz) {
   }
 }
 
-TEST(Listing, WorkedExampleCountsAndCharges) {
-  UseZone("UTC0");
-  ReportOptions opts;
-  OptionsInit(&opts);
-  opts.Title2 = "Velmar";
-  Capture cap;
-  ScanState scan;
-  ScanInit(&scan, cap.Out, kMidnight, kMidnight + 86400, 10);
-  const ScanEvent events[] = {
-      Event(EVENT_CONNECT, kMidnight + 9 * 3600, "alice", "COM1"),
-      Event(EVENT_CONNECT, kMidnight + 9 * 3600 + 1800, "bob", "COM2"),
-      Event(EVENT_DISCONNECT, kMidnight + 10 * 3600, "alice", "COM1"),
-      Event(EVENT_DISCONNECT, kMidnight + 11 * 3600, "bob", "COM2"),
-      Event(END_MARKER, kMidnight + 12 * 3600),
-  };
-  for (const ScanEvent& ev : events) HandleEvent(&scan, &opts, &ev);
-  EXPECT_EQ(cap.Close(),
-            "--- 08 Dec 2026 ---\n"
-            "09:00:00 COM1   alice    login   1  0:30:00\n"
-            "09:30:00 COM2   bob      login   2  0:30:00\n"
-            "10:00:00 COM1   alice    logout  1  1: 0:00\n"
-            "11:00:00 COM2   bob      logout  0  1: 0:00\n"
-            "12:00:00 ");
-  EXPECT_EQ(scan.LineTime[0], 36000);
-  EXPECT_EQ(scan.LineTime[1], 5400);
-  EXPECT_EQ(scan.LineTime[2], 1800);
-  EXPECT_EQ(scan.TotalTime, 43200);
-  EXPECT_EQ(scan.PortCount, 2);
-}
-
 TEST(Listing, CountsStayInTheirBounds) {
   UseZone("UTC0");
   ReportOptions opts;

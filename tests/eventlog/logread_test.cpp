@@ -195,23 +195,6 @@ TEST(FindFirstRec, SingleAndEmptyLogs) {
   }
 }
 
-TEST(FindFirstRec, AgreesWithALinearSearchOnALongerLog) {
-  std::vector<TestRecord> records;
-  for (uint32_t i = 0; i < 1000; ++i) records.push_back({1000 + (i / 3) * 7, 1, {}});
-  LogGuard g;
-  std::string why;
-  ASSERT_TRUE(TestLogMake(&g.Log, records, 5000, &why)) << why;
-  for (EventTime start = 990; start < 3400; start += 13) {
-    DWORD want = 5000;
-    while (want < 6000 && records[want - 5000].Time < start) ++want;
-    DWORD first = 0;
-    DWORD newest = 0;
-    const char* msg = nullptr;
-    ASSERT_EQ(FindFirstRec(g.Log.Handle, &first, &newest, start, &msg), start);
-    EXPECT_EQ(first, want) << start;
-  }
-}
-
 TEST(FindFirstRec, SetupFailures) {
   LogGuard g;
   std::string why;
