@@ -48,14 +48,29 @@ int32_t ToInt32(const char* text) {
 // "+" options: the second character chooses; the rest is the value.
 void ApplyPlusOption(ReportOptions* opts, const char* arg) {
   switch (arg[1]) {
-    case 'd': opts->Duration = ToInt32(arg + 2); break;
-    case 'w': opts->Width = ToInt32(arg + 2); break;
-    case 'z': opts->TZ = arg + 2; break;
-    case 't': opts->Tabulated = true; break;
-    case 'g': opts->GeneralStats = true; break;
-    case 'p': opts->PortStats = true; break;
-    case 'u': opts->UserStats = true; break;
-    default: break;  // unknown letters are ignored
+    case 'd':
+      opts->Duration = ToInt32(arg + 2);
+      break;
+    case 'w':
+      opts->Width = ToInt32(arg + 2);
+      break;
+    case 'z':
+      opts->TZ = arg + 2;
+      break;
+    case 't':
+      opts->Tabulated = true;
+      break;
+    case 'g':
+      opts->GeneralStats = true;
+      break;
+    case 'p':
+      opts->PortStats = true;
+      break;
+    case 'u':
+      opts->UserStats = true;
+      break;
+    default:
+      break;  // unknown letters are ignored
   }
 }
 

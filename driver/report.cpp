@@ -53,8 +53,7 @@ int RunReport(RunState* run) {
   EventTime windowEnd = WindowEndOf(opts, run->WindowStart);
   ScanInit(&run->Scan, run->Out, run->WindowStart, windowEnd, run->NewestRec);
   const char* message = nullptr;
-  if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec,
-               &message)) {
+  if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
     return Fail(run, message);
   }
   // The general, port and user statistics follow the listing here.

@@ -12,16 +12,16 @@
 
 // Everything one run holds. Whatever is non-null is released by RunRelease.
 struct RunState {
-  FILE* Out;               // where the report goes (standard output)
-  ReportOptions Options;   // the settings of the run
-  HANDLE Log;              // the SYSTEM log, or null before it is open
-  BYTE* Buffer;            // record buffer of capacity + 1 bytes, or null
-  DWORD Capacity;          // record space in Buffer
-  EventTime WindowStart;   // start of the report window
-  DWORD FirstRec;          // first record of the window
-  DWORD NewestRec;         // newest record of the log
-  ScanState Scan;          // scan state and its totals
-  const char* Error;       // fixed text of the run's failure, or null
+  FILE* Out;              // where the report goes (standard output)
+  ReportOptions Options;  // the settings of the run
+  HANDLE Log;             // the SYSTEM log, or null before it is open
+  BYTE* Buffer;           // record buffer of capacity + 1 bytes, or null
+  DWORD Capacity;         // record space in Buffer
+  EventTime WindowStart;  // start of the report window
+  DWORD FirstRec;         // first record of the window
+  DWORD NewestRec;        // newest record of the log
+  ScanState Scan;         // scan state and its totals
+  const char* Error;      // fixed text of the run's failure, or null
 };
 
 // Prepares an empty run writing to out, with default settings.

@@ -25,9 +25,13 @@ void PutTwoDigits(char* out, int value) {
   out[1] = static_cast<char>('0' + value % 10);
 }
 
-bool IsConnection(int id) { return id == EVENT_CONNECT || id == EVENT_DISCONNECT; }
+bool IsConnection(int id) {
+  return id == EVENT_CONNECT || id == EVENT_DISCONNECT;
+}
 
-bool IsReset(int id) { return id == EVENT_RESET_START || id == EVENT_RESET_8033; }
+bool IsReset(int id) {
+  return id == EVENT_RESET_START || id == EVENT_RESET_8033;
+}
 
 // The filter: connects and disconnects need an insertion string, resets a
 // line in use; everything else is skipped.
@@ -93,7 +97,9 @@ void UpdateLinesInUse(ScanState* scan, int id) {
 
 // The text after each printed duration; the port table flags intervals in
 // which every port was busy here. Without the table it is empty.
-const char* Marker(const ScanState*) { return ""; }
+const char* Marker(const ScanState*) {
+  return "";
+}
 
 // Port, user and action columns of the plain listing (the tabulated row of
 // the port table takes their place when it is asked for and exists).
@@ -197,8 +203,8 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
   return false;
 }
 
-int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer,
-            DWORD* capacity, DWORD firstRec, const char** message) {
+int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer, DWORD* capacity,
+            DWORD firstRec, const char** message) {
   if (opts->Listing) WriteListingHeader(scan->Out, opts);
   // The user-statistics collector creates its index here, before the loop.
   // The record number runs up to the end number and stops there, also when

@@ -40,17 +40,17 @@ struct ScanEvent {
 
 // Scan state and the totals it leaves for the summaries.
 struct ScanState {
-  FILE* Out;                             // where the listing goes
-  EventTime WindowStart;                 // start of the report window
-  EventTime WindowEnd;                   // records at or after it end the scan
-  DWORD EndNumber;                       // NewestRec + 1: the log has run out
-  EventTime PrevTime;                    // time of the previous handled event
-  int32_t LinesInUse;                    // lines in use after the previous event
-  int32_t PortCount;                     // highest LinesInUse seen, at most 255
-  EventTime LineTime[LINE_TIME_SLOTS];   // seconds with exactly k lines in use
-  EventTime TotalTime;                   // seconds from WindowStart to the scan's end
-  int PrevDay;                           // day of the month of the previous event
-  bool First;                            // no handled event yet
+  FILE* Out;                            // where the listing goes
+  EventTime WindowStart;                // start of the report window
+  EventTime WindowEnd;                  // records at or after it end the scan
+  DWORD EndNumber;                      // NewestRec + 1: the log has run out
+  EventTime PrevTime;                   // time of the previous handled event
+  int32_t LinesInUse;                   // lines in use after the previous event
+  int32_t PortCount;                    // highest LinesInUse seen, at most 255
+  EventTime LineTime[LINE_TIME_SLOTS];  // seconds with exactly k lines in use
+  EventTime TotalTime;                  // seconds from WindowStart to the scan's end
+  int PrevDay;                          // day of the month of the previous event
+  bool First;                           // no handled event yet
 };
 
 // The end of the window: start + duration hours, or with duration 0 the
@@ -81,7 +81,7 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
 // Runs the whole pass from record firstRec, reading into the caller's record
 // buffer (grown as needed), and writes "Ended." after it. Returns 1, or 0 with
 // *message set when a record cannot be read (the listing stops there).
-int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer,
-            DWORD* capacity, DWORD firstRec, const char** message);
+int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer, DWORD* capacity,
+            DWORD firstRec, const char** message);
 
 #endif  // VELMAR_DRIVER_SCAN_H

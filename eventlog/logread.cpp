@@ -34,8 +34,8 @@ WORD FieldWord(const BYTE* rec, size_t offset) {
 
 // Bisection and final probe of FindFirstRec, reading into the search's own
 // buffer (which the caller releases). Returns 1, or 0 with *message set.
-int SearchFirstRec(HANDLE log, BYTE** buffer, DWORD* capacity, DWORD* firstRec,
-                   DWORD* newestRec, EventTime start, const char** message) {
+int SearchFirstRec(HANDLE log, BYTE** buffer, DWORD* capacity, DWORD* firstRec, DWORD* newestRec,
+                   EventTime start, const char** message) {
   DWORD oldest = 0;
   DWORD count = 0;
   if (!GetOldestEventLogRecord(log, &oldest)) {
@@ -127,7 +127,9 @@ int RecEventCode(const BYTE* rec) {
   return static_cast<int>(FieldDword(rec, offsetof(EVENTLOGRECORD, EventID)) & 0xFFFF);
 }
 
-int RecNumStrings(const BYTE* rec) { return FieldWord(rec, offsetof(EVENTLOGRECORD, NumStrings)); }
+int RecNumStrings(const BYTE* rec) {
+  return FieldWord(rec, offsetof(EVENTLOGRECORD, NumStrings));
+}
 
 int RecStrings(const BYTE* rec, DWORD capacity, const char** out, int count) {
   for (int k = 0; k < count; ++k) out[k] = "";

@@ -1,13 +1,13 @@
 // The command-line rules: argument 1 is always the offset, options by their
 // second character, computer names by two backslashes, titles in order,
 // and the finishing steps (default title, width bounds, the TZ assignment).
+#include "driver/options.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "driver/options.h"
 
 namespace {
 
@@ -44,6 +44,7 @@ void ExpectText(const char* want, const char* got, size_t row) {
 }  // namespace
 
 TEST(Options, CommandLineRules) {
+  // clang-format off
   const ArgCase cases[] = {
       // An option in the offset place is read as the offset.
       {{"+t"}, 0, nullptr, nullptr, "Velmar", 0, 8, nullptr, false, false, false, false, true},
@@ -78,6 +79,7 @@ TEST(Options, CommandLineRules) {
       {{"99999999999"}, INT32_MAX, nullptr, nullptr, "Velmar", 0, 8, nullptr,
        false, false, false, false, true},
   };
+  // clang-format on
   for (size_t row = 0; row < sizeof cases / sizeof cases[0]; ++row) {
     const ArgCase& c = cases[row];
     ReportOptions opts = Parse(c);

@@ -1,12 +1,13 @@
 // The scan over a real log: which records it takes, where it stops, what it
 // leaves in its counters, and a read failure that cuts the listing short.
+#include "driver/scan.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "driver/scan.h"
 #include "eventlog/testlog.h"
 
 namespace {
@@ -54,15 +55,15 @@ TEST(Scan, TakesHandledRecordsAndStopsAtTheWindowEnd) {
   std::string why;
   ASSERT_TRUE(TestLogMake(&g.Log,
                           {
-                              {kT0 + 1 * kHour, 6005, {}},                // reset, no line in use
-                              {kT0 + 2 * kHour, 7036, {"Service"}},       // not handled
+                              {kT0 + 1 * kHour, 6005, {}},           // reset, no line in use
+                              {kT0 + 2 * kHour, 7036, {"Service"}},  // not handled
                               {kT0 + 9 * kHour, 0x40004E31, {"x", "alice", "COM1"}},
-                              {kT0 + 9 * kHour + 60, 20017, {}},          // no strings
+                              {kT0 + 9 * kHour + 60, 20017, {}},  // no strings
                               {kT0 + 9 * kHour + 1800, 20017, {"x", "bob", "COM2"}},
                               {kT0 + 10 * kHour, 20050, {"x", "alice", "COM1"}},
                               {kT0 + 11 * kHour, 20050, {"x", "bob", "COM2"}},
-                              {kT0 + 11 * kHour + 1800, 8033, {}},        // no line in use
-                              {kT0 + 12 * kHour, 7036, {"Service"}},      // at the window end
+                              {kT0 + 11 * kHour + 1800, 8033, {}},    // no line in use
+                              {kT0 + 12 * kHour, 7036, {"Service"}},  // at the window end
                               {kT0 + 13 * kHour, 20017, {"x", "late", "COM3"}},
                           },
                           1, &why))

@@ -1,14 +1,15 @@
 // Reading records into the growing buffer, its three failure texts, the
 // insertion strings of damaged records, and the bisection for the window's
 // first record, on real .evt files.
+#include "eventlog/logread.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
-#include "eventlog/logread.h"
 #include "eventlog/testlog.h"
 
 namespace {
@@ -141,22 +142,20 @@ TEST(FindFirstRec, FirstRecordAtOrAfterStart) {
   LogGuard g;
   std::string why;
   // Records 10 to 14.
-  ASSERT_TRUE(TestLogMake(&g.Log,
-                          {{100, 1, {}}, {200, 1, {}}, {200, 1, {}}, {200, 1, {}}, {300, 1, {}}},
-                          10, &why))
+  ASSERT_TRUE(TestLogMake(
+      &g.Log, {{100, 1, {}}, {200, 1, {}}, {200, 1, {}}, {200, 1, {}}, {300, 1, {}}}, 10, &why))
       << why;
   const struct {
     EventTime Start;
     DWORD First;
   } cases[] = {
-      {400, 15},  // every record earlier: the one after the newest
-      {301, 15},  // the newest just earlier: still after it, never it
-      {50, 10},   // the oldest at or after the start
-      {100, 10},  // the oldest on the start second
-      {300, 14},  // only the newest in the window
-      {200, 11},  // several on the start second: the first of them
-      {201, 14},
-      {-5, 10},   // a start before 1970
+      {400, 15},            // every record earlier: the one after the newest
+      {301, 15},            // the newest just earlier: still after it, never it
+      {50, 10},             // the oldest at or after the start
+      {100, 10},            // the oldest on the start second
+      {300, 14},            // only the newest in the window
+      {200, 11},            // several on the start second: the first of them
+      {201, 14}, {-5, 10},  // a start before 1970
   };
   for (const auto& c : cases) {
     DWORD first = 0;

@@ -1,8 +1,9 @@
 // Real SYSTEM logs for tests, written with the .evt writer.
 #include "eventlog/testlog.h"
 
-#include <cstdlib>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "tools/evtwrite.h"
 

@@ -29,10 +29,15 @@ TEST(GetWindowStart, MidnightUnderTzMovedByWholeDays) {
     EventTime West;  // standard time's seconds west of UTC
     int32_t Offset;
   } cases[] = {
-      {nullptr, -28800, 0}, {nullptr, -28800, -1}, {nullptr, -28800, 1},
-      {"UTC0", 0, 0},       {"UTC0", 0, -1},       {"UTC0", 0, 1},
+      {nullptr, -28800, 0},
+      {nullptr, -28800, -1},
+      {nullptr, -28800, 1},
+      {"UTC0", 0, 0},
+      {"UTC0", 0, -1},
+      {"UTC0", 0, 1},
       // A daylight zone still cuts the day at midnight of standard time.
-      {"EST5EDT", 18000, 0}, {"NZST-12NZDT", -43200, -7},
+      {"EST5EDT", 18000, 0},
+      {"NZST-12NZDT", -43200, -7},
   };
   for (const auto& c : cases) {
     if (c.Tz == nullptr) {
