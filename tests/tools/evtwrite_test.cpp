@@ -95,9 +95,9 @@ TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
   // Names end at 0x38 + 26 + 12 = 0x5E, SID at 0x60, strings at 0x6C ("alice"
   // 12 bytes, "" 2 bytes), data at 0x7A, padding to 0x80, Length 0x84.
   ASSERT_EQ(0xDCu, b.size());
-  const uint32_t header[12] = {0x30, kEvtSignature, 1, 1, 0x30, 0xB4, 8, 7, 0xDC, 0, 0, 0x30};
+  const uint32_t header[12] = {0x30, 0x654C664C, 1, 1, 0x30, 0xB4, 8, 7, 0xDC, 0, 0, 0x30};
   for (int i = 0; i < 12; ++i) EXPECT_EQ(header[i], U32(b, 4 * i)) << "header dword " << i;
-  const uint32_t fixed[14] = {0x84, kEvtSignature, 7, 1796702400u, 1796702401u, 0xC0004E82,
+  const uint32_t fixed[14] = {0x84, 0x654C664C, 7, 1796702400u, 1796702401u, 0xC0004E82,
                               0x00020001, 3, 0, 0x6C, 12, 0x60, 3, 0x7A};
   for (int i = 0; i < 14; ++i) EXPECT_EQ(fixed[i], U32(b, 0x30 + 4 * i)) << "record dword " << i;
   EXPECT_EQ(0x84u, U32(b, 0x30 + 0x80));
@@ -138,7 +138,7 @@ struct WrapCase {
 };
 
 TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
-  const uint32_t F = kEvtTailFill, L = 0x80;
+  const uint32_t F = 0x00000027, L = 0x80;  // the tail filler, a record of 0x80 bytes
   const WrapCase cases[] = {
       // r1..r3 at 0x30, 0xB0, 0x130 leave a 0x20 tail: it is filled, r1 and
       // r2 go to make room, r4 starts at 0x30.
@@ -146,7 +146,7 @@ TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
        {{0x1B0, F}, {0x1C0, F}, {0x1CC, F}, {0x30, L}, {0xAC, L}, {0x130, L}, {0xB0, 0x28}}},
       // r4 starts at 0x1B0: 0x50 bytes before S, 0x30 after 0x30.
       {"record split at the end", 0x200, 0x30, {L, L, L, L}, 0xB0, 0x60, 2, 5,
-       {{0x1B0, L}, {0x1B4, kEvtSignature}, {0x1B8, 4}, {0x5C, L}, {0x60, 0x28}}},
+       {{0x1B0, L}, {0x1B4, 0x654C664C}, {0x1B8, 4}, {0x5C, L}, {0x60, 0x28}}},
       // r4 ends exactly at S = 0x230: r5 follows at 0x30.
       {"record ending exactly at the end", 0x230, 0x30, {L, L, L, L, L}, 0x130, 0xB0, 3, 6,
        {{0x1B0, L}, {0x22C, L}, {0x30, L}, {0x38, 5}, {0xB0, 0x28}}},
@@ -175,7 +175,7 @@ TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
     EXPECT_EQ(c.Current, U32(b, 0x18));
     EXPECT_EQ(c.Oldest, U32(b, 0x1C));
     EXPECT_EQ(c.MaxSize, U32(b, 0x20));
-    EXPECT_EQ(kEvtFlagWrap, U32(b, 0x24));
+    EXPECT_EQ(0x2u, U32(b, 0x24)) << "WRAP";
     for (const auto& d : c.Dwords) EXPECT_EQ(d.second, U32(b, d.first)) << "at " << d.first;
     std::vector<uint32_t> want;
     for (uint32_t n = c.Oldest; n < c.Current; ++n) want.push_back(n);
