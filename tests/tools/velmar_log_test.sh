@@ -61,6 +61,8 @@ $V make rt.csv rt.evt || fail "make of the round-trip CSV"
 $V dump rt.evt > rt.out || fail "dump of the round-trip log"
 same "round trip: quoting, UTF-8, empty strings, no strings, large records" rt.csv rt.out
 $V make - stdin.evt < rt.csv && cmp -s rt.evt stdin.evt || fail "make from standard input"
+{ printf '\xEF\xBB\xBF'; cat rt.csv; } > bom.csv
+$V make bom.csv bom.evt && cmp -s rt.evt bom.evt || fail "make skips a byte-order mark"
 rows 0 0 > empty.csv
 $V make empty.csv empty.evt && $V dump empty.evt > empty.out
 same "round trip of an empty log" empty.csv empty.out
