@@ -1,8 +1,9 @@
 // velmar-log dump: reads an .evt file through the platform's event log calls,
 // exactly as the report reads a server's log, and prints each record as a CSV
 // row. The layer serves only $VELMAR_LOGDIR/SysEvent.Evt, so the file is
-// shown to it through a private folder holding a link to it, removed again on
-// every way out (also on SIGINT, SIGTERM and SIGHUP).
+// shown to it through a private folder holding a link to it, removed as soon
+// as the log is open (its handle holds the file), or by SIGINT, SIGTERM and
+// SIGHUP before that.
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -198,6 +199,7 @@ int LogDump(const char* path, FILE* out) {
     return 1;
   }
   HANDLE log = OpenEventLogA(nullptr, "System");
+  RemoveLinkDir();  // the handle holds the file open: the link has done its work
   int status = log == nullptr ? Fail("can't open the event log", path, 0) : 0;
   OutBuf* o = (OutBuf*)malloc(sizeof(OutBuf));
   if (status == 0 && o == nullptr) status = Fail("out of memory reading", path, 0);
@@ -211,6 +213,5 @@ int LogDump(const char* path, FILE* out) {
   }
   free(o);
   if (log != nullptr) CloseEventLog(log);
-  RemoveLinkDir();
   return status;
 }

@@ -36,6 +36,7 @@ int CheckHeader(CsvReader* r, const char* csvPath) {
   size_t i = 0;
   for (; got == 1 && i < r->FieldCount; ++i) {
     const char* f = CsvField(r, i);
+    if (i == 0 && strncmp(f, "\xEF\xBB\xBF", 3) == 0) f += 3;  // a byte-order mark from an editor
     size_t n = strlen(f);
     if (strncmp(h, f, n) != 0 || (h[n] != ',' && h[n] != 0)) break;
     h += n + (h[n] == ',');

@@ -108,7 +108,7 @@ void Log(Sim* s, int64_t t, uint32_t id, uint16_t type, const char* source,
 // quiet at night, busiest mornings, afternoons and evenings.
 uint32_t IdleGap(Sim* s, int64_t t) {
   static const char kHourClass[] = "NNNNNNNSSBBBMBBBBMSSBBBM";
-  static const uint32_t kRange[4][2] = {{60, 300}, {15, 60}, {10, 45}, {1, 25}};
+  static const uint32_t kRange[4][2] = {{40, 200}, {10, 45}, {6, 35}, {1, 18}};
   LocalText lt;
   LocalTexts(t, &lt);
   const char* cls = "NSMB";

@@ -110,7 +110,7 @@ int RunSample(int argc, char** argv) {
   uint64_t days = 7, ports = 8, seed = 1;
   int given[3] = {0, 0, 0};
   OptionSpec specs[] = {{"--days", 1, 3650, &days, &given[0]},
-                        {"--ports", 1, 1024, &ports, &given[1]},
+                        {"--ports", 1, 256, &ports, &given[1]},
                         {"--seed", 0, UINT64_MAX, &seed, &given[2]}};
   int bad = ParseArgs(argc, argv, pos, 1, specs, 3);
   if (bad != 0) return bad;
