@@ -3,6 +3,8 @@
 // so every path out of the run releases the same way.
 #include "driver/report.h"
 
+#include "driver/output.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -40,8 +42,11 @@ void RunInit(RunState* run, FILE* out) {
 
 void WriteHead(const RunState* run) {
   const ReportOptions* opts = &run->Options;
-  if (opts->Title1 != nullptr) fprintf(run->Out, "%s - ", opts->Title1);
-  if (opts->Title2 != nullptr) fputs(opts->Title2, run->Out);
+  if (opts->Title1 != nullptr) {
+    PutText(run->Out, opts->Title1);
+    fputs(" - ", run->Out);
+  }
+  PutText(run->Out, opts->Title2);
   fputc('\n', run->Out);
 }
 

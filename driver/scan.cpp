@@ -3,6 +3,8 @@
 // up to the time from the window start to the scan's end.
 #include "driver/scan.h"
 
+#include "driver/output.h"
+
 #include <cinttypes>
 #include <cstring>
 #include <ctime>
@@ -109,7 +111,10 @@ void WriteAction(FILE* out, const ReportOptions* opts, const ScanEvent* ev) {
     return;
   }
   const char* word = ev->Id == EVENT_CONNECT ? "login" : "logout";
-  fprintf(out, "%-*s %-*s %-*s ", 6, ev->Port, opts->Width, ev->User, 6, word);
+  PutField(out, ev->Port, 6);
+  fputc(' ', out);
+  PutField(out, ev->User, opts->Width);
+  fprintf(out, " %-*s ", 6, word);
 }
 
 }  // namespace
