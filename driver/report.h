@@ -13,6 +13,7 @@
 // Everything one run holds. Whatever is non-null is released by RunRelease.
 struct RunState {
   FILE* Out;              // where the report goes (standard output)
+  bool CgiMode;           // a web form was decoded: settings from it, HTML framing
   ReportOptions Options;  // the settings of the run
   HANDLE Log;             // the SYSTEM log, or null before it is open
   BYTE* Buffer;           // record buffer of capacity + 1 bytes, or null
