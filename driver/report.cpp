@@ -1,0 +1,89 @@
+// The run order of a report and its single error path. Each step acquires
+// at most one resource into the run state; RunRelease frees whatever exists,
+// so every path out of the run releases the same way.
+#include "driver/report.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The one way a failure is reported: where the report stands, then release.
+int Fail(RunState* run, const char* message) {
+  run->Error = message;
+  fprintf(run->Out, "\nError: %s\n", message);
+  return 0;
+}
+
+// Opens the log, allocates the record buffer and fixes the window.
+int OpenWindow(RunState* run) {
+  const ReportOptions* opts = &run->Options;
+  run->Log = OpenEventLogA(opts->ComputerName, "SYSTEM");
+  if (run->Log == nullptr) return Fail(run, "Can't Open Log");
+  run->Buffer = NewRecordBuffer(&run->Capacity);
+  if (run->Buffer == nullptr) return Fail(run, "Out of Memory");
+  // The start may be any time, 0 included: only the message tells failure.
+  const char* message = nullptr;
+  run->WindowStart =
+      GetWindowStart(run->Log, &run->FirstRec, &run->NewestRec, opts->Offset, &message);
+  if (message != nullptr) return Fail(run, message);
+  return 1;
+}
+
+}  // namespace
+
+void RunInit(RunState* run, FILE* out) {
+  memset(run, 0, sizeof *run);
+  run->Out = out;
+  OptionsInit(&run->Options);
+}
+
+void WriteHead(const RunState* run) {
+  const ReportOptions* opts = &run->Options;
+  if (opts->Title1 != nullptr) fprintf(run->Out, "%s - ", opts->Title1);
+  if (opts->Title2 != nullptr) fputs(opts->Title2, run->Out);
+  fputc('\n', run->Out);
+}
+
+int RunReport(RunState* run) {
+  const ReportOptions* opts = &run->Options;
+  // The port table is set up first here, when the tabulated listing or the
+  // port statistics are asked for.
+  if (!OpenWindow(run)) return 0;
+  EventTime windowEnd = WindowEndOf(opts, run->WindowStart);
+  ScanInit(&run->Scan, run->Out, run->WindowStart, windowEnd, run->NewestRec);
+  const char* message = nullptr;
+  if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
+    return Fail(run, message);
+  }
+  // The general, port and user statistics follow the listing here.
+  return 1;
+}
+
+void RunRelease(RunState* run) {
+  // The user index goes first, then the port names and the port table, then
+  // the decoded form; each will be released here ahead of the buffer.
+  free(run->Buffer);
+  run->Buffer = nullptr;
+  if (run->Log != nullptr) CloseEventLog(run->Log);
+  run->Log = nullptr;
+}
+
+int VelmarMain(int argc, char** argv) {
+  RunState run;
+  RunInit(&run, stdout);
+  // CGI mode is decided here: a decoded web form supplies the settings and
+  // the command line is not looked at.
+  if (argc < 2) {
+    WriteUsage(stdout, argc > 0 && argv[0] != nullptr ? argv[0] : "velmar");
+    return 1;
+  }
+  OptionsFromArgs(&run.Options, argc, argv);
+  OptionsFinish(&run.Options);
+  WriteHead(&run);
+  int done = RunReport(&run);
+  RunRelease(&run);
+  // A report that could not be written whole is a failed run too.
+  if (fflush(stdout) != 0 || ferror(stdout)) done = 0;
+  return done ? 0 : 2;
+}

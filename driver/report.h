@@ -1,0 +1,46 @@
+// One report run from start to release: the settings, the head, the fixed
+// order of steps, the single error path ("\nError: %s\n") and the release of
+// everything the run holds, in a fixed order, also after an error.
+#ifndef VELMAR_DRIVER_REPORT_H
+#define VELMAR_DRIVER_REPORT_H
+
+#include <cstdio>
+
+#include "driver/options.h"
+#include "driver/scan.h"
+#include "eventlog/logread.h"
+
+// Everything one run holds. Whatever is non-null is released by RunRelease.
+struct RunState {
+  FILE* Out;              // where the report goes (standard output)
+  ReportOptions Options;  // the settings of the run
+  HANDLE Log;             // the SYSTEM log, or null before it is open
+  BYTE* Buffer;           // record buffer of capacity + 1 bytes, or null
+  DWORD Capacity;         // record space in Buffer
+  EventTime WindowStart;  // start of the report window
+  DWORD FirstRec;         // first record of the window
+  DWORD NewestRec;        // newest record of the log
+  ScanState Scan;         // scan state and its totals
+  const char* Error;      // fixed text of the run's failure, or null
+};
+
+// Prepares an empty run writing to out, with default settings.
+void RunInit(RunState* run, FILE* out);
+
+// Writes the title line: "%s - " with Title1 when set, then Title2.
+void WriteHead(const RunState* run);
+
+// Runs the report after the head: log, buffer, window, scan. On a failure
+// writes "\nError: %s\n" once with its message, records it in run->Error and
+// returns 0; returns 1 after a complete report. Release is the caller's.
+int RunReport(RunState* run);
+
+// Releases what the run holds, in order: record buffer, then the log handle.
+void RunRelease(RunState* run);
+
+// The whole program: usage (exit status 1) without arguments, else settings,
+// head, report and release. Returns the exit status: 0 after a report, 2
+// after an error.
+int VelmarMain(int argc, char** argv);
+
+#endif  // VELMAR_DRIVER_REPORT_H

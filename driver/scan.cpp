@@ -1,0 +1,221 @@
+// The scan loop and the plain listing. Every interval between handled events
+// is charged once, to the lines in use while it lasted, so the counters add
+// up to the time from the window start to the scan's end.
+#include "driver/scan.h"
+
+#include <cinttypes>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// What obtaining the next record gave.
+enum Obtained {
+  kReadFailed,  // the record could not be read
+  kSkipped,     // not a handled event: nothing happens
+  kHandled,     // ev holds a handled event or the end marker
+};
+
+// Writes 0 to 99 as two digits, with a leading zero.
+void PutTwoDigits(char* out, int value) {
+  out[0] = static_cast<char>('0' + value / 10);
+  out[1] = static_cast<char>('0' + value % 10);
+}
+
+bool IsConnection(int id) {
+  return id == EVENT_CONNECT || id == EVENT_DISCONNECT;
+}
+
+bool IsReset(int id) {
+  return id == EVENT_RESET_START || id == EVENT_RESET_8033;
+}
+
+// The filter: connects and disconnects need an insertion string, resets a
+// line in use; everything else is skipped.
+bool IsHandled(const ScanState* scan, int id, int numStrings) {
+  if (IsConnection(id)) return numStrings > 0;
+  if (IsReset(id)) return scan->LinesInUse != 0;
+  return false;
+}
+
+// Fills ev from record recNo, or from the end of the window or of the log.
+Obtained ObtainEvent(ScanState* scan, HANDLE log, DWORD recNo, BYTE** buffer, DWORD* capacity,
+                     ScanEvent* ev, const char** message) {
+  ev->User = "";
+  ev->Port = "";
+  if (recNo == scan->EndNumber) {
+    ev->Id = END_MARKER;
+    ev->Time = static_cast<EventTime>(time(nullptr));
+    return kHandled;
+  }
+  if (!ReadRec(log, recNo, buffer, capacity, message)) return kReadFailed;
+  ev->Time = RecTimeGenerated(*buffer);
+  if (ev->Time >= scan->WindowEnd) {
+    ev->Id = END_MARKER;
+    ev->Time = scan->WindowEnd;
+    return kHandled;
+  }
+  ev->Id = RecEventCode(*buffer);
+  if (!IsHandled(scan, ev->Id, RecNumStrings(*buffer))) return kSkipped;
+  if (IsConnection(ev->Id)) {
+    // Strings 2 and 3; string 1 is stepped over. The user-statistics
+    // collector will read on to strings 8 and 9 (connected minutes and
+    // seconds) of a disconnect.
+    const char* strings[3];
+    RecStrings(*buffer, *capacity, strings, 3);
+    ev->User = strings[1];
+    ev->Port = strings[2];
+  }
+  return kHandled;
+}
+
+// Adds the interval to the time of the lines in use while it lasted.
+void ChargeInterval(ScanState* scan, EventTime interval) {
+  int32_t slot = scan->LinesInUse;
+  if (slot >= LINE_TIME_SLOTS) slot = LINE_TIME_SLOTS - 1;
+  if (slot < 0) slot = 0;
+  scan->LineTime[slot] += interval;
+  scan->TotalTime += interval;
+}
+
+// The count of lines in use after the event (the port table's recount takes
+// this place when the table exists).
+void UpdateLinesInUse(ScanState* scan, int id) {
+  if (id == EVENT_CONNECT) {
+    ++scan->LinesInUse;
+    int32_t seen = scan->LinesInUse < LINE_TIME_SLOTS ? scan->LinesInUse : LINE_TIME_SLOTS - 1;
+    if (seen > scan->PortCount) scan->PortCount = seen;
+  } else if (id == EVENT_DISCONNECT) {
+    if (scan->LinesInUse > 0) --scan->LinesInUse;
+  } else if (IsReset(id)) {
+    scan->LinesInUse = 0;
+  }
+}
+
+// The text after each printed duration; the port table flags intervals in
+// which every port was busy here. Without the table it is empty.
+const char* Marker(const ScanState*) {
+  return "";
+}
+
+// Port, user and action columns of the plain listing (the tabulated row of
+// the port table takes their place when it is asked for and exists).
+void WriteAction(FILE* out, const ReportOptions* opts, const ScanEvent* ev) {
+  if (IsReset(ev->Id)) {
+    fprintf(out, "%-*s", opts->Width + 15, "Reset.");
+    return;
+  }
+  const char* word = ev->Id == EVENT_CONNECT ? "login" : "logout";
+  fprintf(out, "%-*s %-*s %-*s ", 6, ev->Port, opts->Width, ev->User, 6, word);
+}
+
+}  // namespace
+
+EventTime WindowEndOf(const ReportOptions* opts, EventTime windowStart) {
+  if (opts->Duration != 0) return windowStart + static_cast<EventTime>(opts->Duration) * 3600;
+  return windowStart + (1 - static_cast<EventTime>(opts->Offset)) * 86400;
+}
+
+void ScanInit(ScanState* scan, FILE* out, EventTime windowStart, EventTime windowEnd,
+              DWORD newestRec) {
+  memset(scan, 0, sizeof *scan);
+  scan->Out = out;
+  scan->WindowStart = windowStart;
+  scan->WindowEnd = windowEnd;
+  scan->EndNumber = newestRec + 1;
+  scan->PrevTime = windowStart;
+  scan->First = true;
+}
+
+void FormatTimeTexts(EventTime t, TimeTexts* texts) {
+  time_t when = static_cast<time_t>(t);
+  const struct tm* local = localtime(&when);
+  if (local == nullptr) {
+    snprintf(texts->Date, sizeof texts->Date, "?? ??? ????");
+    snprintf(texts->Time, sizeof texts->Time, "??:??:??");
+    texts->Day = 0;
+    return;
+  }
+  int year = local->tm_year + 1900;
+  if (year < 0 || year > 9999) {
+    snprintf(texts->Date, sizeof texts->Date, "%02d %s %04d", local->tm_mday,
+             kMonths[local->tm_mon], year);
+  } else {
+    // Digit by digit: this runs once per listed event.
+    char* d = texts->Date;
+    PutTwoDigits(d, local->tm_mday);
+    d[2] = ' ';
+    memcpy(d + 3, kMonths[local->tm_mon], 3);
+    d[6] = ' ';
+    PutTwoDigits(d + 7, year / 100);
+    PutTwoDigits(d + 9, year % 100);
+    d[11] = '\0';
+  }
+  char* h = texts->Time;
+  PutTwoDigits(h, local->tm_hour);
+  h[2] = ':';
+  PutTwoDigits(h + 3, local->tm_min);
+  h[5] = ':';
+  PutTwoDigits(h + 6, local->tm_sec);
+  h[8] = '\0';
+  texts->Day = local->tm_mday;
+}
+
+void WriteDuration(FILE* out, EventTime seconds) {
+  fprintf(out, "%2" PRId64 ":%2" PRId64 ":%02" PRId64, seconds / 3600, (seconds / 60) % 60,
+          seconds % 60);
+}
+
+void WriteListingHeader(FILE* out, const ReportOptions* opts) {
+  fprintf(out, "%-*s ", 8, "Time");
+  // The tabulated listing puts one column per port here instead.
+  fprintf(out, "%-*s %-*s %-*s ", 6, "Port", opts->Width, "User", 6, "Action");
+  fputs("NL Duration\n", out);
+}
+
+bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev) {
+  FILE* out = scan->Out;
+  TimeTexts texts;
+  FormatTimeTexts(ev->Time, &texts);
+  EventTime interval = ev->Time - scan->PrevTime;
+  if (opts->Listing && !scan->First) {
+    WriteDuration(out, interval);
+    fprintf(out, "%s\n", Marker(scan));
+  }
+  scan->First = false;
+  // The user-statistics collector takes a disconnect's user name and
+  // connected time here, and the port table applies the event (connect,
+  // disconnect, or reset and end) with the interval.
+  ChargeInterval(scan, interval);
+  if (opts->Listing) {
+    if (texts.Day != scan->PrevDay) fprintf(out, "--- %s ---\n", texts.Date);
+    fprintf(out, "%s ", texts.Time);
+  }
+  if (ev->Id == END_MARKER) return true;
+  if (opts->Listing) WriteAction(out, opts, ev);
+  UpdateLinesInUse(scan, ev->Id);
+  if (opts->Listing) fprintf(out, "%2d ", scan->LinesInUse);
+  scan->PrevTime = ev->Time;
+  scan->PrevDay = texts.Day;
+  return false;
+}
+
+int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer, DWORD* capacity,
+            DWORD firstRec, const char** message) {
+  if (opts->Listing) WriteListingHeader(scan->Out, opts);
+  // The user-statistics collector creates its index here, before the loop.
+  // The record number runs up to the end number and stops there, also when
+  // the numbers wrap past 2^32 - 1.
+  for (DWORD recNo = firstRec;; ++recNo) {
+    ScanEvent ev;
+    Obtained got = ObtainEvent(scan, log, recNo, buffer, capacity, &ev, message);
+    if (got == kReadFailed) return 0;
+    if (got == kSkipped) continue;
+    if (HandleEvent(scan, opts, &ev)) break;
+  }
+  if (opts->Listing) fputs("Ended.\n", scan->Out);
+  return 1;
+}

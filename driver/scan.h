@@ -1,0 +1,87 @@
+// The one pass over the log: picks out connects, disconnects and resets in
+// record-number order from the window's first record, charges each interval
+// to the number of lines that were in use, and writes the listing. A
+// pseudo-event ends the pass at the window end or, when the log runs out
+// first, at the current time.
+#ifndef VELMAR_DRIVER_SCAN_H
+#define VELMAR_DRIVER_SCAN_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "driver/options.h"
+#include "eventlog/logread.h"
+
+// Event codes (low 16 bits of EventID) the scan handles.
+#define EVENT_CONNECT 20017     // a user connected on a port
+#define EVENT_DISCONNECT 20050  // a user disconnected
+#define EVENT_RESET_START 6005  // the event log service started: every line is free
+#define EVENT_RESET_8033 8033   // the other reset: every line is free
+#define END_MARKER 99999        // pseudo-event that ends the scan
+
+// Counters of time per number of lines in use; a higher count is charged to
+// the last one.
+#define LINE_TIME_SLOTS 256
+
+// Date and time texts of one event time in local time.
+struct TimeTexts {
+  char Date[32];  // "08 Dec 2026": day with a leading zero, month, year
+  char Time[32];  // "09:30:00"
+  int Day;        // day of the month, 1 to 31 (0 when the time is out of range)
+};
+
+// One handled event of the pass.
+struct ScanEvent {
+  int Id;            // event code, or END_MARKER
+  EventTime Time;    // TimeGenerated, or the time the scan ends
+  const char* User;  // insertion string 2 of a connect or disconnect, else ""
+  const char* Port;  // insertion string 3 of a connect or disconnect, else ""
+};
+
+// Scan state and the totals it leaves for the summaries.
+struct ScanState {
+  FILE* Out;                            // where the listing goes
+  EventTime WindowStart;                // start of the report window
+  EventTime WindowEnd;                  // records at or after it end the scan
+  DWORD EndNumber;                      // NewestRec + 1: the log has run out
+  EventTime PrevTime;                   // time of the previous handled event
+  int32_t LinesInUse;                   // lines in use after the previous event
+  int32_t PortCount;                    // highest LinesInUse seen, at most 255
+  EventTime LineTime[LINE_TIME_SLOTS];  // seconds with exactly k lines in use
+  EventTime TotalTime;                  // seconds from WindowStart to the scan's end
+  int PrevDay;                          // day of the month of the previous event
+  bool First;                           // no handled event yet
+};
+
+// The end of the window: start + duration hours, or with duration 0 the
+// midnight that ends today (start + (1 - offset) days).
+EventTime WindowEndOf(const ReportOptions* opts, EventTime windowStart);
+
+// Prepares the scan: zero counters, PrevTime at the window start, first flag
+// set. newestRec + 1 becomes the end number.
+void ScanInit(ScanState* scan, FILE* out, EventTime windowStart, EventTime windowEnd,
+              DWORD newestRec);
+
+// Forms the date and time texts of t in local time under TZ.
+void FormatTimeTexts(EventTime t, TimeTexts* texts);
+
+// Writes a duration as "%2d:%2d:%02d" of hours, minutes and seconds, each
+// truncated toward zero (so -5 s is " 0: 0:-5"; hours grow past 2 digits).
+void WriteDuration(FILE* out, EventTime seconds);
+
+// Writes the column heading of the plain listing.
+void WriteListingHeader(FILE* out, const ReportOptions* opts);
+
+// Handles one event: closes the previous listing line with its duration,
+// charges the interval, writes the day separator, the time and the action,
+// and updates the count of lines in use. Returns true for END_MARKER, which
+// ends the scan after its time text.
+bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev);
+
+// Runs the whole pass from record firstRec, reading into the caller's record
+// buffer (grown as needed), and writes "Ended." after it. Returns 1, or 0 with
+// *message set when a record cannot be read (the listing stops there).
+int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer, DWORD* capacity,
+            DWORD firstRec, const char** message);
+
+#endif  // VELMAR_DRIVER_SCAN_H

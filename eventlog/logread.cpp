@@ -1,0 +1,150 @@
+// Record reading with a growing buffer, the report window's start, and the
+// bisection that finds its first record. Every buffer this file allocates for
+// itself is released on every path; the caller's buffer stays the caller's.
+#include "eventlog/logread.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+void* (*LogBufferRealloc)(void* block, size_t size) = realloc;
+
+namespace {
+
+// Read the record with exactly this number, oldest to newest.
+const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+
+const EventTime kSecondsPerDay = 86400;
+
+// The zone in force when the environment names none: 8 hours ahead of UTC,
+// no daylight time. putenv keeps this very buffer in the environment.
+char DefaultTz[] = "TZ=SGT-8";
+
+DWORD FieldDword(const BYTE* rec, size_t offset) {
+  DWORD value;
+  memcpy(&value, rec + offset, sizeof value);
+  return value;
+}
+
+WORD FieldWord(const BYTE* rec, size_t offset) {
+  WORD value;
+  memcpy(&value, rec + offset, sizeof value);
+  return value;
+}
+
+// Bisection and final probe of FindFirstRec, reading into the search's own
+// buffer (which the caller releases). Returns 1, or 0 with *message set.
+int SearchFirstRec(HANDLE log, BYTE** buffer, DWORD* capacity, DWORD* firstRec, DWORD* newestRec,
+                   EventTime start, const char** message) {
+  DWORD oldest = 0;
+  DWORD count = 0;
+  if (!GetOldestEventLogRecord(log, &oldest)) {
+    *message = "Can't Get Oldest Rec";
+    return 0;
+  }
+  if (!GetNumberOfEventLogRecords(log, &count)) {
+    *message = "Can't Get N_Rec";
+    return 0;
+  }
+  *newestRec = oldest + count - 1;
+  DWORD lo = oldest;
+  DWORD hi = *newestRec;
+  while (count != 0 && lo < hi) {
+    DWORD mid = lo + (hi - lo) / 2;
+    if (!ReadRec(log, mid, buffer, capacity, message)) return 0;
+    if (RecTimeGenerated(*buffer) < start) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  // The last candidate may itself be early: then the window starts after it
+  // (after the newest record, when lo is the newest).
+  if (!ReadRec(log, lo, buffer, capacity, message)) return 0;
+  *firstRec = RecTimeGenerated(*buffer) < start ? lo + 1 : lo;
+  return 1;
+}
+
+}  // namespace
+
+BYTE* NewRecordBuffer(DWORD* capacity) {
+  BYTE* block = static_cast<BYTE*>(LogBufferRealloc(nullptr, RECORD_BUFFER_START + 1));
+  if (block != nullptr) *capacity = RECORD_BUFFER_START;
+  return block;
+}
+
+int ReadRec(HANDLE log, DWORD recNo, BYTE** buffer, DWORD* capacity, const char** message) {
+  DWORD got = 0;
+  DWORD needed = 0;
+  if (ReadEventLogA(log, kSeekForwards, recNo, *buffer, *capacity, &got, &needed)) return 1;
+  if (needed <= *capacity) {
+    *message = "Can't Read Rec";
+    return 0;
+  }
+  void* grown = LogBufferRealloc(*buffer, static_cast<size_t>(needed) + 1);
+  if (grown == nullptr) {
+    *message = "Can't Realloc Buffer";
+    return 0;
+  }
+  *buffer = static_cast<BYTE*>(grown);
+  *capacity = needed;
+  if (ReadEventLogA(log, kSeekForwards, recNo, *buffer, *capacity, &got, &needed)) return 1;
+  *message = "Still Can't Read Rec";
+  return 0;
+}
+
+EventTime GetWindowStart(HANDLE log, DWORD* firstRec, DWORD* newestRec, int32_t offset,
+                         const char** message) {
+  if (getenv("TZ") == nullptr) putenv(DefaultTz);
+  tzset();
+  // timezone is standard time's offset west of UTC, so the day is cut at
+  // midnight of standard time even while daylight time is shown.
+  EventTime local = static_cast<EventTime>(time(nullptr)) - timezone;
+  local -= local % kSecondsPerDay;
+  EventTime start = local + timezone;
+  start += static_cast<EventTime>(offset) * kSecondsPerDay;
+  return FindFirstRec(log, firstRec, newestRec, start, message);
+}
+
+EventTime FindFirstRec(HANDLE log, DWORD* firstRec, DWORD* newestRec, EventTime start,
+                       const char** message) {
+  DWORD capacity = 0;
+  BYTE* buffer = NewRecordBuffer(&capacity);
+  if (buffer == nullptr) {
+    *message = "Can't allocate Buffer";
+    return 0;
+  }
+  int found = SearchFirstRec(log, &buffer, &capacity, firstRec, newestRec, start, message);
+  free(buffer);
+  return found ? start : 0;
+}
+
+EventTime RecTimeGenerated(const BYTE* rec) {
+  return FieldDword(rec, offsetof(EVENTLOGRECORD, TimeGenerated));
+}
+
+int RecEventCode(const BYTE* rec) {
+  return static_cast<int>(FieldDword(rec, offsetof(EVENTLOGRECORD, EventID)) & 0xFFFF);
+}
+
+int RecNumStrings(const BYTE* rec) {
+  return FieldWord(rec, offsetof(EVENTLOGRECORD, NumStrings));
+}
+
+int RecStrings(const BYTE* rec, DWORD capacity, const char** out, int count) {
+  for (int k = 0; k < count; ++k) out[k] = "";
+  DWORD length = FieldDword(rec, offsetof(EVENTLOGRECORD, Length));
+  size_t end = length < capacity ? length : capacity;
+  size_t pos = FieldDword(rec, offsetof(EVENTLOGRECORD, StringOffset));
+  // Strings start after the fixed part; an offset into it is damage.
+  if (pos < sizeof(EVENTLOGRECORD)) return 0;
+  int have = RecNumStrings(rec);
+  int found = 0;
+  while (found < count && found < have && pos < end) {
+    const BYTE* nul = static_cast<const BYTE*>(memchr(rec + pos, 0, end - pos));
+    if (nul == nullptr) break;
+    out[found++] = reinterpret_cast<const char*>(rec + pos);
+    pos = static_cast<size_t>(nul - rec) + 1;
+  }
+  return found;
+}

@@ -1,0 +1,70 @@
+// Reading SYSTEM log records by number into a record buffer that grows on
+// demand, fixing the start of the report window under TZ, and finding the
+// window's first record by bisection. Nothing here prints: failures come back
+// as 0 with a fixed message.
+#ifndef VELMAR_EVENTLOG_LOGREAD_H
+#define VELMAR_EVENTLOG_LOGREAD_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/winapi.h"
+
+// A time in seconds since 1970-01-01 00:00:00 UTC. Kept in 64 bits so that
+// record times, read as unsigned 32-bit, order correctly up to 2106.
+typedef int64_t EventTime;
+
+// Capacity of a fresh record buffer; its block has one spare byte more.
+#define RECORD_BUFFER_START 256
+
+// Allocation behind every record buffer (realloc's contract). Tests point it
+// at a failing function to reach the out-of-memory paths; nothing else
+// changes it.
+extern void* (*LogBufferRealloc)(void* block, size_t size);
+
+// Allocates a fresh record buffer: a block of RECORD_BUFFER_START + 1 bytes,
+// its capacity RECORD_BUFFER_START stored in *capacity. Returns null (and
+// leaves *capacity alone) when the block cannot be had. The caller owns the
+// block and releases it with free().
+BYTE* NewRecordBuffer(DWORD* capacity);
+
+// Reads record number recNo of the log into *buffer (capacity *capacity, a
+// block of *capacity + 1 bytes). When the record needs more room the block is
+// grown once to the needed size + 1 and the read is tried once more.
+// Returns 1 with the record at the start of *buffer; 0 with *message set to
+// "Can't Read Rec" (no such record, unreadable log), "Can't Realloc Buffer"
+// (block and capacity unchanged) or "Still Can't Read Rec". The block stays
+// the caller's on every path.
+int ReadRec(HANDLE log, DWORD recNo, BYTE** buffer, DWORD* capacity, const char** message);
+
+// Fixes the report window's start: sets "TZ=SGT-8" when TZ is absent, reads
+// the zone (tzset), takes 00:00:00 of today's standard time and moves it by
+// offset whole 86400-second days; then finds the window's first record with
+// FindFirstRec. Returns the start with *firstRec and *newestRec set, or 0
+// with *message set (FindFirstRec's or ReadRec's text).
+EventTime GetWindowStart(HANDLE log, DWORD* firstRec, DWORD* newestRec, int32_t offset,
+                         const char** message);
+
+// Finds the first record generated at or after start by bisection over the
+// record numbers (records are taken to be in time order), reading about
+// log2(count) + 1 records into a buffer of its own that it always releases.
+// *newestRec is the newest record; *firstRec is the first record at or after
+// start, newestRec + 1 when every record is earlier. Returns start, or 0 with
+// *message set: "Can't allocate Buffer", "Can't Get Oldest Rec",
+// "Can't Get N_Rec" or ReadRec's text (an empty log gives "Can't Read Rec").
+EventTime FindFirstRec(HANDLE log, DWORD* firstRec, DWORD* newestRec, EventTime start,
+                       const char** message);
+
+// The fields of the record at the start of a buffer filled by ReadRec.
+EventTime RecTimeGenerated(const BYTE* rec);  // TimeGenerated, unsigned 32-bit
+int RecEventCode(const BYTE* rec);            // low 16 bits of EventID
+int RecNumStrings(const BYTE* rec);           // NumStrings
+
+// Points out[0..count-1] at insertion strings 1..count of the record at the
+// start of a buffer of the given capacity. A string that the record does not
+// have, or whose start or terminator lies outside the record (its Length,
+// never more than the capacity), is missing and given as "" (as are all after
+// it). Never reads past the record. Returns how many strings were found.
+int RecStrings(const BYTE* rec, DWORD capacity, const char** out, int count);
+
+#endif  // VELMAR_EVENTLOG_LOGREAD_H

@@ -1,0 +1,282 @@
+// Opening an .evt file and finding records in it. The EOF record gives the
+// live part of the circular data area; a record is found by bisection over
+// that part (resynchronising on the record signature), then confirmed by
+// walking record to record; the record after the last one found is one step.
+#include "platform/evtfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#ifndef _WIN32
+
+namespace {
+
+const uint32_t kFlagDirty = 0x1;
+const uint32_t kWalkRecords = 16;  // this close to a known record, walk instead of bisecting
+const uint32_t kEofMagic[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
+
+// A record start that passed every check.
+struct RecHead {
+  uint32_t Lin;     // position along the log: bytes from Begin
+  uint32_t Length;  // its Length field
+  uint32_t Number;  // its RecordNumber field
+};
+
+// ---- Positions ---------------------------------------------------------
+// A "linear" position counts bytes from Begin along the circle, so the live
+// records lie in [0, Live) in number order and the EOF record at Live.
+
+uint32_t DataSize(const EvtFile* f) { return f->Size - kEvtHeaderSize; }
+
+uint32_t Phys(const EvtFile* f, uint64_t lin) {
+  return kEvtHeaderSize + (uint32_t)((f->Begin - kEvtHeaderSize + lin) % DataSize(f));
+}
+
+uint32_t Lin(const EvtFile* f, uint32_t phys) {
+  return (uint32_t)(((uint64_t)phys + DataSize(f) - f->Begin) % DataSize(f));
+}
+
+// Steps over a tail too short for a fixed part: no record starts there, the
+// next one is at 0x30. The EOF record may lie in such a tail, so End stays.
+uint64_t SkipTail(const EvtFile* f, uint64_t lin) {
+  if (lin >= f->Live) return lin;
+  uint32_t p = Phys(f, lin);
+  return f->Size - p < kEvtFixedSize ? lin + (f->Size - p) : lin;
+}
+
+bool ReadDword(EvtFile* f, uint32_t off, uint32_t* v) {
+  const uint8_t* p = EvtBytes(f, off, 4);
+  if (p == nullptr) return false;
+  *v = EvtLe32(p);
+  return true;
+}
+
+// ---- Records -----------------------------------------------------------
+
+// Whether a live record starts at lin: the signature, a Length that is a
+// multiple of 4, larger than the fixed part and ends before End, the
+// trailing copy, and a number inside [Oldest, Current).
+bool ReadHead(EvtFile* f, uint32_t lin, RecHead* h) {
+  uint32_t p = Phys(f, lin);
+  if (f->Size - p < kEvtFixedSize) return false;
+  const uint8_t* b = EvtBytes(f, p, kEvtFixedSize);
+  if (b == nullptr) return false;
+  uint32_t len = EvtLe32(b), sig = EvtLe32(b + 4), num = EvtLe32(b + 8);
+  if (sig != kEvtSignature || len <= kEvtFixedSize || len % 4 != 0) return false;
+  if ((uint64_t)lin + len > f->Live || num < f->Oldest || num >= f->Current) return false;
+  uint32_t copy;
+  if (!ReadDword(f, Phys(f, (uint64_t)lin + len - 4), &copy) || copy != len) return false;
+  *h = RecHead{lin, len, num};
+  return true;
+}
+
+// Whether what follows h fits it: the next record by number, or the EOF
+// record when h is the newest. A stray signature inside a record's data
+// rarely passes this too.
+bool FollowerFits(EvtFile* f, const RecHead& h) {
+  uint64_t next = SkipTail(f, (uint64_t)h.Lin + h.Length);
+  if (next == f->Live) return h.Number + 1 == f->Current;
+  RecHead n;
+  return next < f->Live && ReadHead(f, (uint32_t)next, &n) && n.Number == h.Number + 1;
+}
+
+// The first record start in [from, to) whose follower fits, found by looking
+// for the signature in 4-byte steps.
+bool Resync(EvtFile* f, uint32_t from, uint32_t to, RecHead* h) {
+  for (uint64_t lin = SkipTail(f, from); lin < to; lin = SkipTail(f, lin + 4)) {
+    uint32_t sig;
+    uint32_t p = Phys(f, lin);
+    if (!ReadDword(f, p + 4, &sig)) return false;
+    if (sig == kEvtSignature && ReadHead(f, (uint32_t)lin, h) && FollowerFits(f, *h)) return true;
+  }
+  return false;
+}
+
+// Walks from the record start lin, which must carry number num, record by
+// record to number want. Every step is checked; the walk never passes End.
+bool Walk(EvtFile* f, uint64_t lin, uint32_t num, uint32_t want, RecHead* out) {
+  for (;;) {
+    RecHead h;
+    if (lin >= f->Live || !ReadHead(f, (uint32_t)lin, &h) || h.Number != num) return false;
+    if (num == want) {
+      *out = h;
+      return true;
+    }
+    lin = SkipTail(f, lin + h.Length);
+    ++num;
+  }
+}
+
+// Finds record want (Oldest <= want < Current). Bisection keeps a checked
+// record at or before want (A) and a position that want starts before (H);
+// each probe halves [A, H) until want is a short walk from A.
+bool Locate(EvtFile* f, uint32_t want, RecHead* out) {
+  uint64_t linA = SkipTail(f, 0), linH = f->Live;
+  uint32_t numA = f->Oldest;
+  if (f->HaveLast && f->LastNum <= want) {
+    linA = Lin(f, f->LastPos), numA = f->LastNum;
+  } else if (f->HaveLast) {
+    linH = Lin(f, f->LastPos);
+  }
+  while (want - numA > kWalkRecords && linH > linA && linH - linA > kEvtProbeSize) {
+    uint32_t mid = (uint32_t)(linA + ((linH - linA) / 2 & ~3ull));
+    RecHead h;
+    if (Resync(f, mid, (uint32_t)linH, &h) && h.Number > numA && h.Number <= want) {
+      linA = h.Lin, numA = h.Number;
+    } else {
+      linH = mid;
+    }
+  }
+  return Walk(f, linA, numA, want, out);
+}
+
+// ---- Header and EOF record ---------------------------------------------
+
+bool HeaderValid(const uint8_t* h, uint32_t size) {
+  uint32_t start = EvtLe32(h + 0x10), end = EvtLe32(h + 0x14);
+  return EvtLe32(h) == kEvtHeaderSize && EvtLe32(h + 4) == kEvtSignature &&
+         EvtLe32(h + 0x2C) == kEvtHeaderSize && start >= kEvtHeaderSize && start < size &&
+         start % 4 == 0 && end >= kEvtHeaderSize && end < size && end % 4 == 0;
+}
+
+// Takes the EOF record at p when it is one: 0x28 at both ends, the four
+// magic dwords, EndRecord its own offset, and a Begin and numbers that can
+// hold: an empty log begins at End, a full one holds at least its count of
+// smallest records between Begin and End.
+bool TakeEof(EvtFile* f, uint32_t p) {
+  uint8_t e[kEvtEofSize];
+  if (!EvtCopy(f, p, kEvtEofSize, e)) return false;
+  if (EvtLe32(e) != kEvtEofSize || EvtLe32(e + 0x24) != kEvtEofSize) return false;
+  for (int k = 0; k < 4; ++k) {
+    if (EvtLe32(e + 4 + 4 * k) != kEofMagic[k]) return false;
+  }
+  uint32_t begin = EvtLe32(e + 0x14), end = EvtLe32(e + 0x18);
+  uint32_t current = EvtLe32(e + 0x1C), oldest = EvtLe32(e + 0x20);
+  if (end != p || begin < kEvtHeaderSize || begin >= f->Size || begin % 4 != 0) return false;
+  uint32_t live = (uint32_t)(((uint64_t)end + DataSize(f) - begin) % DataSize(f));
+  if (oldest == 0 ? begin != end : current <= oldest || begin == end) return false;
+  if (oldest != 0 && (uint64_t)(current - oldest) * (kEvtFixedSize + 4) > live) return false;
+  f->Begin = begin, f->End = end, f->Current = current, f->Oldest = oldest, f->Live = live;
+  return true;
+}
+
+// Finds the EOF record: at the header's EndOffset in a clean file, else
+// circularly on from there in 4-byte steps, once round the data area (with
+// whole blocks: this is the one scan, and only a dirty or stale file needs it).
+bool FindEof(EvtFile* f, uint32_t endOffset, bool dirty) {
+  if (!dirty && TakeEof(f, endOffset)) return true;
+  f->Fill = kEvtBlockSize;
+  uint32_t size = DataSize(f);
+  for (uint32_t k = 0; k < size; k += 4) {
+    uint32_t p = kEvtHeaderSize + (endOffset - kEvtHeaderSize + k) % size;
+    uint32_t first;
+    if (!ReadDword(f, p, &first)) return false;
+    if (first == kEvtEofSize && TakeEof(f, p)) return true;
+  }
+  return false;
+}
+
+// Reads and checks the header, then finds the EOF record.
+DWORD LoadLog(EvtFile* f) {
+  f->Fill = kEvtProbeSize;
+  const uint8_t* h = EvtBytes(f, 0, kEvtHeaderSize);
+  if (h == nullptr || !HeaderValid(h, f->Size)) return ERROR_EVENTLOG_FILE_CORRUPT;
+  uint32_t endOffset = EvtLe32(h + 0x14);
+  bool dirty = (EvtLe32(h + 0x24) & kFlagDirty) != 0;
+  if (!FindEof(f, endOffset, dirty)) return ERROR_EVENTLOG_FILE_CORRUPT;
+  f->Fill = kEvtProbeSize;
+  return ERROR_SUCCESS;
+}
+
+// Opens path read-only as a regular file whose size can be an .evt file's.
+DWORD OpenFile(const char* path, int* fd, uint32_t* size) {
+  // O_NONBLOCK: a FIFO in the log folder must not hang the open.
+  *fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (*fd < 0) return ERROR_FILE_NOT_FOUND;
+  struct stat st;
+  if (fstat(*fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_FILE_NOT_FOUND;
+  if (st.st_size < (off_t)(kEvtHeaderSize + kEvtEofSize) || st.st_size > (off_t)0xFFFFFFFC ||
+      st.st_size % 4 != 0) {
+    return ERROR_EVENTLOG_FILE_CORRUPT;
+  }
+  *size = (uint32_t)st.st_size;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+DWORD EvtOpen(const char* path, EvtFile** out) {
+  *out = nullptr;
+  EvtFile* f = (EvtFile*)std::calloc(1, sizeof(EvtFile));
+  if (f == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  f->Magic = kEvtMagic;
+  DWORD err = OpenFile(path, &f->Fd, &f->Size);
+  if (err == ERROR_SUCCESS) {
+    f->Block = (uint8_t*)std::malloc(kEvtBlockSize);
+    err = f->Block == nullptr ? ERROR_NOT_ENOUGH_MEMORY : LoadLog(f);
+  }
+  if (err != ERROR_SUCCESS) {
+    EvtClose(f);
+    return err;
+  }
+  f->NextSeq = f->Oldest;
+  *out = f;
+  return ERROR_SUCCESS;
+}
+
+void EvtClose(EvtFile* f) {
+  if (f == nullptr) return;
+  if (f->Fd >= 0) close(f->Fd);
+  std::free(f->Block);
+  std::free(f->Image);
+  std::free(f->Wide);
+  f->Magic = 0;
+  std::free(f);
+}
+
+uint32_t EvtCount(const EvtFile* f) { return f->Oldest == 0 ? 0 : f->Current - f->Oldest; }
+
+EvtStats EvtLogStats(HANDLE log) {
+  const EvtFile* f = (const EvtFile*)log;
+  return f != nullptr ? f->Stats : EvtStats{0, 0};
+}
+
+namespace {
+
+// The record's bytes in one piece: in the block when it lies whole in the
+// file before S and fits a block, else assembled in f->Image.
+const uint8_t* RecordImage(EvtFile* f, const RecHead& h) {
+  uint32_t p = Phys(f, h.Lin);
+  if (h.Length <= kEvtBlockSize && h.Length <= f->Size - p) return EvtBytes(f, p, h.Length);
+  if (f->ImageCap < h.Length) {
+    uint8_t* grown = (uint8_t*)std::realloc(f->Image, h.Length);
+    if (grown == nullptr) return nullptr;
+    f->Image = grown, f->ImageCap = h.Length;
+  }
+  return EvtCopy(f, p, h.Length, f->Image) ? f->Image : nullptr;
+}
+
+}  // namespace
+
+DWORD EvtReadRecord(EvtFile* f, uint32_t number, uint8_t* buf, uint32_t cap, uint32_t* size) {
+  *size = 0;
+  if (f->Oldest == 0 || number >= f->Current) return ERROR_HANDLE_EOF;
+  if (number < f->Oldest) return ERROR_INVALID_PARAMETER;
+  // Reading on from the last record fills whole blocks; a search reads small probes.
+  bool onward = f->HaveLast && number > f->LastNum && number - f->LastNum <= kWalkRecords;
+  f->Fill = onward ? kEvtBlockSize : kEvtProbeSize;
+  RecHead h;
+  if (!Locate(f, number, &h)) return ERROR_EVENTLOG_FILE_CORRUPT;
+  f->HaveLast = true;
+  f->LastNum = number, f->LastPos = Phys(f, h.Lin);
+  const uint8_t* rec = RecordImage(f, h);
+  if (rec == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
+  DWORD err = EvtRebuild(f, rec, h.Length, buf, cap, size);
+  if (err == ERROR_SUCCESS) f->NextSeq = number + 1;
+  return err;
+}
+
+#endif  // _WIN32

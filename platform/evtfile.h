@@ -1,0 +1,141 @@
+// Reading a classic NT event log file (.evt) by record number, behind the
+// event log stand-ins. The end-of-file record, not the header, says where the
+// log lies; every length, offset and count from the file is checked before
+// use, and a record is found in a few small reads, never by a whole-file scan.
+//
+// File layout (little-endian; S is the file's size):
+//
+//   Header, 0x30 bytes at offset 0
+//   OFF   SIZE  FIELD
+//   0x00  4     HeaderSize           0x30
+//   0x04  4     Signature            0x654C664C
+//   0x10  4     StartOffset          oldest record (stale when dirty)
+//   0x14  4     EndOffset            EOF record (stale when dirty)
+//   0x18  4     CurrentRecordNumber  newest + 1 (stale when dirty)
+//   0x1C  4     OldestRecordNumber   0 for an empty log (stale when dirty)
+//   0x24  4     Flags                0x1 dirty, 0x2 wrapped, ...
+//   0x2C  4     EndHeaderSize        0x30
+//
+//   Data area [0x30, S), circular: records from Begin to End, then the EOF
+//   record, then wasted space up to Begin again. A record may run over S and
+//   continue at 0x30, but its fixed 0x38 bytes never do: a tail shorter than
+//   that is filler (dwords 0x27) and the record starts at 0x30.
+//
+//   Event record (fixed part 0x38 bytes, offsets from its start)
+//   0x00  4     Length               whole record, a multiple of 4
+//   0x04  4     Reserved             0x654C664C
+//   0x08  4     RecordNumber         consecutive along the log
+//   0x1A  2     NumStrings           insertion strings at StringOffset
+//   0x24  4     StringOffset
+//   0x28  4     UserSidLength        SID at UserSidOffset
+//   0x2C  4     UserSidOffset
+//   0x30  4     DataLength           data at DataOffset
+//   0x34  4     DataOffset
+//   0x38  var   SourceName, ComputerName (UTF-16LE, each ended by a 0 unit),
+//               then SID, strings, data and padding, as the offsets say
+//   Len-4 4     Length again
+//
+//   EOF record (0x28 bytes, may itself run over S)
+//   0x00  4     0x28
+//   0x04  16    0x11111111 0x22222222 0x33333333 0x44444444
+//   0x14  4     BeginRecord          oldest record, its own offset when empty
+//   0x18  4     EndRecord            its own offset
+//   0x1C  4     CurrentRecordNumber  newest + 1
+//   0x20  4     OldestRecordNumber   0 when empty
+//   0x24  4     0x28
+#ifndef VELMAR_PLATFORM_EVTFILE_H
+#define VELMAR_PLATFORM_EVTFILE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/evtstats.h"
+#include "platform/winapi.h"
+
+#ifndef _WIN32
+
+const uint32_t kEvtHeaderSize = 0x30;      // header; the data area starts here
+const uint32_t kEvtFixedSize = 0x38;       // fixed part of an event record
+const uint32_t kEvtEofSize = 0x28;         // the end-of-file record
+const uint32_t kEvtSignature = 0x654C664C;  // "LfLe"
+const uint32_t kEvtBlockSize = 64 * 1024;  // read-ahead block for reading on
+const uint32_t kEvtProbeSize = 4 * 1024;   // one read while searching
+
+// One open log: the file, where its records lie and the read-ahead block.
+// Memory is the block plus one record image and one string, whatever the
+// size of the log.
+struct EvtFile {
+  uint32_t Magic;       // kEvtMagic while open, to tell a log handle apart
+  int Fd;               // the open file, read-only
+  uint32_t Size;        // physical size S of the file
+  uint32_t Begin;       // offset of the oldest record (from the EOF record)
+  uint32_t End;         // offset of the EOF record
+  uint32_t Current;     // number the next record would get
+  uint32_t Oldest;      // number of the oldest record, 0 when empty
+  uint32_t Live;        // bytes from Begin to End along the circle
+  uint8_t* Block;       // kEvtBlockSize bytes of the file
+  uint32_t BlockOff;    // file offset of Block[0]
+  uint32_t BlockLen;    // bytes of Block that hold file data
+  uint32_t Fill;        // bytes one refill asks for: a probe or a whole block
+  uint8_t* Image;       // a record that does not lie whole in the block
+  size_t ImageCap;      // bytes allocated at Image
+  WCHAR* Wide;          // one string in UTF-16 units, for the code-page call
+  size_t WideCap;       // units allocated at Wide
+  bool HaveLast;        // LastNum and LastPos hold a checked record
+  uint32_t LastNum;     // number of the last record found
+  uint32_t LastPos;     // its offset, so the next one is a step, not a search
+  uint32_t NextSeq;     // number a sequential read returns next
+  EvtStats Stats;       // reads made so far
+};
+
+const uint32_t kEvtMagic = 0x4C6F6748;  // marks a live EvtFile
+
+// Opens the .evt file at path and finds its EOF record. Returns
+// ERROR_SUCCESS with *out owned by the caller (release with EvtClose), or
+// ERROR_FILE_NOT_FOUND (no such regular file), ERROR_EVENTLOG_FILE_CORRUPT
+// (bad header, no EOF record, implausible numbers) or ERROR_NOT_ENOUGH_MEMORY.
+DWORD EvtOpen(const char* path, EvtFile** out);
+
+// Closes the file and releases everything of f (null is ignored).
+void EvtClose(EvtFile* f);
+
+// Rebuilds record `number` in the EVENTLOGRECORD layout with 8-bit strings
+// into buf (cap bytes; nothing is written past cap). Returns ERROR_SUCCESS
+// with *size the record's size; ERROR_INSUFFICIENT_BUFFER with *size the size
+// it needs; ERROR_INVALID_PARAMETER below the oldest and ERROR_HANDLE_EOF at
+// or past Current, with *size 0; ERROR_EVENTLOG_FILE_CORRUPT when the record
+// cannot be found or fails its checks.
+DWORD EvtReadRecord(EvtFile* f, uint32_t number, uint8_t* buf, uint32_t cap, uint32_t* size);
+
+// Number of records in the log (0 when empty).
+uint32_t EvtCount(const EvtFile* f);
+
+// ---- Inside the file layer --------------------------------------------
+
+// Bytes [off, off + len) of the file (len <= kEvtBlockSize), from the block,
+// which one read of at least f->Fill bytes refills when they are not there.
+// Null when they lie outside the file or cannot be read. The pointer is good
+// until the next call.
+const uint8_t* EvtBytes(EvtFile* f, uint32_t off, uint32_t len);
+
+// Copies len bytes of the data area from off (in [0x30, S)) to dst, going on
+// at 0x30 when S is reached; len must not exceed S - 0x30. False on a failed
+// read.
+bool EvtCopy(EvtFile* f, uint32_t off, uint32_t len, uint8_t* dst);
+
+// Rebuilds the record image rec (len bytes, already checked: signature,
+// Length, trailing copy) in the ANSI layout into buf; results as
+// EvtReadRecord. Strings that run to the record's end are cut there, strings
+// beyond it are empty; an offset or length reaching outside is corruption.
+DWORD EvtRebuild(EvtFile* f, const uint8_t* rec, uint32_t len, uint8_t* buf, uint32_t cap,
+                 uint32_t* size);
+
+// Little-endian fields.
+inline uint32_t EvtLe32(const uint8_t* p) {
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+inline uint16_t EvtLe16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
+
+#endif  // _WIN32
+
+#endif  // VELMAR_PLATFORM_EVTFILE_H

@@ -1,0 +1,140 @@
+// A record of the file rebuilt as the ANSI read call hands it back: fixed
+// part copied, names and insertion strings in 8-bit text with one NUL each,
+// SID and data copied, padding to 4 bytes, the trailing Length, and the
+// offsets recomputed. Nothing outside the record image is ever looked at.
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/evtfile.h"
+
+#ifndef _WIN32
+
+namespace {
+
+// Where the rebuilt record goes: every byte is counted, only bytes that fit
+// the caller's buffer are written.
+struct Out {
+  uint8_t* Buf;  // the caller's buffer
+  uint32_t Cap;  // its size
+  uint64_t Pos;  // bytes of the rebuilt record so far
+};
+
+bool Fits(const Out* o, uint64_t n) { return o->Buf != nullptr && n > 0 && o->Pos + n <= o->Cap; }
+
+void Put(Out* o, const void* p, uint64_t n) {
+  if (Fits(o, n)) std::memcpy(o->Buf + o->Pos, p, n);
+  o->Pos += n;
+}
+
+void PutZeros(Out* o, uint64_t n) {
+  if (Fits(o, n)) std::memset(o->Buf + o->Pos, 0, n);
+  o->Pos += n;
+}
+
+void SetLe32(uint8_t* p, uint32_t v) {
+  for (int k = 0; k < 4; ++k) p[k] = (uint8_t)(v >> (8 * k));
+}
+
+// Units of the UTF-16LE string at rec[at..end): up to its 0 unit, or to end
+// when it has none there (cut).
+uint32_t TextUnits(const uint8_t* rec, uint32_t at, uint32_t end) {
+  uint32_t units = 0;
+  while (at + 2 <= end && (rec[at] | rec[at + 1]) != 0) at += 2, ++units;
+  return units;
+}
+
+// Puts `units` UTF-16LE units from s as 8-bit text with its NUL.
+bool PutText(EvtFile* f, Out* o, const uint8_t* s, uint32_t units) {
+  if (units > 0) {
+    if (f->WideCap < units) {
+      WCHAR* grown = (WCHAR*)std::realloc(f->Wide, (size_t)units * sizeof(WCHAR));
+      if (grown == nullptr) return false;
+      f->Wide = grown, f->WideCap = units;
+    }
+    for (uint32_t k = 0; k < units; ++k) f->Wide[k] = (WCHAR)(s[2 * k] | s[2 * k + 1] << 8);
+    int n = WideCharToMultiByte(CP_ACP, 0, f->Wide, (int)units, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return false;
+    if (Fits(o, (uint64_t)n)) {
+      WideCharToMultiByte(CP_ACP, 0, f->Wide, (int)units, (char*)o->Buf + o->Pos, n, nullptr,
+                          nullptr);
+    }
+    o->Pos += (uint64_t)n;
+  }
+  PutZeros(o, 1);
+  return true;
+}
+
+// Puts the string at rec[*at..end) and moves *at past its terminator (to
+// end when it was cut there).
+bool PutString(EvtFile* f, Out* o, const uint8_t* rec, uint32_t* at, uint32_t end) {
+  uint32_t units = TextUnits(rec, *at, end);
+  if (!PutText(f, o, rec + *at, units)) return false;
+  uint64_t next = (uint64_t)*at + 2 * (uint64_t)units + 2;
+  *at = next < end ? (uint32_t)next : end;
+  return true;
+}
+
+// Whether [off, off + n) lies in the variable part [0x38, end).
+bool Inside(uint32_t off, uint32_t n, uint32_t end) {
+  return off >= kEvtFixedSize && (uint64_t)off + n <= end;
+}
+
+// The rebuilt record's offsets, patched into the fixed part at the end.
+struct Layout {
+  uint32_t SidOffset;     // where the SID went
+  uint32_t StringOffset;  // where the first insertion string went
+  uint32_t DataOffset;    // where the data went
+};
+
+// Names, SID, strings and data in their rebuilt order.
+bool PutBody(EvtFile* f, Out* o, const uint8_t* rec, uint32_t end, Layout* l) {
+  uint32_t at = kEvtFixedSize;
+  if (!PutString(f, o, rec, &at, end) || !PutString(f, o, rec, &at, end)) return false;
+  uint32_t sidLen = EvtLe32(rec + 0x28), dataLen = EvtLe32(rec + 0x30);
+  l->SidOffset = (uint32_t)o->Pos;
+  if (sidLen > 0) Put(o, rec + EvtLe32(rec + 0x2C), sidLen);
+  l->StringOffset = (uint32_t)o->Pos;
+  uint32_t count = EvtLe16(rec + 0x1A);
+  at = EvtLe32(rec + 0x24);
+  // Strings missing at the record's end become empty ones: NumStrings
+  // strings always follow, and none reaches past the record.
+  for (; count > 0 && at < end; --count) {
+    if (!PutString(f, o, rec, &at, end)) return false;
+  }
+  PutZeros(o, count);
+  l->DataOffset = (uint32_t)o->Pos;
+  if (dataLen > 0) Put(o, rec + EvtLe32(rec + 0x34), dataLen);
+  return true;
+}
+
+}  // namespace
+
+DWORD EvtRebuild(EvtFile* f, const uint8_t* rec, uint32_t len, uint8_t* buf, uint32_t cap,
+                 uint32_t* size) {
+  *size = 0;
+  uint32_t end = len - 4;  // the variable part ends at the trailing Length
+  uint32_t sidLen = EvtLe32(rec + 0x28), dataLen = EvtLe32(rec + 0x30);
+  uint32_t strOff = EvtLe32(rec + 0x24);
+  if ((sidLen > 0 && !Inside(EvtLe32(rec + 0x2C), sidLen, end)) ||
+      (dataLen > 0 && !Inside(EvtLe32(rec + 0x34), dataLen, end)) ||
+      (EvtLe16(rec + 0x1A) > 0 && !Inside(strOff, 0, end))) {
+    return ERROR_EVENTLOG_FILE_CORRUPT;
+  }
+  Out o = {buf, cap, 0};
+  Layout l;
+  Put(&o, rec, kEvtFixedSize);
+  if (!PutBody(f, &o, rec, end, &l)) return ERROR_EVENTLOG_FILE_CORRUPT;
+  PutZeros(&o, (4 - o.Pos % 4) % 4);
+  uint64_t total = o.Pos + 4;
+  if (total > 0xFFFFFFFFull) return ERROR_EVENTLOG_FILE_CORRUPT;
+  *size = (uint32_t)total;
+  if (total > cap) return ERROR_INSUFFICIENT_BUFFER;
+  SetLe32(buf + o.Pos, (uint32_t)total);
+  SetLe32(buf, (uint32_t)total);
+  SetLe32(buf + 0x24, l.StringOffset);
+  SetLe32(buf + 0x2C, l.SidOffset);
+  SetLe32(buf + 0x34, l.DataOffset);
+  return ERROR_SUCCESS;
+}
+
+#endif  // _WIN32

@@ -1,0 +1,112 @@
+// The listing's texts (durations, dates, times) and the counters the scan
+// leaves for the summaries, driven event by event.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "driver/scan.h"
+
+namespace {
+
+// Collects what a function writes to a stream.
+struct Capture {
+  char* Text = nullptr;  // the bytes written, after Close
+  size_t Size = 0;       // their number
+  FILE* Out = open_memstream(&Text, &Size);
+  std::string Close() {
+    fclose(Out);
+    std::string s(Text, Size);
+    free(Text);
+    return s;
+  }
+};
+
+void UseZone(const char* tz) {
+  setenv("TZ", tz, 1);
+  tzset();
+}
+
+// 2026-12-08 00:00:00 UTC.
+const EventTime kMidnight = 1796688000;
+
+ScanEvent Event(int id, EventTime t, const char* user = "", const char* port = "") {
+  return ScanEvent{id, t, user, port};
+}
+
+}  // namespace
+
+TEST(Listing, DurationsTruncateTowardZero) {
+  const struct {
+    EventTime Seconds;
+    const char* Text;
+  } cases[] = {
+      {0, " 0: 0:00"},     {1800, " 0:30:00"},
+      {3725, " 1: 2:05"},  {360000, "100: 0:00"},
+      {-5, " 0: 0:-5"},    {-3725, "-1:-2:-5"},
+      {86399, "23:59:59"}, {(EventTime)1 << 33, "2386092:56:32"},
+  };
+  for (const auto& c : cases) {
+    Capture cap;
+    WriteDuration(cap.Out, c.Seconds);
+    EXPECT_EQ(cap.Close(), c.Text) << c.Seconds;
+  }
+}
+
+TEST(Listing, TimeTextsFollowTz) {
+  const struct {
+    const char* Tz;
+    EventTime When;
+    const char* Date;
+    const char* Time;
+    int Day;
+  } cases[] = {
+      {"UTC0", kMidnight + 4 * 3600, "08 Dec 2026", "04:00:00", 8},
+      {"SGT-8", kMidnight - 1, "08 Dec 2026", "07:59:59", 8},
+      {"SGT-8", kMidnight + 16 * 3600, "09 Dec 2026", "00:00:00", 9},
+      {"UTC0", 0, "01 Jan 1970", "00:00:00", 1},
+      // Past 2038 a record time read as unsigned still has its date.
+      {"UTC0", 0xFFFFFFFFLL, "07 Feb 2106", "06:28:15", 7},
+      {"UTC0", 2200000000LL, "18 Sep 2039", "23:06:40", 18},
+  };
+  for (const auto& c : cases) {
+    UseZone(c.Tz);
+    TimeTexts texts;
+    FormatTimeTexts(c.When, &texts);
+    EXPECT_STREQ(texts.Date, c.Date) << c.When;
+    EXPECT_STREQ(texts.Time, c.Time) << c.When;
+    EXPECT_EQ(texts.Day, c.Day) << c.When;
+  }
+}
+
+TEST(Listing, CountsStayInTheirBounds) {
+  UseZone("UTC0");
+  ReportOptions opts;
+  OptionsInit(&opts);
+  opts.Listing = false;  // the counters run the same without the listing
+  ScanState scan;
+  ScanInit(&scan, stdout, kMidnight, kMidnight + 86400, 1000);
+  // 300 connects a second apart: counts above 255 are charged to 255.
+  for (int i = 1; i <= 300; ++i) {
+    ScanEvent ev = Event(EVENT_CONNECT, kMidnight + i, "u", "P");
+    HandleEvent(&scan, &opts, &ev);
+  }
+  EXPECT_EQ(scan.LinesInUse, 300);
+  EXPECT_EQ(scan.PortCount, 255);
+  EXPECT_EQ(scan.LineTime[254], 1);
+  EXPECT_EQ(scan.LineTime[255], 45);  // counts 255 to 299, one second each
+  // More disconnects than lines in use stop at 0; a reset frees them all.
+  ScanEvent reset = Event(EVENT_RESET_8033, kMidnight + 400);
+  HandleEvent(&scan, &opts, &reset);
+  EXPECT_EQ(scan.LinesInUse, 0);
+  EXPECT_EQ(scan.LineTime[255], 145);
+  ScanEvent off = Event(EVENT_DISCONNECT, kMidnight + 500, "u", "P");
+  HandleEvent(&scan, &opts, &off);
+  EXPECT_EQ(scan.LinesInUse, 0);
+  EXPECT_EQ(scan.LineTime[0], 1 + 100);
+  EXPECT_EQ(scan.PortCount, 255);
+  EXPECT_EQ(scan.TotalTime, 500);
+}

@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# End-to-end: the real `velmar` on logs made by `velmar-log make`, with the
+# clock pinned at 2026-12-08 04:00:00 UTC (12:00:00 under the default zone
+# SGT-8). Each run's whole output and exit status are compared with a text
+# written by hand under expected/.
+set -u
+build=${VELMAR_BUILD_DIR:?}
+src=${VELMAR_SOURCE_DIR:?}
+velmar=$build/velmar
+tool=$build/velmar-log
+expected=$src/tests/e2e/expected
+now=1796702400
+faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
+[ -n "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
+# Sanitizer runtimes want to be first; libfaketime is preloaded ahead of them.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# rec NUMBER TIME EVENT_ID STRINGS...: one CSV row of the RemoteAccess source.
+rec() {
+  local n=$1 t=$2 id=$3 row
+  shift 3
+  row="$n,$t,$t,$id,4,0,RemoteAccess,RAS1"
+  for s in "$@"; do row+=",$s"; done
+  echo "$row"
+}
+
+# mklog DIR [make options...]: the log DIR/SysEvent.Evt from the rows on stdin.
+mklog() {
+  local dir=$1
+  shift
+  mkdir -p "$dir"
+  { echo "number,generated,written,event_id,type,category,source,computer,strings"; cat; } \
+    >"$dir/log.csv"
+  "$tool" make "$dir/log.csv" "$dir/SysEvent.Evt" "$@" || fail "velmar-log make $dir"
+}
+
+# check NAME STATUS DIR [VAR=VALUE...] -- ARGS...: runs velmar as "velmar"
+# with the log folder DIR, TZ unset unless given, and the pinned clock.
+check() {
+  local name=$1 want=$2 dir=$3
+  shift 3
+  local envs=()
+  while [ "$1" != -- ]; do envs+=("$1"); shift; done
+  shift
+  (
+    unset TZ
+    export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
+    for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
+    exec -a velmar "$velmar" "$@"
+  ) >"$work/out.txt" 2>"$work/err.txt"
+  local got=$?
+  diff -u "$expected/$name.txt" "$work/out.txt" >"$work/diff.txt" ||
+    { fail "$name ($*)"; cat "$work/diff.txt"; }
+  [ "$got" = "$want" ] || fail "$name ($*): exit status $got, expected $want"
+  [ ! -s "$work/err.txt" ] || { fail "$name ($*): wrote to stderr"; cat "$work/err.txt"; }
+}
+
+# --- The worked day: two users overlap; earlier and unrelated records. ---
+{
+  rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3
+  rec 2 2026-12-07T15:59:59Z 20050 DIALUP carol COM3 a b c d 359 59
+  rec 3 2026-12-08T00:30:00Z 1073748859 Schedule start
+  rec 4 2026-12-08T01:00:00Z 1073761841 DIALUP alice COM1
+  rec 5 2026-12-08T01:30:00Z 20017 DIALUP bob COM2
+  rec 6 2026-12-08T02:00:00Z 1073761874 DIALUP alice COM1 "12/8/2026" "9:00 AM" "12/8/2026" "10:00 AM" 60 0
+  rec 7 2026-12-08T02:30:00Z 10 x
+  rec 8 2026-12-08T03:00:00Z 20050 DIALUP bob COM2 a b c d 90 0
+} | mklog "$work/worked"
+check worked 0 "$work/worked" -- 0
+check worked 0 "$work/worked" -- +t
+check nolist 0 "$work/worked" -- 0 -list
+check nolist 0 "$work/worked" -- 0 -l +t
+check titles-two 0 "$work/worked" -- 0 "North pool" "Line report" extra -x
+
+# --- Nothing in the window; the log runs out at 12:00:00. ---
+head -n 3 "$work/worked/log.csv" | tail -n 2 | mklog "$work/before"
+check empty-window 0 "$work/before" -- 0
+
+# --- A record at the window end stops the scan there (window 10 hours). ---
+{
+  rec 1 2026-12-06T15:00:00Z 20017 DIALUP early COM1
+  rec 2 2026-12-07T01:00:00Z 20017 DIALUP dave COM1
+  rec 3 2026-12-07T02:00:00Z 1073748859 Schedule start
+  rec 4 2026-12-07T03:00:00Z 20050 DIALUP dave COM1
+} | mklog "$work/end"
+check window-end 0 "$work/end" -- -1 +d10
+# The log runs out before a window end that lies earlier still: the scan
+# ends at the current time.
+rec 1 2026-12-06T17:00:00Z 20017 DIALUP erin COM1 | mklog "$work/out"
+check runs-out 0 "$work/out" -- -1 +d2
+
+# --- Yesterday and today; a named computer and titles. ---
+{
+  rec 1 2026-12-06T15:59:59Z 20017 DIALUP old COM1
+  rec 2 2026-12-07T14:00:00Z 20017 DIALUP frank COM1
+  rec 3 2026-12-07T17:15:30Z 20050 DIALUP frank COM1
+  rec 4 2026-12-08T00:00:00Z 20017 DIALUP gina COM2
+} | tee "$work/two.csv" | mklog "$work/two"
+check two-days 0 "$work/two" -- -1
+mklog "$work/named/RAS1" <"$work/two.csv"
+check titles-computer 0 "$work/named" -- -1 '\\RAS1' Monthly
+
+# --- Intervals of 100 hours, 3725 s and -5 s. ---
+{
+  rec 1 2026-12-02T17:00:00Z 20017 DIALUP hal COM1
+  rec 2 2026-12-06T21:00:00Z 20017 DIALUP ivy COM2
+  rec 3 2026-12-06T22:02:05Z 20050 DIALUP hal COM1
+  rec 4 2026-12-06T22:02:00Z 20050 DIALUP ivy COM2
+} | mklog "$work/intervals"
+check intervals 0 "$work/intervals" -- -5
+
+# --- Resets only while lines are in use; more disconnects than connects. ---
+{
+  rec 1 2026-12-07T17:00:00Z 6005
+  rec 2 2026-12-07T18:00:00Z 20017 DIALUP jan COM1
+  rec 3 2026-12-07T19:00:00Z 20017 DIALUP kim COM2
+  rec 4 2026-12-07T20:00:00Z 8033
+  rec 5 2026-12-07T21:00:00Z 8033
+  rec 6 2026-12-07T22:00:00Z 20017 DIALUP lee COM3
+  rec 7 2026-12-07T23:00:00Z 2147489653
+} | mklog "$work/resets"
+check resets 0 "$work/resets" -- 0
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP amy COM1
+  rec 2 2026-12-08T01:10:00Z 20017 DIALUP ben COM2
+  rec 3 2026-12-08T01:20:00Z 20050 DIALUP amy COM1
+  rec 4 2026-12-08T01:30:00Z 20050 DIALUP ben COM2
+  rec 5 2026-12-08T01:40:00Z 20050 DIALUP cid COM3
+} | mklog "$work/more"
+check more-disconnects 0 "$work/more" -- 0
+
+# --- Names longer than their columns; the width's upper bound. ---
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP averyveryverylongusername_x COM1
+  rec 2 2026-12-08T02:00:00Z 20017 DIALUP shortname LONGPORTNAME1
+} | mklog "$work/long"
+check long-names 0 "$work/long" -- 0 +w30
+
+# --- Failures after the head; the usage text. ---
+mkdir -p "$work/none"
+check cant-open 2 "$work/none" -- 0
+check cant-open 2 "$work/worked" -- 0 '\\NOSUCH'
+check cant-open 2 "$work/worked" -- 0 '\\..'
+mklog "$work/empty" </dev/null
+check empty-log 2 "$work/empty" -- 0
+check usage 1 "$work/worked" --
+# A record damaged in the file stops the listing where it stands.
+{
+  rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3
+  rec 2 2026-12-08T01:00:00Z 20017 DIALUP alice COM1
+  rec 3 2026-12-08T02:00:00Z 20017 DIALUP bob COM2
+  rec 4 2026-12-08T03:00:00Z 20050 DIALUP bob COM2
+} | mklog "$work/damaged"
+# Signatures: the header's, then records 1, 2 and 3; break record 3's.
+sig=$(grep -obaP 'LfLe' "$work/damaged/SysEvent.Evt" | sed -n 4p | cut -d: -f1)
+printf 'XXXX' | dd of="$work/damaged/SysEvent.Evt" bs=1 seek="$sig" conv=notrunc status=none
+check damaged 2 "$work/damaged" -- 0
+
+# --- The zone: from the environment, from +z, and the default. ---
+{
+  rec 1 2026-12-07T23:00:00Z 20017 DIALUP mia COM1
+  rec 2 2026-12-08T01:00:00Z 20017 DIALUP ned COM2
+  rec 3 2026-12-08T02:00:00Z 20050 DIALUP ned COM2
+} | mklog "$work/tz"
+check tz-utc 0 "$work/tz" TZ=UTC0 -- 0
+check tz-utc 0 "$work/tz" TZ=SGT-8 -- 0 +zUTC0
+check tz-sgt 0 "$work/tz" -- 0
+check tz-sgt 0 "$work/tz" TZ=UTC0 -- 0 +z
+# A +z text longer than 76 characters is refused: TZ stays as it was.
+check tz-utc 0 "$work/tz" TZ=UTC0 -- 0 "+z$(printf 'A%.0s' {1..77})"
+
+# --- A wrapped log whose header is stale and marked dirty. ---
+{
+  for i in $(seq 1 40); do
+    rec "$i" 2026-12-07T0$((i / 10)):0$((i % 10)):00Z 1073748859 Filler "$(printf 'f%.0s' {1..100})"
+  done
+  tail -n +2 "$work/worked/log.csv" | awk -F, -v OFS=, '{ $1 += 40; print }'
+} | mklog "$work/wrapped" --max-size 4096 --start-offset 2000
+"$tool" dump "$work/wrapped/SysEvent.Evt" | sed -n 2p | grep -q '^1,' &&
+  fail "wrapped: the log did not drop its oldest records"
+check worked 0 "$work/wrapped" -- 0
+# Dirty and wrapped, EOF record said to be at the data area's start, and the
+# next record number 4 behind (45 for 49): the EOF record still tells the truth.
+evt=$work/wrapped/SysEvent.Evt
+printf '\x30\x00\x00\x00' | dd of="$evt" bs=1 seek=20 conv=notrunc status=none
+printf '\x2d\x00\x00\x00' | dd of="$evt" bs=1 seek=24 conv=notrunc status=none
+printf '\x03\x00\x00\x00' | dd of="$evt" bs=1 seek=36 conv=notrunc status=none
+check worked 0 "$work/wrapped" -- 0
+
+# --- Deviations: times past 2038, missing strings, width 0, start 0. ---
+{
+  rec 1 2039-12-31T10:00:00Z 20017 DIALUP old COM1
+  rec 2 2040-01-01T01:00:00Z 20017 DIALUP zoe COM1
+  rec 3 2040-01-01T02:00:00Z 20050 DIALUP zoe COM1
+} | mklog "$work/y2040"
+check y2040 0 "$work/y2040" FAKETIME=2209003200 -- 0
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP
+  rec 2 2026-12-08T02:00:00Z 20050 DIALUP pat
+} | mklog "$work/missing"
+check missing-strings 0 "$work/missing" -- 0
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP alice COM1
+  rec 2 2026-12-08T01:30:00Z 20017 DIALUP "" COM2
+} | mklog "$work/width0"
+check width0 0 "$work/width0" -- 0 +w0
+# A window that starts at time 0 is a window, not a failure.
+{
+  rec 1 1970-01-01T00:00:00Z 20017 DIALUP old COM1
+  rec 2 2026-12-08T01:00:00Z 20050 DIALUP old COM1
+} | mklog "$work/zero"
+check start-zero 0 "$work/zero" TZ=UTC0 -- -20795
+
+if [ "$failures" != 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "all listing runs match"

@@ -1,0 +1,365 @@
+// The .evt writer: builds each record in one buffer, lays it into the file
+// through a write-back block, and keeps only the four changing header fields
+// in memory. Dropping the oldest record of a full circular log reads its
+// Length back from the file, so nothing grows with the number of records.
+#include "tools/evtwrite.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/winapi.h"
+
+namespace {
+
+const uint32_t kOutCap = 1u << 16;        // write-back block
+const uint32_t kMaxRecord = 0x40000000u;  // larger records are refused
+const uint32_t kMinCircular = kEvtHeaderSize + kEvtFixedSize + kEvtEofSize;
+const uint32_t kEofMagic[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
+
+// Where the parts of one record go, from its first byte.
+struct RecordPlan {
+  int SourceUnits;        // UTF-16 units of the source name, terminator included
+  int ComputerUnits;      // UTF-16 units of the computer name, terminator included
+  uint32_t SidOffset;     // the SID (or where it would be)
+  uint32_t StringOffset;  // first insertion string
+  uint32_t DataOffset;    // binary data (or where it would be)
+  uint32_t Length;        // whole record, trailing Length included
+};
+
+void Put16(uint8_t* p, uint32_t v) {
+  p[0] = (uint8_t)v;
+  p[1] = (uint8_t)(v >> 8);
+}
+
+void Put32(uint8_t* p, uint32_t v) {
+  Put16(p, v & 0xFFFF);
+  Put16(p + 2, v >> 16);
+}
+
+int Fail(EvtWriter* w, const char* message, int err) {
+  w->Message = message;
+  w->Errno = err;
+  return 0;
+}
+
+// UTF-16 units of a UTF-8 text with its terminator; 0 for a null text.
+int TextUnits(const char* s) {
+  if (s == nullptr) return 0;
+  return MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+}
+
+// Stores the text as UTF-16LE with its terminator at p (units as measured).
+void PutText(uint8_t* p, const char* s, int units) {
+  WCHAR* wide = (WCHAR*)p;  // p is 2-aligned: every part before it has even length
+  MultiByteToWideChar(CP_ACP, 0, s, -1, wide, units);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  for (int i = 0; i < units; ++i) Put16(p + 2 * i, wide[i]);
+#endif
+}
+
+uint64_t Align4(uint64_t n) { return (n + 3) & ~(uint64_t)3; }
+
+// Computes the record's layout as a server lays it out: names, padding to 4,
+// SID, strings, data, padding to 4, Length. Returns 0 for a record that
+// cannot be stored.
+int PlanRecord(const EvtRecordIn* r, RecordPlan* plan) {
+  plan->SourceUnits = TextUnits(r->SourceName);
+  plan->ComputerUnits = TextUnits(r->ComputerName);
+  if (plan->SourceUnits == 0 || plan->ComputerUnits == 0) return 0;
+  if ((r->UserSidLength != 0 && r->UserSid == nullptr) ||
+      (r->DataLength != 0 && r->Data == nullptr) || (r->NumStrings != 0 && r->Strings == nullptr))
+    return 0;
+  uint64_t off = kEvtFixedSize + 2 * (uint64_t)(plan->SourceUnits + plan->ComputerUnits);
+  off = Align4(off);
+  plan->SidOffset = (uint32_t)off;
+  off += r->UserSidLength;
+  plan->StringOffset = (uint32_t)off;
+  for (int i = 0; i < r->NumStrings; ++i) {
+    int units = TextUnits(r->Strings[i]);
+    if (units == 0) return 0;
+    off += 2 * (uint64_t)units;
+    if (off > kMaxRecord) return 0;
+  }
+  plan->DataOffset = (uint32_t)off;
+  off = Align4(off + r->DataLength) + 4;
+  if (off > kMaxRecord) return 0;
+  plan->Length = (uint32_t)off;
+  return 1;
+}
+
+// Fills the fixed part of record `number` at w->Rec.
+void PutFixedPart(uint8_t* p, const EvtRecordIn* r, const RecordPlan* plan, uint32_t number) {
+  memset(p, 0, kEvtFixedSize);
+  Put32(p + 0x00, plan->Length);
+  Put32(p + 0x04, kEvtSignature);
+  Put32(p + 0x08, number);
+  Put32(p + 0x0C, r->TimeGenerated);
+  Put32(p + 0x10, r->TimeWritten);
+  Put32(p + 0x14, r->EventID);
+  Put16(p + 0x18, r->EventType);
+  Put16(p + 0x1A, r->NumStrings);
+  Put16(p + 0x1C, r->EventCategory);
+  Put32(p + 0x24, plan->StringOffset);
+  Put32(p + 0x28, r->UserSidLength);
+  Put32(p + 0x2C, plan->SidOffset);
+  Put32(p + 0x30, r->DataLength);
+  Put32(p + 0x34, plan->DataOffset);
+}
+
+// Builds record `number` into w->Rec, growing it as needed.
+int BuildRecord(EvtWriter* w, const EvtRecordIn* r, const RecordPlan* plan, uint32_t number) {
+  if (plan->Length > w->RecCap) {
+    uint8_t* grown = (uint8_t*)realloc(w->Rec, plan->Length);
+    if (grown == nullptr) return Fail(w, "out of memory", ENOMEM);
+    w->Rec = grown;
+    w->RecCap = plan->Length;
+  }
+  uint8_t* p = w->Rec;
+  memset(p, 0, plan->Length);
+  PutFixedPart(p, r, plan, number);
+  PutText(p + kEvtFixedSize, r->SourceName, plan->SourceUnits);
+  PutText(p + kEvtFixedSize + 2 * plan->SourceUnits, r->ComputerName, plan->ComputerUnits);
+  if (r->UserSidLength != 0) memcpy(p + plan->SidOffset, r->UserSid, r->UserSidLength);
+  uint32_t off = plan->StringOffset;
+  for (int i = 0; i < r->NumStrings; ++i) {
+    int units = TextUnits(r->Strings[i]);
+    PutText(p + off, r->Strings[i], units);
+    off += 2 * units;
+  }
+  if (r->DataLength != 0) memcpy(p + plan->DataOffset, r->Data, r->DataLength);
+  Put32(p + plan->Length - 4, plan->Length);
+  return 1;
+}
+
+// ---- file output through the write-back block ----
+
+int WriteAt(EvtWriter* w, uint32_t pos, const uint8_t* data, size_t n) {
+  while (n > 0) {
+    ssize_t done = pwrite(w->Fd, data, n, pos);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      w->Failed = 1;
+      return Fail(w, "can't write the log file", done < 0 ? errno : EIO);
+    }
+    pos += (uint32_t)done, data += done, n -= (size_t)done;
+  }
+  return 1;
+}
+
+int Flush(EvtWriter* w) {
+  if (w->OutLen == 0) return 1;
+  uint32_t len = w->OutLen;
+  w->OutLen = 0;
+  return WriteAt(w, w->OutPos, w->Out, len);
+}
+
+// Writes n bytes at pos, which must not cross S.
+int Buffer(EvtWriter* w, uint32_t pos, const uint8_t* data, uint32_t n) {
+  if (w->OutLen != 0 && (pos != w->OutPos + w->OutLen || w->OutLen + n > kOutCap)) {
+    if (!Flush(w)) return 0;
+  }
+  if (n > kOutCap) return WriteAt(w, pos, data, n);
+  if (w->OutLen == 0) w->OutPos = pos;
+  memcpy(w->Out + w->OutLen, data, n);
+  w->OutLen += n;
+  return 1;
+}
+
+// Writes n bytes from *pos on, continuing at 0x30 when they reach S, and
+// leaves *pos after them (0x30 rather than S).
+int Emit(EvtWriter* w, uint32_t* pos, const uint8_t* data, uint32_t n) {
+  while (n > 0) {
+    uint32_t chunk = n;
+    if (w->Size != 0 && w->Size - *pos < chunk) chunk = w->Size - *pos;
+    if (!Buffer(w, *pos, data, chunk)) return 0;
+    *pos += chunk, data += chunk, n -= chunk;
+    if (w->Size != 0 && *pos == w->Size) {
+      *pos = kEvtHeaderSize;
+      w->Wrapped = 1;
+    }
+  }
+  return 1;
+}
+
+// Reads back the Length of the record at pos (never split: it opens the
+// fixed part).
+int ReadLength(EvtWriter* w, uint32_t pos, uint32_t* length) {
+  if (w->OutLen != 0 && pos < w->OutPos + w->OutLen && pos + 4 > w->OutPos && !Flush(w)) return 0;
+  uint8_t b[4];
+  ssize_t got;
+  do {
+    got = pread(w->Fd, b, 4, pos);
+  } while (got < 0 && errno == EINTR);
+  *length = (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
+  if (got != 4 || *length < kEvtFixedSize || *length > w->Size - kEvtHeaderSize) {
+    w->Failed = 1;
+    return Fail(w, "can't read back the oldest record", got < 0 ? errno : EIO);
+  }
+  return 1;
+}
+
+// ---- circular bookkeeping ----
+
+// Bytes from `from` forward to `to` in the circular area.
+uint32_t Distance(const EvtWriter* w, uint32_t from, uint32_t to) {
+  return to >= from ? to - from : (w->Size - from) + (to - kEvtHeaderSize);
+}
+
+// The tail that must be filled before a record can start at pos.
+uint32_t TailFill(const EvtWriter* w, uint32_t pos) {
+  return w->Size != 0 && w->Size - pos < kEvtFixedSize ? w->Size - pos : 0;
+}
+
+int Fits(const EvtWriter* w, uint32_t length) {
+  if (w->Size == 0 || w->Oldest == 0) return 1;
+  uint64_t need = (uint64_t)TailFill(w, w->End) + length + kEvtEofSize;
+  return need <= Distance(w, w->End, w->Begin);
+}
+
+// Drops the oldest record; the next one starts after it, or at 0x30 when
+// the tail after it is too short for a fixed part.
+int DropOldest(EvtWriter* w) {
+  uint32_t length;
+  if (!ReadLength(w, w->Begin, &length)) return 0;
+  if (++w->Oldest == w->Current) {
+    w->Oldest = 0;
+    w->Begin = w->End;
+    return 1;
+  }
+  uint32_t next = w->Begin + length;
+  if (next >= w->Size) next -= w->Size - kEvtHeaderSize;
+  if (w->Size - next < kEvtFixedSize) next = kEvtHeaderSize;
+  w->Begin = next;
+  return 1;
+}
+
+// Lays the built record at End: fills a short tail first, then writes it,
+// split at S when it reaches that far.
+int Place(EvtWriter* w, uint32_t length) {
+  uint32_t pos = w->End;
+  uint32_t fill = TailFill(w, pos);
+  if (fill != 0) {
+    uint8_t filler[kEvtFixedSize];
+    for (uint32_t i = 0; i < fill; i += 4) Put32(filler + i, kEvtTailFill);
+    if (!Emit(w, &pos, filler, fill)) return 0;
+  }
+  if (w->Oldest == 0) {
+    w->Begin = pos;
+    w->Oldest = w->Current;
+  }
+  if (!Emit(w, &pos, w->Rec, length)) return 0;
+  w->End = pos;
+  w->Current++;
+  return 1;
+}
+
+void PutHeader(const EvtWriter* w, uint8_t* h) {
+  memset(h, 0, kEvtHeaderSize);
+  Put32(h + 0x00, kEvtHeaderSize);
+  Put32(h + 0x04, kEvtSignature);
+  Put32(h + 0x08, 1);
+  Put32(h + 0x0C, 1);
+  Put32(h + 0x10, w->Begin);
+  Put32(h + 0x14, w->End);
+  Put32(h + 0x18, w->Current);
+  Put32(h + 0x1C, w->Oldest);
+  Put32(h + 0x20, w->Size != 0 ? w->Size : w->End + kEvtEofSize);
+  Put32(h + 0x24, w->Wrapped ? kEvtFlagWrap : 0);
+  Put32(h + 0x2C, kEvtHeaderSize);
+}
+
+void PutEof(const EvtWriter* w, uint8_t* e) {
+  Put32(e + 0x00, kEvtEofSize);
+  for (int i = 0; i < 4; ++i) Put32(e + 4 + 4 * i, kEofMagic[i]);
+  Put32(e + 0x14, w->Begin);
+  Put32(e + 0x18, w->End);
+  Put32(e + 0x1C, w->Current);
+  Put32(e + 0x20, w->Oldest);
+  Put32(e + 0x24, kEvtEofSize);
+}
+
+void Release(EvtWriter* w) {
+  free(w->Out);
+  free(w->Rec);
+  w->Out = nullptr;
+  w->Rec = nullptr;
+  w->Fd = -1;
+}
+
+}  // namespace
+
+uint32_t EvtRecordLength(const EvtRecordIn* rec) {
+  RecordPlan plan;
+  return PlanRecord(rec, &plan) ? plan.Length : 0;
+}
+
+const char* EvtLayoutProblem(uint32_t maxSize, uint32_t startOffset) {
+  if (maxSize != 0 && (maxSize % 4 != 0 || maxSize < kMinCircular))
+    return "bad log size: a multiple of 4, at least 144";
+  if (startOffset % 4 != 0 || startOffset < kEvtHeaderSize ||
+      (maxSize != 0 && startOffset >= maxSize) || startOffset > 0x7FFFFFFF)
+    return "bad start offset: a multiple of 4 from 48, inside the log";
+  return nullptr;
+}
+
+int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
+                  uint32_t firstNumber) {
+  memset(w, 0, sizeof *w);
+  w->Fd = -1;
+  const char* problem = EvtLayoutProblem(maxSize, startOffset);
+  if (problem != nullptr) return Fail(w, problem, 0);
+  if (firstNumber == 0) return Fail(w, "bad first record number", 0);
+  w->Out = (uint8_t*)malloc(kOutCap);
+  w->Rec = (uint8_t*)malloc(1024);
+  if (w->Out == nullptr || w->Rec == nullptr) {
+    Release(w);
+    return Fail(w, "out of memory", ENOMEM);
+  }
+  w->RecCap = 1024;
+  w->Fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (w->Fd < 0 || (maxSize != 0 && ftruncate(w->Fd, maxSize) != 0)) {
+    int err = errno;
+    if (w->Fd >= 0) close(w->Fd);
+    Release(w);
+    return Fail(w, "can't create the log file", err);
+  }
+  w->Size = maxSize;
+  w->Begin = w->End = startOffset;
+  w->Current = firstNumber;
+  return 1;
+}
+
+int EvtWriterAdd(EvtWriter* w, const EvtRecordIn* rec) {
+  if (w->Failed) return 0;
+  if (w->Current == 0) return Fail(w, "record numbers are used up", 0);
+  RecordPlan plan;
+  if (!PlanRecord(rec, &plan)) return Fail(w, "record too large or missing a text", 0);
+  if (w->Size != 0 && (uint64_t)plan.Length + kEvtEofSize > w->Size - kEvtHeaderSize)
+    return Fail(w, "record too large for the log", 0);
+  if (w->Size == 0 && (uint64_t)w->End + plan.Length + kEvtEofSize > 0xFFFFFFFFu)
+    return Fail(w, "log file would pass 4 GB", 0);
+  if (!BuildRecord(w, rec, &plan, w->Current)) return 0;
+  while (!Fits(w, plan.Length)) {
+    if (!DropOldest(w)) return 0;
+  }
+  return Place(w, plan.Length);
+}
+
+int EvtWriterClose(EvtWriter* w) {
+  int ok = !w->Failed;
+  if (ok) {
+    uint8_t eof[kEvtEofSize];
+    uint8_t header[kEvtHeaderSize];
+    uint32_t pos = w->End;
+    PutEof(w, eof);
+    ok = Emit(w, &pos, eof, kEvtEofSize) && Flush(w);
+    PutHeader(w, header);
+    ok = ok && WriteAt(w, 0, header, kEvtHeaderSize);
+  }
+  if (w->Fd >= 0 && close(w->Fd) != 0 && ok) ok = Fail(w, "can't write the log file", errno);
+  Release(w);
+  return ok;
+}
