@@ -17,6 +17,15 @@ int Fail(RunState* run, const char* message) {
   return 0;
 }
 
+// The port table, before the log is opened, when the tabulated listing or
+// the port statistics need it.
+int SetUpPorts(RunState* run) {
+  const ReportOptions* opts = &run->Options;
+  if (!opts->Tabulated && !opts->PortStats) return 1;
+  const char* message = PortTableSetup(&run->Ports, run->Out, run->CgiMode, opts->ComputerName);
+  return message == nullptr ? 1 : Fail(run, message);
+}
+
 // Opens the log, allocates the record buffer and fixes the window.
 int OpenWindow(RunState* run) {
   const ReportOptions* opts = &run->Options;
@@ -52,11 +61,11 @@ void WriteHead(const RunState* run) {
 
 int RunReport(RunState* run) {
   const ReportOptions* opts = &run->Options;
-  // The port table is set up first here, when the tabulated listing or the
-  // port statistics are asked for.
+  if (!SetUpPorts(run)) return 0;
   if (!OpenWindow(run)) return 0;
   EventTime windowEnd = WindowEndOf(opts, run->WindowStart);
   ScanInit(&run->Scan, run->Out, run->WindowStart, windowEnd, run->NewestRec);
+  if (run->Ports.Slots != nullptr) ScanUsePorts(&run->Scan, &run->Ports);
   const char* message = nullptr;
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
     return Fail(run, message);
@@ -66,8 +75,9 @@ int RunReport(RunState* run) {
 }
 
 void RunRelease(RunState* run) {
-  // The user index goes first, then the port names and the port table, then
-  // the decoded form; each will be released here ahead of the buffer.
+  // The user index goes first, ahead of the port names and the table; the
+  // decoded form follows them, ahead of the buffer.
+  PortTableRelease(&run->Ports);
   free(run->Buffer);
   run->Buffer = nullptr;
   if (run->Log != nullptr) CloseEventLog(run->Log);

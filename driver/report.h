@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "driver/options.h"
+#include "driver/porttable.h"
 #include "driver/scan.h"
 #include "eventlog/logread.h"
 
@@ -15,6 +16,7 @@ struct RunState {
   FILE* Out;              // where the report goes (standard output)
   bool CgiMode;           // a web form was decoded: settings from it, HTML framing
   ReportOptions Options;  // the settings of the run
+  PortTable Ports;        // port names and table, with Tabulated or PortStats
   HANDLE Log;             // the SYSTEM log, or null before it is open
   BYTE* Buffer;           // record buffer of capacity + 1 bytes, or null
   DWORD Capacity;         // record space in Buffer
@@ -31,12 +33,14 @@ void RunInit(RunState* run, FILE* out);
 // Writes the title line: "%s - " with Title1 when set, then Title2.
 void WriteHead(const RunState* run);
 
-// Runs the report after the head: log, buffer, window, scan. On a failure
+// Runs the report after the head: the port table (when the tabulated listing
+// or the port statistics are asked for), log, buffer, window, scan. On a failure
 // writes "\nError: %s\n" once with its message, records it in run->Error and
 // returns 0; returns 1 after a complete report. Release is the caller's.
 int RunReport(RunState* run);
 
-// Releases what the run holds, in order: record buffer, then the log handle.
+// Releases what the run holds, in order: the port names and the port table,
+// the record buffer, then the log handle.
 void RunRelease(RunState* run);
 
 // The whole program: usage (exit status 1) without arguments, else settings,

@@ -83,10 +83,12 @@ void ChargeInterval(ScanState* scan, EventTime interval) {
   scan->TotalTime += interval;
 }
 
-// The count of lines in use after the event (the port table's recount takes
-// this place when the table exists).
+// The count of lines in use after the event: the busy ports when the table
+// exists (whatever the listing looks like), else counted from the events.
 void UpdateLinesInUse(ScanState* scan, int id) {
-  if (id == EVENT_CONNECT) {
+  if (scan->Ports != nullptr) {
+    scan->LinesInUse = PortRecount(scan->Ports);
+  } else if (id == EVENT_CONNECT) {
     ++scan->LinesInUse;
     int32_t seen = scan->LinesInUse < LINE_TIME_SLOTS ? scan->LinesInUse : LINE_TIME_SLOTS - 1;
     if (seen > scan->PortCount) scan->PortCount = seen;
@@ -97,15 +99,33 @@ void UpdateLinesInUse(ScanState* scan, int id) {
   }
 }
 
-// The text after each printed duration; the port table flags intervals in
-// which every port was busy here. Without the table it is empty.
-const char* Marker(const ScanState*) {
-  return "";
+// The text after each printed duration: the port table flags intervals in
+// which every port was busy. Without the table it is empty.
+const char* Marker(const ScanState* scan) {
+  return scan->Ports != nullptr ? PortMarker(scan->Ports, scan->LinesInUse) : "";
 }
 
-// Port, user and action columns of the plain listing (the tabulated row of
-// the port table takes their place when it is asked for and exists).
-void WriteAction(FILE* out, const ReportOptions* opts, const ScanEvent* ev) {
+// Applies the event to the port table, when there is one, before the
+// interval is charged to the lines that were in use.
+void UpdatePorts(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev,
+                 EventTime interval) {
+  if (scan->Ports == nullptr) return;
+  if (IsConnection(ev->Id)) {
+    PortConnectUpdate(scan->Ports, ev->Id == EVENT_CONNECT, interval, ev->Port, ev->User,
+                      opts->Width);
+  } else {
+    PortResetUpdate(scan->Ports, interval);  // a reset, or the end of the scan
+  }
+}
+
+// Port, user and action columns of the plain listing, or the port table's
+// row when the listing is tabulated.
+void WriteAction(const ScanState* scan, const ReportOptions* opts, const ScanEvent* ev) {
+  FILE* out = scan->Out;
+  if (opts->Tabulated && scan->Ports != nullptr) {
+    PortWriteRow(out, scan->Ports, opts->Width, IsReset(ev->Id));
+    return;
+  }
   if (IsReset(ev->Id)) {
     fprintf(out, "%-*s", opts->Width + 15, "Reset.");
     return;
@@ -133,6 +153,11 @@ void ScanInit(ScanState* scan, FILE* out, EventTime windowStart, EventTime windo
   scan->EndNumber = newestRec + 1;
   scan->PrevTime = windowStart;
   scan->First = true;
+}
+
+void ScanUsePorts(ScanState* scan, PortTable* ports) {
+  scan->Ports = ports;
+  scan->PortCount = ports->PortCount;
 }
 
 void FormatTimeTexts(EventTime t, TimeTexts* texts) {
@@ -174,10 +199,13 @@ void WriteDuration(FILE* out, EventTime seconds) {
           seconds % 60);
 }
 
-void WriteListingHeader(FILE* out, const ReportOptions* opts) {
+void WriteListingHeader(FILE* out, const ReportOptions* opts, const PortTable* ports) {
   fprintf(out, "%-*s ", 8, "Time");
-  // The tabulated listing puts one column per port here instead.
-  fprintf(out, "%-*s %-*s %-*s ", 6, "Port", opts->Width, "User", 6, "Action");
+  if (opts->Tabulated && ports != nullptr) {
+    PortWriteHeader(out, ports, opts->Width);
+  } else {
+    fprintf(out, "%-*s %-*s %-*s ", 6, "Port", opts->Width, "User", 6, "Action");
+  }
   fputs("NL Duration\n", out);
 }
 
@@ -192,15 +220,15 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
   }
   scan->First = false;
   // The user-statistics collector takes a disconnect's user name and
-  // connected time here, and the port table applies the event (connect,
-  // disconnect, or reset and end) with the interval.
+  // connected time here.
+  UpdatePorts(scan, opts, ev, interval);
   ChargeInterval(scan, interval);
   if (opts->Listing) {
     if (texts.Day != scan->PrevDay) fprintf(out, "--- %s ---\n", texts.Date);
     fprintf(out, "%s ", texts.Time);
   }
   if (ev->Id == END_MARKER) return true;
-  if (opts->Listing) WriteAction(out, opts, ev);
+  if (opts->Listing) WriteAction(scan, opts, ev);
   UpdateLinesInUse(scan, ev->Id);
   if (opts->Listing) fprintf(out, "%2d ", scan->LinesInUse);
   scan->PrevTime = ev->Time;
@@ -210,7 +238,7 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
 
 int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer, DWORD* capacity,
             DWORD firstRec, const char** message) {
-  if (opts->Listing) WriteListingHeader(scan->Out, opts);
+  if (opts->Listing) WriteListingHeader(scan->Out, opts, scan->Ports);
   // The user-statistics collector creates its index here, before the loop.
   // The record number runs up to the end number and stops there, also when
   // the numbers wrap past 2^32 - 1.

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "driver/options.h"
+#include "driver/porttable.h"
 #include "eventlog/logread.h"
 
 // Event codes (low 16 bits of EventID) the scan handles.
@@ -46,11 +47,12 @@ struct ScanState {
   DWORD EndNumber;                      // NewestRec + 1: the log has run out
   EventTime PrevTime;                   // time of the previous handled event
   int32_t LinesInUse;                   // lines in use after the previous event
-  int32_t PortCount;                    // highest LinesInUse seen, at most 255
+  int32_t PortCount;                    // ports of the table, else highest LinesInUse (<= 255)
   EventTime LineTime[LINE_TIME_SLOTS];  // seconds with exactly k lines in use
   EventTime TotalTime;                  // seconds from WindowStart to the scan's end
   int PrevDay;                          // day of the month of the previous event
   bool First;                           // no handled event yet
+  PortTable* Ports;                     // the port table, or null without one
 };
 
 // The end of the window: start + duration hours, or with duration 0 the
@@ -62,6 +64,11 @@ EventTime WindowEndOf(const ReportOptions* opts, EventTime windowStart);
 void ScanInit(ScanState* scan, FILE* out, EventTime windowStart, EventTime windowEnd,
               DWORD newestRec);
 
+// Lets the port table follow the scan: it takes over the count of lines in
+// use, the marker and, for the tabulated listing, the port columns; the
+// number of ports becomes PortCount. Call after ScanInit.
+void ScanUsePorts(ScanState* scan, PortTable* ports);
+
 // Forms the date and time texts of t in local time under TZ.
 void FormatTimeTexts(EventTime t, TimeTexts* texts);
 
@@ -69,8 +76,9 @@ void FormatTimeTexts(EventTime t, TimeTexts* texts);
 // truncated toward zero (so -5 s is " 0: 0:-5"; hours grow past 2 digits).
 void WriteDuration(FILE* out, EventTime seconds);
 
-// Writes the column heading of the plain listing.
-void WriteListingHeader(FILE* out, const ReportOptions* opts);
+// Writes the column heading: port, user and action for the plain listing,
+// one column per port when the listing is tabulated and ports is not null.
+void WriteListingHeader(FILE* out, const ReportOptions* opts, const PortTable* ports);
 
 // Handles one event: closes the previous listing line with its duration,
 // charges the interval, writes the day separator, the time and the action,

@@ -1,0 +1,169 @@
+// The port table: set up from the server's port list, updated by each
+// handled event, written as the tabulated listing's columns. Every interval
+// is charged to the ports that were busy during it before the event that
+// ends it changes any slot.
+#include "driver/porttable.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/output.h"
+#include "eventlog/rasports.h"
+
+namespace {
+
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
+
+// The number of bytes of the UTF-8 sequence a lead byte opens, or 0 for a
+// byte that opens none (ASCII opens one, but never needs keeping whole).
+size_t SequenceLength(unsigned char lead) {
+  if ((lead & 0xE0) == 0xC0) return 2;
+  if ((lead & 0xF0) == 0xE0) return 3;
+  if ((lead & 0xF8) == 0xF0) return 4;
+  return 0;
+}
+
+// Where the character holding byte n starts: n itself, or the lead byte
+// before it whose sequence runs over n. Bytes that form no sequence (an
+// 8-bit code page, a damaged name) are cut as bytes.
+size_t CharacterStart(const unsigned char* name, size_t n) {
+  if (!IsContinuation(name[n])) return n;
+  for (size_t back = 1; back <= 3 && back <= n; ++back) {
+    unsigned char byte = name[n - back];
+    if (IsContinuation(byte)) continue;
+    return SequenceLength(byte) > back ? n - back : n;
+  }
+  return n;
+}
+
+// Empties every slot of a fresh table and points slot i at the name the
+// enumeration gave last but i.
+void BuildSlots(PortTable* table) {
+  for (int32_t i = 0; i < table->PortCount; ++i) {
+    PortSlot* slot = &table->Slots[i];
+    slot->PortName = table->PortNames[table->PortCount - 1 - i];
+    slot->CurrentUser[0] = '\0';
+    slot->Logins = 0;
+    slot->BusySeconds = 0;
+  }
+}
+
+// Charges the interval to every busy slot.
+void ChargeBusy(PortTable* table, EventTime interval) {
+  for (int32_t i = 0; i < table->PortCount; ++i) {
+    if (table->Slots[i].CurrentUser[0] != '\0') table->Slots[i].BusySeconds += interval;
+  }
+}
+
+}  // namespace
+
+const char* PortTableSetup(PortTable* table, FILE* out, bool cgiMode, const char* computerName) {
+  // The port library may write to standard output; on a web page that text
+  // must land inside a comment, so the opening goes out before it does.
+  if (cgiMode) {
+    fputs("<!---", out);
+    fflush(nullptr);
+  }
+  int count = 0;
+  char** names = nullptr;
+  int code = GetRasPorts(computerName, &count, &names);
+  if (cgiMode) fputs("--->", out);
+  table->PortCount = count;
+  table->PortNames = names;
+  if (code != 0) return "Can't Read RAS Port";
+  if (count <= 0) return "No Port Detected";
+  table->Slots = static_cast<PortSlot*>(calloc(static_cast<size_t>(count), sizeof(PortSlot)));
+  if (table->Slots == nullptr) return "Out of Memory";
+  BuildSlots(table);
+  return nullptr;
+}
+
+void PortTableRelease(PortTable* table) {
+  if (table->PortNames != nullptr) {
+    for (int32_t i = 0; i < table->PortCount; ++i) free(table->PortNames[i]);
+  }
+  free(table->PortNames);
+  free(table->Slots);
+  table->PortNames = nullptr;
+  table->Slots = nullptr;
+  table->PortCount = 0;
+}
+
+PortSlot* PortFind(PortTable* table, const char* port) {
+  for (int32_t i = 0; i < table->PortCount; ++i) {
+    if (strcmp(table->Slots[i].PortName, port) == 0) return &table->Slots[i];
+  }
+  return nullptr;
+}
+
+size_t PortUserCut(const char* name, int width) {
+  if (width < 1) width = 1;
+  if (width > MAX_WIDTH) width = MAX_WIDTH;
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(name);
+  size_t n = strnlen(name, static_cast<size_t>(width));
+  if (bytes[n] == '\0') return n;
+  size_t start = CharacterStart(bytes, n);
+  if (start > 0) return start;
+  // The first character alone overflows the column: it is kept whole (at
+  // most 4 bytes), since an empty user would mark the port free.
+  size_t length = SequenceLength(bytes[0]);
+  while (n < length && IsContinuation(bytes[n])) ++n;
+  return n;
+}
+
+void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const char* port,
+                       const char* user, int width) {
+  PortSlot* slot = PortFind(table, port);
+  ChargeBusy(table, interval);
+  if (slot == nullptr) return;
+  if (!connect) {
+    slot->CurrentUser[0] = '\0';
+    return;
+  }
+  size_t n = PortUserCut(user, width);
+  memcpy(slot->CurrentUser, user, n);
+  slot->CurrentUser[n] = '\0';
+  ++slot->Logins;
+}
+
+void PortResetUpdate(PortTable* table, EventTime interval) {
+  ChargeBusy(table, interval);
+  for (int32_t i = 0; i < table->PortCount; ++i) table->Slots[i].CurrentUser[0] = '\0';
+}
+
+int32_t PortRecount(const PortTable* table) {
+  int32_t busy = 0;
+  for (int32_t i = 0; i < table->PortCount; ++i) {
+    if (table->Slots[i].CurrentUser[0] != '\0') ++busy;
+  }
+  return busy;
+}
+
+const char* PortMarker(const PortTable* table, int32_t linesInUse) {
+  return linesInUse >= table->PortCount ? " ***" : "";
+}
+
+void PortWriteHeader(FILE* out, const PortTable* table, int width) {
+  for (int32_t i = 0; i < table->PortCount; ++i) {
+    PutField(out, table->Slots[i].PortName, width);
+    fputc(' ', out);
+  }
+}
+
+void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset) {
+  if (reset) {
+    fprintf(out, "%-*s", width * table->PortCount + table->PortCount, "Reset.");
+    return;
+  }
+  for (int32_t i = 0; i < table->PortCount; ++i) {
+    const PortSlot* slot = &table->Slots[i];
+    if (slot->CurrentUser[0] != '\0') {
+      PutField(out, slot->CurrentUser, width);
+      fputc(' ', out);
+    } else {
+      fprintf(out, "%*s ", width, "");
+    }
+  }
+}

@@ -1,0 +1,80 @@
+// The port table: one slot per RAS port of the server, saying who is on the
+// port now, how many logins it saw and how long it was busy. When it exists
+// it decides the count of lines in use, flags the intervals in which every
+// port was busy, and gives the tabulated listing its columns.
+#ifndef VELMAR_DRIVER_PORTTABLE_H
+#define VELMAR_DRIVER_PORTTABLE_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "driver/options.h"
+#include "eventlog/logread.h"
+
+// One RAS port. A port is busy while CurrentUser is not empty.
+struct PortSlot {
+  const char* PortName;             // the port's name; it belongs to PortTable.PortNames
+  char CurrentUser[MAX_WIDTH + 1];  // who is on the port, cut to the width; "" when free
+  int32_t Logins;                   // connects seen on the port in the window
+  EventTime BusySeconds;            // seconds the port was busy in the window
+};
+
+// The port names of the server and the slots that point into them. All
+// fields are null or 0 until PortTableSetup succeeds.
+struct PortTable {
+  int32_t PortCount;  // number of ports and of slots; fixed while the table exists
+  char** PortNames;   // heap array of heap names, in the enumeration's order
+  PortSlot* Slots;    // PortCount slots, the last enumerated port first
+};
+
+// Enumerates the ports of computerName (null for the local computer) and
+// builds the table. In CGI mode the enumeration is bracketed by "<!---"
+// (after which every output stream is flushed) and "--->", both written to
+// out whatever the enumeration gives, so that anything written meanwhile is
+// an HTML comment. Returns null on success, else the fixed text of the
+// failure ("Can't Read RAS Port", "No Port Detected", "Out of Memory");
+// whatever was acquired before a failure stays in table for PortTableRelease.
+const char* PortTableSetup(PortTable* table, FILE* out, bool cgiMode, const char* computerName);
+
+// Releases each port name, then the name array, then the slots, and empties
+// the table. Safe on an empty or partly set-up table.
+void PortTableRelease(PortTable* table);
+
+// The first slot, in table order, whose name equals port byte for byte, or
+// null when there is none.
+PortSlot* PortFind(PortTable* table, const char* port);
+
+// Applies a connect (connect true) or disconnect of user on port: the
+// interval since the previous event is charged to every busy slot first;
+// then a connect puts user, cut to at most width bytes at a character
+// boundary, on the port's slot and counts a login, and a disconnect frees
+// it. A port that matches no slot changes no slot.
+void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const char* port,
+                       const char* user, int width);
+
+// Applies a reset, or the end of the scan: every busy slot is charged the
+// interval and freed; free slots are left alone.
+void PortResetUpdate(PortTable* table, EventTime interval);
+
+// The number of busy slots: the count of lines in use after an update.
+int32_t PortRecount(const PortTable* table);
+
+// The text written after an interval's duration: " ***" when linesInUse,
+// the count in force during the interval, is at least the number of ports.
+const char* PortMarker(const PortTable* table, int32_t linesInUse);
+
+// The tabulated header's port columns: each port name padded to width and
+// a blank, in table order (a longer name is written whole).
+void PortWriteHeader(FILE* out, const PortTable* table, int width);
+
+// A tabulated row after an update: per slot the user padded to width and a
+// blank, or width + 1 blanks for a free port. A reset writes "Reset."
+// padded over all the port columns instead.
+void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset);
+
+// How many leading bytes of name go into a column of width bytes: at most
+// width, never ending inside a UTF-8 sequence; a name whose first character
+// alone is wider keeps that character, so a named user never looks absent.
+size_t PortUserCut(const char* name, int width);
+
+#endif  // VELMAR_DRIVER_PORTTABLE_H
