@@ -125,9 +125,7 @@ void Repair(DBI* dbi, Attach at) {
   }
 }
 
-}  // namespace
-
-int DbiAdd(DBI* dbi, const char* key, int32_t value) {
+int Add(DBI* dbi, const char* key, int32_t value) {
   int32_t x = DbiGet(dbi);
   if (x == 0) return DbiFail(1, "Get in Add");
   DbiSetSearchKey(dbi, key);
@@ -143,4 +141,13 @@ int DbiAdd(DBI* dbi, const char* key, int32_t value) {
     Repair(dbi, at);
   }
   return DbiSaveHeader(dbi) != 0 ? 7 : 0;
+}
+
+}  // namespace
+
+int DbiAdd(DBI* dbi, const char* key, int32_t value) {
+  DbiHold(dbi);
+  int r = Add(dbi, key, value);
+  DbiLetGo(dbi);
+  return r;
 }

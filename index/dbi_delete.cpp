@@ -135,9 +135,7 @@ void Unlink(DBI* dbi, int32_t y) {
   }
 }
 
-}  // namespace
-
-int DbiDelete(DBI* dbi, const char* key, int32_t recNo) {
+int Delete(DBI* dbi, const char* key, int32_t recNo) {
   if (!key) key = "";
   int32_t r = DbiFind(dbi, key);
   if (r == 0) return DbiFail(1, "Key to Delete");
@@ -147,4 +145,13 @@ int DbiDelete(DBI* dbi, const char* key, int32_t recNo) {
   Unlink(dbi, y);
   DbiRelease(dbi, y);
   return DbiSaveHeader(dbi) != 0 ? 3 : 0;
+}
+
+}  // namespace
+
+int DbiDelete(DBI* dbi, const char* key, int32_t recNo) {
+  DbiHold(dbi);
+  int r = Delete(dbi, key, recNo);
+  DbiLetGo(dbi);
+  return r;
 }

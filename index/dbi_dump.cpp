@@ -5,7 +5,9 @@
 #include "index/dbi.h"
 #include "index/dbi_internal.h"
 
-void DbiDump(DBI* dbi) {
+namespace {
+
+void Dump(DBI* dbi) {
   const DbiHeader& h = dbi->Header;
   std::printf("N_Rec=%8ld RecLen=%8d Head=%8ld\nFirst=%8ld Last  =%8ld Free=%8ld\n",
               static_cast<long>(h.N_Rec), static_cast<int>(h.RecLen), static_cast<long>(h.Head),
@@ -22,4 +24,12 @@ void DbiDump(DBI* dbi) {
                 static_cast<long>(dbi->Parent), static_cast<long>(dbi->Left),
                 static_cast<long>(dbi->Right), static_cast<long>(dbi->RecNo), dbi->Key);
   }
+}
+
+}  // namespace
+
+void DbiDump(DBI* dbi) {
+  DbiHold(dbi);
+  Dump(dbi);
+  DbiLetGo(dbi);
 }

@@ -5,6 +5,7 @@
 #define VELMAR_INDEX_DBI_INTERNAL_H
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "index/dbi.h"
@@ -13,6 +14,24 @@
 // INT32_MAX, never a slot start reachable by a sound file.
 inline int32_t DbiAbs(int32_t node) {
   return node >= 0 ? node : node == INT32_MIN ? INT32_MAX : -node;
+}
+
+// A tree operation holds its stream's lock throughout: the C library's
+// locking is recursive, so the operation's many seeks, reads and writes
+// then skip their own atomic lock and unlock. (One caller uses a handle at
+// a time; the lock is always let go before the operation returns.)
+inline void DbiHold(DBI* dbi) {
+#if defined(__unix__) || defined(__APPLE__)
+  if (dbi->Stream) flockfile(dbi->Stream);
+#endif
+  (void)dbi;
+}
+
+inline void DbiLetGo(DBI* dbi) {
+#if defined(__unix__) || defined(__APPLE__)
+  if (dbi->Stream) funlockfile(dbi->Stream);
+#endif
+  (void)dbi;
 }
 
 // Records a failed step's message; returns result for a one-line `return`.

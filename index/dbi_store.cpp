@@ -96,15 +96,9 @@ int IsSlot(const DBI* dbi, int32_t off) {
   return rel >= 0 && rel % h.RecLen == 0 && rel / h.RecLen < h.N_Rec;
 }
 
-// Absolute seek; the result goes to DbiLastStatus. A seek to where the
-// stream already is is skipped when the stream allows it.
+// Absolute seek; the result goes to DbiLastStatus.
 int Seek(DBI* dbi, int64_t off) {
-  FILE* f = dbi->Stream;
-  if (DbiStreamSkipsSeeks() && !std::feof(f) && std::ftell(f) == off) {
-    DbiLastStatus = 0;
-    return 0;
-  }
-  DbiLastStatus = std::fseek(f, static_cast<long>(off), SEEK_SET);
+  DbiLastStatus = std::fseek(dbi->Stream, static_cast<long>(off), SEEK_SET);
   return DbiLastStatus;
 }
 
@@ -124,9 +118,14 @@ int ReadItem(DBI* dbi, void* p, size_t n) {
   return DbiLastStatus;
 }
 
-int WriteItem(DBI* dbi, const void* p, size_t n) {
-  if (n == 0) return 1;
-  DbiLastStatus = static_cast<int32_t>(std::fwrite(p, n, 1, dbi->Stream));
+// Writes one item; the last write of a primitive also pushes the stream's
+// buffer on, so that a failure shows in the primitive that caused it.
+enum { kMore = 0, kLast = 1 };
+
+int WriteItem(DBI* dbi, const void* p, size_t n, int last) {
+  if (n > 0) DbiLastStatus = static_cast<int32_t>(std::fwrite(p, n, 1, dbi->Stream));
+  if (n == 0) DbiLastStatus = 1;  // a key length of 0 has no key bytes
+  if (DbiLastStatus == 1 && last && std::fflush(dbi->Stream) != 0) DbiLastStatus = 0;
   return DbiLastStatus;
 }
 
@@ -276,33 +275,54 @@ void DbiClearError() {
 
 // ---- Node store -------------------------------------------------------------
 
+namespace {
+
+const size_t kSlotBuffer = 16 + 240;  // slots up to this size are read in one go
+
+// Reads slot node's link block into links and, when key is given, its key
+// bytes plus a NUL: one read of 16 + KeyLen bytes (two for very long keys).
+// Returns 0, 2 (seek), 3 (link block read), 4 (key read); links is filled
+// whenever the link block was read.
+int ReadSlot(DBI* dbi, int32_t node, DbiLinks* links, char* key) {
+  if (SeekSlot(dbi, node, 0) != 0) return 2;
+  size_t keyBytes = key ? KeyBytes(dbi) : 0;
+  unsigned char bytes[kSlotBuffer];
+  size_t want = 16 + (16 + keyBytes <= sizeof bytes ? keyBytes : 0);
+  size_t got = std::fread(bytes, 1, want, dbi->Stream);
+  DbiLastStatus = got == want;
+  if (got < 16) return 3;
+  DecodeLinks(bytes, links);
+  if (!key) return 0;
+  if (want > 16) {
+    if (got < want) return 4;
+    std::memcpy(key, bytes + 16, keyBytes);
+  } else if (ReadItem(dbi, key, keyBytes) != 1) {
+    return 4;
+  }
+  key[keyBytes] = '\0';
+  return 0;
+}
+
+}  // namespace
+
 int32_t DbiGoto(DBI* dbi, int32_t node) {
   if (node == 0) return 0;
   dbi->Cur = DbiAbs(node);
-  unsigned char block[16];
-  if (SeekSlot(dbi, dbi->Cur, 0) != 0 || ReadItem(dbi, block, sizeof block) != 1) return 0;
   DbiLinks l;
-  DecodeLinks(block, &l);
-  dbi->Parent = l.Parent;
-  dbi->Left = l.Left;
-  dbi->Right = l.Right;
-  dbi->RecNo = l.RecNo;
-  if (ReadItem(dbi, dbi->Key, KeyBytes(dbi)) != 1) return 0;
-  dbi->Key[dbi->KeyLen] = '\0';
-  return dbi->Cur;
+  int r = ReadSlot(dbi, dbi->Cur, &l, dbi->Key);
+  if (r == 0 || r == 4) {
+    dbi->Parent = l.Parent;
+    dbi->Left = l.Left;
+    dbi->Right = l.Right;
+    dbi->RecNo = l.RecNo;
+  }
+  return r == 0 ? dbi->Cur : 0;
 }
 
 int DbiReadNode(DBI* dbi, int32_t node, DbiLinks* links, char* key) {
   *links = DbiLinks{0, 0, 0, 0};
   if (node == 0) return 1;
-  unsigned char block[16];
-  if (SeekSlot(dbi, DbiAbs(node), 0) != 0) return 2;
-  if (ReadItem(dbi, block, sizeof block) != 1) return 3;
-  DecodeLinks(block, links);
-  if (!key) return 0;
-  if (ReadItem(dbi, key, KeyBytes(dbi)) != 1) return 4;
-  key[dbi->KeyLen] = '\0';
-  return 0;
+  return ReadSlot(dbi, DbiAbs(node), links, key);
 }
 
 int DbiWriteNode(DBI* dbi, int32_t node, const DbiLinks* links, const char* key) {
@@ -310,15 +330,15 @@ int DbiWriteNode(DBI* dbi, int32_t node, const DbiLinks* links, const char* key)
   unsigned char block[16];
   EncodeLinks(links, block);
   if (SeekSlot(dbi, DbiAbs(node), 0) != 0) return 2;
-  if (WriteItem(dbi, block, sizeof block) != 1) return 3;
-  if (key && WriteItem(dbi, key, KeyBytes(dbi)) != 1) return 4;
+  if (WriteItem(dbi, block, sizeof block, key ? kMore : kLast) != 1) return 3;
+  if (key && WriteItem(dbi, key, KeyBytes(dbi), kLast) != 1) return 4;
   return 0;
 }
 
 int DbiWriteKey(DBI* dbi, int32_t node, const char* key) {
   if (node == 0) return 1;
   if (SeekSlot(dbi, DbiAbs(node), 16) != 0) return 2;
-  if (WriteItem(dbi, key, KeyBytes(dbi)) != 1) return 3;
+  if (WriteItem(dbi, key, KeyBytes(dbi), kLast) != 1) return 3;
   return 0;
 }
 
@@ -335,7 +355,7 @@ int DbiWriteField(DBI* dbi, int32_t node, int field, int32_t value) {
   if (node == 0) return 1;
   if (!ValidField(field) || SeekSlot(dbi, DbiAbs(node), field) != 0) return 2;
   PutI32(bytes, value);
-  if (WriteItem(dbi, bytes, sizeof bytes) != 1) return 3;
+  if (WriteItem(dbi, bytes, sizeof bytes, kLast) != 1) return 3;
   return 0;
 }
 
@@ -377,8 +397,8 @@ int32_t DbiGet(DBI* dbi) {
   if (dbi->Key) std::memset(dbi->Key, 0, KeyBytes(dbi));
   int32_t slot = TakeSlot(dbi);
   if (slot == 0) return 0;
-  if (SeekSlot(dbi, slot, 0) != 0 || WriteItem(dbi, zeros, sizeof zeros) != 1 ||
-      WriteItem(dbi, dbi->Key, KeyBytes(dbi)) != 1 || SeekSlot(dbi, slot, 0) != 0) {
+  if (SeekSlot(dbi, slot, 0) != 0 || WriteItem(dbi, zeros, sizeof zeros, kMore) != 1 ||
+      WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) != 1 || SeekSlot(dbi, slot, 0) != 0) {
     return 0;
   }
   return slot;
@@ -388,9 +408,9 @@ int DbiRelease(DBI* dbi, int32_t node) {
   unsigned char zeros[12] = {0};
   unsigned char next[4];
   if (SeekSlot(dbi, node, 0) != 0) return 1;
-  if (WriteItem(dbi, zeros, sizeof zeros) != 1) return 2;
+  if (WriteItem(dbi, zeros, sizeof zeros, kMore) != 1) return 2;
   PutI32(next, dbi->Header.Free);
-  if (WriteItem(dbi, next, sizeof next) != 1) return 3;
+  if (WriteItem(dbi, next, sizeof next, kLast) != 1) return 3;
   dbi->Header.Free = node;
   return 0;
 }
@@ -402,6 +422,6 @@ int DbiSaveHeader(DBI* dbi) {
     return 1;
   }
   EncodeHeader(&dbi->Header, bytes);
-  if (WriteItem(dbi, bytes, sizeof bytes) != 1) return 2;
+  if (WriteItem(dbi, bytes, sizeof bytes, kLast) != 1) return 2;
   return 0;
 }

@@ -36,9 +36,11 @@ struct Cache {
   int64_t Pos;           // stream position
   int32_t Used;          // frames handed out so far
   int32_t Hand;          // clock hand for eviction
+  int32_t Recent;        // frame of the last page used, kNone at first
   Frame* Frames;         // kFrames frames
   int32_t* Bucket;       // kBuckets chain heads
   unsigned char* Data;   // kFrames pages of DBI_PAGE_BYTES
+  char Buffer[DBI_STREAM_BUFFER];  // the stdio buffer of the stream
 };
 
 int32_t BucketOf(int64_t pageNo) {
@@ -51,6 +53,7 @@ unsigned char* PageData(Cache* c, int32_t f) {
 }
 
 int32_t Lookup(Cache* c, int64_t pageNo) {
+  if (c->Recent != kNone && c->Frames[c->Recent].PageNo == pageNo) return c->Recent;
   int32_t f = c->Bucket[BucketOf(pageNo)];
   while (f != kNone && c->Frames[f].PageNo != pageNo) f = c->Frames[f].Next;
   return f;
@@ -136,6 +139,7 @@ int32_t Load(Cache* c, int64_t pageNo) {
     c->Bucket[b] = f;
   }
   c->Frames[f].Ref = 1;
+  c->Recent = f;
   return f;
 }
 
@@ -272,6 +276,7 @@ Cache* NewCache(int fd) {
     return nullptr;
   }
   for (int32_t b = 0; b < kBuckets; ++b) c->Bucket[b] = kNone;
+  c->Recent = kNone;
   off_t size = lseek(fd, 0, SEEK_END);
   c->Size = size < 0 ? 0 : size;
   return c;
@@ -299,16 +304,16 @@ FILE* DbiStreamOpen(const char* name, const char* mode) {
     errno = saved;
     return nullptr;
   }
-  setvbuf(f, nullptr, _IONBF, 0);
+  // A page-sized stdio buffer: node reads within one page need no cookie
+  // call at all (the C library's cookie streams read byte by byte when
+  // unbuffered).
+  // (The buffer is given: without one the C library picks its own size.)
+  setvbuf(f, c->Buffer, _IOFBF, DBI_STREAM_BUFFER);
   return f;
 }
-
-int DbiStreamSkipsSeeks() { return 1; }
 
 #else  // no cookie streams: the C library's own buffered stream
 
 FILE* DbiStreamOpen(const char* name, const char* mode) { return std::fopen(name, mode); }
-
-int DbiStreamSkipsSeeks() { return 0; }
 
 #endif

@@ -8,19 +8,17 @@
 #include <cstdio>
 
 // Cache geometry: small pages suit the scattered node reads of a tree walk.
-enum : int { DBI_PAGE_BYTES = 512, DBI_CACHE_BYTES = 4 << 20 };
+// The stream's own buffer is smaller still: a refill copies only bytes near
+// the node asked for.
+enum : int { DBI_PAGE_BYTES = 512, DBI_CACHE_BYTES = 4 << 20, DBI_STREAM_BUFFER = 256 };
 
 // Opens name with mode "w+b" (create or truncate) or "r+b" (existing file),
-// both for reading and writing, as fopen would. The stream is unbuffered at
-// the stdio level: every fread and fwrite reaches the cache at once, and a
-// write that makes the file longer goes to the file at once, so a file size
-// or space limit fails the write that needs the room. Modified pages are
-// written back when evicted and at fclose (whose result reports that). Null
-// on failure with errno set.
+// both for reading and writing, as fopen would. Writes reach the cache when
+// the stream's buffer is flushed (fflush or a seek); one that makes the file
+// longer goes on to the file at once, so a file size or space limit fails
+// the flush that needs the room. Modified pages are written back when
+// evicted and at fclose (whose result reports that). Null on failure with
+// errno set.
 FILE* DbiStreamOpen(const char* name, const char* mode);
-
-// 1 when a seek to the position the stream is already at may be skipped
-// (the C library switches between reading and writing by itself), else 0.
-int DbiStreamSkipsSeeks();
 
 #endif  // VELMAR_INDEX_DBI_STREAM_H

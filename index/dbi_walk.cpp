@@ -49,33 +49,25 @@ int32_t StepUp(DBI* dbi, const Direction& d) {
 }
 
 int32_t Step(DBI* dbi, const char* key, const Direction& d) {
+  DbiHold(dbi);
   int32_t at = Child(dbi, d.Near) != 0 ? StepDown(dbi, d) : StepUp(dbi, d);
+  DbiLetGo(dbi);
   if (at == 0) return 0;
   if (key && DbiComparePrefix(dbi, key) != 0) return 0;
   return dbi->RecNo;
 }
 
-}  // namespace
-
-int32_t DbiNext(DBI* dbi, const char* key) { return Step(dbi, key, kNext); }
-
-int32_t DbiPrev(DBI* dbi, const char* key) { return Step(dbi, key, kPrev); }
-
-int32_t DbiFirst(DBI* dbi) {
-  if (!DbiPlace(dbi, dbi->Header.First)) return DbiFail(0, "Goto First");
+// Positions on an end node (First or Last).
+int32_t End(DBI* dbi, int32_t node, const char* message) {
+  if (!DbiPlace(dbi, node)) return DbiFail(0, message);
   return dbi->RecNo;
 }
 
-int32_t DbiLast(DBI* dbi) {
-  if (!DbiPlace(dbi, dbi->Header.Last)) return DbiFail(0, "Goto Last");
-  return dbi->RecNo;
-}
 
 // Descends left on a prefix comparison of 0 or less, right otherwise, and
 // so ends beside the boundary between keys below the search key and the
 // rest; the first entry of that rest is the answer.
-int32_t DbiFind(DBI* dbi, const char* key) {
-  if (!key) key = "";
+int32_t Find(DBI* dbi, const char* key) {
   if (dbi->Header.Head == 0) return 0;
   DbiSetSearchKey(dbi, key);
   if (!DbiPlace(dbi, dbi->Header.Head)) return DbiFail(0, "Goto Header in Find");
@@ -96,4 +88,21 @@ int32_t DbiFind(DBI* dbi, const char* key) {
     if (DbiLastStatus == 0) return DbiFail(0, "Next in Find");
   }
   return DbiComparePrefix(dbi, key) == 0 ? dbi->RecNo : 0;
+}
+
+}  // namespace
+
+int32_t DbiNext(DBI* dbi, const char* key) { return Step(dbi, key, kNext); }
+
+int32_t DbiPrev(DBI* dbi, const char* key) { return Step(dbi, key, kPrev); }
+
+int32_t DbiFirst(DBI* dbi) { return End(dbi, dbi->Header.First, "Goto First"); }
+
+int32_t DbiLast(DBI* dbi) { return End(dbi, dbi->Header.Last, "Goto Last"); }
+
+int32_t DbiFind(DBI* dbi, const char* key) {
+  DbiHold(dbi);
+  int32_t r = Find(dbi, key ? key : "");
+  DbiLetGo(dbi);
+  return r;
 }
