@@ -1,0 +1,153 @@
+// DbiAdd: a new node is placed beside First or Last, or below the node a
+// descent ends on (equal keys go right, so a key lands after its equals),
+// then full 2-3 groups are split bottom-up until one has room.
+#include "index/dbi.h"
+#include "index/dbi_internal.h"
+
+namespace {
+
+// The node being attached and where: x goes below p on side.
+struct Attach {
+  int32_t X;  // node to attach (the new node, later a key moved up)
+  int32_t P;  // node to attach it below; 0 makes x the root
+  int Side;   // DBI_LEFT or DBI_RIGHT of p
+};
+
+// ---- Placement ---------------------------------------------------------
+
+// Descends from Head: left while the new key is less, else right, to the
+// node whose chosen child is missing.
+int Descend(DBI* dbi, Attach* at) {
+  if (!DbiPlace(dbi, dbi->Header.Head)) return DbiFail(4, "Goto Header in Add");
+  int32_t steps = 0;
+  for (;;) {
+    int left = DbiCompare(dbi) < 0;
+    int32_t child = left ? dbi->Left : dbi->Right;
+    if (child == 0) {
+      at->P = dbi->Cur;
+      at->Side = left ? DBI_LEFT : DBI_RIGHT;
+      return 0;
+    }
+    if (!DbiPlaceBounded(dbi, child, &steps)) {
+      return left ? DbiFail(5, "Goto Left in Add") : DbiFail(6, "Goto Right in Add");
+    }
+  }
+}
+
+// A key below First or at or above Last is attached there without a
+// descent (and becomes First or Last).
+int FindPlace(DBI* dbi, Attach* at) {
+  DbiHeader& h = dbi->Header;
+  if (!DbiPlace(dbi, h.First)) return DbiFail(2, "Goto First in Add");
+  if (DbiCompare(dbi) < 0) {
+    *at = Attach{at->X, h.First, DBI_LEFT};
+    h.First = at->X;
+    return 0;
+  }
+  if (!DbiPlace(dbi, h.Last)) return DbiFail(3, "Goto Last in Add");
+  if (DbiCompare(dbi) >= 0) {
+    *at = Attach{at->X, h.Last, DBI_RIGHT};
+    h.Last = at->X;
+    return 0;
+  }
+  return Descend(dbi, at);
+}
+
+// ---- Repair: the cases of attaching x below p ----------------------------
+
+int SideOf(DBI* dbi, int32_t parent, int32_t child) {
+  return DbiReadField(dbi, parent, DBI_LEFT) == child ? DBI_LEFT : DBI_RIGHT;
+}
+
+// p is red: the group (g, p) is full. Split it; the middle key of g, p and
+// x moves up to be attached below g's parent gg where g was.
+void SplitRedParent(DBI* dbi, Attach* at, const DbiLinks& pl, const DbiLinks& xl) {
+  int32_t g = DbiAbs(pl.Parent);
+  int32_t gg = DbiAbs(DbiReadField(dbi, g, DBI_PARENT));
+  if (at->Side == DBI_LEFT) {  // g < x < p: x is the middle
+    DbiLink(dbi, g, DBI_RIGHT, xl.Left);
+    DbiLink(dbi, at->P, DBI_LEFT, xl.Right);
+    DbiLink(dbi, at->X, DBI_LEFT, g);
+    DbiLink(dbi, at->X, DBI_RIGHT, at->P);
+  } else {  // g < p < x: p is the middle
+    DbiLink(dbi, g, DBI_RIGHT, pl.Left);
+    DbiLink(dbi, at->P, DBI_LEFT, g);
+    DbiLink(dbi, at->P, DBI_RIGHT, at->X);
+    at->X = at->P;
+  }
+  at->P = gg;
+  if (gg != 0) at->Side = SideOf(dbi, gg, g);
+}
+
+// p is black with a red right child r: the group (p, r) is full and x
+// arrives on its left. x and r become p's black children; p moves up.
+void SplitFullGroup(DBI* dbi, Attach* at, const DbiLinks& pl) {
+  int32_t g = DbiAbs(pl.Parent);
+  DbiLink(dbi, at->P, DBI_LEFT, at->X);
+  DbiLink(dbi, at->P, DBI_RIGHT, pl.Right);
+  if (g != 0) at->Side = SideOf(dbi, g, at->P);
+  at->X = at->P;
+  at->P = g;
+}
+
+// p is black with room: x joins p's group as its second key, on the right
+// (x red), or as the group's black node with p as its red right child.
+void JoinGroup(DBI* dbi, const Attach& at, const DbiLinks& pl, const DbiLinks& xl) {
+  if (at.Side == DBI_RIGHT) {
+    DbiLink(dbi, -at.P, DBI_RIGHT, at.X);
+    return;
+  }
+  DbiReplace(dbi, at.P, at.X, pl.Parent);
+  DbiLink(dbi, at.P, DBI_LEFT, xl.Right);
+  DbiLink(dbi, -at.X, DBI_RIGHT, at.P);
+}
+
+// Attaches x below p, splitting upwards until a group has room or x becomes
+// the root. Bounded by N_Rec rounds against a damaged file.
+void Repair(DBI* dbi, Attach at) {
+  for (int32_t rounds = 0; DbiStepOk(dbi, &rounds);) {
+    if (at.P == 0) {
+      DbiWriteField(dbi, at.X, DBI_PARENT, 0);
+      dbi->Header.Head = at.X;
+      return;
+    }
+    DbiLinks pl, xl;
+    DbiReadNode(dbi, at.P, &pl, nullptr);
+    DbiReadNode(dbi, at.X, &xl, nullptr);
+    if (pl.Parent < 0) {
+      SplitRedParent(dbi, &at, pl, xl);
+    } else if (DbiIsRed(dbi, pl.Right)) {
+      SplitFullGroup(dbi, &at, pl);
+    } else {
+      JoinGroup(dbi, at, pl, xl);
+      return;
+    }
+  }
+}
+
+int Add(DBI* dbi, const char* key, int32_t value) {
+  int32_t x = DbiGet(dbi);
+  if (x == 0) return DbiFail(1, "Get in Add");
+  DbiSetSearchKey(dbi, key);
+  DbiLinks fresh = {0, 0, 0, value};
+  DbiWriteNode(dbi, x, &fresh, dbi->SearchKey);
+  DbiHeader& h = dbi->Header;
+  if (h.Head == 0) {
+    h.Head = h.First = h.Last = x;
+  } else {
+    Attach at = {x, 0, DBI_LEFT};
+    int r = FindPlace(dbi, &at);
+    if (r != 0) return r;
+    Repair(dbi, at);
+  }
+  return DbiSaveHeader(dbi) != 0 ? 7 : 0;
+}
+
+}  // namespace
+
+int DbiAdd(DBI* dbi, const char* key, int32_t value) {
+  DbiHold(dbi);
+  int r = Add(dbi, key, value);
+  DbiLetGo(dbi);
+  return r;
+}

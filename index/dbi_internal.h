@@ -1,0 +1,109 @@
+// Helpers shared by the index module's files: error texts, positioning with
+// the status kept, key copies and comparisons, and the step bound that keeps
+// every descent and climb finite on a damaged file.
+#ifndef VELMAR_INDEX_DBI_INTERNAL_H
+#define VELMAR_INDEX_DBI_INTERNAL_H
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "index/dbi.h"
+
+// The absolute value of a node reference; INT32_MIN, which has none, maps to
+// INT32_MAX, never a slot start reachable by a sound file.
+inline int32_t DbiAbs(int32_t node) {
+  return node >= 0 ? node : node == INT32_MIN ? INT32_MAX : -node;
+}
+
+// A tree operation holds its stream's lock throughout: the C library's
+// locking is recursive, so the operation's many seeks, reads and writes
+// then skip their own atomic lock and unlock. (One caller uses a handle at
+// a time; the lock is always let go before the operation returns.)
+inline void DbiHold(DBI* dbi) {
+#if defined(__unix__) || defined(__APPLE__)
+  if (dbi->Stream) flockfile(dbi->Stream);
+#endif
+  (void)dbi;
+}
+
+inline void DbiLetGo(DBI* dbi) {
+#if defined(__unix__) || defined(__APPLE__)
+  if (dbi->Stream) funlockfile(dbi->Stream);
+#endif
+  (void)dbi;
+}
+
+// Records a failed step's message; returns result for a one-line `return`.
+inline int32_t DbiFail(int32_t result, const char* message) {
+  DbiLastError = message;
+  return result;
+}
+
+// A positioning step of a tree operation: DbiGoto with its result kept in
+// DbiLastStatus.
+inline int32_t DbiPlace(DBI* dbi, int32_t node) {
+  int32_t r = DbiGoto(dbi, node);
+  DbiLastStatus = r;
+  return r;
+}
+
+// Counts one more step of a descent or climb; 0 once it has taken more
+// steps than the file has slots, which only a cycle can cause.
+inline int DbiStepOk(const DBI* dbi, int32_t* steps) {
+  return ++*steps <= dbi->Header.N_Rec;
+}
+
+// A step of a bounded descent or climb: DbiPlace, or a failed step (status
+// 0) once the bound is used up.
+inline int32_t DbiPlaceBounded(DBI* dbi, int32_t node, int32_t* steps) {
+  if (!DbiStepOk(dbi, steps)) {
+    DbiLastStatus = 0;
+    return 0;
+  }
+  return DbiPlace(dbi, node);
+}
+
+// 1 when node is not 0 and its stored Parent marks it red.
+inline int DbiIsRed(DBI* dbi, int32_t node) {
+  return node != 0 && DbiReadField(dbi, node, DBI_PARENT) < 0;
+}
+
+// `next` takes `old`'s place: the child field of old's parent (|parent|)
+// that points to old, or Head when there is no parent, is set to next; then
+// next's Parent := parent, sign and all (so next inherits that colour).
+inline void DbiReplace(DBI* dbi, int32_t old, int32_t next, int32_t parent) {
+  int32_t g = DbiAbs(parent);
+  if (g == 0) {
+    dbi->Header.Head = next;
+  } else {
+    int side = DbiReadField(dbi, g, DBI_LEFT) == old ? DBI_LEFT : DBI_RIGHT;
+    DbiWriteField(dbi, g, side, next);
+  }
+  DbiWriteField(dbi, next, DBI_PARENT, parent);
+}
+
+// Copies text (null: empty) into the n bytes at dest, cut to n bytes and
+// NUL-padded; no terminator when the text has n or more characters.
+inline void DbiCopyPadded(char* dest, const char* text, size_t n) {
+  size_t i = 0;
+  for (; text && i < n && text[i] != '\0'; ++i) dest[i] = text[i];
+  std::memset(dest + i, 0, n - i);
+}
+
+// Copies key into SearchKey: cut to KeyLen bytes, NUL-padded.
+inline void DbiSetSearchKey(DBI* dbi, const char* key) {
+  if (!dbi->SearchKey) return;  // no open file: the next step fails
+  DbiCopyPadded(dbi->SearchKey, key, static_cast<size_t>(dbi->KeyLen));
+  dbi->SearchKey[dbi->KeyLen] = '\0';
+}
+
+// Full comparison of SearchKey with the current Key (unsigned bytes).
+inline int DbiCompare(const DBI* dbi) { return std::strcmp(dbi->SearchKey, dbi->Key); }
+
+// Prefix comparison over the length of the caller's key.
+inline int DbiComparePrefix(const DBI* dbi, const char* key) {
+  return std::strncmp(dbi->SearchKey, dbi->Key, std::strlen(key));
+}
+
+#endif  // VELMAR_INDEX_DBI_INTERNAL_H

@@ -1,0 +1,427 @@
+// The DBI handle, its accessors, the module-wide error state and the node
+// store: slots are read and written through the handle's stream with one
+// absolute seek each, little-endian on disk, and only inside the N_Rec slots.
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include "index/dbi.h"
+#include "index/dbi_internal.h"
+#include "index/dbi_stream.h"
+
+const char* DbiLastError = nullptr;
+int32_t DbiLastStatus = 0;
+
+static_assert(sizeof(DbiHeader) == 128, "the header image is the 128 header bytes");
+static_assert(offsetof(DbiHeader, Label) == 32, "Label lies at offset 32");
+
+namespace {
+
+const int kHeaderBytes = 128;
+
+// ---- Little-endian encoding ----------------------------------------------
+
+void PutI32(unsigned char* p, int32_t v) {
+  uint32_t u = static_cast<uint32_t>(v);
+  p[0] = static_cast<unsigned char>(u);
+  p[1] = static_cast<unsigned char>(u >> 8);
+  p[2] = static_cast<unsigned char>(u >> 16);
+  p[3] = static_cast<unsigned char>(u >> 24);
+}
+
+int32_t GetI32(const unsigned char* p) {
+  return static_cast<int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+void PutI16(unsigned char* p, int16_t v) {
+  uint16_t u = static_cast<uint16_t>(v);
+  p[0] = static_cast<unsigned char>(u);
+  p[1] = static_cast<unsigned char>(u >> 8);
+}
+
+int16_t GetI16(const unsigned char* p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
+
+void EncodeHeader(const DbiHeader* h, unsigned char* p) {
+  std::memcpy(p, h->Id, 4);
+  PutI32(p + 4, h->N_Rec);
+  PutI16(p + 8, h->RecLen);
+  PutI16(p + 10, h->HdrLen);
+  PutI32(p + 12, h->Head);
+  PutI32(p + 16, h->First);
+  PutI32(p + 20, h->Last);
+  PutI32(p + 24, h->Free);
+  PutI32(p + 28, h->Reserved);
+  std::memcpy(p + 32, h->Label, sizeof h->Label);
+}
+
+void DecodeHeader(const unsigned char* p, DbiHeader* h) {
+  std::memcpy(h->Id, p, 4);
+  h->N_Rec = GetI32(p + 4);
+  h->RecLen = GetI16(p + 8);
+  h->HdrLen = GetI16(p + 10);
+  h->Head = GetI32(p + 12);
+  h->First = GetI32(p + 16);
+  h->Last = GetI32(p + 20);
+  h->Free = GetI32(p + 24);
+  h->Reserved = GetI32(p + 28);
+  std::memcpy(h->Label, p + 32, sizeof h->Label);
+}
+
+void EncodeLinks(const DbiLinks* l, unsigned char* p) {
+  PutI32(p, l->Parent);
+  PutI32(p + 4, l->Left);
+  PutI32(p + 8, l->Right);
+  PutI32(p + 12, l->RecNo);
+}
+
+void DecodeLinks(const unsigned char* p, DbiLinks* l) {
+  l->Parent = GetI32(p);
+  l->Left = GetI32(p + 4);
+  l->Right = GetI32(p + 8);
+  l->RecNo = GetI32(p + 12);
+}
+
+// ---- Stream access --------------------------------------------------------
+
+// 1 when the handle has its stream and buffers and slots can hold a key.
+int IsOpen(const DBI* dbi) {
+  return dbi->Stream && dbi->Key && dbi->SearchKey && dbi->Header.RecLen >= 16;
+}
+
+// 1 when off is the start of one of the N_Rec slots of an open handle.
+int IsSlot(const DBI* dbi, int32_t off) {
+  const DbiHeader& h = dbi->Header;
+  if (!IsOpen(dbi) || off <= 0) return 0;
+  int64_t rel = static_cast<int64_t>(off) - h.HdrLen;
+  return rel >= 0 && rel % h.RecLen == 0 && rel / h.RecLen < h.N_Rec;
+}
+
+// Absolute seek; the result goes to DbiLastStatus.
+int Seek(DBI* dbi, int64_t off) {
+  DbiLastStatus = std::fseek(dbi->Stream, static_cast<long>(off), SEEK_SET);
+  return DbiLastStatus;
+}
+
+// Seeks to byte `at` of slot node; nonzero (a failed seek) for a non-slot.
+int SeekSlot(DBI* dbi, int32_t node, int at) {
+  if (!IsSlot(dbi, node)) {
+    DbiLastStatus = -1;
+    return -1;
+  }
+  return Seek(dbi, static_cast<int64_t>(node) + at);
+}
+
+// One whole item read or written; the item count goes to DbiLastStatus.
+int ReadItem(DBI* dbi, void* p, size_t n) {
+  if (n == 0) return 1;  // a key length of 0 has no key bytes
+  DbiLastStatus = static_cast<int32_t>(std::fread(p, n, 1, dbi->Stream));
+  return DbiLastStatus;
+}
+
+// Writes one item; the last write of a primitive also pushes the stream's
+// buffer on, so that a failure shows in the primitive that caused it.
+enum { kMore = 0, kLast = 1 };
+
+int WriteItem(DBI* dbi, const void* p, size_t n, int last) {
+  if (n > 0) DbiLastStatus = static_cast<int32_t>(std::fwrite(p, n, 1, dbi->Stream));
+  if (n == 0) DbiLastStatus = 1;  // a key length of 0 has no key bytes
+  if (DbiLastStatus == 1 && last && std::fflush(dbi->Stream) != 0) DbiLastStatus = 0;
+  return DbiLastStatus;
+}
+
+size_t KeyBytes(const DBI* dbi) { return static_cast<size_t>(dbi->KeyLen); }
+
+int ValidField(int field) {
+  return field == DBI_PARENT || field == DBI_LEFT || field == DBI_RIGHT || field == DBI_RECNO;
+}
+
+// A zero-filled buffer of KeyLen + 1 bytes, or null when that size is not
+// positive or cannot be had.
+char* NewKeyBuffer(int keyLen) {
+  if (keyLen < 0) return nullptr;
+  return static_cast<char*>(std::calloc(static_cast<size_t>(keyLen) + 1, 1));
+}
+
+char* CopyText(const char* text) {
+  if (!text) return nullptr;
+  size_t n = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(std::malloc(n));
+  if (copy) std::memcpy(copy, text, n);
+  return copy;
+}
+
+}  // namespace
+
+// ---- Handle --------------------------------------------------------------
+
+void DbiInit(DBI* dbi) {
+  std::memset(dbi, 0, sizeof *dbi);
+  dbi->FileName = nullptr;
+  dbi->Stream = nullptr;
+  dbi->Key = nullptr;
+  dbi->SearchKey = nullptr;
+  dbi->Header.Id[0] = 4;
+  dbi->Header.HdrLen = kHeaderBytes;
+  DbiLastStatus = 0;
+}
+
+DBI* DbiCreate(DBI** out) {
+  DBI* dbi = static_cast<DBI*>(std::malloc(sizeof(DBI)));
+  if (!dbi) {
+    DbiFail(0, "No Memory for DBI");
+    return nullptr;
+  }
+  DbiInit(dbi);
+  if (out) *out = dbi;
+  return dbi;
+}
+
+void DbiFree(DBI** dbi) {
+  if (!dbi || !*dbi) return;
+  DbiClose(*dbi);
+  std::free(*dbi);
+  *dbi = nullptr;
+}
+
+int DbiNew(DBI* dbi, const char* fileName, const char* label, int keyLen) {
+  dbi->FileName = CopyText(fileName);
+  if (dbi->FileName) dbi->Stream = DbiStreamOpen(dbi->FileName, "w+b");
+  if (!dbi->Stream) return DbiFail(1, "fopen New File");
+  int usable = keyLen >= 0 && keyLen <= INT16_MAX - 16;
+  dbi->KeyLen = static_cast<int16_t>(keyLen);
+  dbi->Header.RecLen = static_cast<int16_t>(keyLen + 16);
+  DbiCopyPadded(dbi->Header.Label, label, sizeof dbi->Header.Label);
+  dbi->Key = usable ? NewKeyBuffer(keyLen) : nullptr;
+  if (!dbi->Key) return DbiFail(2, "Key in New");
+  dbi->SearchKey = NewKeyBuffer(keyLen);
+  if (!dbi->SearchKey) return DbiFail(3, "Key in New");
+  DbiLastStatus = DbiSaveHeader(dbi);
+  if (DbiLastStatus != 0) return DbiFail(4, "Save Header in New");
+  return 0;
+}
+
+int DbiOpen(DBI* dbi, const char* fileName) {
+  dbi->FileName = CopyText(fileName);
+  if (!dbi->FileName) return DbiFail(1, "Filename in Open");
+  dbi->Stream = DbiStreamOpen(dbi->FileName, "r+b");
+  if (!dbi->Stream) return DbiFail(2, "fopen File");
+  unsigned char bytes[kHeaderBytes];
+  DbiLastStatus = static_cast<int32_t>(std::fread(bytes, sizeof bytes, 1, dbi->Stream));
+  if (DbiLastStatus != 1) return DbiFail(3, "fread FH in Open");
+  DecodeHeader(bytes, &dbi->Header);
+  dbi->KeyLen = static_cast<int16_t>(dbi->Header.RecLen - 16);
+  dbi->Key = NewKeyBuffer(dbi->KeyLen);
+  if (!dbi->Key) return DbiFail(4, "Key in Open");
+  dbi->SearchKey = NewKeyBuffer(dbi->KeyLen);
+  if (!dbi->SearchKey) return DbiFail(5, "Key in Open");
+  return 0;
+}
+
+int DbiClose(DBI* dbi) {
+  std::free(dbi->FileName);
+  if (dbi->Stream) std::fclose(dbi->Stream);
+  std::free(dbi->Key);
+  std::free(dbi->SearchKey);
+  DbiInit(dbi);
+  return 0;
+}
+
+// ---- Accessors -------------------------------------------------------------
+
+char* DbiKey(DBI* dbi, char* dest) {
+  if (dest) {
+    if (dbi->Key) {
+      std::memcpy(dest, dbi->Key, KeyBytes(dbi) + 1);
+    } else {
+      dest[0] = '\0';
+    }
+  }
+  return dbi->Key;
+}
+
+const char* DbiLabel(DBI* dbi, char* dest) {
+  static char full[sizeof dbi->Header.Label + 1];
+  const char* label = dbi->Header.Label;
+  const void* end = std::memchr(label, '\0', sizeof dbi->Header.Label);
+  size_t n = end ? static_cast<size_t>(static_cast<const char*>(end) - label) : sizeof full - 1;
+  if (!dest && n < sizeof dbi->Header.Label) return label;
+  char* out = dest ? dest : full;
+  std::memcpy(out, label, n);
+  out[n] = '\0';
+  return out;
+}
+
+int32_t DbiRecNo(DBI* dbi) { return dbi->RecNo; }
+
+int DbiSetRecNo(DBI* dbi, int32_t value) {
+  if (dbi->Cur == 0 || DbiWriteField(dbi, dbi->Cur, DBI_RECNO, value) != 0) return 1;
+  dbi->RecNo = value;
+  return 0;
+}
+
+int32_t DbiCount(DBI* dbi) { return dbi->Header.N_Rec; }
+
+const char* DbiError(char* dest) {
+  if (dest && DbiLastError) std::strcpy(dest, DbiLastError);
+  return DbiLastError;
+}
+
+int32_t DbiStatus() { return DbiLastStatus; }
+
+void DbiClearError() {
+  DbiLastError = nullptr;
+  DbiLastStatus = 0;
+}
+
+// ---- Node store -------------------------------------------------------------
+
+namespace {
+
+const size_t kSlotBuffer = 16 + 240;  // slots up to this size are read in one go
+
+// Reads slot node's link block into links and, when key is given, its key
+// bytes plus a NUL: one read of 16 + KeyLen bytes (two for very long keys).
+// Returns 0, 2 (seek), 3 (link block read), 4 (key read); links is filled
+// whenever the link block was read.
+int ReadSlot(DBI* dbi, int32_t node, DbiLinks* links, char* key) {
+  if (SeekSlot(dbi, node, 0) != 0) return 2;
+  size_t keyBytes = key ? KeyBytes(dbi) : 0;
+  unsigned char bytes[kSlotBuffer];
+  size_t want = 16 + (16 + keyBytes <= sizeof bytes ? keyBytes : 0);
+  size_t got = std::fread(bytes, 1, want, dbi->Stream);
+  DbiLastStatus = got == want;
+  if (got < 16) return 3;
+  DecodeLinks(bytes, links);
+  if (!key) return 0;
+  if (want > 16) {
+    if (got < want) return 4;
+    std::memcpy(key, bytes + 16, keyBytes);
+  } else if (ReadItem(dbi, key, keyBytes) != 1) {
+    return 4;
+  }
+  key[keyBytes] = '\0';
+  return 0;
+}
+
+}  // namespace
+
+int32_t DbiGoto(DBI* dbi, int32_t node) {
+  if (node == 0) return 0;
+  dbi->Cur = DbiAbs(node);
+  DbiLinks l;
+  int r = ReadSlot(dbi, dbi->Cur, &l, dbi->Key);
+  if (r == 0 || r == 4) {
+    dbi->Parent = l.Parent;
+    dbi->Left = l.Left;
+    dbi->Right = l.Right;
+    dbi->RecNo = l.RecNo;
+  }
+  return r == 0 ? dbi->Cur : 0;
+}
+
+int DbiReadNode(DBI* dbi, int32_t node, DbiLinks* links, char* key) {
+  *links = DbiLinks{0, 0, 0, 0};
+  if (node == 0) return 1;
+  return ReadSlot(dbi, DbiAbs(node), links, key);
+}
+
+int DbiWriteNode(DBI* dbi, int32_t node, const DbiLinks* links, const char* key) {
+  if (node == 0) return 1;
+  unsigned char block[16];
+  EncodeLinks(links, block);
+  if (SeekSlot(dbi, DbiAbs(node), 0) != 0) return 2;
+  if (WriteItem(dbi, block, sizeof block, key ? kMore : kLast) != 1) return 3;
+  if (key && WriteItem(dbi, key, KeyBytes(dbi), kLast) != 1) return 4;
+  return 0;
+}
+
+int DbiWriteKey(DBI* dbi, int32_t node, const char* key) {
+  if (node == 0) return 1;
+  if (SeekSlot(dbi, DbiAbs(node), 16) != 0) return 2;
+  if (WriteItem(dbi, key, KeyBytes(dbi), kLast) != 1) return 3;
+  return 0;
+}
+
+int32_t DbiReadField(DBI* dbi, int32_t node, int field) {
+  unsigned char bytes[4];
+  if (node == 0 || !ValidField(field)) return 0;
+  if (SeekSlot(dbi, DbiAbs(node), field) != 0) return 0;
+  if (ReadItem(dbi, bytes, sizeof bytes) != 1) return 0;
+  return GetI32(bytes);
+}
+
+int DbiWriteField(DBI* dbi, int32_t node, int field, int32_t value) {
+  unsigned char bytes[4];
+  if (node == 0) return 1;
+  if (!ValidField(field) || SeekSlot(dbi, DbiAbs(node), field) != 0) return 2;
+  PutI32(bytes, value);
+  if (WriteItem(dbi, bytes, sizeof bytes, kLast) != 1) return 3;
+  return 0;
+}
+
+void DbiLink(DBI* dbi, int32_t parent, int side, int32_t child) {
+  if (parent != 0) DbiWriteField(dbi, parent, side, child);
+  if (child != 0) DbiWriteField(dbi, child, DBI_PARENT, parent);
+}
+
+// ---- Slot allocation ------------------------------------------------------
+
+namespace {
+
+// The slot DbiGet hands out: the free list's head, else a new one at the
+// end. 0 when the free head is not a slot, its link cannot be read, or the
+// file cannot have another slot.
+int32_t TakeSlot(DBI* dbi) {
+  DbiHeader& h = dbi->Header;
+  if (h.Free != 0) {
+    unsigned char next[4];
+    int32_t slot = h.Free;
+    if (SeekSlot(dbi, slot, DBI_RECNO) != 0 || ReadItem(dbi, next, sizeof next) != 1) return 0;
+    h.Free = GetI32(next);
+    return slot;
+  }
+  int64_t end = h.HdrLen + static_cast<int64_t>(h.N_Rec) * h.RecLen;
+  if (!IsOpen(dbi) || h.N_Rec < 0 || h.N_Rec == INT32_MAX || end <= 0 ||
+      end > INT32_MAX) {
+    DbiLastStatus = -1;
+    return 0;
+  }
+  h.N_Rec++;
+  return static_cast<int32_t>(end);
+}
+
+}  // namespace
+
+int32_t DbiGet(DBI* dbi) {
+  unsigned char zeros[16] = {0};
+  if (dbi->Key) std::memset(dbi->Key, 0, KeyBytes(dbi));
+  int32_t slot = TakeSlot(dbi);
+  if (slot == 0) return 0;
+  if (SeekSlot(dbi, slot, 0) != 0 || WriteItem(dbi, zeros, sizeof zeros, kMore) != 1 ||
+      WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) != 1 || SeekSlot(dbi, slot, 0) != 0) {
+    return 0;
+  }
+  return slot;
+}
+
+int DbiRelease(DBI* dbi, int32_t node) {
+  unsigned char zeros[12] = {0};
+  unsigned char next[4];
+  if (SeekSlot(dbi, node, 0) != 0) return 1;
+  if (WriteItem(dbi, zeros, sizeof zeros, kMore) != 1) return 2;
+  PutI32(next, dbi->Header.Free);
+  if (WriteItem(dbi, next, sizeof next, kLast) != 1) return 3;
+  dbi->Header.Free = node;
+  return 0;
+}
+
+int DbiSaveHeader(DBI* dbi) {
+  unsigned char bytes[kHeaderBytes];
+  if (!dbi->Stream || Seek(dbi, 0) != 0) {
+    if (!dbi->Stream) DbiLastStatus = -1;
+    return 1;
+  }
+  EncodeHeader(&dbi->Header, bytes);
+  if (WriteItem(dbi, bytes, sizeof bytes, kLast) != 1) return 2;
+  return 0;
+}

@@ -1,0 +1,319 @@
+// The index file's stream: a cookie stream over a bounded page cache where
+// the C library has them, else plain fopen. The cache never holds more than
+// DBI_CACHE_BYTES of the file, and the file's length on disk is always the
+// length written so far (extensions are pushed through at once).
+#include "index/dbi_stream.h"
+
+#if defined(__GLIBC__)
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const int32_t kNone = -1;
+const int32_t kFrames = DBI_CACHE_BYTES / DBI_PAGE_BYTES;
+const int32_t kBuckets = 2 * kFrames;  // a power of two
+
+// One cache frame: which page it holds and its state.
+struct Frame {
+  int64_t PageNo;  // page number in the file, kNone when unused
+  int32_t Next;    // next frame in the same hash bucket, kNone ends
+  uint8_t Dirty;   // holds bytes not yet in the file
+  uint8_t Ref;     // used since the clock hand last passed
+};
+
+// The cookie: the file, its logical length and position, and the cache.
+struct Cache {
+  int Fd;                // the open file
+  int64_t Size;          // file length (also on disk)
+  int64_t Pos;           // stream position
+  int32_t Used;          // frames handed out so far
+  int32_t Hand;          // clock hand for eviction
+  int32_t Recent;        // frame of the last page used, kNone at first
+  Frame* Frames;         // kFrames frames
+  int32_t* Bucket;       // kBuckets chain heads
+  unsigned char* Data;   // kFrames pages of DBI_PAGE_BYTES
+  char Buffer[DBI_STREAM_BUFFER];  // the stdio buffer of the stream
+};
+
+int32_t BucketOf(int64_t pageNo) {
+  uint64_t h = static_cast<uint64_t>(pageNo) * 0x9E3779B97F4A7C15ull;
+  return static_cast<int32_t>(h >> 40) & (kBuckets - 1);
+}
+
+unsigned char* PageData(Cache* c, int32_t f) {
+  return c->Data + static_cast<size_t>(f) * DBI_PAGE_BYTES;
+}
+
+int32_t Lookup(Cache* c, int64_t pageNo) {
+  if (c->Recent != kNone && c->Frames[c->Recent].PageNo == pageNo) return c->Recent;
+  int32_t f = c->Bucket[BucketOf(pageNo)];
+  while (f != kNone && c->Frames[f].PageNo != pageNo) f = c->Frames[f].Next;
+  return f;
+}
+
+void Unhash(Cache* c, int32_t f) {
+  int32_t* link = &c->Bucket[BucketOf(c->Frames[f].PageNo)];
+  while (*link != f) link = &c->Frames[*link].Next;
+  *link = c->Frames[f].Next;
+}
+
+// Whole pread/pwrite: 0 when all n bytes moved (reads may stop at the end
+// of the file: *done tells how many), -1 on an error.
+int ReadAll(int fd, unsigned char* p, size_t n, int64_t at, size_t* done) {
+  *done = 0;
+  while (*done < n) {
+    ssize_t r = pread(fd, p + *done, n - *done, at + static_cast<int64_t>(*done));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (r == 0) break;
+    *done += static_cast<size_t>(r);
+  }
+  return 0;
+}
+
+int WriteAll(int fd, const unsigned char* p, size_t n, int64_t at) {
+  size_t done = 0;
+  while (done < n) {
+    ssize_t r = pwrite(fd, p + done, n - done, at + static_cast<int64_t>(done));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return -1;
+    done += static_cast<size_t>(r);
+  }
+  return 0;
+}
+
+// Writes a dirty frame back: only the part below the file's length.
+int WriteBack(Cache* c, int32_t f) {
+  int64_t start = c->Frames[f].PageNo * DBI_PAGE_BYTES;
+  int64_t n = std::min<int64_t>(DBI_PAGE_BYTES, c->Size - start);
+  if (n > 0 && WriteAll(c->Fd, PageData(c, f), static_cast<size_t>(n), start) != 0) return -1;
+  c->Frames[f].Dirty = 0;
+  return 0;
+}
+
+// A frame to fill: an unused one, else the clock's victim (written back
+// first when dirty). kNone when the write-back fails.
+int32_t FreeFrame(Cache* c) {
+  if (c->Used < kFrames) return c->Used++;
+  for (;;) {
+    int32_t f = c->Hand;
+    c->Hand = (c->Hand + 1) % kFrames;
+    if (c->Frames[f].Ref) {
+      c->Frames[f].Ref = 0;
+      continue;
+    }
+    if (c->Frames[f].PageNo == kNone) return f;
+    if (c->Frames[f].Dirty && WriteBack(c, f) != 0) return kNone;
+    Unhash(c, f);
+    return f;
+  }
+}
+
+// The frame holding pageNo, read from the file on a miss. kNone on failure.
+int32_t Load(Cache* c, int64_t pageNo) {
+  int32_t f = Lookup(c, pageNo);
+  if (f == kNone) {
+    f = FreeFrame(c);
+    if (f == kNone) return kNone;
+    unsigned char* p = PageData(c, f);
+    int64_t start = pageNo * DBI_PAGE_BYTES;
+    size_t got = 0;
+    if (start < c->Size) {
+      size_t want = static_cast<size_t>(std::min<int64_t>(DBI_PAGE_BYTES, c->Size - start));
+      if (ReadAll(c->Fd, p, want, start, &got) != 0) {
+        c->Frames[f] = Frame{kNone, kNone, 0, 0};  // an empty frame, in no bucket
+        return kNone;
+      }
+    }
+    std::memset(p + got, 0, DBI_PAGE_BYTES - got);
+    int32_t b = BucketOf(pageNo);
+    c->Frames[f] = Frame{pageNo, c->Bucket[b], 0, 0};
+    c->Bucket[b] = f;
+  }
+  c->Frames[f].Ref = 1;
+  c->Recent = f;
+  return f;
+}
+
+// ---- Cookie functions --------------------------------------------------
+
+ssize_t CookieRead(void* cookie, char* buf, size_t n) {
+  Cache* c = static_cast<Cache*>(cookie);
+  if (c->Pos >= c->Size) return 0;
+  n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), c->Size - c->Pos));
+  size_t done = 0;
+  while (done < n) {
+    int32_t f = Load(c, c->Pos / DBI_PAGE_BYTES);
+    if (f == kNone) return done > 0 ? static_cast<ssize_t>(done) : -1;
+    size_t off = static_cast<size_t>(c->Pos % DBI_PAGE_BYTES);
+    size_t k = std::min(n - done, static_cast<size_t>(DBI_PAGE_BYTES) - off);
+    std::memcpy(buf + done, PageData(c, f) + off, k);
+    done += k;
+    c->Pos += static_cast<int64_t>(k);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+// A write that makes the file longer goes to the file first, whole, so that
+// a size or space limit fails here; cached pages it touches are updated. On
+// failure the file is cut back to its old length.
+ssize_t ExtendingWrite(Cache* c, const unsigned char* buf, size_t n) {
+  if (WriteAll(c->Fd, buf, n, c->Pos) != 0) {
+    int saved = errno;
+    if (ftruncate(c->Fd, c->Size) != 0) {
+      // The old length could not be restored; the tail beyond Size is
+      // never read, and the next successful extension overwrites it.
+    }
+    errno = saved;
+    return -1;
+  }
+  int64_t end = c->Pos + static_cast<int64_t>(n);
+  for (int64_t at = c->Pos; at < end;) {
+    int64_t pageNo = at / DBI_PAGE_BYTES;
+    int64_t next = std::min(end, (pageNo + 1) * DBI_PAGE_BYTES);
+    int32_t f = Lookup(c, pageNo);
+    if (f != kNone) {
+      std::memcpy(PageData(c, f) + at % DBI_PAGE_BYTES, buf + (at - c->Pos),
+                  static_cast<size_t>(next - at));
+    }
+    at = next;
+  }
+  c->Size = end;
+  c->Pos = end;
+  return static_cast<ssize_t>(n);
+}
+
+ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
+  Cache* c = static_cast<Cache*>(cookie);
+  const unsigned char* src = reinterpret_cast<const unsigned char*>(buf);
+  if (c->Pos + static_cast<int64_t>(n) > c->Size) return ExtendingWrite(c, src, n);
+  size_t done = 0;
+  while (done < n) {
+    int32_t f = Load(c, c->Pos / DBI_PAGE_BYTES);
+    if (f == kNone) return done > 0 ? static_cast<ssize_t>(done) : -1;
+    size_t off = static_cast<size_t>(c->Pos % DBI_PAGE_BYTES);
+    size_t k = std::min(n - done, static_cast<size_t>(DBI_PAGE_BYTES) - off);
+    std::memcpy(PageData(c, f) + off, src + done, k);
+    c->Frames[f].Dirty = 1;
+    done += k;
+    c->Pos += static_cast<int64_t>(k);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+int CookieSeek(void* cookie, off64_t* offset, int whence) {
+  Cache* c = static_cast<Cache*>(cookie);
+  if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) {
+    errno = EINVAL;
+    return -1;
+  }
+  int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? c->Pos : c->Size;
+  if ((*offset < 0 && base + *offset < 0) || (*offset > 0 && *offset > INT64_MAX - base)) {
+    errno = EINVAL;
+    return -1;
+  }
+  c->Pos = base + *offset;
+  *offset = c->Pos;
+  return 0;
+}
+
+// Writes every dirty page back in file order.
+int FlushAll(Cache* c) {
+  int32_t* order = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * (c->Used + 1)));
+  int result = 0;
+  int32_t n = 0;
+  for (int32_t f = 0; f < c->Used; ++f) {
+    if (c->Frames[f].PageNo == kNone || !c->Frames[f].Dirty) continue;
+    if (order) {
+      order[n++] = f;
+    } else if (WriteBack(c, f) != 0) {
+      result = -1;
+    }
+  }
+  if (order) {
+    std::sort(order, order + n,
+              [c](int32_t a, int32_t b) { return c->Frames[a].PageNo < c->Frames[b].PageNo; });
+    for (int32_t i = 0; i < n; ++i) {
+      if (WriteBack(c, order[i]) != 0) result = -1;
+    }
+    std::free(order);
+  }
+  return result;
+}
+
+void FreeCache(Cache* c) {
+  std::free(c->Frames);
+  std::free(c->Bucket);
+  std::free(c->Data);
+  std::free(c);
+}
+
+int CookieClose(void* cookie) {
+  Cache* c = static_cast<Cache*>(cookie);
+  int result = FlushAll(c);
+  if (close(c->Fd) != 0) result = -1;
+  FreeCache(c);
+  return result;
+}
+
+Cache* NewCache(int fd) {
+  Cache* c = static_cast<Cache*>(std::calloc(1, sizeof(Cache)));
+  if (!c) return nullptr;
+  c->Fd = fd;
+  c->Frames = static_cast<Frame*>(std::malloc(sizeof(Frame) * kFrames));
+  c->Bucket = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * kBuckets));
+  c->Data = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(DBI_CACHE_BYTES)));
+  if (!c->Frames || !c->Bucket || !c->Data) {
+    FreeCache(c);
+    return nullptr;
+  }
+  for (int32_t b = 0; b < kBuckets; ++b) c->Bucket[b] = kNone;
+  c->Recent = kNone;
+  off_t size = lseek(fd, 0, SEEK_END);
+  c->Size = size < 0 ? 0 : size;
+  return c;
+}
+
+}  // namespace
+
+FILE* DbiStreamOpen(const char* name, const char* mode) {
+  int truncate = mode[0] == 'w';
+  int fd = open(name, O_RDWR | O_CLOEXEC | (truncate ? O_CREAT | O_TRUNC : 0), 0666);
+  if (fd < 0) return nullptr;
+  Cache* c = NewCache(fd);
+  if (!c) {
+    // No room for a cache: the same file as a plain stream.
+    FILE* plain = fdopen(fd, mode);
+    if (!plain) close(fd);
+    return plain;
+  }
+  cookie_io_functions_t io = {CookieRead, CookieWrite, CookieSeek, CookieClose};
+  FILE* f = fopencookie(c, truncate ? "w+" : "r+", io);
+  if (!f) {
+    int saved = errno;
+    close(fd);
+    FreeCache(c);
+    errno = saved;
+    return nullptr;
+  }
+  // A page-sized stdio buffer: node reads within one page need no cookie
+  // call at all (the C library's cookie streams read byte by byte when
+  // unbuffered).
+  // (The buffer is given: without one the C library picks its own size.)
+  setvbuf(f, c->Buffer, _IOFBF, DBI_STREAM_BUFFER);
+  return f;
+}
+
+#else  // no cookie streams: the C library's own buffered stream
+
+FILE* DbiStreamOpen(const char* name, const char* mode) { return std::fopen(name, mode); }
+
+#endif

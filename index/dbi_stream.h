@@ -1,0 +1,24 @@
+// The index file's stream. Where the C library offers cookie streams, the
+// stream reads and writes through a bounded page cache over pread/pwrite, so
+// that a seek or a node read costs no system call; elsewhere it is a plain
+// fopen stream. Either way the module sees an ordinary FILE*.
+#ifndef VELMAR_INDEX_DBI_STREAM_H
+#define VELMAR_INDEX_DBI_STREAM_H
+
+#include <cstdio>
+
+// Cache geometry: small pages suit the scattered node reads of a tree walk.
+// The stream's own buffer is smaller still: a refill copies only bytes near
+// the node asked for.
+enum : int { DBI_PAGE_BYTES = 512, DBI_CACHE_BYTES = 4 << 20, DBI_STREAM_BUFFER = 256 };
+
+// Opens name with mode "w+b" (create or truncate) or "r+b" (existing file),
+// both for reading and writing, as fopen would. Writes reach the cache when
+// the stream's buffer is flushed (fflush or a seek); one that makes the file
+// longer goes on to the file at once, so a file size or space limit fails
+// the flush that needs the room. Modified pages are written back when
+// evicted and at fclose (whose result reports that). Null on failure with
+// errno set.
+FILE* DbiStreamOpen(const char* name, const char* mode);
+
+#endif  // VELMAR_INDEX_DBI_STREAM_H

@@ -1,0 +1,53 @@
+// Shared helpers of the index tests: scratch files, whole-file bytes, and
+// index images built by hand from header fields and slot tuples.
+#ifndef VELMAR_TESTS_INDEX_DBI_TEST_UTIL_H
+#define VELMAR_TESTS_INDEX_DBI_TEST_UTIL_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "index/dbi.h"
+
+using Bytes = std::vector<unsigned char>;
+
+// A path in this process's scratch folder (made on first use, under
+// $TMPDIR or /tmp).
+std::string ScratchPath(const std::string& name);
+
+Bytes ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const Bytes& bytes);
+
+int32_t GetI32(const Bytes& b, size_t at);
+void PutI32(Bytes* b, size_t at, int32_t v);
+
+// One slot as stored: links, value and key text.
+struct SlotImage {
+  int32_t Parent;   // stored Parent (negative: red)
+  int32_t Left;     // left child
+  int32_t Right;    // right child
+  int32_t RecNo;    // value or next free slot
+  std::string Key;  // key bytes up to KeyLen (padded with NUL)
+};
+
+// Header fields that vary between examples.
+struct HeaderImage {
+  int32_t Head;   // root
+  int32_t First;  // smallest
+  int32_t Last;   // largest
+  int32_t Free;   // free list head
+};
+
+// The bytes of an index file with key length keyLen and label, the header
+// fields and the slots in file order (N_Rec = slots.size()).
+Bytes IndexImage(int keyLen, const std::string& label, const HeaderImage& h,
+                 const std::vector<SlotImage>& slots);
+
+// A new index at path with the given keys added in order, values 1, 2, ...
+// The handle is open; the caller frees it.
+DBI* NewIndexWith(const std::string& path, int keyLen, const std::vector<std::string>& keys);
+
+// What DbiDump prints for the handle.
+std::string DumpText(DBI* dbi);
+
+#endif  // VELMAR_TESTS_INDEX_DBI_TEST_UTIL_H
