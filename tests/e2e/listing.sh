@@ -3,77 +3,22 @@
 # clock pinned at 2026-12-08 04:00:00 UTC (12:00:00 under the default zone
 # SGT-8). Each run's whole output and exit status are compared with a text
 # written by hand under expected/.
-set -u
-build=${VELMAR_BUILD_DIR:?}
-src=${VELMAR_SOURCE_DIR:?}
-velmar=$build/velmar
-tool=$build/velmar-log
-expected=$src/tests/e2e/expected
-now=1796702400
-faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
-[ -n "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
-# Sanitizer runtimes want to be first; libfaketime is preloaded ahead of them.
-export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
+source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
 
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-# rec NUMBER TIME EVENT_ID STRINGS...: one CSV row of the RemoteAccess source.
-rec() {
-  local n=$1 t=$2 id=$3 row
-  shift 3
-  row="$n,$t,$t,$id,4,0,RemoteAccess,RAS1"
-  for s in "$@"; do row+=",$s"; done
-  echo "$row"
-}
-
-# mklog DIR [make options...]: the log DIR/SysEvent.Evt from the rows on stdin.
-mklog() {
-  local dir=$1
-  shift
-  mkdir -p "$dir"
-  { echo "number,generated,written,event_id,type,category,source,computer,strings"; cat; } \
-    >"$dir/log.csv"
-  "$tool" make "$dir/log.csv" "$dir/SysEvent.Evt" "$@" || fail "velmar-log make $dir"
-}
-
-# check NAME STATUS DIR [VAR=VALUE...] -- ARGS...: runs velmar as "velmar"
-# with the log folder DIR, TZ unset unless given, and the pinned clock.
+# check NAME STATUS DIR [VAR=VALUE...] -- ARGS...: runs velmar on the log
+# folder DIR and compares with expected/NAME.txt.
 check() {
   local name=$1 want=$2 dir=$3
   shift 3
-  local envs=()
-  while [ "$1" != -- ]; do envs+=("$1"); shift; done
-  shift
-  (
-    unset TZ
-    export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
-    for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
-    exec -a velmar "$velmar" "$@"
-  ) >"$work/out.txt" 2>"$work/err.txt"
+  run_velmar "$dir" "$@"
   local got=$?
-  diff -u "$expected/$name.txt" "$work/out.txt" >"$work/diff.txt" ||
-    { fail "$name ($*)"; cat "$work/diff.txt"; }
-  [ "$got" = "$want" ] || fail "$name ($*): exit status $got, expected $want"
-  [ ! -s "$work/err.txt" ] || { fail "$name ($*): wrote to stderr"; cat "$work/err.txt"; }
+  while [ "$1" != -- ]; do shift; done
+  shift
+  expect_run "$name ($*)" "$expected/$name.txt" "$want" "$got"
 }
 
 # --- The worked day: two users overlap; earlier and unrelated records. ---
-{
-  rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3
-  rec 2 2026-12-07T15:59:59Z 20050 DIALUP carol COM3 a b c d 359 59
-  rec 3 2026-12-08T00:30:00Z 1073748859 Schedule start
-  rec 4 2026-12-08T01:00:00Z 1073761841 DIALUP alice COM1
-  rec 5 2026-12-08T01:30:00Z 20017 DIALUP bob COM2
-  rec 6 2026-12-08T02:00:00Z 1073761874 DIALUP alice COM1 "12/8/2026" "9:00 AM" "12/8/2026" "10:00 AM" 60 0
-  rec 7 2026-12-08T02:30:00Z 10 x
-  rec 8 2026-12-08T03:00:00Z 20050 DIALUP bob COM2 a b c d 90 0
-} | mklog "$work/worked"
+worked_rows | mklog "$work/worked"
 check worked 0 "$work/worked" -- 0
 check worked 0 "$work/worked" -- +t
 check nolist 0 "$work/worked" -- 0 -list
@@ -165,11 +110,7 @@ printf 'XXXX' | dd of="$work/damaged/SysEvent.Evt" bs=1 seek="$sig" conv=notrunc
 check damaged 2 "$work/damaged" -- 0
 
 # --- The zone: from the environment, from +z, and the default. ---
-{
-  rec 1 2026-12-07T23:00:00Z 20017 DIALUP mia COM1
-  rec 2 2026-12-08T01:00:00Z 20017 DIALUP ned COM2
-  rec 3 2026-12-08T02:00:00Z 20050 DIALUP ned COM2
-} | mklog "$work/tz"
+zone_rows | mklog "$work/tz"
 check tz-utc 0 "$work/tz" TZ=UTC0 -- 0
 check tz-utc 0 "$work/tz" TZ=SGT-8 -- 0 +zUTC0
 check tz-sgt 0 "$work/tz" -- 0
@@ -219,8 +160,4 @@ check width0 0 "$work/width0" -- 0 +w0
 } | mklog "$work/zero"
 check start-zero 0 "$work/zero" TZ=UTC0 -- -20795
 
-if [ "$failures" != 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "all listing runs match"
+finish "all listing runs match"
