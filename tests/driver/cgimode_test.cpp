@@ -1,6 +1,6 @@
 // CGI mode: settings from form fields by their exact names, the "tz" filter,
-// the page head with escaped titles, the comment bracket, and the choice of
-// the mode from the CGI environment.
+// the page head and escaped outside texts, and the comment bracket. Runs of
+// the whole program in CGI mode are in tests/e2e/cgi.sh.
 #include "driver/cgimode.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ void ExpectText(const char* want, const char* got, const char* text) {
   }
 }
 
-// A run whose settings came from a form with the given titles.
+// A run in the given mode with the given titles.
 RunState TitledRun(FILE* out, bool cgi, const char* title1, const char* title2) {
   RunState run;
   RunInit(&run, out);
@@ -128,48 +128,30 @@ TEST(CgiMode, TzFieldNamesNoFile) {
   for (const char* tz : allowed) EXPECT_TRUE(TzFieldAllowed(tz)) << tz;
 }
 
-TEST(CgiMode, PageHeadEscapesTitles) {
-  struct HeadCase {
+TEST(CgiMode, OutsideTextsEscapedOnlyOnAPage) {
+  // The head's titles, and a padded field (padding counts the text itself).
+  struct EscapeCase {
     bool Cgi;
     const char* Title1;  // null for none
     const char* Title2;
+    const char* Field;  // written with PutField to width 6
     const char* Want;
   };
-  const HeadCase cases[] = {
-      {true, nullptr, "Velmar", "Content-type: text/html\n\n<h3>Velmar</h3>\n<p><pre>"},
-      {true, "<script>alert(1)</script>", "\"A&B\"",
+  const EscapeCase cases[] = {
+      {true, nullptr, "Velmar", "a<b",
+       "Content-type: text/html\n\n<h3>Velmar</h3>\n<p><pre>a&lt;b   "},
+      {true, "<script>alert(1)</script>", "\"A&B\"", "\"q\"&",
        "Content-type: text/html\n\n<h3>&lt;script&gt;alert(1)&lt;/script&gt; - "
-       "&quot;A&amp;B&quot;</h3>\n<p><pre>"},
-      // The command line writes titles as they stand.
-      {false, "<b>", "A&B", "<b> - A&B\n"},
+       "&quot;A&amp;B&quot;</h3>\n<p><pre>&quot;q&quot;&amp;  "},
+      {false, "<b>", "A&B", "a<b", "<b> - A&B\na<b   "},
   };
-  for (const HeadCase& c : cases) {
+  for (const EscapeCase& c : cases) {
     OutputEscapesHtml = c.Cgi;
     Capture cap;
     RunState run = TitledRun(cap.Out, c.Cgi, c.Title1, c.Title2);
     WriteHead(&run);
+    PutField(cap.Out, c.Field, 6);
     EXPECT_EQ(c.Want, cap.Close());
-  }
-  OutputEscapesHtml = false;
-}
-
-TEST(CgiMode, FieldsPadByTheirOwnCharacters) {
-  struct FieldCase {
-    bool Html;
-    const char* Text;
-    int Width;
-    const char* Want;
-  };
-  const FieldCase cases[] = {
-      {true, "a<b", 6, "a&lt;b   "},    {true, "\"q\"&", 3, "&quot;q&quot;&amp;"},
-      {true, nullptr, 2, "  "},         {false, "a<b", 6, "a<b   "},
-      {false, "toolong", 3, "toolong"},
-  };
-  for (const FieldCase& c : cases) {
-    OutputEscapesHtml = c.Html;
-    Capture cap;
-    PutField(cap.Out, c.Text, c.Width);
-    EXPECT_EQ(c.Want, cap.Close()) << c.Text;
   }
   OutputEscapesHtml = false;
 }
@@ -183,40 +165,4 @@ TEST(CgiMode, CommentBracketOnlyOnAPage) {
     CgiCommentClose(&run);
     EXPECT_EQ(cgi ? "<!---x--->" : "x", cap.Close());
   }
-}
-
-TEST(CgiMode, ModeFromTheEnvironment) {
-  struct EnvCase {
-    const char* Method;  // REQUEST_METHOD, or null for none
-    const char* Query;   // QUERY_STRING, or null for none
-    bool Cgi;
-    int32_t Offset;  // from the form when there is one
-  };
-  const EnvCase cases[] = {
-      {"GET", "offset=-2", true, -2},
-      {"GET", nullptr, true, 0},  // a GET without a query is a form with no fields
-      {"get", "offset=-2", false, 0},
-      {nullptr, "offset=-2", false, 0},
-      {"POST", "offset=-2", false, 0},  // no CONTENT_LENGTH: no POST form, not a GET
-  };
-  for (const EnvCase& c : cases) {
-    c.Method ? setenv("REQUEST_METHOD", c.Method, 1) : unsetenv("REQUEST_METHOD");
-    c.Query ? setenv("QUERY_STRING", c.Query, 1) : unsetenv("QUERY_STRING");
-    unsetenv("CONTENT_LENGTH");
-    RunState run;
-    RunInit(&run, stdout);
-    EXPECT_EQ(c.Cgi, CgiDecideMode(&run)) << (c.Method ? c.Method : "(none)");
-    EXPECT_EQ(c.Cgi, run.CgiMode);
-    EXPECT_EQ(c.Cgi, OutputEscapesHtml);
-    EXPECT_EQ(c.Cgi, run.CgiForm != nullptr);
-    if (run.CgiForm != nullptr) {
-      OptionsFromForm(&run.Options, run.CgiForm);
-      EXPECT_EQ(c.Offset, run.Options.Offset);
-    }
-    RunRelease(&run);
-    EXPECT_EQ(run.CgiForm, nullptr);
-  }
-  unsetenv("REQUEST_METHOD");
-  unsetenv("QUERY_STRING");
-  OutputEscapesHtml = false;
 }
