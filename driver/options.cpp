@@ -35,16 +35,6 @@ const UsageLine kUsageLines[] = {
     {"nolist=1", "-l", "disables listing"},
 };
 
-// A number as atol reads it (blanks, sign, digits up to the first other
-// character, 0 without digits), held to the 32-bit range instead of
-// overflowing.
-int32_t ToInt32(const char* text) {
-  long value = strtol(text, nullptr, 10);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(value);
-}
-
 // "+" options: the second character chooses; the rest is the value.
 void ApplyPlusOption(ReportOptions* opts, const char* arg) {
   switch (arg[1]) {
@@ -102,6 +92,13 @@ int AssignTz(const char* tz) {
 }
 
 }  // namespace
+
+int32_t ToInt32(const char* text) {
+  long value = strtol(text, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
 
 void OptionsInit(ReportOptions* opts) {
   opts->Offset = 0;

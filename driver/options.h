@@ -30,6 +30,11 @@ struct ReportOptions {
   bool Listing;              // the time-ordered listing itself
 };
 
+// A number as atol reads it (blanks, sign, digits up to the first other
+// character, 0 without digits), held to the 32-bit range instead of
+// overflowing. Used for every number setting, from any source.
+int32_t ToInt32(const char* text);
+
 // Sets every field to its default: offset 0, local computer, no titles,
 // duration 0, width 8, TZ untouched, only the listing on.
 void OptionsInit(ReportOptions* opts);

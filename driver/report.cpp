@@ -3,6 +3,7 @@
 // so every path out of the run releases the same way.
 #include "driver/report.h"
 
+#include "driver/cgimode.h"
 #include "driver/output.h"
 
 #include <cstdlib>
@@ -49,13 +50,21 @@ void RunInit(RunState* run, FILE* out) {
   OptionsInit(&run->Options);
 }
 
-void WriteHead(const RunState* run) {
+void WriteTitles(const RunState* run) {
   const ReportOptions* opts = &run->Options;
   if (opts->Title1 != nullptr) {
     PutText(run->Out, opts->Title1);
     fputs(" - ", run->Out);
   }
   PutText(run->Out, opts->Title2);
+}
+
+void WriteHead(const RunState* run) {
+  if (run->CgiMode) {
+    WriteCgiHead(run);
+    return;
+  }
+  WriteTitles(run);
   fputc('\n', run->Out);
 }
 
@@ -75,9 +84,10 @@ int RunReport(RunState* run) {
 }
 
 void RunRelease(RunState* run) {
-  // The user index goes first, ahead of the port names and the table; the
-  // decoded form follows them, ahead of the buffer.
+  // The user index goes first, then the port names and the port table, then
+  // the decoded form, ahead of the buffer.
   PortTableRelease(&run->Ports);
+  FormFree(&run->CgiForm);
   free(run->Buffer);
   run->Buffer = nullptr;
   if (run->Log != nullptr) CloseEventLog(run->Log);
@@ -87,13 +97,16 @@ void RunRelease(RunState* run) {
 int VelmarMain(int argc, char** argv) {
   RunState run;
   RunInit(&run, stdout);
-  // CGI mode is decided here: a decoded web form supplies the settings and
-  // the command line is not looked at.
-  if (argc < 2) {
+  // A decoded web form supplies the settings; the command line is then not
+  // looked at, and there is no usage text.
+  if (CgiDecideMode(&run)) {
+    OptionsFromForm(&run.Options, run.CgiForm);
+  } else if (argc < 2) {
     WriteUsage(stdout, argc > 0 && argv[0] != nullptr ? argv[0] : "velmar");
     return 1;
+  } else {
+    OptionsFromArgs(&run.Options, argc, argv);
   }
-  OptionsFromArgs(&run.Options, argc, argv);
   OptionsFinish(&run.Options);
   WriteHead(&run);
   int done = RunReport(&run);

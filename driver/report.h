@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "cgi/libform.h"
 #include "driver/options.h"
 #include "driver/porttable.h"
 #include "driver/scan.h"
@@ -15,6 +16,7 @@
 struct RunState {
   FILE* Out;              // where the report goes (standard output)
   bool CgiMode;           // a web form was decoded: settings from it, HTML framing
+  Form* CgiForm;          // the decoded form the settings point into, or null
   ReportOptions Options;  // the settings of the run
   PortTable Ports;        // port names and table, with Tabulated or PortStats
   HANDLE Log;             // the SYSTEM log, or null before it is open
@@ -30,7 +32,11 @@ struct RunState {
 // Prepares an empty run writing to out, with default settings.
 void RunInit(RunState* run, FILE* out);
 
-// Writes the title line: "%s - " with Title1 when set, then Title2.
+// Writes the titles: "%s - " with Title1 when set, then Title2.
+void WriteTitles(const RunState* run);
+
+// Writes the head: the titles and a line end, or in CGI mode the page head
+// around them (WriteCgiHead).
 void WriteHead(const RunState* run);
 
 // Runs the report after the head: the port table (when the tabulated listing
@@ -40,11 +46,12 @@ void WriteHead(const RunState* run);
 int RunReport(RunState* run);
 
 // Releases what the run holds, in order: the port names and the port table,
-// the record buffer, then the log handle.
+// the decoded form, the record buffer, then the log handle.
 void RunRelease(RunState* run);
 
-// The whole program: usage (exit status 1) without arguments, else settings,
-// head, report and release. Returns the exit status: 0 after a report, 2
+// The whole program: settings from a web form when one was handed over;
+// else from the command line, or the usage text (exit status 1) without
+// arguments; then head, report and release. Returns the exit status: 0 after a report, 2
 // after an error.
 int VelmarMain(int argc, char** argv);
 

@@ -1,7 +1,8 @@
-# Shared by the end-to-end scripts (sourced): the real `velmar` on logs made
-# by `velmar-log make`, with the clock pinned at 2026-12-08 04:00:00 UTC
-# (12:00:00 under the default zone SGT-8); `check` compares a run's whole
-# output and exit status with a text written by hand under expected/.
+# Shared by the end-to-end scripts (source it from bash): the programs, a
+# private work folder, logs made with `velmar-log make` from CSV rows, runs
+# of `velmar` with the clock pinned at 2026-12-08 04:00:00 UTC (12:00:00
+# under the default zone SGT-8), and whole-output comparison against texts
+# written by hand under expected/.
 set -u
 build=${VELMAR_BUILD_DIR:?}
 src=${VELMAR_SOURCE_DIR:?}
@@ -41,23 +42,72 @@ mklog() {
   "$tool" make "$dir/log.csv" "$dir/SysEvent.Evt" "$@" || fail "velmar-log make $dir"
 }
 
-# check NAME STATUS DIR [VAR=VALUE...] -- ARGS...: runs velmar as "velmar"
-# with the log folder DIR, TZ unset unless given, and the pinned clock.
-check() {
-  local name=$1 want=$2 dir=$3
-  shift 3
+# worked_rows: the worked day. Two users overlap on the 8th (SGT); before
+# the window a login and logout, among the day's records unrelated ones and
+# records of other event ids from the same source.
+worked_rows() {
+  rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3
+  rec 2 2026-12-07T15:59:59Z 20050 DIALUP carol COM3 a b c d 359 59
+  rec 3 2026-12-08T00:30:00Z 1073748859 Schedule start
+  rec 4 2026-12-08T01:00:00Z 1073761841 DIALUP alice COM1
+  rec 5 2026-12-08T01:30:00Z 20017 DIALUP bob COM2
+  rec 6 2026-12-08T02:00:00Z 1073761874 DIALUP alice COM1 "12/8/2026" "9:00 AM" "12/8/2026" "10:00 AM" 60 0
+  rec 7 2026-12-08T02:30:00Z 10 x
+  rec 8 2026-12-08T03:00:00Z 20050 DIALUP bob COM2 a b c d 90 0
+}
+
+# zone_rows: three events around midnight UTC, so the zone decides which
+# fall in today's window and at what times.
+zone_rows() {
+  rec 1 2026-12-07T23:00:00Z 20017 DIALUP mia COM1
+  rec 2 2026-12-08T01:00:00Z 20017 DIALUP ned COM2
+  rec 3 2026-12-08T02:00:00Z 20050 DIALUP ned COM2
+}
+
+# run_velmar DIR [VAR=VALUE...] -- ARGS...: runs velmar as "velmar" with the
+# log folder DIR, TZ and the CGI variables unset unless given, the pinned
+# clock, and this shell's standard input. Output goes to $work/out.txt,
+# messages to $work/err.txt; the exit status is velmar's.
+run_velmar() {
+  local dir=$1
+  shift
   local envs=()
   while [ "$1" != -- ]; do envs+=("$1"); shift; done
   shift
   (
-    unset TZ
+    unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH
     export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
     for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
     exec -a velmar "$velmar" "$@"
   ) >"$work/out.txt" 2>"$work/err.txt"
+}
+
+# expect_run LABEL EXPECTED_FILE WANT_STATUS GOT_STATUS: the last run's whole
+# output equals the file, its status is the one wanted, it wrote no messages.
+expect_run() {
+  local label=$1 file=$2 want=$3 got=$4
+  diff -u "$file" "$work/out.txt" >"$work/diff.txt" || { fail "$label"; cat "$work/diff.txt"; }
+  [ "$got" = "$want" ] || fail "$label: exit status $got, expected $want"
+  [ ! -s "$work/err.txt" ] || { fail "$label: wrote to stderr"; cat "$work/err.txt"; }
+}
+
+# check NAME STATUS DIR [VAR=VALUE...] -- ARGS...: runs velmar on the log
+# folder DIR and compares with expected/NAME.txt.
+check() {
+  local name=$1 want=$2 dir=$3
+  shift 3
+  run_velmar "$dir" "$@"
   local got=$?
-  diff -u "$expected/$name.txt" "$work/out.txt" >"$work/diff.txt" ||
-    { fail "$name ($*)"; cat "$work/diff.txt"; }
-  [ "$got" = "$want" ] || fail "$name ($*): exit status $got, expected $want"
-  [ ! -s "$work/err.txt" ] || { fail "$name ($*): wrote to stderr"; cat "$work/err.txt"; }
+  while [ "$1" != -- ]; do shift; done
+  shift
+  expect_run "$name ($*)" "$expected/$name.txt" "$want" "$got"
+}
+
+# finish: the script's result from the failures counted.
+finish() {
+  if [ "$failures" != 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+  fi
+  echo "${1:-all runs match}"
 }

@@ -1,0 +1,44 @@
+// CGI mode: whether a web form was handed to the program, the settings it
+// carries, and the HTML page the report is framed in. A form value never
+// makes the program open a file of the web user's choosing: computer names
+// are checked where the log is opened, and a "tz" value naming a file is
+// dropped here.
+#ifndef VELMAR_DRIVER_CGIMODE_H
+#define VELMAR_DRIVER_CGIMODE_H
+
+#include "cgi/libform.h"
+#include "driver/options.h"
+
+struct RunState;
+
+// Decides the mode before anything else of the run: asks for a POST form,
+// then for a GET form, both silently. With one, the run holds it in
+// run->CgiForm, run->CgiMode is set and outside texts are HTML-escaped from
+// now on (OutputEscapesHtml); returns true. Without one nothing is read or
+// written, escaping stays off, and the result is false: the command line
+// decides.
+bool CgiDecideMode(RunState* run);
+
+// Fills opts from the form's fields, each by its exact name and counting
+// only when present with a non-empty value: "offset", "duration" and
+// "width" as numbers (read as on the command line, held to 32 bits);
+// "computername", "title1", "title2" and "tz" as texts pointing into the
+// form (a "tz" that TzFieldAllowed refuses is dropped); "table", "gstat",
+// "port" and "user" turn their flag on whatever the value; "nolist" with any
+// value turns the listing off. The form must outlive opts.
+void OptionsFromForm(ReportOptions* opts, const Form* form);
+
+// True when a "tz" text from a form may go into TZ: it must not name a file
+// (start with ':' or '/') nor climb out of the zone folder (contain "..").
+// Zone names such as "Asia/Singapore" and rules such as "EST5EDT,M3.2.0/2"
+// pass.
+bool TzFieldAllowed(const char* tz);
+
+// Writes the head as an HTML page: "Content-type: text/html", the empty
+// line that ends the CGI header, "<h3>", the titles, "</h3>", a line end,
+// then "<p><pre>" with no line end. Everything after it stands in the
+// preformatted block, which is never closed.
+void WriteCgiHead(const RunState* run);
+
+
+#endif  // VELMAR_DRIVER_CGIMODE_H

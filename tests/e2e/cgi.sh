@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# End-to-end, CGI mode without a web server: the real `velmar` run with the
+# CGI variables a server sets (and a POST body on standard input), its whole
+# page compared with pages written by hand under expected/.
+source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
+
+# page NAME STATUS DIR [VAR=VALUE...] [-- ARGS...]: runs velmar on the log
+# folder DIR with the variables given and $body (if set) on standard input,
+# and compares with expected/NAME (a .html page, or the .txt of a
+# command-line run).
+page() {
+  local name=$1 want=$2 dir=$3 file
+  shift 3
+  local envs=() args=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do envs+=("$1"); shift; done
+  [ $# -gt 0 ] && { shift; args=("$@"); }
+  file=$expected/$name
+  [ -f "$file" ] || file=$expected/$name.html
+  printf '%s' "${body-}" | run_velmar "$dir" "${envs[@]+"${envs[@]}"}" -- "${args[@]+"${args[@]}"}"
+  expect_run "$name (${envs[*]+"${envs[*]}"} -- ${args[*]+"${args[*]}"})" "$file" "$want" $?
+}
+
+# get NAME STATUS DIR QUERY [...]: a GET with QUERY_STRING=QUERY.
+get() {
+  local name=$1 want=$2 dir=$3 query=$4
+  shift 4
+  body='' page "$name" "$want" "$dir" REQUEST_METHOD=GET "QUERY_STRING=$query" "$@"
+}
+
+# post NAME STATUS DIR BODY [...]: a POST of the form body BODY.
+post() {
+  local name=$1 want=$2 dir=$3
+  body=$4
+  shift 4
+  page "$name" "$want" "$dir" REQUEST_METHOD=POST "CONTENT_LENGTH=${#body}" "$@"
+  unset body
+}
+
+# bare PAGE_FILE: the report of a page without its CGI header and framing,
+# and without the comment around the port enumeration, as the command line
+# writes it.
+bare() {
+  tail -n +3 "$1" | sed -e '1s|^<h3>\(.*\)</h3>$|\1|' -e '2s|^<p><pre>||' -e 's/<!---//; s/--->//'
+}
+
+export LC_ALL=C # ${#body} counts bytes
+worked_rows | mklog "$work/worked"
+
+# --- GET and POST; the defaults; the command line is never read. ---
+page cgi-worked 0 "$work/worked" REQUEST_METHOD=GET
+page cgi-worked 0 "$work/worked" REQUEST_METHOD=GET -- -1 +w3 Title -l
+get cgi-worked 0 "$work/worked" ''
+get cgi-worked 0 "$work/worked" 'offset=&title2=&width='
+post cgi-worked 0 "$work/worked" '' -- -1
+get cgi-titles 0 "$work/worked" 'title1=North+pool&title2=&offset=0'
+post cgi-titles 0 "$work/worked" 'title1=North%20pool&title2='
+get cgi-nolist 0 "$work/worked" 'nolist=0'
+post cgi-nolist 0 "$work/worked" 'title1=&nolist=on'
+mkdir -p "$work/named" && cp "$work/worked/SysEvent.Evt" "$work/named/" && mkdir "$work/named/RAS1"
+mv "$work/named/SysEvent.Evt" "$work/named/RAS1/"
+post cgi-computer 0 "$work/named" 'offset=-1&computername=%5C%5CRAS1&title1=Monthly&width=6'
+
+# --- Failures inside the page; no file outside the log folder. ---
+get cgi-cant-open 2 "$work/named" ''
+get cgi-cant-open 2 "$work/worked" 'computername=%5C%5CNOSUCH'
+mkdir -p "$work/jail/logs" && cp "$work/worked/SysEvent.Evt" "$work/jail/"
+for name in '%5C%5C..' '..' '%5C%5C..%2F..' '%5C%5C.%2F..' '%5C%5C%2Fetc' '%5C%5Clogs%2F..'; do
+  post cgi-cant-open 2 "$work/jail/logs" "computername=$name"
+done
+
+# --- A form field turns a flag on whatever its value: table=0 gives the
+# report that +t gives on the command line. ---
+printf 'COM1\nCOM2\nCOM3\n' >"$work/worked/RasPorts.txt"
+for flags in 'table=0:+t' 'table=0&gstat=0&port=0:+t +g +p'; do
+  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=${flags%%:*}" -- </dev/null
+  bare "$work/out.txt" >"$work/flags-page.txt"
+  # shellcheck disable=SC2086 # the options are separate words
+  run_velmar "$work/worked" -- 0 ${flags#*:} </dev/null
+  cmp -s "$work/flags-page.txt" "$work/out.txt" ||
+    { fail "${flags%%:*} differs from ${flags#*:}"; diff "$work/out.txt" "$work/flags-page.txt"; }
+done
+
+# --- Escaping: a title from the form and names from the log. ---
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP '<i>eve</i>&co' 'COM<1>'
+  rec 2 2026-12-08T02:00:00Z 20050 DIALUP '<i>eve</i>&co' 'COM<1>'
+} | mklog "$work/escape"
+get cgi-escape 0 "$work/escape" 'title1=%3Cscript%3Ealert(%22x%22)%3C%2Fscript%3E&width=20'
+page escape-cli.txt 0 "$work/escape" -- 0 '<b>&' +w20
+
+# --- The zone: a tz field naming a file is dropped (here a real zone file
+# that would give UTC times), a zone name or rule is honoured. ---
+zone_rows | mklog "$work/tz"
+for tz in '%3A%2Fetc%2Fpasswd' '%2Fx' '..%2Fx' '%3AUTC' '%2Fusr%2Fshare%2Fzoneinfo%2FUTC' \
+  '..%2Fzoneinfo%2FUTC' 'Etc%2F..%2FUTC'; do
+  get cgi-tz-sgt 0 "$work/tz" "tz=$tz"
+done
+get cgi-tz-utc 0 "$work/tz" '' TZ=UTC0
+get cgi-tz-utc 0 "$work/tz" 'tz=%2Fusr%2Fshare%2Fzoneinfo%2FAsia%2FSingapore' TZ=UTC0
+get cgi-tz-sgt 0 "$work/tz" 'tz=Asia%2FSingapore' TZ=UTC0
+post cgi-tz-est 0 "$work/tz" 'tz=EST5EDT%2CM3.2.0%2F2'
+# The command line's +z is not filtered.
+page tz-utc.txt 0 "$work/tz" -- 0 +z/usr/share/zoneinfo/UTC
+
+# --- A negative CONTENT_LENGTH is no POST form, and without a GET the
+# command line decides: the usage text, or the plain report. ---
+body='offset=-1' page usage.txt 1 "$work/worked" REQUEST_METHOD=POST CONTENT_LENGTH=-9
+body='offset=-1' page worked.txt 0 "$work/worked" REQUEST_METHOD=POST CONTENT_LENGTH=-9 -- 0
+
+finish "all CGI pages match"
