@@ -68,6 +68,15 @@ for name in '%5C%5C..' '..' '%5C%5C..%2F..' '%5C%5C.%2F..' '%5C%5C%2Fetc' '%5C%5
   post cgi-cant-open 2 "$work/jail/logs" "computername=$name"
 done
 
+# --- The port enumeration stands inside an HTML comment, also when it
+# fails; the error line follows it. ---
+get cgi-ports-fail 2 "$work/named" 'table=1'
+mkdir -p "$work/noports" && cp "$work/worked/SysEvent.Evt" "$work/noports/"
+printf 'A\n\nB\n' >"$work/noports/RasPorts.txt"
+post cgi-ports-fail 2 "$work/noports" 'port=1'
+: >"$work/noports/RasPorts.txt"
+get cgi-ports-none 2 "$work/noports" 'port=1&table=1'
+
 # --- A form field turns a flag on whatever its value: table=0 gives the
 # report that +t gives on the command line. ---
 printf 'COM1\nCOM2\nCOM3\n' >"$work/worked/RasPorts.txt"
