@@ -5,6 +5,7 @@
 
 #include "driver/cgimode.h"
 #include "driver/output.h"
+#include "platform/systemlog.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +31,7 @@ int SetUpPorts(RunState* run) {
 // Opens the log, allocates the record buffer and fixes the window.
 int OpenWindow(RunState* run) {
   const ReportOptions* opts = &run->Options;
-  run->Log = OpenEventLogA(opts->ComputerName, "SYSTEM");
+  run->Log = OpenSystemLog(opts->ComputerName);
   if (run->Log == nullptr) return Fail(run, "Can't Open Log");
   run->Buffer = NewRecordBuffer(&run->Capacity);
   if (run->Buffer == nullptr) return Fail(run, "Out of Memory");

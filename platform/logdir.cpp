@@ -8,6 +8,14 @@
 
 namespace {
 
+// Windows paths are written with its own separator, the names of the files
+// under %VELMAR_LOGDIR% as a user there would type them.
+#ifdef _WIN32
+#define LOGDIR_SEP "\\"
+#else
+#define LOGDIR_SEP "/"
+#endif
+
 bool PlainHostName(const char* name) {
   size_t n = std::strlen(name);
   if (n == 0 || n > 255 || name[0] == '.') return false;
@@ -27,12 +35,12 @@ int PlatformComputerPath(const char* server, const char* file, char* out, size_t
   if (dir == nullptr || dir[0] == '\0') dir = ".";
   int n;
   if (server == nullptr) {
-    n = std::snprintf(out, outSize, "%s/%s", dir, file);
+    n = std::snprintf(out, outSize, "%s" LOGDIR_SEP "%s", dir, file);
   } else {
     const char* name = server;
     if (name[0] == '\\' && name[1] == '\\') name += 2;
     if (!PlainHostName(name)) return 0;
-    n = std::snprintf(out, outSize, "%s/%s/%s", dir, name, file);
+    n = std::snprintf(out, outSize, "%s" LOGDIR_SEP "%s" LOGDIR_SEP "%s", dir, name, file);
   }
   return n > 0 && (size_t)n < outSize;
 }
