@@ -83,7 +83,11 @@ int AssignTz(const char* tz) {
   if (strlen(tz) > MAX_TZ_TEXT) return 0;
   if (tz[0] == '\0') {
     // "TZ=" would mean UTC to the C library; no TZ means the report's default.
+#ifdef _WIN32
+    _putenv_s("TZ", "");  // an empty value removes the variable there
+#else
     unsetenv("TZ");
+#endif
     return 1;
   }
   snprintf(TzAssignment, sizeof TzAssignment, "TZ=%s", tz);
