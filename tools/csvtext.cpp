@@ -7,6 +7,10 @@
 
 #include "tools/logtool.h"
 
+#ifdef _WIN32
+#define getc_unlocked _getc_nolock  // the C runtime's name for the same call
+#endif
+
 const char* const kCsvHeader =
     "number,generated,written,event_id,type,category,source,computer,strings";
 

@@ -1,9 +1,10 @@
 // velmar-log dump: reads an .evt file through the platform's event log calls,
 // exactly as the report reads a server's log, and prints each record as a CSV
-// row. The layer serves only $VELMAR_LOGDIR/SysEvent.Evt, so the file is
-// shown to it through a private folder holding a link to it, removed as soon
-// as the log is open (its handle holds the file), or by SIGINT, SIGTERM and
-// SIGHUP before that.
+// row. On Windows the file is opened as a saved log. The stand-in layer
+// serves only $VELMAR_LOGDIR/SysEvent.Evt, so there the file is shown to it
+// through a private folder holding a link to it, removed as soon as the log
+// is open (its handle holds the file), or by SIGINT, SIGTERM and SIGHUP
+// before that.
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -17,6 +18,28 @@
 namespace {
 
 const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+
+int Fail(const char* what, const char* path, int err) {
+  if (err != 0)
+    fprintf(stderr, "velmar-log: %s %s: %s\n", what, path, strerror(err));
+  else
+    fprintf(stderr, "velmar-log: %s %s\n", what, path);
+  return 1;
+}
+
+#ifdef _WIN32
+
+// Opens the file as a saved event log into *log. Returns 0, or 1 after a
+// message.
+int OpenDumpLog(const char* path, HANDLE* log) {
+  *log = OpenBackupEventLogA(nullptr, path);
+  if (*log != nullptr) return 0;
+  fprintf(stderr, "velmar-log: can't open the event log %s (error %lu)\n", path,
+          (unsigned long)GetLastError());
+  return 1;
+}
+
+#else
 
 // The private log folder and the link in it.
 struct LinkDir {
@@ -37,14 +60,6 @@ void OnSignal(int sig) {
   RemoveLinkDir();  // unlink and rmdir are safe in a handler
   signal(sig, SIG_DFL);
   raise(sig);
-}
-
-int Fail(const char* what, const char* path, int err) {
-  if (err != 0)
-    fprintf(stderr, "velmar-log: %s %s: %s\n", what, path, strerror(err));
-  else
-    fprintf(stderr, "velmar-log: %s %s\n", what, path);
-  return 1;
 }
 
 // Makes the private folder with SysEvent.Evt linked to path and points
@@ -69,6 +84,24 @@ int MakeLinkDir(const char* path) {
   free(target);
   return ok ? 0 : Fail("can't make a private folder in", tmp, err);
 }
+
+// Opens the file through the stand-in layer into *log. Returns 0, or 1 after
+// a message.
+int OpenDumpLog(const char* path, HANDLE* log) {
+  signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error, so the folder goes
+  signal(SIGINT, OnSignal);
+  signal(SIGTERM, OnSignal);
+  signal(SIGHUP, OnSignal);
+  if (MakeLinkDir(path) != 0) {
+    RemoveLinkDir();
+    return 1;
+  }
+  *log = OpenEventLogA(nullptr, "System");
+  RemoveLinkDir();  // the handle holds the file open: the link has done its work
+  return *log == nullptr ? Fail("can't open the event log", path, 0) : 0;
+}
+
+#endif  // _WIN32
 
 // The ANSI record in buf: source, computer and strings located and checked
 // against its Length.
@@ -190,17 +223,8 @@ int LogDump(const char* path, FILE* out) {
   struct stat st;
   if (stat(path, &st) != 0) return Fail("can't open", path, errno);
   if (!S_ISREG(st.st_mode)) return Fail("not a regular file:", path, 0);
-  signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error, so the folder goes
-  signal(SIGINT, OnSignal);
-  signal(SIGTERM, OnSignal);
-  signal(SIGHUP, OnSignal);
-  if (MakeLinkDir(path) != 0) {
-    RemoveLinkDir();
-    return 1;
-  }
-  HANDLE log = OpenEventLogA(nullptr, "System");
-  RemoveLinkDir();  // the handle holds the file open: the link has done its work
-  int status = log == nullptr ? Fail("can't open the event log", path, 0) : 0;
+  HANDLE log = nullptr;
+  int status = OpenDumpLog(path, &log);
   OutBuf* o = (OutBuf*)malloc(sizeof(OutBuf));
   if (status == 0 && o == nullptr) status = Fail("out of memory reading", path, 0);
   if (status == 0) {

@@ -12,8 +12,37 @@
 
 #include "platform/winapi.h"
 
+#ifdef _WIN32
+#include <io.h>
+#endif
+
 namespace {
 
+#ifdef _WIN32
+// Windows has no positioned transfers on a descriptor. The writer is the
+// only user of its descriptor and always says where, so a seek before each
+// transfer does the same.
+ssize_t pread(int fd, void* buf, size_t n, int64_t at) {
+  if (_lseeki64(fd, at, SEEK_SET) < 0) return -1;
+  return _read(fd, buf, (unsigned)n);
+}
+
+ssize_t pwrite(int fd, const void* buf, size_t n, int64_t at) {
+  if (_lseeki64(fd, at, SEEK_SET) < 0) return -1;
+  return _write(fd, buf, (unsigned)n);
+}
+
+// The log file is bytes, never text; it is not handed to child processes.
+const int kOpenFlags = O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_NOINHERIT;
+
+int SetFileSize(int fd, uint32_t size) { return _chsize_s(fd, size) == 0 ? 0 : -1; }
+#else
+const int kOpenFlags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
+
+int SetFileSize(int fd, uint32_t size) { return ftruncate(fd, size); }
+#endif
+
+const UINT kTextCodePage = CP_UTF8;       // the texts come as UTF-8, whatever the ANSI code page
 const uint32_t kOutCap = 1u << 16;        // write-back block
 const uint32_t kMaxRecord = 0x40000000u;  // larger records are refused
 const uint32_t kMinCircular = kEvtHeaderSize + kEvtFixedSize + kEvtEofSize;
@@ -48,13 +77,13 @@ int Fail(EvtWriter* w, const char* message, int err) {
 // UTF-16 units of a UTF-8 text with its terminator; 0 for a null text.
 int TextUnits(const char* s) {
   if (s == nullptr) return 0;
-  return MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+  return MultiByteToWideChar(kTextCodePage, 0, s, -1, nullptr, 0);
 }
 
 // Stores the text as UTF-16LE with its terminator at p (units as measured).
 void PutText(uint8_t* p, const char* s, int units) {
   WCHAR* wide = (WCHAR*)p;  // p is 2-aligned: every part before it has even length
-  MultiByteToWideChar(CP_ACP, 0, s, -1, wide, units);
+  MultiByteToWideChar(kTextCodePage, 0, s, -1, wide, units);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   for (int i = 0; i < units; ++i) Put16(p + 2 * i, wide[i]);
 #endif
@@ -319,8 +348,8 @@ int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t sta
     return Fail(w, "out of memory", ENOMEM);
   }
   w->RecCap = 1024;
-  w->Fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (w->Fd < 0 || (maxSize != 0 && ftruncate(w->Fd, maxSize) != 0)) {
+  w->Fd = open(path, kOpenFlags, 0644);
+  if (w->Fd < 0 || (maxSize != 0 && SetFileSize(w->Fd, maxSize) != 0)) {
     int err = errno;
     if (w->Fd >= 0) close(w->Fd);
     Release(w);

@@ -11,6 +11,10 @@
 #include <ctime>
 #include <sys/stat.h>
 
+#ifdef _WIN32
+#include <direct.h>
+#endif
+
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
@@ -85,7 +89,11 @@ struct LocalText {
 void LocalTexts(int64_t t, LocalText* out) {
   time_t tt = (time_t)t;
   struct tm tm;
+#ifdef _WIN32
+  localtime_s(&tm, &tt);
+#else
   localtime_r(&tt, &tm);
+#endif
   int h12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
   const char* half = tm.tm_hour < 12 ? "AM" : "PM";
   snprintf(out->Date, sizeof out->Date, "%d/%d/%d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);
@@ -300,7 +308,7 @@ void Run(Sim* s, int64_t start) {
 }
 
 int WritePorts(const char* path, uint32_t ports) {
-  FILE* f = fopen(path, "w");
+  FILE* f = fopen(path, "wb");  // the same bytes on every system
   if (f == nullptr) return 0;
   for (uint32_t i = 0; i < ports; ++i) fprintf(f, "COM%u\n", i + 1);
   return fclose(f) == 0;
@@ -317,9 +325,15 @@ int SampleFail(const char* what, const char* path, int err) {
 }  // namespace
 
 int LogSample(const char* dir, const SampleOptions* opt) {
+#ifdef _WIN32
+  if (getenv("TZ") == nullptr) _putenv_s("TZ", "SGT-8");  // the report's own default zone
+  _tzset();
+  if (_mkdir(dir) != 0 && errno != EEXIST) return SampleFail("can't make", dir, errno);
+#else
   if (getenv("TZ") == nullptr) setenv("TZ", "SGT-8", 1);  // the report's own default zone
   tzset();
   if (mkdir(dir, 0755) != 0 && errno != EEXIST) return SampleFail("can't make", dir, errno);
+#endif
   char logPath[4096], portsPath[4096];
   if ((size_t)snprintf(logPath, sizeof logPath, "%s/SysEvent.Evt", dir) >= sizeof logPath ||
       (size_t)snprintf(portsPath, sizeof portsPath, "%s/RasPorts.txt", dir) >= sizeof portsPath)
