@@ -1,8 +1,9 @@
 // A remote-access library "RASSAPI.dll" for the Windows smoke test. Ordinal
 // 5 answers with a fixed list of 948-byte port records (COM1, COM2, ISDN1),
-// no ports for the server \\EMPTY and a failure for \\DOWN; ordinal 10
-// releases the array. Each call is noted in the file named by RASSAPI_TRACE,
-// so the test sees the server name as it arrived and the array given back.
+// no ports for the server \\EMPTY and a failure for \\DOWN; for \\NOISY
+// it first writes a line straight to the standard output handle, as a
+// library with its own runtime would. Ordinal 10 releases the array. Each call is noted in the file
+// named by RASSAPI_TRACE, so the test sees the server name as it arrived and the array given back.
 #include <windows.h>
 
 #include <cstdio>
@@ -53,6 +54,11 @@ extern "C" DWORD WINAPI TestRasPortEnum(const WCHAR* server, BYTE** ports, WORD*
     std::snprintf(line, sizeof line, "enum %s failed", name);
     Trace(line);
     return RPC_S_SERVER_UNAVAILABLE;
+  }
+  if (Names(server, L"\\\\NOISY")) {
+    const char noise[] = "RAS: noisy library\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), noise, sizeof noise - 1, &written, nullptr);
   }
   WORD n = Names(server, L"\\\\EMPTY") ? 0 : kPortCount;
   // An array even for no ports: the caller must give it back all the same.
