@@ -13,11 +13,27 @@
 
 namespace {
 
+char IndexName[64];                    // the index file to delete on a signal
+volatile sig_atomic_t IndexNamed = 0;  // IndexName holds a file of this run
+
+#ifdef _WIN32
+
+// The system deletes the index file however the process ends (the index
+// opens it delete-on-close), so there is nothing to guard.
+struct SignalMask {};
+
+void Block(SignalMask*) {}
+void Unblock(const SignalMask*) {}
+void InstallGuard() {}
+void RemoveGuard() {}
+
+#else
+
+typedef sigset_t SignalMask;
+
 const int kGuarded[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 const int kGuardedCount = sizeof kGuarded / sizeof kGuarded[0];
 
-char IndexName[64];                        // the index file to delete on a signal
-volatile sig_atomic_t IndexNamed = 0;      // IndexName holds a file of this run
 struct sigaction Previous[kGuardedCount];  // actions in force before the guard
 bool Replaced[kGuardedCount];              // the guard replaced that action
 
@@ -68,6 +84,8 @@ void RemoveGuard() {
   }
 }
 
+#endif  // _WIN32
+
 // Remembers the file for the handler (call with the signals blocked).
 void NameIndexFile(const char* name) {
   if (name == nullptr || std::strlen(name) >= sizeof IndexName) return;
@@ -93,7 +111,7 @@ int32_t ConnectedSeconds(const char* minutes, const char* seconds) {
 }
 
 const char* UserCollectStart(UserCollector* users) {
-  sigset_t previous;
+  SignalMask previous;
   Block(&previous);
   // The guard is in place before the file exists, and the name is known to
   // it before any signal can arrive: no moment leaves the file behind.
@@ -123,7 +141,7 @@ void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds) {
 }
 
 void UserCollectRelease(UserCollector* users) {
-  sigset_t previous;
+  SignalMask previous;
   Block(&previous);
   if (users->Index != nullptr) {
     DbiClose(users->Index);

@@ -125,8 +125,10 @@ int DbiNew(DBI* dbi, const char* fileName, const char* label, int keyLen);
 // file, never through a link) and the index works on that very file even if
 // the name is later replaced. FileName holds the name made once the file
 // exists, also after a failure (the caller deletes the file); it stays null
-// when no file was made. Returns DbiNew's results and texts: 0, 1 "fopen New
-// File", 2 or 3 "Key in New", 4 "Save Header in New".
+// when no file was made. On Windows the file is opened delete-on-close: the
+// system deletes it when DbiClose closes it or the process ends, and the
+// caller's delete finds nothing. Returns DbiNew's results and texts: 0, 1
+// "fopen New File", 2 or 3 "Key in New", 4 "Save Header in New".
 int DbiNewTemp(DBI* dbi, const char* nameTemplate, const char* label, int keyLen);
 
 // Opens an existing index file for reading and writing; reads the header
