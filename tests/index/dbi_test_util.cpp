@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,11 +17,20 @@
 std::string ScratchPath(const std::string& name) {
   static std::string dir;
   if (dir.empty()) {
+#ifdef _WIN32
+    // Windows has no mkdtemp: a unique name, then the folder.
+    const char* tmp = std::getenv("TEMP");
+    std::string pattern = std::string(tmp && *tmp ? tmp : ".") + "\\velmar-index-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (_mktemp_s(buf.data(), buf.size()) != 0 || _mkdir(buf.data()) != 0) std::abort();
+#else
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmar-index-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (!mkdtemp(buf.data())) std::abort();
+#endif
     dir = buf.data();
   }
   return dir + "/" + name;
