@@ -46,17 +46,12 @@ std::string Printf(const std::vector<const char*>& users, int width) {
 
 TEST(PortRow, ColumnsAsPrintfPadsThem) {
   const std::vector<const char*> users = {"amy", "", "abcdefghijklmnopqrst", "bo", ""};
-  for (int width : {1, 2, 8, 20}) {
-    SCOPED_TRACE(width);
-    EXPECT_EQ(Row(users, width, false), Printf(users, width));
-  }
+  for (int width : {1, 8, 20}) EXPECT_EQ(Row(users, width, false), Printf(users, width)) << width;
   // 300 ports of 21 bytes each: more than one buffer's worth.
   std::vector<const char*> many(300, "abcdefghijklmnopqrst");
   many[150] = "";
   EXPECT_EQ(Row(many, 20, false), Printf(many, 20));
-}
-
-TEST(PortRow, NamesOnAPageAreEscapedAndPaddedByTheirOwnLength) {
+  // On a page a name is escaped and padded by its own length.
   EXPECT_EQ(Row({"a<b", "", "x&y\"z"}, 6, true),
             "a&lt;b" + std::string(4 + 7, ' ') + "x&amp;y&quot;z  ");
 }
