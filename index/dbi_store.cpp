@@ -368,39 +368,43 @@ void DbiLink(DBI* dbi, int32_t parent, int side, int32_t child) {
 
 namespace {
 
-// The slot DbiGet hands out: the free list's head, else a new one at the
-// end. 0 when the free head is not a slot, its link cannot be read, or the
-// file cannot have another slot.
-int32_t TakeSlot(DBI* dbi) {
-  DbiHeader& h = dbi->Header;
+// The slot DbiGet hands out: the free list's head, whose link is read into
+// *nextFree, else a new slot at the end. 0 when the free head is not a slot,
+// its link cannot be read, or the file cannot have another slot.
+int32_t ChooseSlot(DBI* dbi, int32_t* nextFree) {
+  const DbiHeader& h = dbi->Header;
   if (h.Free != 0) {
     unsigned char next[4];
-    int32_t slot = h.Free;
-    if (SeekSlot(dbi, slot, DBI_RECNO) != 0 || ReadItem(dbi, next, sizeof next) != 1) return 0;
-    h.Free = GetI32(next);
-    return slot;
+    if (SeekSlot(dbi, h.Free, DBI_RECNO) != 0 || ReadItem(dbi, next, sizeof next) != 1) return 0;
+    *nextFree = GetI32(next);
+    return h.Free;
   }
   int64_t end = h.HdrLen + static_cast<int64_t>(h.N_Rec) * h.RecLen;
-  if (!IsOpen(dbi) || h.N_Rec < 0 || h.N_Rec == INT32_MAX || end <= 0 ||
-      end > INT32_MAX) {
+  if (!IsOpen(dbi) || h.N_Rec < 0 || h.N_Rec == INT32_MAX || end <= 0 || end > INT32_MAX) {
     DbiLastStatus = -1;
     return 0;
   }
-  h.N_Rec++;
   return static_cast<int32_t>(end);
 }
 
 }  // namespace
 
+// The header image changes (Free moves on, or N_Rec grows) only once the
+// slot has been written, so a slot that could not be had is never counted.
 int32_t DbiGet(DBI* dbi) {
   unsigned char zeros[16] = {0};
   if (dbi->Key) std::memset(dbi->Key, 0, KeyBytes(dbi));
-  int32_t slot = TakeSlot(dbi);
+  int32_t nextFree = 0;
+  int32_t slot = ChooseSlot(dbi, &nextFree);
   if (slot == 0) return 0;
+  int appended = dbi->Header.Free == 0;
+  if (appended) dbi->Header.N_Rec++;  // the new slot is a slot for the seeks below
   if (SeekSlot(dbi, slot, 0) != 0 || WriteItem(dbi, zeros, sizeof zeros, kMore) != 1 ||
       WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) != 1 || SeekSlot(dbi, slot, 0) != 0) {
+    if (appended) dbi->Header.N_Rec--;
     return 0;
   }
+  if (!appended) dbi->Header.Free = nextFree;
   return slot;
 }
 

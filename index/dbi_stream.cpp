@@ -34,6 +34,7 @@ struct Cache {
   int Fd;                // the open file
   int64_t Size;          // file length (also on disk)
   int64_t Pos;           // stream position
+  int64_t SizeAtSeek;    // Size when the stream was last positioned
   int32_t Used;          // frames handed out so far
   int32_t Hand;          // clock hand for eviction
   int32_t Recent;        // frame of the last page used, kNone at first
@@ -162,16 +163,31 @@ ssize_t CookieRead(void* cookie, char* buf, size_t n) {
   return static_cast<ssize_t>(done);
 }
 
+// Undoes the growth since the stream was last positioned: every write of
+// the index starts with a seek, and the C library may split one write in
+// two at its buffer's edge, so a half-grown slot is cut off whole. Cached
+// bytes past the end are kept zero, as a hole would read.
+void UndoGrowth(Cache* c) {
+  int64_t end = c->Size;
+  c->Size = c->SizeAtSeek;
+  if (ftruncate(c->Fd, c->Size) != 0) {
+    // The tail past Size is never read and the next growth overwrites it.
+  }
+  for (int64_t at = c->Size; at < end;) {
+    int64_t pageNo = at / DBI_PAGE_BYTES;
+    int64_t next = std::min(end, (pageNo + 1) * DBI_PAGE_BYTES);
+    int32_t f = Lookup(c, pageNo);
+    if (f != kNone) std::memset(PageData(c, f) + at % DBI_PAGE_BYTES, 0, static_cast<size_t>(next - at));
+    at = next;
+  }
+}
+
 // A write that makes the file longer goes to the file first, whole, so that
-// a size or space limit fails here; cached pages it touches are updated. On
-// failure the file is cut back to its old length.
+// a size or space limit fails here; cached pages it touches are updated.
 ssize_t ExtendingWrite(Cache* c, const unsigned char* buf, size_t n) {
   if (WriteAll(c->Fd, buf, n, c->Pos) != 0) {
     int saved = errno;
-    if (ftruncate(c->Fd, c->Size) != 0) {
-      // The old length could not be restored; the tail beyond Size is
-      // never read, and the next successful extension overwrites it.
-    }
+    UndoGrowth(c);
     errno = saved;
     return -1;
   }
@@ -221,6 +237,7 @@ int CookieSeek(void* cookie, off64_t* offset, int whence) {
     return -1;
   }
   c->Pos = base + *offset;
+  c->SizeAtSeek = c->Size;
   *offset = c->Pos;
   return 0;
 }
@@ -279,6 +296,7 @@ Cache* NewCache(int fd) {
   c->Recent = kNone;
   off_t size = lseek(fd, 0, SEEK_END);
   c->Size = size < 0 ? 0 : size;
+  c->SizeAtSeek = c->Size;
   return c;
 }
 

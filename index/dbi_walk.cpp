@@ -1,5 +1,6 @@
 // Positioning: DbiFind (prefix search), DbiFirst, DbiLast, and the in-order
-// steps DbiNext and DbiPrev. Every descent and climb is bounded by N_Rec.
+// steps DbiNext and DbiPrev. Every descent and climb is bounded by the
+// height a sound tree of N_Rec slots can have.
 #include "index/dbi.h"
 #include "index/dbi_internal.h"
 
