@@ -64,7 +64,6 @@ int32_t End(DBI* dbi, int32_t node, const char* message) {
   return dbi->RecNo;
 }
 
-
 // Descends left on a prefix comparison of 0 or less, right otherwise, and
 // so ends beside the boundary between keys below the search key and the
 // rest; the first entry of that rest is the answer.
