@@ -6,11 +6,23 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
+namespace {
+
+std::string gScratchDir;  // this process's scratch folder, "" until made
+
+void RemoveScratch() {
+  std::error_code ec;
+  std::filesystem::remove_all(gScratchDir, ec);
+}
+
+}  // namespace
+
 std::string ScratchPath(const std::string& name) {
-  static std::string dir;
+  std::string& dir = gScratchDir;
   if (dir.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmar-index-XXXXXX";
@@ -18,6 +30,7 @@ std::string ScratchPath(const std::string& name) {
     buf.push_back('\0');
     if (!mkdtemp(buf.data())) std::abort();
     dir = buf.data();
+    std::atexit(RemoveScratch);
   }
   return dir + "/" + name;
 }
