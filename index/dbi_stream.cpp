@@ -5,7 +5,7 @@
 // the file is exactly as long as what was written.
 #include "index/dbi_stream.h"
 
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && !defined(VELMAR_DBI_PLAIN_STREAM)
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -382,7 +382,7 @@ FILE* DbiStreamOpen(const char* name, const char* mode) {
   return f;
 }
 
-#else  // no cookie streams: the C library's own buffered stream
+#else  // no cookie streams (or VELMAR_DBI_PLAIN_STREAM): the C library's own stream
 
 FILE* DbiStreamOpen(const char* name, const char* mode) { return std::fopen(name, mode); }
 
