@@ -62,7 +62,9 @@ inline int32_t DbiStepBound(const DBI* dbi) {
 
 // Counts one more step of a descent, climb or repair loop; 0 once it has
 // taken more than a sound tree allows, which only a damaged file can cause.
-inline int DbiStepOk(const DBI* dbi, int32_t* steps) { return ++*steps <= DbiStepBound(dbi); }
+inline int DbiStepOk(const DBI* dbi, int32_t* steps) {
+  return ++*steps <= DbiStepBound(dbi);
+}
 
 // A step of a bounded descent or climb: DbiPlace, or a failed step (status
 // 0) once the bound is used up.
@@ -109,7 +111,9 @@ inline void DbiSetSearchKey(DBI* dbi, const char* key) {
 }
 
 // Full comparison of SearchKey with the current Key (unsigned bytes).
-inline int DbiCompare(const DBI* dbi) { return std::strcmp(dbi->SearchKey, dbi->Key); }
+inline int DbiCompare(const DBI* dbi) {
+  return std::strcmp(dbi->SearchKey, dbi->Key);
+}
 
 // Prefix comparison over the length of the caller's key.
 inline int DbiComparePrefix(const DBI* dbi, const char* key) {

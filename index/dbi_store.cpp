@@ -39,7 +39,9 @@ void PutI16(unsigned char* p, int16_t v) {
   p[1] = static_cast<unsigned char>(u >> 8);
 }
 
-int16_t GetI16(const unsigned char* p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
+int16_t GetI16(const unsigned char* p) {
+  return static_cast<int16_t>(p[0] | p[1] << 8);
+}
 
 void EncodeHeader(const DbiHeader* h, unsigned char* p) {
   std::memcpy(p, h->Id, 4);
@@ -129,7 +131,9 @@ int WriteItem(DBI* dbi, const void* p, size_t n, int last) {
   return DbiLastStatus;
 }
 
-size_t KeyBytes(const DBI* dbi) { return static_cast<size_t>(dbi->KeyLen); }
+size_t KeyBytes(const DBI* dbi) {
+  return static_cast<size_t>(dbi->KeyLen);
+}
 
 int ValidField(int field) {
   return field == DBI_PARENT || field == DBI_LEFT || field == DBI_RIGHT || field == DBI_RECNO;
@@ -251,7 +255,9 @@ const char* DbiLabel(DBI* dbi, char* dest) {
   return out;
 }
 
-int32_t DbiRecNo(DBI* dbi) { return dbi->RecNo; }
+int32_t DbiRecNo(DBI* dbi) {
+  return dbi->RecNo;
+}
 
 int DbiSetRecNo(DBI* dbi, int32_t value) {
   if (dbi->Cur == 0 || DbiWriteField(dbi, dbi->Cur, DBI_RECNO, value) != 0) return 1;
@@ -259,14 +265,18 @@ int DbiSetRecNo(DBI* dbi, int32_t value) {
   return 0;
 }
 
-int32_t DbiCount(DBI* dbi) { return dbi->Header.N_Rec; }
+int32_t DbiCount(DBI* dbi) {
+  return dbi->Header.N_Rec;
+}
 
 const char* DbiError(char* dest) {
   if (dest && DbiLastError) std::strcpy(dest, DbiLastError);
   return DbiLastError;
 }
 
-int32_t DbiStatus() { return DbiLastStatus; }
+int32_t DbiStatus() {
+  return DbiLastStatus;
+}
 
 void DbiClearError() {
   DbiLastError = nullptr;

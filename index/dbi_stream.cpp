@@ -34,18 +34,18 @@ struct Frame {
 
 // The cookie: the file, its logical length and position, and the cache.
 struct Cache {
-  int Fd;                // the open file
-  int64_t Size;          // file length as read and written
-  int64_t OnDisk;        // length of the file on disk (reserved space too)
-  int CanReserve;        // 1 while fallocate works on this file
-  int64_t Pos;           // stream position
-  int64_t SizeAtSeek;    // Size when the stream was last positioned
-  int32_t Used;          // frames handed out so far
-  int32_t Hand;          // clock hand for eviction
-  int32_t Recent;        // frame of the last page used, kNone at first
-  Frame* Frames;         // kFrames frames
-  int32_t* Bucket;       // kBuckets chain heads
-  unsigned char* Data;   // kFrames pages of DBI_PAGE_BYTES
+  int Fd;                          // the open file
+  int64_t Size;                    // file length as read and written
+  int64_t OnDisk;                  // length of the file on disk (reserved space too)
+  int CanReserve;                  // 1 while fallocate works on this file
+  int64_t Pos;                     // stream position
+  int64_t SizeAtSeek;              // Size when the stream was last positioned
+  int32_t Used;                    // frames handed out so far
+  int32_t Hand;                    // clock hand for eviction
+  int32_t Recent;                  // frame of the last page used, kNone at first
+  Frame* Frames;                   // kFrames frames
+  int32_t* Bucket;                 // kBuckets chain heads
+  unsigned char* Data;             // kFrames pages of DBI_PAGE_BYTES
   char Buffer[DBI_STREAM_BUFFER];  // the stdio buffer of the stream
 };
 
@@ -180,7 +180,8 @@ void UndoGrowth(Cache* c) {
     int64_t pageNo = at / DBI_PAGE_BYTES;
     int64_t next = std::min(end, (pageNo + 1) * DBI_PAGE_BYTES);
     int32_t f = Lookup(c, pageNo);
-    if (f != kNone) std::memset(PageData(c, f) + at % DBI_PAGE_BYTES, 0, static_cast<size_t>(next - at));
+    if (f != kNone)
+      std::memset(PageData(c, f) + at % DBI_PAGE_BYTES, 0, static_cast<size_t>(next - at));
     at = next;
   }
 }
@@ -384,6 +385,8 @@ FILE* DbiStreamOpen(const char* name, const char* mode) {
 
 #else  // no cookie streams (or VELMAR_DBI_PLAIN_STREAM): the C library's own stream
 
-FILE* DbiStreamOpen(const char* name, const char* mode) { return std::fopen(name, mode); }
+FILE* DbiStreamOpen(const char* name, const char* mode) {
+  return std::fopen(name, mode);
+}
 
 #endif

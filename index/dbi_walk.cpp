@@ -20,7 +20,9 @@ const Direction kNext = {DBI_RIGHT, DBI_LEFT, "Goto Right in Next", "Goto Left i
 const Direction kPrev = {DBI_LEFT, DBI_RIGHT, "Goto Left in Prev", "Goto Right in Prev",
                          "Goto Parent in Prev"};
 
-int32_t Child(const DBI* dbi, int side) { return side == DBI_LEFT ? dbi->Left : dbi->Right; }
+int32_t Child(const DBI* dbi, int side) {
+  return side == DBI_LEFT ? dbi->Left : dbi->Right;
+}
 
 // ---- In-order step -------------------------------------------------------
 
@@ -92,13 +94,21 @@ int32_t Find(DBI* dbi, const char* key) {
 
 }  // namespace
 
-int32_t DbiNext(DBI* dbi, const char* key) { return Step(dbi, key, kNext); }
+int32_t DbiNext(DBI* dbi, const char* key) {
+  return Step(dbi, key, kNext);
+}
 
-int32_t DbiPrev(DBI* dbi, const char* key) { return Step(dbi, key, kPrev); }
+int32_t DbiPrev(DBI* dbi, const char* key) {
+  return Step(dbi, key, kPrev);
+}
 
-int32_t DbiFirst(DBI* dbi) { return End(dbi, dbi->Header.First, "Goto First"); }
+int32_t DbiFirst(DBI* dbi) {
+  return End(dbi, dbi->Header.First, "Goto First");
+}
 
-int32_t DbiLast(DBI* dbi) { return End(dbi, dbi->Header.Last, "Goto Last"); }
+int32_t DbiLast(DBI* dbi) {
+  return End(dbi, dbi->Header.Last, "Goto Last");
+}
 
 int32_t DbiFind(DBI* dbi, const char* key) {
   DbiHold(dbi);

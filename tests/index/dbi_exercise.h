@@ -19,7 +19,9 @@ struct Steer {
   size_t At = 0;               // next unread
 };
 
-inline unsigned SteerByte(Steer* s) { return s->At < s->Size ? s->Bytes[s->At++] : 0; }
+inline unsigned SteerByte(Steer* s) {
+  return s->At < s->Size ? s->Bytes[s->At++] : 0;
+}
 
 inline int32_t SteerInt(Steer* s) {
   uint32_t v = 0;
@@ -30,7 +32,8 @@ inline int32_t SteerInt(Steer* s) {
 // A short key from a few letters, so that keys meet the file's keys.
 inline std::string SteerKey(Steer* s) {
   std::string key;
-  for (unsigned n = SteerByte(s) % 8; n > 0; --n) key += static_cast<char>("ABK0\xE9"[SteerByte(s) % 5]);
+  for (unsigned n = SteerByte(s) % 8; n > 0; --n)
+    key += static_cast<char>("ABK0\xE9"[SteerByte(s) % 5]);
   return key;
 }
 
@@ -77,18 +80,49 @@ inline void ExerciseIndexFile(const char* path, Steer* s, bool withDump) {
       DbiLinks links;
       char buf[32768 + 1];
       switch (SteerByte(s) % 12) {
-        case 0: WalkBounded(dbi, true, nullptr, 64); break;
-        case 1: WalkBounded(dbi, false, nullptr, 64); break;
-        case 2: DbiFind(dbi, key.c_str()); WalkBounded(dbi, true, key.c_str(), 16); break;
-        case 3: DbiFind(dbi, key.c_str()); DbiPrev(dbi, key.c_str()); DbiNext(dbi, nullptr); break;
-        case 4: DbiAdd(dbi, key.c_str(), SteerInt(s)); break;
-        case 5: DbiDelete(dbi, key.c_str(), SteerInt(s)); break;
-        case 6: DbiGoto(dbi, SteerInt(s)); DbiSetRecNo(dbi, SteerInt(s)); break;
-        case 7: DbiReadNode(dbi, SteerInt(s), &links, buf); break;
-        case 8: DbiLink(dbi, SteerInt(s), SteerByte(s) & 1 ? DBI_LEFT : DBI_RIGHT, SteerInt(s)); break;
-        case 9: DbiRelease(dbi, SteerInt(s)); DbiGet(dbi); break;
-        case 10: DbiLabel(dbi, nullptr); DbiKey(dbi, buf); DbiError(nullptr); break;
-        default: if (withDump) DbiDump(dbi); break;
+        case 0:
+          WalkBounded(dbi, true, nullptr, 64);
+          break;
+        case 1:
+          WalkBounded(dbi, false, nullptr, 64);
+          break;
+        case 2:
+          DbiFind(dbi, key.c_str());
+          WalkBounded(dbi, true, key.c_str(), 16);
+          break;
+        case 3:
+          DbiFind(dbi, key.c_str());
+          DbiPrev(dbi, key.c_str());
+          DbiNext(dbi, nullptr);
+          break;
+        case 4:
+          DbiAdd(dbi, key.c_str(), SteerInt(s));
+          break;
+        case 5:
+          DbiDelete(dbi, key.c_str(), SteerInt(s));
+          break;
+        case 6:
+          DbiGoto(dbi, SteerInt(s));
+          DbiSetRecNo(dbi, SteerInt(s));
+          break;
+        case 7:
+          DbiReadNode(dbi, SteerInt(s), &links, buf);
+          break;
+        case 8:
+          DbiLink(dbi, SteerInt(s), SteerByte(s) & 1 ? DBI_LEFT : DBI_RIGHT, SteerInt(s));
+          break;
+        case 9:
+          DbiRelease(dbi, SteerInt(s));
+          DbiGet(dbi);
+          break;
+        case 10:
+          DbiLabel(dbi, nullptr);
+          DbiKey(dbi, buf);
+          DbiError(nullptr);
+          break;
+        default:
+          if (withDump) DbiDump(dbi);
+          break;
       }
     }
   }

@@ -53,7 +53,8 @@ std::string UnderSizeLimit(rlim_t limit, const std::function<void(std::string* o
   close(pipeEnds[1]);
   std::string got;
   char buf[512];
-  for (ssize_t n; (n = read(pipeEnds[0], buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = read(pipeEnds[0], buf, sizeof buf)) > 0;)
+    got.append(buf, static_cast<size_t>(n));
   close(pipeEnds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -97,8 +98,8 @@ TEST(DbiFaults, FileSizeLimitFailsTheWriteThatNeedsRoom) {
     std::string Expected;  // what the child reports
   };
   auto full = [](int added, int count) {
-    std::string s = "added=" + std::to_string(added) + " add=1 Get in Add status=0 count=" +
-                    std::to_string(count) + " check=[]";
+    std::string s = "added=" + std::to_string(added) +
+                    " add=1 Get in Add status=0 count=" + std::to_string(count) + " check=[]";
     if (added > 0) s += " find=1 delete=0 readd=0 check=[]";
     return s;
   };
@@ -115,7 +116,8 @@ TEST(DbiFaults, FileSizeLimitFailsTheWriteThatNeedsRoom) {
   std::string path = ScratchPath("limit.dbi");
   for (const Case& c : cases) {
     std::remove(path.c_str());
-    EXPECT_EQ(UnderSizeLimit(c.Limit, [&](std::string* out) { FillUntilFull(path, out); }), c.Expected)
+    EXPECT_EQ(UnderSizeLimit(c.Limit, [&](std::string* out) { FillUntilFull(path, out); }),
+              c.Expected)
         << "limit " << c.Limit;
     if (c.Limit < 128) continue;
     // With the limit gone, the file holds exactly what the child added.
@@ -141,15 +143,17 @@ Bytes SoundFile(const std::string& path) {
   return ReadBytes(path);
 }
 
-size_t SlotAt(int32_t node) { return static_cast<size_t>(node); }
+size_t SlotAt(int32_t node) {
+  return static_cast<size_t>(node);
+}
 
 // One damage and the operation that meets it.
 struct DamageCase {
-  const char* Name;                       // what is broken
-  std::function<void(Bytes*)> Damage;     // breaks the file's bytes
-  std::function<int32_t(DBI*)> Operate;   // the operation that meets the damage
-  int32_t Result;                         // its result
-  const char* Message;                    // its message
+  const char* Name;                      // what is broken
+  std::function<void(Bytes*)> Damage;    // breaks the file's bytes
+  std::function<int32_t(DBI*)> Operate;  // the operation that meets the damage
+  int32_t Result;                        // its result
+  const char* Message;                   // its message
 };
 
 TEST(DbiFaults, DamagedLinksFailTheStepThatMeetsThem) {
@@ -158,8 +162,8 @@ TEST(DbiFaults, DamagedLinksFailTheStepThatMeetsThem) {
   int32_t head = GetI32(sound, 12), first = GetI32(sound, 16), last = GetI32(sound, 20);
   int32_t headRight = GetI32(sound, SlotAt(head) + 8);
   std::string headKey(reinterpret_cast<const char*>(&sound[SlotAt(head) + 16]));
-  std::string below = headKey + "-";    // sorts after the root, before K29
-  std::string beforeRoot = "K00-";      // sorts after First, before the root
+  std::string below = headKey + "-";  // sorts after the root, before K29
+  std::string beforeRoot = "K00-";    // sorts after First, before the root
   auto field = [](int32_t node, int at) { return SlotAt(node) + at; };
   const std::vector<DamageCase> cases = {
       {"Head past the slots", [](Bytes* b) { PutI32(b, 12, 128 + 36 * 40); },
@@ -193,7 +197,8 @@ TEST(DbiFaults, DamagedLinksFailTheStepThatMeetsThem) {
          PutI32(b, field(first, 0), first);
          PutI32(b, field(first, 8), 0);
        },
-       [](DBI* d) { return DbiFirst(d) == 0 ? -1 : DbiNext(d, nullptr); }, 0, "Goto Parent in Next"},
+       [](DBI* d) { return DbiFirst(d) == 0 ? -1 : DbiNext(d, nullptr); }, 0,
+       "Goto Parent in Next"},
       {"Last is its own parent", [&](Bytes* b) { PutI32(b, field(last, 0), last); },
        [](DBI* d) { return DbiLast(d) == 0 ? -1 : DbiPrev(d, nullptr); }, 0, "Goto Parent in Prev"},
       {"a left chain that loops", [&](Bytes* b) { PutI32(b, field(headRight, 4), headRight); },
@@ -230,7 +235,7 @@ TEST(DbiFaults, CyclicWalkGivesUpDeletingAnAbsentRecNo) {
   DbiFree(&dbi);
   Bytes file = ReadBytes(path);
   PutI32(&file, SlotAt(last) + 8, first);  // Last's Right leads back to First
-  PutI32(&file, 4, INT32_MAX);              // and the header claims 2^31 slots
+  PutI32(&file, 4, INT32_MAX);             // and the header claims 2^31 slots
   WriteBytes(path, file);
   dbi = DbiCreate(nullptr);
   ASSERT_EQ(DbiOpen(dbi, path.c_str()), 0);
@@ -282,7 +287,8 @@ TEST(DbiFaults, RandomBytesEndCleanly) {
       file = sound;  // a sound file with some bytes changed
       for (int n = 1 + static_cast<int>(rng() % 12); n > 0; --n) {
         size_t at = rng() % file.size();
-        file[at] = round % 3 == 1 ? static_cast<unsigned char>(rng()) : file[at] ^ (1u << (rng() % 8));
+        file[at] =
+            round % 3 == 1 ? static_cast<unsigned char>(rng()) : file[at] ^ (1u << (rng() % 8));
       }
     }
     WriteBytes(path, file);

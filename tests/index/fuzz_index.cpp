@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::string path;
   if (path.empty()) {
     const char* tmp = std::getenv("TMPDIR");
-    path = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmar-fuzz-index-" + std::to_string(getpid());
+    path =
+        std::string(tmp && *tmp ? tmp : "/tmp") + "/velmar-fuzz-index-" + std::to_string(getpid());
   }
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return 0;
