@@ -409,8 +409,9 @@ int32_t DbiGet(DBI* dbi) {
   if (slot == 0) return 0;
   int appended = dbi->Header.Free == 0;
   if (appended) dbi->Header.N_Rec++;  // the new slot is a slot for the seeks below
+  // (No seek back to the slot afterwards: every primitive seeks for itself.)
   if (SeekSlot(dbi, slot, 0) != 0 || WriteItem(dbi, zeros, sizeof zeros, kMore) != 1 ||
-      WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) != 1 || SeekSlot(dbi, slot, 0) != 0) {
+      WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) != 1) {
     if (appended) dbi->Header.N_Rec--;
     return 0;
   }

@@ -43,10 +43,9 @@ int32_t StepUp(DBI* dbi, const Direction& d) {
   int32_t steps = 0;
   for (;;) {
     int32_t from = dbi->Cur;
-    int32_t q = DbiAbs(dbi->Parent);
-    int32_t qFar = DbiReadField(dbi, q, d.Far);
-    if (!DbiPlaceBounded(dbi, q, &steps)) return DbiFail(0, d.Up);
-    if (qFar == from) return dbi->Cur;
+    // q's far child is read with q itself: one seek, not a field read first.
+    if (!DbiPlaceBounded(dbi, DbiAbs(dbi->Parent), &steps)) return DbiFail(0, d.Up);
+    if (Child(dbi, d.Far) == from) return dbi->Cur;
     if (dbi->Parent == 0) return 0;
   }
 }
