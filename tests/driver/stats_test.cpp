@@ -77,45 +77,23 @@ std::string UserSummary(const Adds& adds, int width) {
 
 const char* const kUserHead = "\nUser-based Statistics:\nUser     Login  Duration\n";
 
-TEST(Stats, UserSummaryGroupsEveryEntryInKeyOrder) {
+// What the end-to-end runs cannot reach: names wider than the column, sums
+// below zero and beyond 32 bits.
+TEST(Stats, UserSummaryEdges) {
   const struct {
-    const char* Name;  // what the case shows
     Adds Entries;      // added in this order
     int Width;         // name column
     std::string Text;  // the summary
   } cases[] = {
-      {"empty index: no heading either", {}, 8, ""},
-      {"90 s and 30 s of one user",
-       {{"bob", 90}, {"bob", 30}},
-       8,
-       std::string(kUserHead) + "bob          2   0: 2:00\n"},
-      {"zero seconds first, between and last",
-       {{"zed", 0}, {"amy", 0}, {"bob", 0}, {"bob", 7}, {"cy", 0}, {"dan", 3725}},
-       8,
-       std::string(kUserHead) +
-           "amy          1   0: 0:00\nbob          2   0: 0:07\ncy           1   0: 0:00\n"
-           "dan          1   1: 2:05\nzed          1   0: 0:00\n"},
-      {"a lone user of 0 seconds",
-       {{"amy", 0}},
-       8,
-       std::string(kUserHead) + "amy          1   0: 0:00\n"},
-      {"narrow column: names written whole",
-       {{"alice", 60}},
+      {{{"alice", 60}},
        3,
        "\nUser-based Statistics:\nUser Login  Duration\nalice     1   0: 1:00\n"},
-      {"negative seconds are summed as they come",
-       {{"amy", -5}, {"amy", 2}},
-       8,
-       std::string(kUserHead) + "amy          2   0: 0:-3\n"},
-      {"totals beyond 32 bits",
-       {{"amy", INT32_MAX}, {"amy", INT32_MAX}},
+      {{{"amy", -5}, {"amy", 2}}, 8, std::string(kUserHead) + "amy          2   0: 0:-3\n"},
+      {{{"amy", INT32_MAX}, {"amy", INT32_MAX}},
        8,
        std::string(kUserHead) + "amy          2 1193046:28:14\n"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Name);
-    EXPECT_EQ(UserSummary(c.Entries, c.Width), c.Text);
-  }
+  for (const auto& c : cases) EXPECT_EQ(UserSummary(c.Entries, c.Width), c.Text);
 }
 
 TEST(Stats, UserSummaryMatchesAModel) {
@@ -146,6 +124,8 @@ TEST(Stats, UserSummaryMatchesAModel) {
   EXPECT_EQ(UserSummary(adds, 8), want);
 }
 
+// Hours beyond three digits and negative times, which the end-to-end runs
+// cannot make.
 TEST(Stats, GeneralSummaryRows) {
   const struct {
     const char* Name;                              // what the case shows
@@ -154,17 +134,6 @@ TEST(Stats, GeneralSummaryRows) {
     std::vector<std::pair<int, EventTime>> Lines;  // LineTime entries
     const char* Text;                              // the summary
   } cases[] = {
-      {"a scan of 0 s: the duration alone",
-       0,
-       2,
-       {},
-       "\nGeneral Statistics:\nDuration  =   0: 0:00\n"},
-      {"a quarter of an hour with one line",
-       3600,
-       1,
-       {{0, 2700}, {1, 900}},
-       "\nGeneral Statistics:\nDuration  =   1: 0:00\n"
-       "  0 Lines =   0:45:00 ( 75.0%)\n  1 Lines =   0:15:00 ( 25.0%)\n"},
       {"hours beyond three digits, a negative remainder",
        400 * 86400 - 5,
        0,
@@ -205,15 +174,10 @@ TEST(Stats, ConnectedSecondsFromTheirTexts) {
     const char* Seconds;  // string 9
     int32_t Want;         // connected seconds
   } cases[] = {
-      {"60", "0", 3600},
-      {"2", "37", 157},
       {" 1x", "5 ", 65},
-      {"", "", 0},
-      {"-2", "30", -90},
-      {"+3", "", 180},
+      {"-2", "", -120},
       {"35791394", "0", 2147483640},  // 35791394 minutes: the last whole minute
       {"35791394", "8", INT32_MAX},   // one second past the range
-      {"99999999999999999999", "0", INT32_MAX},
       {"-99999999999999999999", "-5", INT32_MIN},
   };
   for (const auto& c : cases) {
