@@ -296,15 +296,21 @@ uint32_t EvtRecordLength(const EvtRecordIn* rec) {
   return PlanRecord(rec, &plan) ? plan.Length : 0;
 }
 
+const char* EvtLayoutProblem(uint32_t maxSize, uint32_t startOffset) {
+  if (maxSize != 0 && (maxSize % 4 != 0 || maxSize < kMinCircular))
+    return "bad log size: a multiple of 4, at least 144";
+  if (startOffset % 4 != 0 || startOffset < kEvtHeaderSize ||
+      (maxSize != 0 && startOffset >= maxSize) || startOffset > 0x7FFFFFFF)
+    return "bad start offset: a multiple of 4 from 48, inside the log";
+  return nullptr;
+}
+
 int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
                   uint32_t firstNumber) {
   memset(w, 0, sizeof *w);
   w->Fd = -1;
-  if (maxSize != 0 && (maxSize % 4 != 0 || maxSize < kMinCircular))
-    return Fail(w, "bad log size: a multiple of 4, at least 144", 0);
-  if (startOffset % 4 != 0 || startOffset < kEvtHeaderSize ||
-      (maxSize != 0 && startOffset >= maxSize) || startOffset > 0x7FFFFFFF)
-    return Fail(w, "bad start offset: a multiple of 4 from 48, inside the log", 0);
+  const char* problem = EvtLayoutProblem(maxSize, startOffset);
+  if (problem != nullptr) return Fail(w, problem, 0);
   if (firstNumber == 0) return Fail(w, "bad first record number", 0);
   w->Out = (uint8_t*)malloc(kOutCap);
   w->Rec = (uint8_t*)malloc(1024);

@@ -87,6 +87,10 @@ int EvtWriterAdd(EvtWriter* w, const EvtRecordIn* rec);
 // complete, 0 with w->Message set when this or an earlier write failed.
 int EvtWriterClose(EvtWriter* w);
 
+// The reason maxSize and startOffset cannot make a log (as EvtWriterOpen
+// would refuse them), or null when they can.
+const char* EvtLayoutProblem(uint32_t maxSize, uint32_t startOffset);
+
 // Bytes the record takes in the file (a multiple of 4, trailing Length
 // included), or 0 when it cannot be stored (too large, or a bad text).
 uint32_t EvtRecordLength(const EvtRecordIn* rec);

@@ -1,0 +1,221 @@
+#!/usr/bin/env bash
+# velmar-log end to end: dump(make(csv)) == csv for awkward CSV, circular logs
+# made with --max-size/--start-offset checked byte by byte and read back,
+# libevt-utils' evtexport reading the same numbers, times, ids and strings
+# (or stopping where its documented limits say), usage and errors, and the
+# sample under a pinned clock.
+set -u
+V=${VELMAR_BUILD_DIR:?}/velmar-log
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TMPDIR=$work/tmp  # dump's private folders must not outlive it
+mkdir -p "$TMPDIR"
+cd "$work" || exit 1
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+header='number,generated,written,event_id,type,category,source,computer,strings'
+
+# same NAME EXPECTED ACTUAL: the two files are byte-identical.
+same() {
+  if ! cmp -s "$2" "$3"; then
+    fail "$1"
+    diff "$2" "$3" | head -n 10
+  fi
+}
+
+# dword FILE OFFSET: the little-endian dword at OFFSET, as 8 hex digits.
+dword() { od -An -tx4 -j "$(($2))" -N 4 "$1" | tr -d ' '; }
+
+# rows N K: a CSV of N records numbered from 1, each with K strings "x",
+# source "S" and computer "C", so that each record takes 0x44 + 4K bytes.
+rows() {
+  echo "$header"
+  for i in $(seq 1 "$1"); do
+    printf '%d,2026-12-08T04:00:%02dZ,2026-12-08T04:00:%02dZ,1073761873,4,0,S,C' "$i" "$i" "$i"
+    for _ in $(seq 1 "$2"); do printf ',x'; done
+    echo
+  done
+}
+
+# pinned CMD...: CMD under a clock stopped at 2026-12-08T04:00:00Z. libfaketime
+# is preloaded, so an AddressSanitizer build must not insist on coming first.
+pinned() {
+  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
+    TZ=UTC0 faketime '2026-12-08 04:00:00' "$@"
+}
+
+# ---- round trip ----
+big=$(head -c 100000 /dev/zero | tr '\0' 'y')
+many=$(for _ in $(seq 1 3000); do printf ',s'; done)
+{
+  echo "$header"
+  echo "1000,1970-01-01T00:00:00Z,1970-01-01T00:00:00Z,0,0,0,,"
+  printf '1001,2026-12-08T04:00:00Z,2026-12-08T04:00:01Z,1073761873,4,0,RemoteAccess,RAS01,"a,b","say ""hi""","two\nlines","cr\r\nlf",,end,\n'
+  echo '1002,2026-12-08T04:00:02Z,2026-12-08T04:00:02Z,3221245490,1,7,Überwachung,服务器,café,日本語,😀,"naïve, quoted"'
+  echo '1003,2026-12-08T04:00:03Z,2026-12-08T04:00:03Z,2147489653,4,0,EventLog,RAS01'
+  echo '1004,2026-12-08T04:00:04Z,2026-12-08T04:00:04Z,2147489653,4,0,EventLog,RAS01,'
+  echo "1005,2026-12-08T04:00:05Z,2026-12-08T04:00:05Z,10,4,0,Print,RAS01,$big,\"$big,\""
+  echo "1006,2106-02-07T06:28:15Z,2106-02-07T06:28:15Z,4294967295,65535,65535,Many,RAS01$many"
+} > rt.csv
+$V make rt.csv rt.evt || fail "make of the round-trip CSV"
+$V dump rt.evt > rt.out || fail "dump of the round-trip log"
+same "round trip: quoting, UTF-8, empty strings, no strings, large records" rt.csv rt.out
+$V make - stdin.evt < rt.csv && cmp -s rt.evt stdin.evt || fail "make from standard input"
+{ printf '\xEF\xBB\xBF'; cat rt.csv; } > bom.csv
+$V make bom.csv bom.evt && cmp -s rt.evt bom.evt || fail "make skips a byte-order mark"
+rows 0 0 > empty.csv
+$V make empty.csv empty.evt && $V dump empty.evt > empty.out
+same "round trip of an empty log" empty.csv empty.out
+
+# ---- circular logs: byte layout, dump, and evtexport within its limits ----
+rows 3 15 > r3.csv
+rows 4 15 > r4.csv
+rows 5 15 > r5.csv
+# name | CSV | make options | survivors | dwords (offset=value) | rows evtexport lists
+while IFS='|' read -r name csv opts keep dwords ext; do
+  $V make "$csv" "$name.evt" $opts || { fail "$name: make"; continue; }
+  [ "$(stat -c %s "$name.evt")" = "$(($(echo "$opts" | awk '{print $2}')))" ] || fail "$name: file size"
+  for d in $dwords; do
+    got=$(dword "$name.evt" "${d%=*}")
+    [ "$got" = "${d#*=}" ] || fail "$name: dword at ${d%=*} is $got, not ${d#*=}"
+  done
+  { echo "$header"; sed -n "$keep" "$csv"; } > "$name.want"
+  $V dump "$name.evt" > "$name.out" || fail "$name: dump"
+  same "$name: dump reads the survivors" "$name.want" "$name.out"
+  { echo "$header"; sed -n "$ext" "$csv"; } > "$name.ext.want"
+done <<'EOF'
+tail|r4.csv|--max-size 0x1D0|4,5p|0x1B0=00000027 0x1C0=00000027 0x1CC=00000027 0x30=00000080 0x38=00000004 0x10=00000130 0x14=000000b0|4p
+split|r4.csv|--max-size 0x200|3,5p|0x1B0=00000080 0x1B8=00000004 0x5C=00000080 0x60=00000028 0x10=000000b0 0x14=00000060|3,5p
+exact|r5.csv|--max-size 0x230|4,6p|0x1B0=00000080 0x22C=00000080 0x30=00000080 0x38=00000005 0x14=000000b0|4,5p
+eof|r3.csv|--max-size 0x1C0|3,4p|0x1B0=00000028 0x1BC=33333333 0x30=44444444 0x3C=00000004 0x44=00000028|3,4p
+start|r3.csv|--max-size 0x200 --start-offset 0x1C0|2,4p|0x1C0=00000080 0x6C=00000080 0x70=00000080 0x10=000001c0 0x14=00000170|2,4p
+EOF
+
+# ---- evtexport reads the same records ----
+if ! command -v evtexport >/dev/null; then
+  fail "evtexport is missing: install libevt-utils (apt-get install libevt-utils)"
+else
+  # evtexport's text as CSV rows in dump's form.
+  to_csv() {
+    LC_ALL=C.UTF-8 evtexport "$1" | awk -v header="$header" '
+      BEGIN { split("Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec", m, " ")
+              for (i = 1; i <= 12; i++) mon[m[i]] = sprintf("%02d", i); print header }
+      function val() { return substr($0, index($0, "\t: ") + 3) }
+      function iso(s, a) { split(s, a, /[ ,]+/); return a[3] "-" mon[a[1]] "-" a[2] "T" a[4] "Z" }
+      function num(s) { sub(/.*\(/, "", s); sub(/\).*/, "", s); return s }
+      function q(s) { if (s ~ /[",]/) { gsub(/"/, "\"\"", s); return "\"" s "\"" } return s }
+      function flush() { if (row != "") print row; row = "" }
+      /^Event number/ { flush(); n = val() }
+      /^Creation time/ { gen = iso(val()) }
+      /^Written time/ { wr = iso(val()) }
+      /^Event type/ { typ = num(val()) }
+      /^Computer name/ { comp = val() }
+      /^Source name/ { src = val() }
+      /^Event category/ { cat = val() }
+      /^Event identifier/ { id = num(val()) }
+      /^Number of strings/ { row = n "," gen "," wr "," id "," typ "," cat "," q(src) "," q(comp) }
+      /^String: / { row = row "," q(val()) }
+      END { flush() }'
+  }
+  # What evtexport can show unambiguously: no line ends in the text, no
+  # characters beyond U+FFFF (it decodes surrogate pairs wrongly), no times
+  # from 2038-01-19T03:14:08Z on (it takes them as signed).
+  {
+    echo "$header"
+    echo '7,2026-12-08T04:00:00Z,2026-12-08T04:00:01Z,1073761873,4,0,RemoteAccess,RAS01,DIALUP,"o,brien",COM1'
+    echo '8,2026-12-08T04:00:02Z,2026-12-08T04:00:02Z,3221245490,1,7,Überwachung,服务器,café,,"say ""hi""",'
+    echo '9,2026-12-08T04:00:03Z,2026-12-08T04:00:03Z,0,0,65535,,'
+    echo '10,2038-01-19T03:14:07Z,2038-01-19T03:14:07Z,4294967295,65535,0,EventLog,RAS01'
+  } > cross.csv
+  $V make cross.csv cross.evt || fail "make of the cross-check CSV"
+  to_csv cross.evt > cross.ext
+  same "evtexport reads what make wrote" cross.csv cross.ext
+  pinned $V sample crossdir --days 14 --ports 8 --seed 3 ||
+    fail "sample for the cross-check"
+  $V dump crossdir/SysEvent.Evt > crossdir.out
+  to_csv crossdir/SysEvent.Evt > crossdir.ext
+  same "evtexport reads the sample as dump does" crossdir.out crossdir.ext
+  # Wrapped logs: the same records where it copes, else it stops early
+  # (at a 0x27 tail, after a record ending exactly at the end).
+  for name in tail split exact eof start; do
+    to_csv "$name.evt" > "$name.ext"
+    same "$name: evtexport lists what its limits allow" "$name.ext.want" "$name.ext"
+  done
+fi
+
+# ---- usage and errors ----
+# status | arguments
+while IFS='|' read -r want args; do
+  $V $args > usage.out 2> usage.err
+  got=$?
+  [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
+  if [ "$want" = 2 ]; then grep -q '^Usage: velmar-log dump FILE' usage.err || fail "velmar-log $args: no usage text"; fi
+  if [ "$want" = 1 ]; then [ -s usage.err ] || fail "velmar-log $args: no message"; fi
+done <<'EOF'
+2|
+2|frob
+2|dump
+2|dump a b
+2|make rt.csv
+2|make rt.csv x.evt --max-size
+2|make rt.csv x.evt --max-size ten
+2|make rt.csv x.evt --max-size 0x80
+2|make rt.csv x.evt --start-offset 64
+2|make rt.csv x.evt --bogus 1
+2|sample d --days 0
+2|sample d --ports 2000
+2|sample d --seed -1
+0|--help
+1|dump missing.evt
+1|dump rt.csv
+1|dump .
+1|make missing.csv x.evt
+1|make rt.csv x.evt --max-size 0x202
+1|make rt.csv x.evt --max-size 0x200 --start-offset 0x200
+1|make rt.csv x.evt --max-size 0x200
+1|sample /proc/velmar
+EOF
+grep -q '^Usage: velmar-log dump FILE' <($V --help) || fail "--help prints the usage on stdout"
+# bad CSV | message: the file is refused and nothing is left behind
+while IFS='|' read -r csv message; do
+  printf '%b' "$csv" > bad.csv
+  rm -f bad.evt
+  if $V make bad.csv bad.evt 2> bad.err; then fail "make accepted: $csv"; fi
+  grep -q -- "$message" bad.err || { fail "make of '$csv': wanted '$message'"; cat bad.err; }
+  [ ! -e bad.evt ] || fail "make of '$csv' left a file behind"
+done <<EOF
+$header\n1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,C\n3,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,C\n|line 3: record number does not follow
+number,time\n|line 1: the first line must be the header row
+$header\n1,2026-12-08T04:00:00,2026-12-08T04:00:00Z,1,4,0,S,C\n|line 2: bad time
+$header\n1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,4294967296,4,0,S,C\n|bad event_id
+$header\n0,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,C\n|bad record number
+$header\n1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S\n|fewer than 8 columns
+$header\n1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,"C\n|quoted field not closed
+EOF
+printf 'not an event log at all, just text that is long enough to fill a header....\n' > junk.evt
+$V dump junk.evt > /dev/null 2>&1 && fail "dump accepted a file that is no event log"
+
+# ---- sample under a pinned clock ----
+pinned $V sample s1 || fail "sample with the defaults"
+pinned $V sample s2 --days 7 --ports 8 --seed 1 || fail "sample with the defaults given"
+cmp -s s1/SysEvent.Evt s2/SysEvent.Evt || fail "sample: same seed and clock, different log"
+cmp -s s1/RasPorts.txt s2/RasPorts.txt || fail "sample: same seed and clock, different ports"
+[ "$(cat s1/RasPorts.txt | tr '\n' ' ')" = "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 " ] ||
+  fail "sample: default port list"
+pinned $V sample s3 --days 3 --ports 3 --seed 9 || fail "sample with options"
+$V dump s3/SysEvent.Evt > s3.csv || fail "dump of the sample"
+awk -F, -v from="2026-12-05T04:00:00Z" -v to="2026-12-08T04:00:00Z" '
+  NR > 1 && ($2 < from || $2 > to) { print "time outside the sample days: " $0; bad = 1 }
+  NR > 1 && $4 % 65536 == 20017 && $11 !~ /^COM[123]$/ { print "port outside the list: " $0; bad = 1 }
+  END { exit bad }' s3.csv || fail "sample: times and ports within the options"
+$V make s3.csv s3.evt && $V dump s3.evt | cmp -s - s3.csv || fail "sample: round trip through make"
+# A reader that stops early (a closed pipe) leaves no private folder behind.
+$V dump crossdir/SysEvent.Evt | head -n 1 > /dev/null
+[ -z "$(ls -A "$TMPDIR")" ] || fail "dump left its private folder behind: $(ls "$TMPDIR")"
+
+if [ "$failures" = 0 ]; then
+  echo "velmar-log: all checks passed"
+else
+  echo "velmar-log: $failures checks failed"
+fi
+[ "$failures" = 0 ]

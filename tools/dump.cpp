@@ -1,0 +1,217 @@
+// velmar-log dump: reads an .evt file through the platform's event log calls,
+// exactly as the report reads a server's log, and prints each record as a CSV
+// row. The layer serves only $VELMAR_LOGDIR/SysEvent.Evt, so the file is
+// shown to it through a private folder holding a link to it, removed as soon
+// as the log is open (its handle holds the file), or by SIGINT, SIGTERM and
+// SIGHUP before that.
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/winapi.h"
+#include "tools/logtool.h"
+
+namespace {
+
+const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+
+// The private log folder and the link in it.
+struct LinkDir {
+  char Dir[4096];   // the folder, from mkdtemp
+  char Link[4160];  // Dir/SysEvent.Evt
+  int Made;         // 0 nothing, 1 folder made, 2 link made as well
+};
+
+LinkDir gLink;  // one per process: the signal handler removes it
+
+void RemoveLinkDir() {
+  if (gLink.Made >= 2) unlink(gLink.Link);
+  if (gLink.Made >= 1) rmdir(gLink.Dir);
+  gLink.Made = 0;
+}
+
+void OnSignal(int sig) {
+  RemoveLinkDir();  // unlink and rmdir are safe in a handler
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+int Fail(const char* what, const char* path, int err) {
+  if (err != 0)
+    fprintf(stderr, "velmar-log: %s %s: %s\n", what, path, strerror(err));
+  else
+    fprintf(stderr, "velmar-log: %s %s\n", what, path);
+  return 1;
+}
+
+// Makes the private folder with SysEvent.Evt linked to path and points
+// VELMAR_LOGDIR at it.
+int MakeLinkDir(const char* path) {
+  char* target = realpath(path, nullptr);
+  if (target == nullptr) return Fail("can't open", path, errno);
+  const char* tmp = getenv("TMPDIR");
+  if (tmp == nullptr || *tmp == 0) tmp = "/tmp";
+  int ok = 0, err = 0;
+  if ((size_t)snprintf(gLink.Dir, sizeof gLink.Dir, "%s/velmar-log.XXXXXX", tmp) <
+          sizeof gLink.Dir &&
+      mkdtemp(gLink.Dir) != nullptr) {
+    gLink.Made = 1;
+    snprintf(gLink.Link, sizeof gLink.Link, "%s/SysEvent.Evt", gLink.Dir);
+    if (symlink(target, gLink.Link) == 0) {
+      gLink.Made = 2;
+      ok = setenv("VELMAR_LOGDIR", gLink.Dir, 1) == 0;
+    }
+  }
+  if (!ok) err = errno;
+  free(target);
+  return ok ? 0 : Fail("can't make a private folder in", tmp, err);
+}
+
+// The ANSI record in buf: source, computer and strings located and checked
+// against its Length.
+struct RecordView {
+  const char* Source;       // source name
+  const char* Computer;     // computer name
+  const char* Strings;      // first insertion string
+  uint32_t NumStrings;      // insertion strings
+  const EVENTLOGRECORD* R;  // the fixed part
+  const char* End;          // first byte after the record's text area
+};
+
+// Steps over one NUL-terminated text at *p, bounded by end.
+int SkipText(const char** p, const char* end) {
+  const char* nul = (const char*)memchr(*p, 0, (size_t)(end - *p));
+  if (nul == nullptr) return 0;
+  *p = nul + 1;
+  return 1;
+}
+
+int ViewRecord(const uint8_t* buf, DWORD got, RecordView* v) {
+  const EVENTLOGRECORD* r = (const EVENTLOGRECORD*)buf;
+  if (got < sizeof(EVENTLOGRECORD) || r->Length < sizeof(EVENTLOGRECORD) || r->Length > got ||
+      r->StringOffset < sizeof(EVENTLOGRECORD) || r->StringOffset > r->Length)
+    return 0;
+  const char* end = (const char*)buf + r->Length;
+  const char* p = (const char*)buf + sizeof(EVENTLOGRECORD);
+  v->R = r;
+  v->Source = p;
+  if (!SkipText(&p, end)) return 0;
+  v->Computer = p;
+  if (!SkipText(&p, end)) return 0;
+  v->Strings = p = (const char*)buf + r->StringOffset;
+  v->NumStrings = r->NumStrings;
+  for (uint32_t i = 0; i < v->NumStrings; ++i)
+    if (!SkipText(&p, end)) return 0;
+  v->End = end;
+  return 1;
+}
+
+void PutTime(OutBuf* o, uint32_t t) {
+  char text[kUtcTextSize];
+  FormatUtc(t, text);
+  OutBytes(o, text, kUtcTextSize - 1);
+}
+
+void PutRow(OutBuf* o, DWORD number, const RecordView* v) {
+  OutNumber(o, number);
+  OutChar(o, ',');
+  PutTime(o, v->R->TimeGenerated);
+  OutChar(o, ',');
+  PutTime(o, v->R->TimeWritten);
+  OutChar(o, ',');
+  OutNumber(o, v->R->EventID);
+  OutChar(o, ',');
+  OutNumber(o, v->R->EventType);
+  OutChar(o, ',');
+  OutNumber(o, v->R->EventCategory);
+  OutChar(o, ',');
+  CsvPutField(o, v->Source, strlen(v->Source));
+  OutChar(o, ',');
+  CsvPutField(o, v->Computer, strlen(v->Computer));
+  const char* s = v->Strings;
+  for (uint32_t i = 0; i < v->NumStrings; ++i) {
+    size_t n = strlen(s);
+    OutChar(o, ',');
+    CsvPutField(o, s, n);
+    s += n + 1;
+  }
+  OutChar(o, '\n');
+}
+
+// The record buffer, grown when the layer asks for more room.
+struct ReadBuf {
+  uint8_t* Data;  // the record
+  DWORD Cap;      // bytes at Data
+};
+
+// Reads record `number` into b. Returns the bytes read, 0 on failure.
+DWORD ReadOne(HANDLE log, DWORD number, ReadBuf* b) {
+  DWORD got = 0, needed = 0;
+  if (ReadEventLogA(log, kSeekForwards, number, b->Data, b->Cap, &got, &needed)) return got;
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= b->Cap) return 0;
+  uint8_t* grown = (uint8_t*)realloc(b->Data, needed);
+  if (grown == nullptr) return 0;
+  b->Data = grown;
+  b->Cap = needed;
+  got = 0;
+  return ReadEventLogA(log, kSeekForwards, number, b->Data, b->Cap, &got, &needed) ? got : 0;
+}
+
+// Prints every record of the open log. Returns the exit status.
+int DumpRecords(HANDLE log, const char* path, OutBuf* o) {
+  DWORD oldest = 0, count = 0;
+  if (!GetOldestEventLogRecord(log, &oldest) || !GetNumberOfEventLogRecords(log, &count))
+    return Fail("can't read the record numbers of", path, 0);
+  ReadBuf b = {(uint8_t*)malloc(1 << 16), 1 << 16};
+  int status = b.Data == nullptr ? Fail("out of memory reading", path, 0) : 0;
+  OutText(o, kCsvHeader);
+  OutChar(o, '\n');
+  for (DWORD i = 0; status == 0 && i < count && !o->Failed; ++i) {
+    RecordView v;
+    DWORD got = ReadOne(log, oldest + i, &b);
+    if (got == 0 || !ViewRecord(b.Data, got, &v)) {
+      fprintf(stderr, "velmar-log: can't read record %lu of %s (error %lu)\n",
+              (unsigned long)(oldest + i), path, (unsigned long)GetLastError());
+      status = 1;
+    } else {
+      PutRow(o, oldest + i, &v);
+    }
+  }
+  free(b.Data);
+  return status;
+}
+
+}  // namespace
+
+int LogDump(const char* path, FILE* out) {
+  struct stat st;
+  if (stat(path, &st) != 0) return Fail("can't open", path, errno);
+  if (!S_ISREG(st.st_mode)) return Fail("not a regular file:", path, 0);
+  signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error, so the folder goes
+  signal(SIGINT, OnSignal);
+  signal(SIGTERM, OnSignal);
+  signal(SIGHUP, OnSignal);
+  if (MakeLinkDir(path) != 0) {
+    RemoveLinkDir();
+    return 1;
+  }
+  HANDLE log = OpenEventLogA(nullptr, "System");
+  RemoveLinkDir();  // the handle holds the file open: the link has done its work
+  int status = log == nullptr ? Fail("can't open the event log", path, 0) : 0;
+  OutBuf* o = (OutBuf*)malloc(sizeof(OutBuf));
+  if (status == 0 && o == nullptr) status = Fail("out of memory reading", path, 0);
+  if (status == 0) {
+    OutInit(o, out);
+    status = DumpRecords(log, path, o);
+    if (!OutFlush(o) && status == 0) {
+      if (o->Errno != EPIPE) fprintf(stderr, "velmar-log: can't write the CSV: %s\n", strerror(o->Errno));
+      status = 1;
+    }
+  }
+  free(o);
+  if (log != nullptr) CloseEventLog(log);
+  return status;
+}

@@ -1,0 +1,106 @@
+// The commands of velmar-log and the pieces they share: UTC time texts, the
+// CSV reader and writer (RFC 4180), and a buffered output. Commands report
+// their own failures on standard error as "velmar-log: ..." and return the
+// process's exit status.
+#ifndef VELMAR_TOOLS_LOGTOOL_H
+#define VELMAR_TOOLS_LOGTOOL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// The CSV header row of dump and make.
+extern const char* const kCsvHeader;
+
+// ---- UTC time texts: "YYYY-MM-DDTHH:MM:SSZ" ----
+
+const size_t kUtcTextSize = 21;  // 20 characters and a terminator
+
+// Writes t as "YYYY-MM-DDTHH:MM:SSZ" (terminated) into out.
+void FormatUtc(uint32_t t, char* out);
+
+// Reads exactly that form (a real date and time no later than
+// 2106-02-07T06:28:15Z). Returns 1 with *t set, else 0.
+int ParseUtc(const char* text, uint32_t* t);
+
+// Reads a decimal number of at most `max` (digits only). Returns 1 or 0.
+int ParseNumber(const char* text, uint64_t max, uint64_t* value);
+
+// ---- buffered output ----
+
+struct OutBuf {
+  FILE* File;      // where the bytes go
+  char Data[1 << 16];  // pending bytes
+  size_t Len;      // bytes pending in Data
+  int Failed;      // a write failed; errno kept in Errno
+  int Errno;       // errno of the failed write
+};
+
+void OutInit(OutBuf* o, FILE* file);
+void OutBytes(OutBuf* o, const char* s, size_t n);
+void OutText(OutBuf* o, const char* s);
+void OutChar(OutBuf* o, char c);
+void OutNumber(OutBuf* o, uint64_t v);
+// Writes what is pending. Returns 1, or 0 when any write failed.
+int OutFlush(OutBuf* o);
+
+// Writes one CSV field: as it stands, or in quotes with quotes doubled when
+// it holds a comma, a quote, a CR or an LF.
+void CsvPutField(OutBuf* o, const char* s, size_t n);
+
+// ---- CSV reader ----
+
+// Reads rows one at a time; memory holds one row.
+struct CsvReader {
+  FILE* File;           // the input
+  int OwnsFile;         // File was opened here and is closed by CsvClose
+  char* Text;           // the row's fields, each NUL-terminated
+  size_t TextLen;       // bytes used in Text
+  size_t TextCap;       // bytes allocated at Text
+  size_t* Fields;       // offset of each field in Text
+  size_t FieldCount;    // fields in the row
+  size_t FieldCap;      // entries allocated at Fields
+  uint64_t Line;        // line where the current row starts
+  uint64_t NextLine;    // line where the next row starts
+  const char* Message;  // fixed text of the last failure
+};
+
+// Opens path ("-" is standard input). Returns 1, or 0 with Message set.
+int CsvOpen(CsvReader* r, const char* path);
+
+// Reads the next row. Returns 1 with the row, 0 at the end of the input,
+// -1 with Message set for bad CSV (unclosed quotes, a quote inside an
+// unquoted field, text after a closing quote, a lone CR, a NUL byte) or a
+// read error.
+int CsvReadRow(CsvReader* r);
+
+// Field i of the current row (i < FieldCount).
+const char* CsvField(const CsvReader* r, size_t i);
+
+void CsvClose(CsvReader* r);
+
+// ---- the commands ----
+
+// Prints the records of the .evt file at path as CSV on out, read through
+// the platform's event log calls. Returns 0, or 1 after a message.
+int LogDump(const char* path, FILE* out);
+
+// Writes the .evt file at evtPath from the CSV at csvPath. maxSize 0 makes
+// a log that grows; else a circular log of that size, its first record at
+// startOffset, dropping oldest records as a server does. Returns 0, or 1
+// after a message (and no half-written file).
+int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t startOffset);
+
+// Settings of the sample command.
+struct SampleOptions {
+  uint32_t Days;   // days of traffic up to Now
+  uint32_t Ports;  // dial-up ports COM1..COMn
+  uint64_t Seed;   // seed of the generator
+  int64_t Now;     // the clock: the last moment of the sample
+};
+
+// Writes DIR/SysEvent.Evt and DIR/RasPorts.txt. The same options give the
+// same bytes (for the same TZ). Returns 0, or 1 after a message.
+int LogSample(const char* dir, const SampleOptions* opt);
+
+#endif  // VELMAR_TOOLS_LOGTOOL_H

@@ -1,0 +1,144 @@
+// velmar-log make: turns the CSV that dump prints back into an .evt file,
+// row by row through the writer, so that dumping the result gives the same
+// CSV. Record numbers come from the CSV and must follow one another.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "tools/evtwrite.h"
+#include "tools/logtool.h"
+
+namespace {
+
+const size_t kFixedColumns = 8;  // number .. computer; strings follow
+const size_t kMaxStrings = 0xFFFF;
+
+int RowError(const char* csvPath, uint64_t line, const char* message) {
+  fprintf(stderr, "velmar-log: %s line %llu: %s\n", csvPath, (unsigned long long)line, message);
+  return 0;
+}
+
+// A writer failure, with the system's reason when a call failed.
+int WriterError(const char* evtPath, const EvtWriter* w) {
+  if (w->Errno != 0)
+    fprintf(stderr, "velmar-log: %s: %s: %s\n", evtPath, w->Message, strerror(w->Errno));
+  else
+    fprintf(stderr, "velmar-log: %s: %s\n", evtPath, w->Message);
+  return 0;
+}
+
+// The header row must name the columns as dump does.
+int CheckHeader(CsvReader* r, const char* csvPath) {
+  int got = CsvReadRow(r);
+  if (got < 0) return RowError(csvPath, r->Line, r->Message);
+  const char* h = kCsvHeader;
+  size_t i = 0;
+  for (; got == 1 && i < r->FieldCount; ++i) {
+    const char* f = CsvField(r, i);
+    if (i == 0 && strncmp(f, "\xEF\xBB\xBF", 3) == 0) f += 3;  // a byte-order mark from an editor
+    size_t n = strlen(f);
+    if (strncmp(h, f, n) != 0 || (h[n] != ',' && h[n] != 0)) break;
+    h += n + (h[n] == ',');
+  }
+  if (got == 1 && i == r->FieldCount && *h == 0) return 1;
+  return RowError(csvPath, 1, "the first line must be the header row");
+}
+
+// Fills rec from the current row; strings point into the row.
+int ParseRow(const CsvReader* r, EvtRecordIn* rec, uint32_t* number, const char** why) {
+  uint64_t v[6];
+  static const uint64_t kMax[6] = {0xFFFFFFFF, 0, 0, 0xFFFFFFFF, 0xFFFF, 0xFFFF};
+  if (r->FieldCount < kFixedColumns) return *why = "fewer than 8 columns", 0;
+  if (r->FieldCount - kFixedColumns > kMaxStrings) return *why = "more than 65535 strings", 0;
+  if (!ParseNumber(CsvField(r, 0), kMax[0], &v[0]) || v[0] == 0)
+    return *why = "bad record number", 0;
+  if (!ParseUtc(CsvField(r, 1), &rec->TimeGenerated) ||
+      !ParseUtc(CsvField(r, 2), &rec->TimeWritten))
+    return *why = "bad time (YYYY-MM-DDTHH:MM:SSZ in UTC)", 0;
+  for (int i = 3; i < 6; ++i)
+    if (!ParseNumber(CsvField(r, (size_t)i), kMax[i], &v[i]))
+      return *why = "bad event_id, type or category", 0;
+  *number = (uint32_t)v[0];
+  rec->EventID = (uint32_t)v[3];
+  rec->EventType = (uint16_t)v[4];
+  rec->EventCategory = (uint16_t)v[5];
+  rec->SourceName = CsvField(r, 6);
+  rec->ComputerName = CsvField(r, 7);
+  rec->NumStrings = (uint16_t)(r->FieldCount - kFixedColumns);
+  return 1;
+}
+
+// Strings of the current row, in an array grown to the widest row.
+struct StringList {
+  const char** Items;  // the strings
+  size_t Cap;          // entries allocated
+};
+
+int PointStrings(const CsvReader* r, StringList* list, EvtRecordIn* rec) {
+  size_t n = r->FieldCount - kFixedColumns;
+  if (n > list->Cap) {
+    const char** grown = (const char**)realloc(list->Items, n * sizeof(const char*));
+    if (grown == nullptr) return 0;
+    list->Items = grown;
+    list->Cap = n;
+  }
+  for (size_t i = 0; i < n; ++i) list->Items[i] = CsvField(r, kFixedColumns + i);
+  rec->Strings = list->Items;
+  return 1;
+}
+
+// Writes the rows after the header; opens the writer at the first one.
+int WriteRows(CsvReader* r, const char* csvPath, const char* evtPath, uint32_t maxSize,
+              uint32_t startOffset, EvtWriter* w, int* opened) {
+  StringList list = {nullptr, 0};
+  uint32_t expected = 0;
+  int got, ok = 1;
+  while (ok && (got = CsvReadRow(r)) == 1) {
+    EvtRecordIn rec;
+    memset(&rec, 0, sizeof rec);
+    uint32_t number;
+    const char* why = nullptr;
+    if (!ParseRow(r, &rec, &number, &why)) {
+      ok = RowError(csvPath, r->Line, why);
+    } else if (!PointStrings(r, &list, &rec)) {
+      ok = RowError(csvPath, r->Line, "out of memory");
+    } else if (*opened && number != expected) {
+      ok = RowError(csvPath, r->Line, "record number does not follow the one before");
+    } else if (!*opened && !(*opened = EvtWriterOpen(w, evtPath, maxSize, startOffset, number))) {
+      ok = WriterError(evtPath, w);
+    } else if (!EvtWriterAdd(w, &rec)) {
+      ok = w->Failed ? WriterError(evtPath, w) : RowError(csvPath, r->Line, w->Message);
+    }
+    expected = number + 1;
+  }
+  if (ok && got < 0) ok = RowError(csvPath, r->Line, r->Message);
+  free(list.Items);
+  return ok;
+}
+
+}  // namespace
+
+int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t startOffset) {
+  const char* problem = EvtLayoutProblem(maxSize, startOffset);
+  if (problem != nullptr) {
+    fprintf(stderr, "velmar-log: %s\n", problem);
+    return 1;
+  }
+  CsvReader r;
+  if (!CsvOpen(&r, csvPath)) {
+    fprintf(stderr, "velmar-log: can't open %s: %s\n", csvPath, strerror(errno));
+    return 1;
+  }
+  EvtWriter w;
+  int opened = 0;
+  int ok = CheckHeader(&r, csvPath) &&
+           WriteRows(&r, csvPath, evtPath, maxSize, startOffset, &w, &opened);
+  if (ok && !opened && !(opened = EvtWriterOpen(&w, evtPath, maxSize, startOffset, 1)))
+    WriterError(evtPath, &w);
+  ok = ok && opened;
+  if (opened && !EvtWriterClose(&w) && ok) ok = WriterError(evtPath, &w);
+  if (opened && !ok) unlink(evtPath);  // no half-written log is left behind
+  CsvClose(&r);
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,138 @@
+// velmar-log: the companion tool of the report. Reads the command line,
+// checks it, and runs dump, make or sample; bad usage prints the usage text
+// on standard error and ends with status 2.
+#include <cstring>
+#include <ctime>
+
+#include "tools/logtool.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: velmar-log dump FILE\n"
+    "       velmar-log make CSV FILE [--max-size N] [--start-offset N]\n"
+    "       velmar-log sample DIR [--days N] [--ports N] [--seed N]\n"
+    "\n"
+    "  dump    print the records of the event log FILE (.evt) as CSV:\n"
+    "          number,generated,written,event_id,type,category,source,computer,strings...\n"
+    "          times in UTC as YYYY-MM-DDTHH:MM:SSZ, one column per insertion string\n"
+    "  make    write the event log FILE from CSV in that form (CSV - reads standard input);\n"
+    "          --max-size N makes a circular log of N bytes whose records start at\n"
+    "          --start-offset N (default 48) and wrap, dropping the oldest\n"
+    "  sample  write a sample SysEvent.Evt and RasPorts.txt into DIR: dial-up traffic on\n"
+    "          --ports N ports (default 8) over the last --days N days (default 7),\n"
+    "          generated from --seed N (default 1); the same seed and clock give the same files\n";
+
+const int kBadUsage = 2;
+
+int Usage(const char* problem) {
+  if (problem != nullptr) fprintf(stderr, "velmar-log: %s\n", problem);
+  fputs(kUsage, stderr);
+  return kBadUsage;
+}
+
+// A number given in decimal or as 0x followed by hex digits.
+int ParseValue(const char* text, uint64_t max, uint64_t* value) {
+  if (strncmp(text, "0x", 2) != 0 && strncmp(text, "0X", 2) != 0)
+    return ParseNumber(text, max, value);
+  uint64_t v = 0;
+  const char* p = text + 2;
+  if (*p == 0) return 0;
+  for (; *p != 0; ++p) {
+    const char* digits = "0123456789abcdef";
+    const char* d = strchr(digits, *p >= 'A' && *p <= 'F' ? *p - 'A' + 'a' : *p);
+    if (d == nullptr || v > (max >> 4)) return 0;
+    v = v * 16 + (uint64_t)(d - digits);
+  }
+  if (v > max) return 0;
+  *value = v;
+  return 1;
+}
+
+// One option a command takes: its name, range and where its value goes.
+struct OptionSpec {
+  const char* Name;   // "--days"
+  uint64_t Min;       // smallest value
+  uint64_t Max;       // largest value
+  uint64_t* Value;    // set when given
+  int* Given;         // set to 1 when given
+};
+
+// Splits args into positionals and options. Returns 0 or a usage status.
+int ParseArgs(int argc, char** argv, const char** pos, int npos, OptionSpec* specs, int nspecs) {
+  int got = 0;
+  for (int i = 0; i < argc; ++i) {
+    const char* a = argv[i];
+    if (strncmp(a, "--", 2) != 0) {
+      if (got == npos) return Usage("too many arguments");
+      pos[got++] = a;
+      continue;
+    }
+    const char* eq = strchr(a, '=');
+    size_t nameLen = eq != nullptr ? (size_t)(eq - a) : strlen(a);
+    OptionSpec* spec = nullptr;
+    for (int k = 0; k < nspecs; ++k)
+      if (strlen(specs[k].Name) == nameLen && strncmp(specs[k].Name, a, nameLen) == 0) spec = &specs[k];
+    if (spec == nullptr) return Usage("unknown option");
+    const char* text = eq != nullptr ? eq + 1 : (i + 1 < argc ? argv[++i] : nullptr);
+    uint64_t v;
+    if (text == nullptr || !ParseValue(text, spec->Max, &v) || v < spec->Min) {
+      fprintf(stderr, "velmar-log: %s wants a number from %llu to %llu\n", spec->Name,
+              (unsigned long long)spec->Min, (unsigned long long)spec->Max);
+      return Usage(nullptr);
+    }
+    *spec->Value = v;
+    *spec->Given = 1;
+  }
+  return got == npos ? 0 : Usage("missing arguments");
+}
+
+int RunDump(int argc, char** argv) {
+  const char* pos[1];
+  int bad = ParseArgs(argc, argv, pos, 1, nullptr, 0);
+  return bad != 0 ? bad : LogDump(pos[0], stdout);
+}
+
+int RunMake(int argc, char** argv) {
+  const char* pos[2];
+  uint64_t size = 0, start = 0x30;
+  int sizeGiven = 0, startGiven = 0;
+  OptionSpec specs[] = {{"--max-size", 0x90, 0xFFFFFFFC, &size, &sizeGiven},
+                        {"--start-offset", 0x30, 0xFFFFFFFC, &start, &startGiven}};
+  int bad = ParseArgs(argc, argv, pos, 2, specs, 2);
+  if (bad != 0) return bad;
+  if (startGiven && !sizeGiven) return Usage("--start-offset needs --max-size");
+  return LogMake(pos[0], pos[1], (uint32_t)size, (uint32_t)start);
+}
+
+int RunSample(int argc, char** argv) {
+  const char* pos[1];
+  uint64_t days = 7, ports = 8, seed = 1;
+  int given[3] = {0, 0, 0};
+  OptionSpec specs[] = {{"--days", 1, 3650, &days, &given[0]},
+                        {"--ports", 1, 256, &ports, &given[1]},
+                        {"--seed", 0, UINT64_MAX, &seed, &given[2]}};
+  int bad = ParseArgs(argc, argv, pos, 1, specs, 3);
+  if (bad != 0) return bad;
+  SampleOptions opt = {(uint32_t)days, (uint32_t)ports, seed, (int64_t)time(nullptr)};
+  if (opt.Now < (int64_t)days * 86400 || opt.Now > 0xFFFFFFFFLL) {
+    fprintf(stderr, "velmar-log: the clock is outside the times a log can hold\n");
+    return 1;
+  }
+  return LogSample(pos[0], &opt);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage(nullptr);
+  const char* command = argv[1];
+  if (strcmp(command, "-h") == 0 || strcmp(command, "--help") == 0 || strcmp(command, "help") == 0) {
+    fputs(kUsage, stdout);
+    return 0;
+  }
+  if (strcmp(command, "dump") == 0) return RunDump(argc - 2, argv + 2);
+  if (strcmp(command, "make") == 0) return RunMake(argc - 2, argv + 2);
+  if (strcmp(command, "sample") == 0) return RunSample(argc - 2, argv + 2);
+  return Usage("unknown command");
+}
