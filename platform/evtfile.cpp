@@ -29,7 +29,9 @@ struct RecHead {
 // A "linear" position counts bytes from Begin along the circle, so the live
 // records lie in [0, Live) in number order and the EOF record at Live.
 
-uint32_t DataSize(const EvtFile* f) { return f->Size - kEvtHeaderSize; }
+uint32_t DataSize(const EvtFile* f) {
+  return f->Size - kEvtHeaderSize;
+}
 
 uint32_t Phys(const EvtFile* f, uint64_t lin) {
   return kEvtHeaderSize + (uint32_t)((f->Begin - kEvtHeaderSize + lin) % DataSize(f));
@@ -67,8 +69,17 @@ bool ReadHead(EvtFile* f, uint32_t lin, RecHead* h) {
   uint32_t len = EvtLe32(b), sig = EvtLe32(b + 4), num = EvtLe32(b + 8);
   if (sig != kEvtSignature || len <= kEvtFixedSize || len % 4 != 0) return false;
   if ((uint64_t)lin + len > f->Live || num < f->Oldest || num >= f->Current) return false;
+  // A record lying whole before S is brought in whole, so that handing it
+  // back after this check reads nothing more.
   uint32_t copy;
-  if (!ReadDword(f, Phys(f, (uint64_t)lin + len - 4), &copy) || copy != len) return false;
+  if (len <= f->Size - p && len <= kEvtBlockSize) {
+    const uint8_t* whole = EvtBytes(f, p, len);
+    if (whole == nullptr) return false;
+    copy = EvtLe32(whole + len - 4);
+  } else if (!ReadDword(f, Phys(f, (uint64_t)lin + len - 4), &copy)) {
+    return false;
+  }
+  if (copy != len) return false;
   *h = RecHead{lin, len, num};
   return true;
 }
@@ -222,7 +233,6 @@ DWORD EvtOpen(const char* path, EvtFile** out) {
     EvtClose(f);
     return err;
   }
-  f->NextSeq = f->Oldest;
   *out = f;
   return ERROR_SUCCESS;
 }
@@ -237,7 +247,9 @@ void EvtClose(EvtFile* f) {
   std::free(f);
 }
 
-uint32_t EvtCount(const EvtFile* f) { return f->Oldest == 0 ? 0 : f->Current - f->Oldest; }
+uint32_t EvtCount(const EvtFile* f) {
+  return f->Oldest == 0 ? 0 : f->Current - f->Oldest;
+}
 
 EvtStats EvtLogStats(HANDLE log) {
   const EvtFile* f = (const EvtFile*)log;
@@ -274,9 +286,7 @@ DWORD EvtReadRecord(EvtFile* f, uint32_t number, uint8_t* buf, uint32_t cap, uin
   f->LastNum = number, f->LastPos = Phys(f, h.Lin);
   const uint8_t* rec = RecordImage(f, h);
   if (rec == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
-  DWORD err = EvtRebuild(f, rec, h.Length, buf, cap, size);
-  if (err == ERROR_SUCCESS) f->NextSeq = number + 1;
-  return err;
+  return EvtRebuild(f, rec, h.Length, buf, cap, size);
 }
 
 #endif  // _WIN32

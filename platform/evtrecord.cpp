@@ -19,7 +19,9 @@ struct Out {
   uint64_t Pos;  // bytes of the rebuilt record so far
 };
 
-bool Fits(const Out* o, uint64_t n) { return o->Buf != nullptr && n > 0 && o->Pos + n <= o->Cap; }
+bool Fits(const Out* o, uint64_t n) {
+  return o->Buf != nullptr && n > 0 && o->Pos + n <= o->Cap;
+}
 
 void Put(Out* o, const void* p, uint64_t n) {
   if (Fits(o, n)) std::memcpy(o->Buf + o->Pos, p, n);
