@@ -34,9 +34,10 @@ uint32_t Get32(const Bytes& b, size_t off) {
 }
 
 // Record n's contents follow from n: some texts not ASCII, some SIDs and
-// data, every 13th record larger than 256 bytes, and in every 32nd record's
-// data a record image at each byte alignment: a stray signature that a
-// search must not take for a record.
+// data, every 13th record larger than 256 bytes, in every 32nd record's data
+// a record image at each byte alignment (a stray signature that a search
+// must not take for a record), and records 900 to 999 of each thousand ten
+// times the usual size, so that record numbers tell positions only roughly.
 struct TestRecord {
   uint32_t Time, EventId;            // TimeGenerated (TimeWritten is one later), EventID
   std::string Source, Computer;      // names
@@ -51,7 +52,7 @@ TestRecord MakeRecord(uint32_t n) {
                n % 4 == 0 ? "東京-RAS" : "POOL1",
                {},
                {},
-               Bytes(n % 9, (uint8_t)n)};
+               Bytes(n % 1000 < 900 ? n % 9 : 2000, (uint8_t)n)};
   for (uint32_t k = 0; k < n % 6; ++k)
     r.Strings.push_back((k == 2 ? "Jürgen " : "s") + std::to_string(n + k));
   if (n % 13 == 7) r.Strings.push_back(std::string(300, 'x'));
@@ -482,7 +483,7 @@ TEST_F(EventLogTest, TruncatedFlippedOrRandomBytesFailCleanly) {
   }
 }
 
-// ---- Cost: finding a record is a bisection, reading on uses the block ---------
+// ---- Cost: finding a record takes log2 reads at most, reading on uses the block ---------
 
 TEST_F(EventLogTest, RandomReadIsLogReadsAndReadingOnUsesTheBlock) {
   const uint32_t kBig = 8u << 20;
@@ -491,7 +492,7 @@ TEST_F(EventLogTest, RandomReadIsLogReadsAndReadingOnUsesTheBlock) {
   EXPECT_LE(EvtLogStats(log).Reads, 2u);  // header and EOF record
   DWORD oldest = 0, count = 0;
   ASSERT_TRUE(GetOldestEventLogRecord(log, &oldest) && GetNumberOfEventLogRecords(log, &count));
-  const double bound = std::log2(kBig / 4096.0) + 4;
+  const double bound = std::log2(kBig) + 4;  // about log2(file size) reads
   std::mt19937 rng(5);
   uint64_t total = 0, worst = 0;
   for (int i = 0; i < 60; ++i) {
@@ -500,21 +501,24 @@ TEST_F(EventLogTest, RandomReadIsLogReadsAndReadingOnUsesTheBlock) {
     ASSERT_TRUE(ReadsRight(log, n));
     uint64_t reads = EvtLogStats(log).Reads - before.Reads;
     EXPECT_LE(reads, bound);
-    EXPECT_LE(EvtLogStats(log).BytesRead - before.BytesRead, reads * 4096);
+    EXPECT_LE(EvtLogStats(log).BytesRead - before.BytesRead, reads * 8192);
     total += reads, worst = std::max(worst, reads);
   }
-  DWORD from = oldest + rng() % (count / 2), to = from + 20000;
+  EXPECT_LE(total / 60.0, 8);  // record numbers place most probes next to the record
+  // Record after record from a random one on: about one read per 64 KiB block.
+  DWORD from = oldest + rng() % (count / 2), to = std::min(from + 20000, oldest + count - 1);
   uint64_t span = 0;
   for (uint32_t len : FileLengths(to)) span += len;
-  for (uint32_t len : FileLengths(from - 1)) span -= len;
+  for (uint32_t len : FileLengths(from)) span -= len;
+  ASSERT_TRUE(ReadsRight(log, from));
   EvtStats before = EvtLogStats(log);
-  for (DWORD n = from; n <= to; ++n) ASSERT_TRUE(ReadsRight(log, n));
+  for (DWORD n = from + 1; n <= to; ++n) ASSERT_TRUE(ReadsRight(log, n)) << n;
   uint64_t onward = EvtLogStats(log).Reads - before.Reads;
-  EXPECT_LE(onward, span / 65536 + bound + 2);
+  EXPECT_LE(onward, span / 65536 * 1.1 + 8);  // records cut by a block's end are read again
   printf(
-      "%u records in %u bytes: a random record %.1f reads (at most %llu); %u records in order "
+      "%u records in %u bytes: a random record %.1f reads (at most %llu); %u more in order "
       "(%llu bytes) %llu reads\n",
-      count, kBig, total / 60.0, (unsigned long long)worst, to - from + 1, (unsigned long long)span,
+      count, kBig, total / 60.0, (unsigned long long)worst, to - from, (unsigned long long)span,
       (unsigned long long)onward);
   CloseEventLog(log);
   Bytes b = Load();  // dirty: one pass in whole blocks finds the EOF record
