@@ -198,8 +198,9 @@ int DbiWriteField(DBI* dbi, int32_t node, int field, int32_t value);
 void DbiLink(DBI* dbi, int32_t parent, int side, int32_t child);
 
 // A fresh zeroed slot: the head of the free list, else one appended (N_Rec
-// grows). Clears the link block and Key. Returns its offset, or 0 on failure
-// (header image changes already made stay; the header is not written).
+// grows). Clears Key. Returns its offset, or 0 on failure, when the header
+// image is left as it was (no slot that is not in the file is counted). The
+// header is not written.
 int32_t DbiGet(DBI* dbi);
 
 // Puts slot node on the free list: zero Parent, Left, Right, the old Free as
@@ -214,7 +215,9 @@ int DbiSaveHeader(DBI* dbi);
 // Keys compare as NUL-terminated texts of unsigned bytes, cut to KeyLen. A
 // positioning operation answers with the RecNo of the node reached and 0 for
 // none, so a stored RecNo of 0 cannot be told from a miss. On a damaged
-// file every descent and climb gives up after N_Rec steps as a failed step.
+// file every descent and climb gives up, as a failed step, once it is longer
+// than any path of a sound tree of N_Rec slots (2 log2(N_Rec + 1) + 2 steps,
+// and never more than N_Rec); a link outside the slots fails its step too.
 
 // Adds key with value; it lands after every equal key. Returns 0, or 1 "Get
 // in Add", 2 "Goto First in Add", 3 "Goto Last in Add", 4 "Goto Header in

@@ -103,7 +103,7 @@ void JoinGroup(DBI* dbi, const Attach& at, const DbiLinks& pl, const DbiLinks& x
 }
 
 // Attaches x below p, splitting upwards until a group has room or x becomes
-// the root. Bounded by N_Rec rounds against a damaged file.
+// the root. Bounded (DbiStepBound) against a damaged file.
 void Repair(DBI* dbi, Attach at) {
   for (int32_t rounds = 0; DbiStepOk(dbi, &rounds);) {
     if (at.P == 0) {

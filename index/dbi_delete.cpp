@@ -11,12 +11,20 @@ enum { kStop = 0, kClimb = 1 };
 // ---- Choosing the slot -------------------------------------------------
 
 // From the first match r, walks the run of entries beginning with key to
-// the one carrying recNo; 0 when none does.
+// the one carrying recNo; 0 when none does. On a damaged file the walk
+// gives up after N_Rec steps or when it comes back to a node it passed
+// (Brent's cycle test: the node at each power-of-two step is remembered).
 int32_t FindRecNo(DBI* dbi, const char* key, int32_t r, int32_t recNo) {
-  int32_t steps = 0;
+  int32_t steps = 0, mark = dbi->Cur, sinceMark = 0, stretch = 1;
   while (r != 0 && r != recNo) {
-    if (!DbiStepOk(dbi, &steps)) return 0;
+    if (++steps > dbi->Header.N_Rec) return 0;
     r = DbiNext(dbi, key);
+    if (dbi->Cur == mark) return 0;
+    if (++sinceMark == stretch) {
+      mark = dbi->Cur;
+      sinceMark = 0;
+      stretch *= 2;
+    }
   }
   return r;
 }
@@ -108,7 +116,7 @@ int FixRightShort(DBI* dbi, int32_t y, int32_t yR, int32_t p, const DbiLinks& pl
 }
 
 // Unlinks y (no left child, at most a red right child), repairing upwards;
-// y keeps naming the same slot. Bounded by N_Rec rounds.
+// y keeps naming the same slot. Bounded (DbiStepBound).
 void Unlink(DBI* dbi, int32_t y) {
   for (int32_t rounds = 0; DbiStepOk(dbi, &rounds);) {
     DbiLinks yl;

@@ -48,10 +48,22 @@ inline int32_t DbiPlace(DBI* dbi, int32_t node) {
   return r;
 }
 
-// Counts one more step of a descent or climb; 0 once it has taken more
-// steps than the file has slots, which only a cycle can cause.
+// The most steps a descent, a climb or a repair loop can take in a sound
+// tree of N_Rec slots: a path passes at most log2(N_Rec + 1) black nodes and
+// as many red ones. Never more than N_Rec, and small even when a damaged
+// header claims billions of slots.
+inline int32_t DbiStepBound(const DBI* dbi) {
+  int32_t n = dbi->Header.N_Rec;
+  int bits = 0;
+  for (uint32_t v = n > 0 ? static_cast<uint32_t>(n) : 0; v != 0; v >>= 1) ++bits;
+  int32_t bound = 2 * bits + 2;
+  return bound < n ? bound : (n > 0 ? n : 0);
+}
+
+// Counts one more step of a descent, climb or repair loop; 0 once it has
+// taken more than a sound tree allows, which only a damaged file can cause.
 inline int DbiStepOk(const DBI* dbi, int32_t* steps) {
-  return ++*steps <= dbi->Header.N_Rec;
+  return ++*steps <= DbiStepBound(dbi);
 }
 
 // A step of a bounded descent or climb: DbiPlace, or a failed step (status
@@ -99,7 +111,9 @@ inline void DbiSetSearchKey(DBI* dbi, const char* key) {
 }
 
 // Full comparison of SearchKey with the current Key (unsigned bytes).
-inline int DbiCompare(const DBI* dbi) { return std::strcmp(dbi->SearchKey, dbi->Key); }
+inline int DbiCompare(const DBI* dbi) {
+  return std::strcmp(dbi->SearchKey, dbi->Key);
+}
 
 // Prefix comparison over the length of the caller's key.
 inline int DbiComparePrefix(const DBI* dbi, const char* key) {

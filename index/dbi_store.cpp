@@ -39,7 +39,9 @@ void PutI16(unsigned char* p, int16_t v) {
   p[1] = static_cast<unsigned char>(u >> 8);
 }
 
-int16_t GetI16(const unsigned char* p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
+int16_t GetI16(const unsigned char* p) {
+  return static_cast<int16_t>(p[0] | p[1] << 8);
+}
 
 void EncodeHeader(const DbiHeader* h, unsigned char* p) {
   std::memcpy(p, h->Id, 4);
@@ -129,7 +131,9 @@ int WriteItem(DBI* dbi, const void* p, size_t n, int last) {
   return DbiLastStatus;
 }
 
-size_t KeyBytes(const DBI* dbi) { return static_cast<size_t>(dbi->KeyLen); }
+size_t KeyBytes(const DBI* dbi) {
+  return static_cast<size_t>(dbi->KeyLen);
+}
 
 int ValidField(int field) {
   return field == DBI_PARENT || field == DBI_LEFT || field == DBI_RIGHT || field == DBI_RECNO;
@@ -251,7 +255,9 @@ const char* DbiLabel(DBI* dbi, char* dest) {
   return out;
 }
 
-int32_t DbiRecNo(DBI* dbi) { return dbi->RecNo; }
+int32_t DbiRecNo(DBI* dbi) {
+  return dbi->RecNo;
+}
 
 int DbiSetRecNo(DBI* dbi, int32_t value) {
   if (dbi->Cur == 0 || DbiWriteField(dbi, dbi->Cur, DBI_RECNO, value) != 0) return 1;
@@ -259,14 +265,18 @@ int DbiSetRecNo(DBI* dbi, int32_t value) {
   return 0;
 }
 
-int32_t DbiCount(DBI* dbi) { return dbi->Header.N_Rec; }
+int32_t DbiCount(DBI* dbi) {
+  return dbi->Header.N_Rec;
+}
 
 const char* DbiError(char* dest) {
   if (dest && DbiLastError) std::strcpy(dest, DbiLastError);
   return DbiLastError;
 }
 
-int32_t DbiStatus() { return DbiLastStatus; }
+int32_t DbiStatus() {
+  return DbiLastStatus;
+}
 
 void DbiClearError() {
   DbiLastError = nullptr;
@@ -368,39 +378,44 @@ void DbiLink(DBI* dbi, int32_t parent, int side, int32_t child) {
 
 namespace {
 
-// The slot DbiGet hands out: the free list's head, else a new one at the
-// end. 0 when the free head is not a slot, its link cannot be read, or the
-// file cannot have another slot.
-int32_t TakeSlot(DBI* dbi) {
-  DbiHeader& h = dbi->Header;
+// The slot DbiGet hands out: the free list's head, whose link is read into
+// *nextFree, else a new slot at the end. 0 when the free head is not a slot,
+// its link cannot be read, or the file cannot have another slot.
+int32_t ChooseSlot(DBI* dbi, int32_t* nextFree) {
+  const DbiHeader& h = dbi->Header;
   if (h.Free != 0) {
     unsigned char next[4];
-    int32_t slot = h.Free;
-    if (SeekSlot(dbi, slot, DBI_RECNO) != 0 || ReadItem(dbi, next, sizeof next) != 1) return 0;
-    h.Free = GetI32(next);
-    return slot;
+    if (SeekSlot(dbi, h.Free, DBI_RECNO) != 0 || ReadItem(dbi, next, sizeof next) != 1) return 0;
+    *nextFree = GetI32(next);
+    return h.Free;
   }
   int64_t end = h.HdrLen + static_cast<int64_t>(h.N_Rec) * h.RecLen;
-  if (!IsOpen(dbi) || h.N_Rec < 0 || h.N_Rec == INT32_MAX || end <= 0 ||
-      end > INT32_MAX) {
+  if (!IsOpen(dbi) || h.N_Rec < 0 || h.N_Rec == INT32_MAX || end <= 0 || end > INT32_MAX) {
     DbiLastStatus = -1;
     return 0;
   }
-  h.N_Rec++;
   return static_cast<int32_t>(end);
 }
 
 }  // namespace
 
+// The header image changes (Free moves on, or N_Rec grows) only once the
+// slot has been written, so a slot that could not be had is never counted.
 int32_t DbiGet(DBI* dbi) {
   unsigned char zeros[16] = {0};
   if (dbi->Key) std::memset(dbi->Key, 0, KeyBytes(dbi));
-  int32_t slot = TakeSlot(dbi);
+  int32_t nextFree = 0;
+  int32_t slot = ChooseSlot(dbi, &nextFree);
   if (slot == 0) return 0;
+  int appended = dbi->Header.Free == 0;
+  if (appended) dbi->Header.N_Rec++;  // the new slot is a slot for the seeks below
+  // (No seek back to the slot afterwards: every primitive seeks for itself.)
   if (SeekSlot(dbi, slot, 0) != 0 || WriteItem(dbi, zeros, sizeof zeros, kMore) != 1 ||
-      WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) != 1 || SeekSlot(dbi, slot, 0) != 0) {
+      WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) != 1) {
+    if (appended) dbi->Header.N_Rec--;
     return 0;
   }
+  if (!appended) dbi->Header.Free = nextFree;
   return slot;
 }
 

@@ -1,12 +1,14 @@
 // The index file's stream: a cookie stream over a bounded page cache where
 // the C library has them, else plain fopen. The cache never holds more than
-// DBI_CACHE_BYTES of the file, and the file's length on disk is always the
-// length written so far (extensions are pushed through at once).
+// DBI_CACHE_BYTES of the file. Room for growth is reserved on disk before a
+// write is taken, so a size or space limit fails that write; once closed,
+// the file is exactly as long as what was written.
 #include "index/dbi_stream.h"
 
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && !defined(VELMAR_DBI_PLAIN_STREAM)
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +22,7 @@ namespace {
 const int32_t kNone = -1;
 const int32_t kFrames = DBI_CACHE_BYTES / DBI_PAGE_BYTES;
 const int32_t kBuckets = 2 * kFrames;  // a power of two
+const int64_t kGrowBytes = 256 << 10;  // file space reserved at a time
 
 // One cache frame: which page it holds and its state.
 struct Frame {
@@ -31,15 +34,18 @@ struct Frame {
 
 // The cookie: the file, its logical length and position, and the cache.
 struct Cache {
-  int Fd;                // the open file
-  int64_t Size;          // file length (also on disk)
-  int64_t Pos;           // stream position
-  int32_t Used;          // frames handed out so far
-  int32_t Hand;          // clock hand for eviction
-  int32_t Recent;        // frame of the last page used, kNone at first
-  Frame* Frames;         // kFrames frames
-  int32_t* Bucket;       // kBuckets chain heads
-  unsigned char* Data;   // kFrames pages of DBI_PAGE_BYTES
+  int Fd;                          // the open file
+  int64_t Size;                    // file length as read and written
+  int64_t OnDisk;                  // length of the file on disk (reserved space too)
+  int CanReserve;                  // 1 while fallocate works on this file
+  int64_t Pos;                     // stream position
+  int64_t SizeAtSeek;              // Size when the stream was last positioned
+  int32_t Used;                    // frames handed out so far
+  int32_t Hand;                    // clock hand for eviction
+  int32_t Recent;                  // frame of the last page used, kNone at first
+  Frame* Frames;                   // kFrames frames
+  int32_t* Bucket;                 // kBuckets chain heads
+  unsigned char* Data;             // kFrames pages of DBI_PAGE_BYTES
   char Buffer[DBI_STREAM_BUFFER];  // the stdio buffer of the stream
 };
 
@@ -162,20 +168,60 @@ ssize_t CookieRead(void* cookie, char* buf, size_t n) {
   return static_cast<ssize_t>(done);
 }
 
+// Undoes the growth since the stream was last positioned: every write of
+// the index starts with a seek, and the C library may split one write in
+// two at its buffer's edge, so a half-grown slot is cut off whole. Cached
+// bytes past the end are kept zero, as a hole would read.
+void UndoGrowth(Cache* c) {
+  int64_t end = c->Size;
+  c->Size = c->SizeAtSeek;
+  if (!c->CanReserve && ftruncate(c->Fd, c->Size) == 0) c->OnDisk = c->Size;
+  for (int64_t at = c->Size; at < end;) {
+    int64_t pageNo = at / DBI_PAGE_BYTES;
+    int64_t next = std::min(end, (pageNo + 1) * DBI_PAGE_BYTES);
+    int32_t f = Lookup(c, pageNo);
+    if (f != kNone)
+      std::memset(PageData(c, f) + at % DBI_PAGE_BYTES, 0, static_cast<size_t>(next - at));
+    at = next;
+  }
+}
+
+// Room on disk for the file to reach `end`: whole chunks are reserved at a
+// time (kept within the file size limit, so a chunk never trips it where
+// the write itself would not), else exactly what is needed. fallocate
+// checks the size limit and the space, so a write that cannot have its room
+// fails here. 0 when the room is there; -1 with errno otherwise.
+int Reserve(Cache* c, int64_t end) {
+  if (end <= c->OnDisk) return 0;
+  int64_t chunk = (end + kGrowBytes - 1) / kGrowBytes * kGrowBytes;
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      chunk > static_cast<int64_t>(limit.rlim_cur)) {
+    chunk = std::max<int64_t>(end, static_cast<int64_t>(limit.rlim_cur));
+  }
+  if (fallocate(c->Fd, 0, c->OnDisk, chunk - c->OnDisk) == 0) {
+    c->OnDisk = chunk;
+    return 0;
+  }
+  if (chunk > end && fallocate(c->Fd, 0, c->OnDisk, end - c->OnDisk) == 0) {
+    c->OnDisk = end;
+    return 0;
+  }
+  return -1;
+}
+
 // A write that makes the file longer goes to the file first, whole, so that
-// a size or space limit fails here; cached pages it touches are updated. On
-// failure the file is cut back to its old length.
+// a size or space limit fails here; cached pages it touches are updated.
 ssize_t ExtendingWrite(Cache* c, const unsigned char* buf, size_t n) {
+  int64_t end = c->Pos + static_cast<int64_t>(n);
   if (WriteAll(c->Fd, buf, n, c->Pos) != 0) {
     int saved = errno;
-    if (ftruncate(c->Fd, c->Size) != 0) {
-      // The old length could not be restored; the tail beyond Size is
-      // never read, and the next successful extension overwrites it.
-    }
+    c->OnDisk = std::max(c->OnDisk, end);  // at most; cut back at close
+    UndoGrowth(c);
     errno = saved;
     return -1;
   }
-  int64_t end = c->Pos + static_cast<int64_t>(n);
+  c->OnDisk = std::max(c->OnDisk, end);
   for (int64_t at = c->Pos; at < end;) {
     int64_t pageNo = at / DBI_PAGE_BYTES;
     int64_t next = std::min(end, (pageNo + 1) * DBI_PAGE_BYTES);
@@ -191,14 +237,32 @@ ssize_t ExtendingWrite(Cache* c, const unsigned char* buf, size_t n) {
   return static_cast<ssize_t>(n);
 }
 
+// Appending within reach of the end (the index's only growth) reserves
+// room and then writes to the cache like any other write; holes, and files
+// where room cannot be reserved, take ExtendingWrite.
 ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
   Cache* c = static_cast<Cache*>(cookie);
   const unsigned char* src = reinterpret_cast<const unsigned char*>(buf);
-  if (c->Pos + static_cast<int64_t>(n) > c->Size) return ExtendingWrite(c, src, n);
+  int64_t end = c->Pos + static_cast<int64_t>(n);
+  if (end > c->Size) {
+    if (!c->CanReserve || c->Pos > c->Size || end - c->Size > kGrowBytes) {
+      return ExtendingWrite(c, src, n);
+    }
+    if (Reserve(c, end) != 0) {
+      if (errno != EFBIG && errno != ENOSPC && errno != EINTR && errno != EIO) {
+        c->CanReserve = 0;  // not supported here: push growth through instead
+        return ExtendingWrite(c, src, n);
+      }
+      int saved = errno;
+      UndoGrowth(c);
+      errno = saved;
+      return -1;
+    }
+  }
   size_t done = 0;
   while (done < n) {
     int32_t f = Load(c, c->Pos / DBI_PAGE_BYTES);
-    if (f == kNone) return done > 0 ? static_cast<ssize_t>(done) : -1;
+    if (f == kNone) break;
     size_t off = static_cast<size_t>(c->Pos % DBI_PAGE_BYTES);
     size_t k = std::min(n - done, static_cast<size_t>(DBI_PAGE_BYTES) - off);
     std::memcpy(PageData(c, f) + off, src + done, k);
@@ -206,7 +270,8 @@ ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
     done += k;
     c->Pos += static_cast<int64_t>(k);
   }
-  return static_cast<ssize_t>(done);
+  c->Size = std::max(c->Size, c->Pos);
+  return done > 0 || n == 0 ? static_cast<ssize_t>(done) : -1;
 }
 
 int CookieSeek(void* cookie, off64_t* offset, int whence) {
@@ -221,6 +286,7 @@ int CookieSeek(void* cookie, off64_t* offset, int whence) {
     return -1;
   }
   c->Pos = base + *offset;
+  c->SizeAtSeek = c->Size;
   *offset = c->Pos;
   return 0;
 }
@@ -256,9 +322,11 @@ void FreeCache(Cache* c) {
   std::free(c);
 }
 
+// Writes everything back and gives back the reserved space past the end.
 int CookieClose(void* cookie) {
   Cache* c = static_cast<Cache*>(cookie);
   int result = FlushAll(c);
+  if (c->OnDisk > c->Size && ftruncate(c->Fd, c->Size) != 0) result = -1;
   if (close(c->Fd) != 0) result = -1;
   FreeCache(c);
   return result;
@@ -279,6 +347,9 @@ Cache* NewCache(int fd) {
   c->Recent = kNone;
   off_t size = lseek(fd, 0, SEEK_END);
   c->Size = size < 0 ? 0 : size;
+  c->SizeAtSeek = c->Size;
+  c->OnDisk = c->Size;
+  c->CanReserve = 1;
   return c;
 }
 
@@ -312,8 +383,10 @@ FILE* DbiStreamOpen(const char* name, const char* mode) {
   return f;
 }
 
-#else  // no cookie streams: the C library's own buffered stream
+#else  // no cookie streams (or VELMAR_DBI_PLAIN_STREAM): the C library's own stream
 
-FILE* DbiStreamOpen(const char* name, const char* mode) { return std::fopen(name, mode); }
+FILE* DbiStreamOpen(const char* name, const char* mode) {
+  return std::fopen(name, mode);
+}
 
 #endif

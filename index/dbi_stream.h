@@ -14,11 +14,15 @@ enum : int { DBI_PAGE_BYTES = 512, DBI_CACHE_BYTES = 4 << 20, DBI_STREAM_BUFFER 
 
 // Opens name with mode "w+b" (create or truncate) or "r+b" (existing file),
 // both for reading and writing, as fopen would. Writes reach the cache when
-// the stream's buffer is flushed (fflush or a seek); one that makes the file
-// longer goes on to the file at once, so a file size or space limit fails
-// the flush that needs the room. Modified pages are written back when
-// evicted and at fclose (whose result reports that). Null on failure with
-// errno set.
+// the stream's buffer is flushed (fflush or a seek). Before a write makes the
+// file longer, room is reserved on disk (fallocate, 256 kB at a time within
+// the file size limit; where that is not supported the write goes to the
+// file at once), so a file size or space limit fails the flush that needs
+// the room; a failed write also takes back any growth since the stream was
+// last positioned (the C library may split one write at its buffer's edge).
+// Modified pages are written back when evicted and at fclose, which also
+// cuts the file back to the length written (its result reports failures).
+// Null on failure with errno set.
 FILE* DbiStreamOpen(const char* name, const char* mode);
 
 #endif  // VELMAR_INDEX_DBI_STREAM_H

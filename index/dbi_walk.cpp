@@ -1,5 +1,6 @@
 // Positioning: DbiFind (prefix search), DbiFirst, DbiLast, and the in-order
-// steps DbiNext and DbiPrev. Every descent and climb is bounded by N_Rec.
+// steps DbiNext and DbiPrev. Every descent and climb is bounded by the
+// height a sound tree of N_Rec slots can have.
 #include "index/dbi.h"
 #include "index/dbi_internal.h"
 
@@ -19,7 +20,9 @@ const Direction kNext = {DBI_RIGHT, DBI_LEFT, "Goto Right in Next", "Goto Left i
 const Direction kPrev = {DBI_LEFT, DBI_RIGHT, "Goto Left in Prev", "Goto Right in Prev",
                          "Goto Parent in Prev"};
 
-int32_t Child(const DBI* dbi, int side) { return side == DBI_LEFT ? dbi->Left : dbi->Right; }
+int32_t Child(const DBI* dbi, int side) {
+  return side == DBI_LEFT ? dbi->Left : dbi->Right;
+}
 
 // ---- In-order step -------------------------------------------------------
 
@@ -40,10 +43,9 @@ int32_t StepUp(DBI* dbi, const Direction& d) {
   int32_t steps = 0;
   for (;;) {
     int32_t from = dbi->Cur;
-    int32_t q = DbiAbs(dbi->Parent);
-    int32_t qFar = DbiReadField(dbi, q, d.Far);
-    if (!DbiPlaceBounded(dbi, q, &steps)) return DbiFail(0, d.Up);
-    if (qFar == from) return dbi->Cur;
+    // q's far child is read with q itself: one seek, not a field read first.
+    if (!DbiPlaceBounded(dbi, DbiAbs(dbi->Parent), &steps)) return DbiFail(0, d.Up);
+    if (Child(dbi, d.Far) == from) return dbi->Cur;
     if (dbi->Parent == 0) return 0;
   }
 }
@@ -62,7 +64,6 @@ int32_t End(DBI* dbi, int32_t node, const char* message) {
   if (!DbiPlace(dbi, node)) return DbiFail(0, message);
   return dbi->RecNo;
 }
-
 
 // Descends left on a prefix comparison of 0 or less, right otherwise, and
 // so ends beside the boundary between keys below the search key and the
@@ -92,13 +93,21 @@ int32_t Find(DBI* dbi, const char* key) {
 
 }  // namespace
 
-int32_t DbiNext(DBI* dbi, const char* key) { return Step(dbi, key, kNext); }
+int32_t DbiNext(DBI* dbi, const char* key) {
+  return Step(dbi, key, kNext);
+}
 
-int32_t DbiPrev(DBI* dbi, const char* key) { return Step(dbi, key, kPrev); }
+int32_t DbiPrev(DBI* dbi, const char* key) {
+  return Step(dbi, key, kPrev);
+}
 
-int32_t DbiFirst(DBI* dbi) { return End(dbi, dbi->Header.First, "Goto First"); }
+int32_t DbiFirst(DBI* dbi) {
+  return End(dbi, dbi->Header.First, "Goto First");
+}
 
-int32_t DbiLast(DBI* dbi) { return End(dbi, dbi->Header.Last, "Goto Last"); }
+int32_t DbiLast(DBI* dbi) {
+  return End(dbi, dbi->Header.Last, "Goto Last");
+}
 
 int32_t DbiFind(DBI* dbi, const char* key) {
   DbiHold(dbi);

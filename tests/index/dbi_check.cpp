@@ -10,16 +10,18 @@ namespace {
 
 const int kMaxDepth = 200;  // a sound tree of 2^31 nodes is far shallower
 
-int64_t Magnitude(int32_t v) { return v < 0 ? -static_cast<int64_t>(v) : v; }
+int64_t Magnitude(int32_t v) {
+  return v < 0 ? -static_cast<int64_t>(v) : v;
+}
 
 struct Checker {
-  DBI* Dbi;                   // the handle under check
-  std::vector<char> Seen;     // per slot: reached already
-  std::string Fault;          // first fault, "" while none
-  std::string PrevKey;        // key of the previous node in order
-  int32_t FirstNode = 0;      // first node in order
-  int32_t LastNode = 0;       // last node in order
-  int32_t Count = 0;          // nodes reached
+  DBI* Dbi;                // the handle under check
+  std::vector<char> Seen;  // per slot: reached already
+  std::string Fault;       // first fault, "" while none
+  std::string PrevKey;     // key of the previous node in order
+  int32_t FirstNode = 0;   // first node in order
+  int32_t LastNode = 0;    // last node in order
+  int32_t Count = 0;       // nodes reached
 };
 
 bool Fail(Checker* c, const std::string& what) {
@@ -27,7 +29,9 @@ bool Fail(Checker* c, const std::string& what) {
   return false;
 }
 
-std::string At(int32_t node) { return " at " + std::to_string(node); }
+std::string At(int32_t node) {
+  return " at " + std::to_string(node);
+}
 
 // Marks node's slot seen; false when it is no slot or seen before.
 bool Visit(Checker* c, int32_t node, const char* role) {
@@ -52,7 +56,8 @@ int Subtree(Checker* c, int32_t node, int32_t parent, bool right, int depth) {
   std::vector<char> key(static_cast<size_t>(c->Dbi->KeyLen) + 1);
   if (DbiReadNode(c->Dbi, node, &l, key.data()) != 0) return Fail(c, "unreadable" + At(node)), -1;
   bool red = l.Parent < 0;
-  if (Magnitude(l.Parent) != parent) return Fail(c, "Parent does not name the parent" + At(node)), -1;
+  if (Magnitude(l.Parent) != parent)
+    return Fail(c, "Parent does not name the parent" + At(node)), -1;
   if (red && !right) return Fail(c, "red left child" + At(node)), -1;
   if (red && DbiReadField(c->Dbi, parent, DBI_PARENT) < 0) {
     return Fail(c, "red node with a red right child" + At(parent)), -1;
@@ -90,8 +95,10 @@ bool CheckFreeList(Checker* c) {
   while (node != 0) {
     if (!Visit(c, node, "free slot")) return false;
     DbiLinks l;
-    if (DbiReadNode(c->Dbi, node, &l, nullptr) != 0) return Fail(c, "unreadable free slot" + At(node));
-    if (l.Parent != 0 || l.Left != 0 || l.Right != 0) return Fail(c, "free slot with links" + At(node));
+    if (DbiReadNode(c->Dbi, node, &l, nullptr) != 0)
+      return Fail(c, "unreadable free slot" + At(node));
+    if (l.Parent != 0 || l.Left != 0 || l.Right != 0)
+      return Fail(c, "free slot with links" + At(node));
     ++c->Count;
     node = l.RecNo;
   }
@@ -101,14 +108,17 @@ bool CheckFreeList(Checker* c) {
 }  // namespace
 
 std::string DbiCheck(DBI* dbi) {
-  Checker c{dbi, std::vector<char>(static_cast<size_t>(dbi->Header.N_Rec > 0 ? dbi->Header.N_Rec : 0)),
-            "", "", 0, 0, 0};
+  Checker c{
+      dbi, std::vector<char>(static_cast<size_t>(dbi->Header.N_Rec > 0 ? dbi->Header.N_Rec : 0)),
+      "",  "",
+      0,   0,
+      0};
   if (!CheckHeader(&c)) return c.Fault;
   const DbiHeader& h = dbi->Header;
   if (Subtree(&c, h.Head, 0, false, 0) < 0) return c.Fault;
   if (h.First != c.FirstNode || h.Last != c.LastNode) {
-    return "First/Last " + std::to_string(h.First) + "/" + std::to_string(h.Last) + " but the ends are " +
-           std::to_string(c.FirstNode) + "/" + std::to_string(c.LastNode);
+    return "First/Last " + std::to_string(h.First) + "/" + std::to_string(h.Last) +
+           " but the ends are " + std::to_string(c.FirstNode) + "/" + std::to_string(c.LastNode);
   }
   if (!CheckFreeList(&c)) return c.Fault;
   if (c.Count != h.N_Rec) {

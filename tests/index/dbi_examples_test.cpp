@@ -27,8 +27,8 @@ TEST(DbiFile, NewFileIsTheHeaderAlone) {
   ASSERT_EQ(DbiNew(dbi, path.c_str(), "USER", 20), 0);
   EXPECT_EQ(DbiStatus(), 0);
   EXPECT_EQ(DbiCheck(dbi), "");
-  Bytes expected = {4, 0, 0, 0,  0, 0, 0, 0,  36, 0, 128, 0,  0, 0, 0, 0,  0, 0, 0, 0,
-                    0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0,  'U', 'S', 'E', 'R'};
+  Bytes expected = {4, 0, 0, 0, 0, 0, 0, 0, 36, 0, 128, 0, 0, 0, 0,   0,   0,   0,
+                    0, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0,   0, 0, 0, 'U', 'S', 'E', 'R'};
   expected.resize(128, 0);
   EXPECT_EQ(CloseAndRead(&dbi, path), expected);
 }
@@ -99,16 +99,20 @@ TEST(DbiDelete, RootDeleteRotatesAndQReusesTheFreedSlot) {
   EXPECT_EQ(dbi->Cur, 200);  // the released slot
   EXPECT_EQ(DbiCheck(dbi), "");
   DbiFree(&dbi);
-  EXPECT_EQ(ReadBytes(path),
-            IndexImage(20, "USER", {164, 236, 128, 200},
-                       {{164, 0, 0, 3, "T"}, {0, 236, 128, 2, "D"}, {0, 0, 0, 0, "T"}, {164, 0, 0, 4, "B"}}));
+  EXPECT_EQ(
+      ReadBytes(path),
+      IndexImage(
+          20, "USER", {164, 236, 128, 200},
+          {{164, 0, 0, 3, "T"}, {0, 236, 128, 2, "D"}, {0, 0, 0, 0, "T"}, {164, 0, 0, 4, "B"}}));
   dbi = DbiCreate(nullptr);
   ASSERT_EQ(DbiOpen(dbi, path.c_str()), 0);
   ASSERT_EQ(DbiAdd(dbi, "Q", 9), 0);
   EXPECT_EQ(DbiCheck(dbi), "");
-  EXPECT_EQ(CloseAndRead(&dbi, path),
-            IndexImage(20, "USER", {164, 236, 128, 0},
-                       {{-200, 0, 0, 3, "T"}, {0, 236, 200, 2, "D"}, {164, 0, 128, 9, "Q"}, {164, 0, 0, 4, "B"}}));
+  EXPECT_EQ(CloseAndRead(&dbi, path), IndexImage(20, "USER", {164, 236, 128, 0},
+                                                 {{-200, 0, 0, 3, "T"},
+                                                  {0, 236, 200, 2, "D"},
+                                                  {164, 0, 128, 9, "Q"},
+                                                  {164, 0, 0, 4, "B"}}));
 }
 
 TEST(DbiDelete, OnlyEntryLeavesAnEmptyTreeAndAFreeSlot) {
@@ -310,20 +314,18 @@ TEST(DbiHandle, EmptyHandlesErrorsAndLabels) {
 TEST(DbiHandle, NewAndOpenFailuresAndWhatOpenAccepts) {
   std::string path = ScratchPath("open.dbi");
   struct Case {
-    Bytes File;            // the file to open ({} for none at all)
-    bool Exists;           // whether it is written
-    int Result;            // DbiOpen's result
-    const char* Message;   // its message, null for none
+    Bytes File;           // the file to open ({} for none at all)
+    bool Exists;          // whether it is written
+    int Result;           // DbiOpen's result
+    const char* Message;  // its message, null for none
   };
   Bytes odd = IndexImage(20, "X", {0, 0, 0, 0}, {});
   odd[0] = 'Z';  // any Id is accepted
   Bytes noKey = odd;
   noKey[8] = 15;  // RecLen 15 leaves a key length of -1
   const std::vector<Case> cases = {
-      {{}, false, 2, "fopen File"},
-      {Bytes(127, 0), true, 3, "fread FH in Open"},
-      {{}, true, 3, "fread FH in Open"},
-      {odd, true, 0, nullptr},
+      {{}, false, 2, "fopen File"},      {Bytes(127, 0), true, 3, "fread FH in Open"},
+      {{}, true, 3, "fread FH in Open"}, {odd, true, 0, nullptr},
       {noKey, true, 4, "Key in Open"},
   };
   for (const Case& c : cases) {

@@ -30,21 +30,25 @@ struct RunPlan {
 
 // One run in progress: the index, the model and the model's position.
 struct Run {
-  RunPlan Plan;                    // what to do
-  std::string Path;                // the index file
-  DBI* Dbi = nullptr;              // its open handle
-  Model Map;                       // what the index should hold
-  std::mt19937 Rng;                // the run's randomness
-  std::vector<std::string> Pool;   // keys seen, for equal keys and prefixes
-  int32_t NextValue = 1;           // values are unique and never 0
-  std::string SearchKey;           // the handle's SearchKey, as the model sees it
-  Model::iterator Pos;             // the handle's position when PosValid
-  bool PosValid = false;           // false after adds, deletes and walk ends
+  RunPlan Plan;                   // what to do
+  std::string Path;               // the index file
+  DBI* Dbi = nullptr;             // its open handle
+  Model Map;                      // what the index should hold
+  std::mt19937 Rng;               // the run's randomness
+  std::vector<std::string> Pool;  // keys seen, for equal keys and prefixes
+  int32_t NextValue = 1;          // values are unique and never 0
+  std::string SearchKey;          // the handle's SearchKey, as the model sees it
+  Model::iterator Pos;            // the handle's position when PosValid
+  bool PosValid = false;          // false after adds, deletes and walk ends
 };
 
-int Pick(Run* r, int n) { return std::uniform_int_distribution<int>(0, n - 1)(r->Rng); }
+int Pick(Run* r, int n) {
+  return std::uniform_int_distribution<int>(0, n - 1)(r->Rng);
+}
 
-std::string Cut(const Run& r, const std::string& key) { return key.substr(0, r.Plan.KeyLen); }
+std::string Cut(const Run& r, const std::string& key) {
+  return key.substr(0, r.Plan.KeyLen);
+}
 
 // A key: an earlier one (maybe shortened or extended) or a new random one
 // of 0 to KeyLen + 3 characters.
@@ -180,7 +184,8 @@ void Reopen(Run* r) {
 void CheckWhole(Run* r, int op) {
   ASSERT_EQ(DbiCheck(r->Dbi), "") << "after op " << op;
   std::vector<std::pair<std::string, int32_t>> walk;
-  for (int32_t v = DbiFirst(r->Dbi); v != 0 && walk.size() <= r->Map.size(); v = DbiNext(r->Dbi, nullptr)) {
+  for (int32_t v = DbiFirst(r->Dbi); v != 0 && walk.size() <= r->Map.size();
+       v = DbiNext(r->Dbi, nullptr)) {
     walk.emplace_back(DbiKey(r->Dbi, nullptr), v);
   }
   std::vector<std::pair<std::string, int32_t>> want(r->Map.begin(), r->Map.end());

@@ -6,11 +6,23 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
+namespace {
+
+std::string gScratchDir;  // this process's scratch folder, "" until made
+
+void RemoveScratch() {
+  std::error_code ec;
+  std::filesystem::remove_all(gScratchDir, ec);
+}
+
+}  // namespace
+
 std::string ScratchPath(const std::string& name) {
-  static std::string dir;
+  std::string& dir = gScratchDir;
   if (dir.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmar-index-XXXXXX";
@@ -18,6 +30,7 @@ std::string ScratchPath(const std::string& name) {
     buf.push_back('\0');
     if (!mkdtemp(buf.data())) std::abort();
     dir = buf.data();
+    std::atexit(RemoveScratch);
   }
   return dir + "/" + name;
 }
@@ -29,7 +42,8 @@ Bytes ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 int32_t GetI32(const Bytes& b, size_t at) {
@@ -38,7 +52,8 @@ int32_t GetI32(const Bytes& b, size_t at) {
 }
 
 void PutI32(Bytes* b, size_t at, int32_t v) {
-  for (int i = 0; i < 4; ++i) (*b)[at + i] = static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    (*b)[at + i] = static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i));
 }
 
 Bytes IndexImage(int keyLen, const std::string& label, const HeaderImage& h,
@@ -54,7 +69,8 @@ Bytes IndexImage(int keyLen, const std::string& label, const HeaderImage& h,
   PutI32(&b, 16, h.First);
   PutI32(&b, 20, h.Last);
   PutI32(&b, 24, h.Free);
-  for (size_t i = 0; i < label.size() && i < 96; ++i) b[32 + i] = static_cast<unsigned char>(label[i]);
+  for (size_t i = 0; i < label.size() && i < 96; ++i)
+    b[32 + i] = static_cast<unsigned char>(label[i]);
   for (size_t i = 0; i < slots.size(); ++i) {
     size_t at = 128 + i * recLen;
     PutI32(&b, at, slots[i].Parent);

@@ -12,7 +12,7 @@
 using Bytes = std::vector<unsigned char>;
 
 // A path in this process's scratch folder (made on first use, under
-// $TMPDIR or /tmp).
+// $TMPDIR or /tmp, and removed when the process exits).
 std::string ScratchPath(const std::string& name);
 
 Bytes ReadBytes(const std::string& path);
