@@ -157,13 +157,31 @@ void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset) {
     fprintf(out, "%-*s", width * table->PortCount + table->PortCount, "Reset.");
     return;
   }
+  // A row has a column per port and comes with every event: the columns are
+  // put together in a buffer and written in few calls. A name to be escaped
+  // for a page goes through PutField.
+  char row[4096];
+  size_t used = 0;
+  size_t cell = static_cast<size_t>(width > 0 ? width : 0);
   for (int32_t i = 0; i < table->PortCount; ++i) {
-    const PortSlot* slot = &table->Slots[i];
-    if (slot->CurrentUser[0] != '\0') {
-      PutField(out, slot->CurrentUser, width);
-      fputc(' ', out);
-    } else {
-      fprintf(out, "%*s ", width, "");
+    const char* user = table->Slots[i].CurrentUser;
+    size_t n = strlen(user);  // at most MAX_WIDTH
+    if (used + (n > cell ? n : cell) + 1 > sizeof row || (OutputEscapesHtml && n > 0)) {
+      fwrite(row, 1, used, out);
+      used = 0;
     }
+    if (OutputEscapesHtml && n > 0) {
+      PutField(out, user, width);
+      fputc(' ', out);
+      continue;
+    }
+    memcpy(row + used, user, n);
+    used += n;
+    if (n < cell) {
+      memset(row + used, ' ', cell - n);
+      used += cell - n;
+    }
+    row[used++] = ' ';
   }
+  fwrite(row, 1, used, out);
 }

@@ -5,6 +5,7 @@
 
 #include "driver/cgimode.h"
 #include "driver/output.h"
+#include "driver/stats.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -75,17 +76,19 @@ int RunReport(RunState* run) {
   EventTime windowEnd = WindowEndOf(opts, run->WindowStart);
   ScanInit(&run->Scan, run->Out, run->WindowStart, windowEnd, run->NewestRec);
   if (run->Ports.Slots != nullptr) ScanUsePorts(&run->Scan, &run->Ports);
+  if (opts->UserStats) ScanUseCollector(&run->Scan, &run->Users);
   const char* message = nullptr;
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
     return Fail(run, message);
   }
-  // The general, port and user statistics follow the listing here.
+  WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, run->Users.Index);
   return 1;
 }
 
 void RunRelease(RunState* run) {
-  // The user index goes first, then the port names and the port table, then
-  // the decoded form, ahead of the buffer.
+  // The user index goes first (its file deleted), then the port names and the
+  // port table, then the decoded form, ahead of the buffer.
+  UserCollectRelease(&run->Users);
   PortTableRelease(&run->Ports);
   FormFree(&run->CgiForm);
   free(run->Buffer);

@@ -10,6 +10,7 @@
 #include "driver/options.h"
 #include "driver/porttable.h"
 #include "driver/scan.h"
+#include "driver/usercollect.h"
 #include "eventlog/logread.h"
 
 // Everything one run holds. Whatever is non-null is released by RunRelease.
@@ -26,6 +27,7 @@ struct RunState {
   DWORD FirstRec;         // first record of the window
   DWORD NewestRec;        // newest record of the log
   ScanState Scan;         // scan state and its totals
+  UserCollector Users;    // the user index, with UserStats
   const char* Error;      // fixed text of the run's failure, or null
 };
 
@@ -40,13 +42,15 @@ void WriteTitles(const RunState* run);
 void WriteHead(const RunState* run);
 
 // Runs the report after the head: the port table (when the tabulated listing
-// or the port statistics are asked for), log, buffer, window, scan. On a failure
+// or the port statistics are asked for), log, buffer, window, scan (with the
+// user collector when UserStats is on), statistics. On a failure
 // writes "\nError: %s\n" once with its message, records it in run->Error and
 // returns 0; returns 1 after a complete report. Release is the caller's.
 int RunReport(RunState* run);
 
-// Releases what the run holds, in order: the port names and the port table,
-// the decoded form, the record buffer, then the log handle.
+// Releases what the run holds, in order: the user index (its file deleted),
+// the port names and the port table, the decoded form, the record buffer,
+// then the log handle.
 void RunRelease(RunState* run);
 
 // The whole program: settings from a web form when one was handed over;

@@ -48,6 +48,7 @@ Obtained ObtainEvent(ScanState* scan, HANDLE log, DWORD recNo, BYTE** buffer, DW
                      ScanEvent* ev, const char** message) {
   ev->User = "";
   ev->Port = "";
+  ev->Seconds = 0;
   if (recNo == scan->EndNumber) {
     ev->Id = END_MARKER;
     ev->Time = static_cast<EventTime>(time(nullptr));
@@ -63,13 +64,15 @@ Obtained ObtainEvent(ScanState* scan, HANDLE log, DWORD recNo, BYTE** buffer, DW
   ev->Id = RecEventCode(*buffer);
   if (!IsHandled(scan, ev->Id, RecNumStrings(*buffer))) return kSkipped;
   if (IsConnection(ev->Id)) {
-    // Strings 2 and 3; string 1 is stepped over. The user-statistics
-    // collector will read on to strings 8 and 9 (connected minutes and
-    // seconds) of a disconnect.
-    const char* strings[3];
-    RecStrings(*buffer, *capacity, strings, 3);
+    // Strings 2 and 3; string 1 is stepped over. For the user-statistics
+    // collector a disconnect's strings 8 and 9 give the connected minutes
+    // and seconds (missing ones read as empty).
+    const char* strings[9];
+    bool collect = scan->Users != nullptr && ev->Id == EVENT_DISCONNECT;
+    RecStrings(*buffer, *capacity, strings, collect ? 9 : 3);
     ev->User = strings[1];
     ev->Port = strings[2];
+    if (collect) ev->Seconds = ConnectedSeconds(strings[7], strings[8]);
   }
   return kHandled;
 }
@@ -160,6 +163,8 @@ void ScanUsePorts(ScanState* scan, PortTable* ports) {
   scan->PortCount = ports->PortCount;
 }
 
+void ScanUseCollector(ScanState* scan, UserCollector* users) { scan->Users = users; }
+
 void FormatTimeTexts(EventTime t, TimeTexts* texts) {
   time_t when = static_cast<time_t>(t);
   const struct tm* local = localtime(&when);
@@ -219,8 +224,9 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
     fprintf(out, "%s\n", Marker(scan));
   }
   scan->First = false;
-  // The user-statistics collector takes a disconnect's user name and
-  // connected time here.
+  if (ev->Id == EVENT_DISCONNECT && scan->Users != nullptr) {
+    UserCollectAdd(scan->Users, ev->User, ev->Seconds);
+  }
   UpdatePorts(scan, opts, ev, interval);
   ChargeInterval(scan, interval);
   if (opts->Listing) {
@@ -239,7 +245,10 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
 int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer, DWORD* capacity,
             DWORD firstRec, const char** message) {
   if (opts->Listing) WriteListingHeader(scan->Out, opts, scan->Ports);
-  // The user-statistics collector creates its index here, before the loop.
+  if (scan->Users != nullptr) {
+    *message = UserCollectStart(scan->Users);
+    if (*message != nullptr) return 0;
+  }
   // The record number runs up to the end number and stops there, also when
   // the numbers wrap past 2^32 - 1.
   for (DWORD recNo = firstRec;; ++recNo) {
@@ -247,7 +256,14 @@ int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffe
     Obtained got = ObtainEvent(scan, log, recNo, buffer, capacity, &ev, message);
     if (got == kReadFailed) return 0;
     if (got == kSkipped) continue;
-    if (HandleEvent(scan, opts, &ev)) break;
+    bool ended = HandleEvent(scan, opts, &ev);
+    // An index that cannot take a connection would leave the user totals
+    // short without a word: the run ends with its message instead.
+    if (scan->Users != nullptr && scan->Users->Failed != nullptr) {
+      *message = scan->Users->Failed;
+      return 0;
+    }
+    if (ended) break;
   }
   if (opts->Listing) fputs("Ended.\n", scan->Out);
   return 1;

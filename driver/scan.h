@@ -11,6 +11,7 @@
 
 #include "driver/options.h"
 #include "driver/porttable.h"
+#include "driver/usercollect.h"
 #include "eventlog/logread.h"
 
 // Event codes (low 16 bits of EventID) the scan handles.
@@ -37,6 +38,7 @@ struct ScanEvent {
   EventTime Time;    // TimeGenerated, or the time the scan ends
   const char* User;  // insertion string 2 of a connect or disconnect, else ""
   const char* Port;  // insertion string 3 of a connect or disconnect, else ""
+  int32_t Seconds;   // connected time of a disconnect (strings 8 and 9) for the collector
 };
 
 // Scan state and the totals it leaves for the summaries.
@@ -53,6 +55,7 @@ struct ScanState {
   int PrevDay;                          // day of the month of the previous event
   bool First;                           // no handled event yet
   PortTable* Ports;                     // the port table, or null without one
+  UserCollector* Users;                 // the user-statistics collector, or null
 };
 
 // The end of the window: start + duration hours, or with duration 0 the
@@ -68,6 +71,11 @@ void ScanInit(ScanState* scan, FILE* out, EventTime windowStart, EventTime windo
 // use, the marker and, for the tabulated listing, the port columns; the
 // number of ports becomes PortCount. Call after ScanInit.
 void ScanUsePorts(ScanState* scan, PortTable* ports);
+
+// Lets the user-statistics collector follow the scan: ScanLog starts it
+// before the loop, and each disconnect adds its user and connected time.
+// Call after ScanInit.
+void ScanUseCollector(ScanState* scan, UserCollector* users);
 
 // Forms the date and time texts of t in local time under TZ.
 void FormatTimeTexts(EventTime t, TimeTexts* texts);
@@ -88,7 +96,8 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
 
 // Runs the whole pass from record firstRec, reading into the caller's record
 // buffer (grown as needed), and writes "Ended." after it. Returns 1, or 0 with
-// *message set when a record cannot be read (the listing stops there).
+// *message set when a record cannot be read, or the collector's index cannot
+// be created or take an entry (the listing stops there).
 int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer, DWORD* capacity,
             DWORD firstRec, const char** message);
 

@@ -119,6 +119,16 @@ void DbiFree(DBI** dbi);
 // acquired before a failure stays in the handle for DbiClose.
 int DbiNew(DBI* dbi, const char* fileName, const char* label, int keyLen);
 
+// Like DbiNew, on a file that did not exist: nameTemplate ends in six 'X'
+// and an optional suffix ("velmarXXXXXX.tmp"), and the X's become a unique
+// part. The file is created exclusively with mode 0600 (never an existing
+// file, never through a link) and the index works on that very file even if
+// the name is later replaced. FileName holds the name made once the file
+// exists, also after a failure (the caller deletes the file); it stays null
+// when no file was made. Returns DbiNew's results and texts: 0, 1 "fopen New
+// File", 2 or 3 "Key in New", 4 "Save Header in New".
+int DbiNewTemp(DBI* dbi, const char* nameTemplate, const char* label, int keyLen);
+
 // Opens an existing index file for reading and writing; reads the header
 // without examining it. dbi must be empty. Returns 0, or 1 "Filename in
 // Open", 2 "fopen File", 3 "fread FH in Open" (no whole 128-byte header),

@@ -22,7 +22,7 @@ void UseZone(const char* tz) {
 const EventTime kMidnight = 1796688000;
 
 ScanEvent Event(int id, EventTime t, const char* user = "", const char* port = "") {
-  return ScanEvent{id, t, user, port};
+  return ScanEvent{id, t, user, port, 0};
 }
 
 }  // namespace

@@ -1,0 +1,99 @@
+// The three summaries. They only read what the scan left behind; times are
+// 64-bit and printed with the statistics' "%3d:%2d:%02d" pieces, and every
+// percentage is of the scan's whole length.
+#include "driver/stats.h"
+
+#include <cinttypes>
+#include <cstring>
+
+#include "driver/output.h"
+#include "driver/usercollect.h"
+
+namespace {
+
+double Percent(EventTime part, EventTime whole) {
+  return static_cast<double>(part) * 100.0 / static_cast<double>(whole);
+}
+
+// One line of the user summary.
+void WriteUserRow(FILE* out, const char* name, int64_t logins, EventTime seconds, int width) {
+  PutField(out, name, width);
+  fprintf(out, " %5" PRId64 " ", logins);
+  WriteStatsDuration(out, seconds);
+  fputc('\n', out);
+}
+
+// True when the walk stands on the last entry in key order. A value of 0 is
+// a real connection of 0 seconds, so the walk asks where it stands instead
+// of taking a 0 from DbiNext for the end.
+bool AtLastEntry(const DBI* index) {
+  return index->Cur == index->Header.Last;
+}
+
+}  // namespace
+
+void WriteStatsDuration(FILE* out, EventTime seconds) {
+  fprintf(out, "%3" PRId64 ":%2" PRId64 ":%02" PRId64, seconds / 3600, (seconds / 60) % 60,
+          seconds % 60);
+}
+
+void WriteGeneralStats(FILE* out, const ScanState* scan) {
+  fputs("\nGeneral Statistics:\nDuration  = ", out);
+  WriteStatsDuration(out, scan->TotalTime);
+  fputc('\n', out);
+  if (scan->TotalTime == 0) return;
+  int32_t last = scan->PortCount < LINE_TIME_SLOTS ? scan->PortCount : LINE_TIME_SLOTS - 1;
+  for (int32_t k = 0; k <= last; ++k) {
+    fprintf(out, "%3d Lines = ", static_cast<int>(k));
+    WriteStatsDuration(out, scan->LineTime[k]);
+    fprintf(out, " (%5.1f%%)\n", Percent(scan->LineTime[k], scan->TotalTime));
+  }
+}
+
+void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports) {
+  if (scan->TotalTime == 0 || ports == nullptr || ports->Slots == nullptr) return;
+  fprintf(out, "\nPort-based Statistics:\n%-*s Login  Duration\n", 6, "Port");
+  for (int32_t i = 0; i < ports->PortCount; ++i) {
+    const PortSlot* slot = &ports->Slots[i];
+    PutField(out, slot->PortName, 6);
+    fprintf(out, " %5" PRId32 " ", slot->Logins);
+    WriteStatsDuration(out, slot->BusySeconds);
+    fprintf(out, " (%5.1f%%)\n", Percent(slot->BusySeconds, scan->TotalTime));
+  }
+}
+
+void WriteUserStats(FILE* out, DBI* index, int width) {
+  if (index == nullptr || index->KeyLen > USER_KEY_LEN) return;
+  DbiFirst(index);
+  if (DbiStatus() == 0) return;  // no entry, or none that can be read
+  char group[USER_KEY_LEN + 1];
+  char next[USER_KEY_LEN + 1];
+  DbiKey(index, group);
+  fprintf(out, "\nUser-based Statistics:\n%-*s Login  Duration\n", width, "User");
+  int64_t logins = 0;
+  EventTime seconds = 0;
+  // Each entry is visited once; the count of slots bounds the walk even if
+  // the file were damaged.
+  for (int32_t left = DbiCount(index); left > 0; --left) {
+    DbiKey(index, next);
+    if (strcmp(next, group) != 0) {
+      WriteUserRow(out, group, logins, seconds, width);
+      memcpy(group, next, sizeof group);
+      logins = 0;
+      seconds = 0;
+    }
+    seconds += DbiRecNo(index);
+    ++logins;
+    if (AtLastEntry(index)) break;
+    DbiNext(index, nullptr);
+    if (DbiStatus() == 0) break;  // a node that cannot be read ends the walk
+  }
+  if (logins > 0) WriteUserRow(out, group, logins, seconds, width);
+}
+
+void WriteStatistics(FILE* out, const ReportOptions* opts, const ScanState* scan,
+                     const PortTable* ports, DBI* userIndex) {
+  if (opts->GeneralStats) WriteGeneralStats(out, scan);
+  if (opts->PortStats) WritePortStats(out, scan, ports);
+  if (opts->UserStats && scan->TotalTime != 0) WriteUserStats(out, userIndex, opts->Width);
+}

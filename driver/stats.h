@@ -1,0 +1,39 @@
+// The summaries after a complete scan: how long k lines were in use at once,
+// logins and busy time per port, and connections and connected time per
+// user (one ordered walk over the user index, grouping equal names).
+#ifndef VELMAR_DRIVER_STATS_H
+#define VELMAR_DRIVER_STATS_H
+
+#include <cstdio>
+
+#include "driver/options.h"
+#include "driver/porttable.h"
+#include "driver/scan.h"
+#include "index/dbi.h"
+
+// Writes seconds as "%3d:%2d:%02d" of hours, minutes and seconds, each
+// truncated toward zero.
+void WriteStatsDuration(FILE* out, EventTime seconds);
+
+// "General Statistics:" with the scan's length, and when that is not 0 one
+// row per count of lines in use from 0 to PortCount, at most to 255: the
+// last counter also holds any time with more lines in use.
+void WriteGeneralStats(FILE* out, const ScanState* scan);
+
+// "Port-based Statistics:": logins and busy time of each port in table
+// order. Written only when the scan's length is not 0 and the table exists.
+void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports);
+
+// "User-based Statistics:": per user name of the index, in key order, the
+// connections and their total time; names wider than width are written
+// whole. Every entry counts, those of 0 seconds too. Nothing at all when the
+// index is null or empty, or its first entry cannot be read; a read failure
+// further on ends the summary after the group in progress.
+void WriteUserStats(FILE* out, DBI* index, int width);
+
+// The summaries that opts asks for, in order: general, port, user (the last
+// two only when the scan's length is not 0). userIndex may be null.
+void WriteStatistics(FILE* out, const ReportOptions* opts, const ScanState* scan,
+                     const PortTable* ports, DBI* userIndex);
+
+#endif  // VELMAR_DRIVER_STATS_H

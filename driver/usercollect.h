@@ -1,0 +1,46 @@
+// The user-statistics collector: one entry per disconnect in a disk index
+// (user name as key, connected seconds as value), so per-user totals never
+// sit in memory. The index file gets a fresh unique name in the current
+// directory and is deleted at release, or on a terminating signal.
+#ifndef VELMAR_DRIVER_USERCOLLECT_H
+#define VELMAR_DRIVER_USERCOLLECT_H
+
+#include <cstdint>
+
+#include "index/dbi.h"
+
+// Key length of the user index: names are kept to their first 20 bytes.
+#define USER_KEY_LEN 20
+
+// Name pattern of the index file; the X's become a unique part.
+#define USER_INDEX_TEMPLATE "velmarXXXXXX.tmp"
+
+// The collector of one run. All zero means not started.
+struct UserCollector {
+  DBI* Index;          // the user index, or null when not created
+  const char* Failed;  // fixed text of the first failed add, or null
+  bool Guarding;       // signal handlers installed, to be put back at release
+};
+
+// The connected time of a disconnect from its texts of minutes and seconds
+// (insertion strings 8 and 9), each read as atol does: minutes * 60 +
+// seconds, held to the 32-bit range instead of overflowing.
+int32_t ConnectedSeconds(const char* minutes, const char* seconds);
+
+// Creates the index file with the label "USER" and key length 20, and from
+// then on lets SIGINT, SIGTERM, SIGHUP and SIGPIPE delete it before they end
+// the process (a signal the process ignores stays ignored). Returns null, or
+// the index's message when it cannot be created (whatever was made is still
+// the collector's, for UserCollectRelease). One collector per process.
+const char* UserCollectStart(UserCollector* users);
+
+// Adds one connection of user (cut to 20 bytes by the index) with its
+// connected seconds. The first failure is kept in Failed (the index's
+// message); nothing is added after it. Does nothing before a start.
+void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds);
+
+// Closes and frees the index, deletes its file and puts the signal handlers
+// back. Safe on a collector that never started or that failed to.
+void UserCollectRelease(UserCollector* users);
+
+#endif  // VELMAR_DRIVER_USERCOLLECT_H

@@ -1,0 +1,271 @@
+#!/usr/bin/env bash
+# End-to-end: the summaries after the listing (+g, +p, +u) compared whole
+# with texts written by hand, and the user index's file: each run works in
+# a fresh folder that must be empty afterwards (normal end, error, signal),
+# an existing "velmar.tmp" is never touched, and runs at once in one folder
+# keep their own totals, checked against totals computed from the log.
+. "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
+
+# velmar_in CWD DIR [VAR=VALUE...] -- ARGS...: runs velmar as "velmar" in
+# the working folder CWD with the log folder DIR, TZ unset unless given and
+# the pinned clock. $prep, when set, is run in the folder first (limits,
+# traps); $signals, when set, lists signals given their default action;
+# $pidfile, when set, receives velmar's process id; $noproc, when set, runs
+# it where /proc/self/fd is empty. Output goes where the caller sends it.
+velmar_in() {
+  local cwd=$1 dir=$2
+  shift 2
+  local envs=()
+  while [ "$1" != -- ]; do envs+=("$1"); shift; done
+  shift
+  (
+    cd "$cwd" || exit 99
+    eval "${prep-}"
+    unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH
+    export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
+    for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
+    [ -z "${pidfile-}" ] || echo "$BASHPID" >"$pidfile"
+    [ -z "${noproc-}" ] ||
+      exec unshare -m sh -c 'mount -t tmpfs none "/proc/$$/fd" && exec "$@"' sh "$velmar" "$@"
+    [ -z "${signals-}" ] || exec env --default-signal="$signals" "$velmar" "$@"
+    exec -a velmar "$velmar" "$@"
+  )
+}
+
+# index_count CWD: how many index files lie in the folder now.
+index_count() { find "$1" -maxdepth 1 -name 'velmar*.tmp' ! -name velmar.tmp | wc -l; }
+
+# wait_until SECONDS COMMAND...: polls until the command succeeds; 1 on timeout.
+wait_until() {
+  local end=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.02
+  done
+}
+has_index() { [ "$(index_count "$1")" -ge "${2:-1}" ]; }
+
+# empty_after NAME CWD: the run left nothing in its working folder.
+empty_after() {
+  [ ! -d "$2" ] || [ -z "$(ls -A "$2")" ] || fail "$1: left $(ls -A "$2" | tr '\n' ' ')"
+}
+
+# stats NAME STATUS DIR [VAR=VALUE...] -- ARGS...: a run in a fresh folder;
+# its whole output and status as expected/NAME.txt says, nothing on stderr,
+# and nothing left in the folder.
+stats() {
+  local name=$1 want=$2 dir=$3 cwd got
+  shift 3
+  cwd=$(mktemp -d "$work/cwd.XXXXXX")
+  velmar_in "$cwd" "$dir" "$@" >"$work/out.txt" 2>"$work/err.txt"
+  got=$?
+  diff -u "$expected/$name.txt" "$work/out.txt" >"$work/diff.txt" ||
+    { fail "$name ($*)"; cat "$work/diff.txt"; }
+  [ "$got" = "$want" ] || fail "$name ($*): exit status $got, expected $want"
+  [ ! -s "$work/err.txt" ] || { fail "$name ($*): wrote to stderr"; cat "$work/err.txt"; }
+  empty_after "$name" "$cwd"
+}
+
+# disc NUMBER TIME USER MINUTES SECONDS: a disconnect on COM1 with its
+# connected time in insertion strings 8 and 9.
+disc() { rec "$1" "$2" 20050 DIALUP "$3" COM1 d1 t1 d2 t2 "$4" "$5"; }
+
+# --- The worked day of the listing, with general and user statistics. ---
+{
+  rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3
+  rec 2 2026-12-07T15:59:59Z 20050 DIALUP carol COM3 a b c d 359 59
+  rec 3 2026-12-08T00:30:00Z 1073748859 Schedule start
+  rec 4 2026-12-08T01:00:00Z 1073761841 DIALUP alice COM1
+  rec 5 2026-12-08T01:30:00Z 20017 DIALUP bob COM2
+  rec 6 2026-12-08T02:00:00Z 1073761874 DIALUP alice COM1 "12/8/2026" "9:00 AM" "12/8/2026" "10:00 AM" 60 0
+  rec 7 2026-12-08T02:30:00Z 10 x
+  rec 8 2026-12-08T03:00:00Z 20050 DIALUP bob COM2 a b c d 90 0
+} | mklog "$work/worked"
+stats stats-worked 0 "$work/worked" -- 0 +g +u
+# Without /proc the index works on a plain stream over its descriptor.
+if unshare -m true 2>/dev/null; then
+  noproc=1 stats stats-worked 0 "$work/worked" -- 0 +g +u
+else
+  echo "skipped: the index without /proc (no mount namespace here)"
+fi
+
+# --- The worked day of the port table (ports listed A, B), everything on. ---
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP alice A
+  rec 2 2026-12-08T01:30:00Z 20017 DIALUP bob B
+  rec 3 2026-12-08T02:00:00Z 20050 DIALUP alice A d1 t1 d2 t2 60 0
+} | mklog "$work/ports"
+printf 'A\nB\n' >"$work/ports/RasPorts.txt"
+stats stats-ports 0 "$work/ports" -- 0 +t +g +p +u
+# The clock at the window's start, every record before it: the scan lasts
+# 0 s and only the general duration is written.
+rec 1 2026-12-07T15:00:00Z 20017 DIALUP amy A | mklog "$work/at-start"
+cp "$work/ports/RasPorts.txt" "$work/at-start/"
+stats stats-zero-total 0 "$work/at-start" FAKETIME=$((now - 43200)) -- 0 +t +g +p +u
+
+# --- One hour, a quarter of it with one line in use; no listing. ---
+{
+  rec 1 2026-12-07T16:30:00Z 20017 DIALUP amy COM1
+  disc 2 2026-12-07T16:45:00Z amy 15 0
+  rec 3 2026-12-07T18:00:00Z 1073748859 Schedule start
+} | mklog "$work/hour"
+stats stats-hour 0 "$work/hour" -- 0 +d1 +g +u -l
+
+# --- Grouping: 90 s and 30 s, case counts, 20 bytes of a name count. ---
+{
+  disc 1 2026-12-08T01:00:00Z bob 1 30
+  disc 2 2026-12-08T01:10:00Z abcdefghijklmnopqrstuvwxyz 0 10
+  disc 3 2026-12-08T01:20:00Z Bob 0 45
+  disc 4 2026-12-08T01:30:00Z bob 0 30
+  disc 5 2026-12-08T01:40:00Z abcdefghijklmnopqrstXYZ 0 20
+} | mklog "$work/users"
+stats stats-users 0 "$work/users" -- 0 +u -l
+# Connections of 0 s first, among others and last still count.
+{
+  disc 1 2026-12-08T01:00:00Z zed 0 0
+  disc 2 2026-12-08T01:10:00Z bob 0 0
+  disc 3 2026-12-08T01:20:00Z Aaron 0 0
+  disc 4 2026-12-08T01:30:00Z dan 0 30
+  disc 5 2026-12-08T01:40:00Z cy 0 0
+  disc 6 2026-12-08T01:50:00Z bob 0 50
+} | mklog "$work/zero"
+stats stats-zero-seconds 0 "$work/zero" -- 0 +u -l
+# No disconnect in the window (one before it): no user section at all.
+{
+  disc 1 2026-12-07T15:00:00Z carol 5 0
+  rec 2 2026-12-08T01:00:00Z 20017 DIALUP amy COM1
+} | mklog "$work/nodisc"
+stats stats-no-disconnect 0 "$work/nodisc" -- 0 +g +u -l
+
+# --- Failures: nothing left behind, no summaries after the error line. ---
+{
+  rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3
+  rec 2 2026-12-08T01:00:00Z 20017 DIALUP alice COM1
+  disc 3 2026-12-08T02:00:00Z alice 60 0
+  disc 4 2026-12-08T03:00:00Z bob 60 0
+} | mklog "$work/damaged"
+# Signatures: the header's, then records 1, 2 and 3; break record 3's.
+sig=$(grep -obaP 'LfLe' "$work/damaged/SysEvent.Evt" | sed -n 4p | cut -d: -f1)
+printf 'XXXX' | dd of="$work/damaged/SysEvent.Evt" bs=1 seek="$sig" conv=notrunc status=none
+stats damaged 2 "$work/damaged" -- 0 +g +u
+# The index cannot be made: the working folder is gone.
+prep='rmdir "$PWD"' stats stats-no-index 2 "$work/worked" -- 0 +g +u
+# The index cannot grow past a file size limit of 4 KiB (110 entries).
+for i in $(seq 1 200); do disc "$i" "2026-12-08T01:$((10 + i / 60)):$((10 + i % 50))Z" "u$i" 1 0; done |
+  mklog "$work/many"
+prep='ulimit -f 4; trap "" XFSZ' stats stats-add-fails 2 "$work/many" -- 0 +u -l
+
+# --- An existing velmar.tmp, even a link, is never touched. ---
+cwd=$work/planted
+mkdir -p "$cwd"
+echo precious >"$work/target"
+ln -s "$work/target" "$cwd/velmar.tmp"
+velmar_in "$cwd" "$work/worked" -- 0 +g +u >"$work/out.txt" 2>&1
+diff -u "$expected/stats-worked.txt" "$work/out.txt" || fail "planted link: output"
+[ "$(cat "$work/target")" = precious ] || fail "planted link: its target changed"
+[ "$(readlink "$cwd/velmar.tmp")" = "$work/target" ] || fail "planted link: the link changed"
+[ "$(ls -A "$cwd")" = velmar.tmp ] || fail "planted link: left $(ls -A "$cwd")"
+
+# --- A month of 16 busy ports, and its user totals computed from the log. ---
+big=$work/big
+LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
+  "$tool" sample "$big" --days 30 --ports 16 >/dev/null || fail "velmar-log sample"
+"$tool" dump "$big/SysEvent.Evt" >"$work/big.csv"
+
+# oracle_rows CSV FROM TO [WIDTH]: the rows of the user summary for the
+# disconnects generated in [FROM, TO) (UTC texts), computed with awk.
+oracle_rows() {
+  LC_ALL=C awk -F, -v from="$2" -v to="$3" -v w="${4:-8}" '
+    NR > 1 && $4 % 65536 == 20050 && $2 >= from && $2 < to {
+      u = substr($10, 1, 20); n[u]++; s[u] += $16 * 60 + $17
+    }
+    END { for (u in n) printf "%-*s %5d %3d:%2d:%02d\n", w, u, n[u],
+            int(s[u] / 3600), int(s[u] / 60) % 60, s[u] % 60 }' "$1" | LC_ALL=C sort
+}
+
+# user_rows FILE: the rows of the user summary in a report (a page too).
+user_rows() {
+  awk '/^User-based Statistics:$/ { on = 1; getline; next }
+       on && /^.+ +[0-9]+ +[0-9]+: ?[0-9]+:[0-9][0-9]$/ { print; next }
+       { on = 0 }' "$1"
+}
+
+oracle_rows "$work/big.csv" 2026-11-07T16:00:00Z 2026-12-08T16:00:00Z >"$work/big.want"
+[ "$(wc -l <"$work/big.want")" -gt 100 ] || fail "oracle: too few users"
+cwd=$(mktemp -d "$work/cwd.XXXXXX")
+velmar_in "$cwd" "$big" -- -30 +u >"$work/big.out" 2>&1
+user_rows "$work/big.out" | diff -u "$work/big.want" - >/dev/null || fail "month: user totals"
+empty_after month "$cwd"
+
+# same_totals_at_once N START [STARTED]: runs `START I` for I = 1..N at
+# once in the background, each writing its report to $work/once.I; runs
+# `STARTED` (if given) once all are started; waits for all and checks that
+# each report's user rows are $work/big.want. (A load test through a web
+# server passes a START that requests the page with curl.)
+same_totals_at_once() {
+  local n=$1 start=$2 started=${3-} i pids=()
+  rm -f "$work"/once.*
+  for ((i = 1; i <= n; i++)); do
+    "$start" "$i" &
+    pids+=($!)
+  done
+  [ -z "$started" ] || "$started"
+  for i in "${pids[@]}"; do wait "$i"; done
+  for ((i = 1; i <= n; i++)); do
+    user_rows "$work/once.$i" | diff -u "$work/big.want" - >/dev/null ||
+      fail "at once: run $i of $n has other user totals"
+  done
+}
+
+# Two runs in one folder, held so that both have their index open at once:
+# each listing goes to a reader that only starts reading at the go sign.
+shared=$(mktemp -d "$work/cwd.XXXXXX")
+held_run() {
+  velmar_in "$shared" "$big" -- -30 +u |
+    { wait_until 60 test -e "$work/go"; cat >"$work/once.$1"; }
+}
+both_open() {
+  wait_until 60 has_index "$shared" 2 || fail "at once: the runs did not overlap"
+  touch "$work/go"
+}
+same_totals_at_once 2 held_run both_open
+empty_after "at once" "$shared"
+
+# --- Signals end a run early; its file goes with it. The listing goes to a
+# pipe nobody reads, so the run waits there with its index open. ---
+for sig in TERM HUP INT; do
+  cwd=$(mktemp -d "$work/cwd.XXXXXX")
+  exec {hold}> >(exec sleep 600)
+  sleeper=$!
+  # (A shell's background job starts with SIGINT ignored; the run gets the
+  # default action, as from a terminal.)
+  signals=INT pidfile=$work/pid velmar_in "$cwd" "$big" -- -30 +u >&"$hold" 2>"$work/err.txt" &
+  job=$!
+  exec {hold}>&-
+  wait_until 60 has_index "$cwd" || fail "SIG$sig: no index file appeared"
+  kill -s "$sig" "$(cat "$work/pid")"
+  wait "$job"
+  got=$?
+  kill "$sleeper"
+  [ "$got" = $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig: exit status $got"
+  empty_after "SIG$sig" "$cwd"
+done
+# The reader goes away (a web client that left): SIGPIPE.
+cwd=$(mktemp -d "$work/cwd.XXXXXX")
+velmar_in "$cwd" "$big" -- -30 +u 2>"$work/err.txt" | head -c 100 >/dev/null
+got=${PIPESTATUS[0]}
+[ "$got" = 141 ] || fail "SIGPIPE: exit status $got"
+empty_after SIGPIPE "$cwd"
+# With SIGPIPE ignored the run writes on, fails at its end and cleans up.
+cwd=$(mktemp -d "$work/cwd.XXXXXX")
+prep='trap "" PIPE' velmar_in "$cwd" "$big" -- -30 +u 2>"$work/err.txt" | head -c 100 >/dev/null
+got=${PIPESTATUS[0]}
+[ "$got" = 2 ] || fail "ignored SIGPIPE: exit status $got"
+empty_after "ignored SIGPIPE" "$cwd"
+
+if [ "$failures" != 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "all statistics runs match"
