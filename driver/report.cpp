@@ -87,8 +87,8 @@ int RunReport(RunState* run) {
 }
 
 void RunRelease(RunState* run) {
-  // The user index goes first, ahead of the port names and the table; the
-  // decoded form follows them, ahead of the buffer.
+  // The user index goes first (its file deleted), then the port names and the
+  // port table, then the decoded form, ahead of the buffer.
   UserCollectRelease(&run->Users);
   PortTableRelease(&run->Ports);
   FormFree(&run->CgiForm);

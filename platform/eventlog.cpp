@@ -13,7 +13,6 @@ namespace {
 
 const char kLogFile[] = "SysEvent.Evt";
 const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
-const DWORD kOnForwards = EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ;
 
 // Whether name is "SYSTEM" in any case.
 bool IsSystemLog(const char* name) {
@@ -77,12 +76,8 @@ BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, LPVOID buffe
   }
   *bytesRead = 0;
   *minBytesNeeded = 0;
-  // A sequential read goes on after the last record handed back.
-  if (readFlags == kOnForwards) {
-    recordOffset = f->NextSeq;
-  } else if (readFlags != kSeekForwards) {
-    return Fail(ERROR_INVALID_PARAMETER);
-  }
+  // Records are read by number only; sequential reading is not offered.
+  if (readFlags != kSeekForwards) return Fail(ERROR_INVALID_PARAMETER);
   uint32_t size = 0;
   DWORD err = EvtReadRecord(f, recordOffset, (uint8_t*)buffer, bytesToRead, &size);
   if (err == ERROR_INSUFFICIENT_BUFFER) *minBytesNeeded = size;

@@ -36,7 +36,8 @@ bool InBlock(const EvtFile* f, uint32_t off, uint32_t len) {
 const uint8_t* EvtBytes(EvtFile* f, uint32_t off, uint32_t len) {
   if (len > kEvtBlockSize || off > f->Size || len > f->Size - off) return nullptr;
   if (InBlock(f, off, len)) return f->Block + (off - f->BlockOff);
-  uint32_t want = len > f->Fill ? len : f->Fill;
+  // Fill bytes beyond the range wanted: what follows it is usually next.
+  uint32_t want = len + f->Fill > kEvtBlockSize ? kEvtBlockSize : len + f->Fill;
   if (want > f->Size - off) want = f->Size - off;
   uint32_t got = ReadAt(f, f->Block, want, off);
   f->BlockOff = off;

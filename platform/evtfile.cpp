@@ -1,7 +1,8 @@
 // Opening an .evt file and finding records in it. The EOF record gives the
-// live part of the circular data area; a record is found by bisection over
-// that part (resynchronising on the record signature), then confirmed by
-// walking record to record; the record after the last one found is one step.
+// live part of the circular data area; a record is found by a search over
+// that part (probes placed by record number, then bisection, each
+// resynchronising on the record signature), then confirmed by walking record
+// to record; the record after the last one found is one step.
 #include "platform/evtfile.h"
 
 #include <fcntl.h>
@@ -15,7 +16,8 @@
 namespace {
 
 const uint32_t kFlagDirty = 0x1;
-const uint32_t kWalkRecords = 16;  // this close to a known record, walk instead of bisecting
+const uint32_t kWalkRecords = 16;  // this close to a known record, walk instead of searching
+const int kGuesses = 4;            // probes placed by record number before plain halving
 const uint32_t kEofMagic[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
 
 // A record start that passed every check.
@@ -29,7 +31,9 @@ struct RecHead {
 // A "linear" position counts bytes from Begin along the circle, so the live
 // records lie in [0, Live) in number order and the EOF record at Live.
 
-uint32_t DataSize(const EvtFile* f) { return f->Size - kEvtHeaderSize; }
+uint32_t DataSize(const EvtFile* f) {
+  return f->Size - kEvtHeaderSize;
+}
 
 uint32_t Phys(const EvtFile* f, uint64_t lin) {
   return kEvtHeaderSize + (uint32_t)((f->Begin - kEvtHeaderSize + lin) % DataSize(f));
@@ -67,8 +71,17 @@ bool ReadHead(EvtFile* f, uint32_t lin, RecHead* h) {
   uint32_t len = EvtLe32(b), sig = EvtLe32(b + 4), num = EvtLe32(b + 8);
   if (sig != kEvtSignature || len <= kEvtFixedSize || len % 4 != 0) return false;
   if ((uint64_t)lin + len > f->Live || num < f->Oldest || num >= f->Current) return false;
+  // A record lying whole before S is brought in whole, so that handing it
+  // back after this check reads nothing more.
   uint32_t copy;
-  if (!ReadDword(f, Phys(f, (uint64_t)lin + len - 4), &copy) || copy != len) return false;
+  if (len <= f->Size - p && len <= kEvtBlockSize) {
+    const uint8_t* whole = EvtBytes(f, p, len);
+    if (whole == nullptr) return false;
+    copy = EvtLe32(whole + len - 4);
+  } else if (!ReadDword(f, Phys(f, (uint64_t)lin + len - 4), &copy)) {
+    return false;
+  }
+  if (copy != len) return false;
   *h = RecHead{lin, len, num};
   return true;
 }
@@ -110,27 +123,62 @@ bool Walk(EvtFile* f, uint64_t lin, uint32_t num, uint32_t want, RecHead* out) {
   }
 }
 
-// Finds record want (Oldest <= want < Current). Bisection keeps a checked
-// record at or before want (A) and a position that want starts before (H);
-// each probe halves [A, H) until want is a short walk from A.
-bool Locate(EvtFile* f, uint32_t want, RecHead* out) {
-  uint64_t linA = SkipTail(f, 0), linH = f->Live;
-  uint32_t numA = f->Oldest;
-  if (f->HaveLast && f->LastNum <= want) {
-    linA = Lin(f, f->LastPos), numA = f->LastNum;
-  } else if (f->HaveLast) {
-    linH = Lin(f, f->LastPos);
+// The state of a search for one record: a checked record A at or before it,
+// and a position H it starts before.
+struct Bounds {
+  uint64_t LinA;  // where A starts
+  uint64_t LinH;  // the record sought starts before this
+  uint32_t NumA;  // A's number
+  uint32_t NumH;  // number of the first record from LinH on
+};
+
+// Where record want should start if the records between A and H have like
+// lengths (LinH when the numbers say nothing).
+uint64_t Estimate(const Bounds& b, uint32_t want) {
+  if (b.NumH <= want) return b.LinH;
+  return b.LinA + (b.LinH - b.LinA) * (want - b.NumA) / (b.NumH - b.NumA);
+}
+
+// Whether want is a short walk from A: few records, within about a probe.
+bool Near(const Bounds& b, uint32_t want) {
+  return b.LinH - b.LinA <= kEvtProbeSize ||
+         (want - b.NumA <= kWalkRecords && Estimate(b, want) - b.LinA <= kEvtProbeSize);
+}
+
+// Where to probe next, after A: a little before the estimate so that the
+// record falls inside the probe, or with `halve` the middle.
+uint64_t ProbeAt(const Bounds& b, uint32_t want, bool halve) {
+  uint64_t step = (b.LinH - b.LinA) / 2;
+  if (!halve) {
+    step = Estimate(b, want) - b.LinA;
+    step = step > kEvtProbeSize / 4 ? step - kEvtProbeSize / 4 : 0;
   }
-  while (want - numA > kWalkRecords && linH > linA && linH - linA > kEvtProbeSize) {
-    uint32_t mid = (uint32_t)(linA + ((linH - linA) / 2 & ~3ull));
+  step &= ~3ull;
+  return b.LinA + (step > 4 ? step : 4);
+}
+
+// Finds record want (Oldest <= want < Current). A few probes guess its place
+// from the record numbers, which on a real log lands next to it; if they do
+// not settle it, halving [A, H) finishes in log2 steps. Each probe
+// resynchronises on the first record from there. A walk from A ends it.
+bool Locate(EvtFile* f, uint32_t want, RecHead* out) {
+  Bounds b{SkipTail(f, 0), f->Live, f->Oldest, f->Current};
+  if (f->HaveLast && f->LastNum <= want) {
+    b.LinA = Lin(f, f->LastPos), b.NumA = f->LastNum;
+  } else if (f->HaveLast) {
+    b.LinH = Lin(f, f->LastPos), b.NumH = f->LastNum;
+  }
+  for (int probe = 0; want != b.NumA && b.LinH > b.LinA && !Near(b, want); ++probe) {
+    uint64_t mid = ProbeAt(b, want, probe >= kGuesses);
     RecHead h;
-    if (Resync(f, mid, (uint32_t)linH, &h) && h.Number > numA && h.Number <= want) {
-      linA = h.Lin, numA = h.Number;
+    bool found = Resync(f, (uint32_t)mid, (uint32_t)b.LinH, &h) && h.Number > b.NumA;
+    if (found && h.Number <= want) {
+      b.LinA = h.Lin, b.NumA = h.Number;
     } else {
-      linH = mid;
+      b.LinH = mid, b.NumH = found ? h.Number : b.NumH;
     }
   }
-  return Walk(f, linA, numA, want, out);
+  return Walk(f, b.LinA, b.NumA, want, out);
 }
 
 // ---- Header and EOF record ---------------------------------------------
@@ -222,7 +270,6 @@ DWORD EvtOpen(const char* path, EvtFile** out) {
     EvtClose(f);
     return err;
   }
-  f->NextSeq = f->Oldest;
   *out = f;
   return ERROR_SUCCESS;
 }
@@ -237,7 +284,9 @@ void EvtClose(EvtFile* f) {
   std::free(f);
 }
 
-uint32_t EvtCount(const EvtFile* f) { return f->Oldest == 0 ? 0 : f->Current - f->Oldest; }
+uint32_t EvtCount(const EvtFile* f) {
+  return f->Oldest == 0 ? 0 : f->Current - f->Oldest;
+}
 
 EvtStats EvtLogStats(HANDLE log) {
   const EvtFile* f = (const EvtFile*)log;
@@ -274,9 +323,7 @@ DWORD EvtReadRecord(EvtFile* f, uint32_t number, uint8_t* buf, uint32_t cap, uin
   f->LastNum = number, f->LastPos = Phys(f, h.Lin);
   const uint8_t* rec = RecordImage(f, h);
   if (rec == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
-  DWORD err = EvtRebuild(f, rec, h.Length, buf, cap, size);
-  if (err == ERROR_SUCCESS) f->NextSeq = number + 1;
-  return err;
+  return EvtRebuild(f, rec, h.Length, buf, cap, size);
 }
 
 #endif  // _WIN32

@@ -54,38 +54,37 @@
 
 #ifndef _WIN32
 
-const uint32_t kEvtHeaderSize = 0x30;      // header; the data area starts here
-const uint32_t kEvtFixedSize = 0x38;       // fixed part of an event record
-const uint32_t kEvtEofSize = 0x28;         // the end-of-file record
+const uint32_t kEvtHeaderSize = 0x30;       // header; the data area starts here
+const uint32_t kEvtFixedSize = 0x38;        // fixed part of an event record
+const uint32_t kEvtEofSize = 0x28;          // the end-of-file record
 const uint32_t kEvtSignature = 0x654C664C;  // "LfLe"
-const uint32_t kEvtBlockSize = 64 * 1024;  // read-ahead block for reading on
-const uint32_t kEvtProbeSize = 4 * 1024;   // one read while searching
+const uint32_t kEvtBlockSize = 64 * 1024;   // read-ahead block for reading on
+const uint32_t kEvtProbeSize = 4 * 1024;    // one read while searching
 
 // One open log: the file, where its records lie and the read-ahead block.
 // Memory is the block plus one record image and one string, whatever the
 // size of the log.
 struct EvtFile {
-  uint32_t Magic;       // kEvtMagic while open, to tell a log handle apart
-  int Fd;               // the open file, read-only
-  uint32_t Size;        // physical size S of the file
-  uint32_t Begin;       // offset of the oldest record (from the EOF record)
-  uint32_t End;         // offset of the EOF record
-  uint32_t Current;     // number the next record would get
-  uint32_t Oldest;      // number of the oldest record, 0 when empty
-  uint32_t Live;        // bytes from Begin to End along the circle
-  uint8_t* Block;       // kEvtBlockSize bytes of the file
-  uint32_t BlockOff;    // file offset of Block[0]
-  uint32_t BlockLen;    // bytes of Block that hold file data
-  uint32_t Fill;        // bytes one refill asks for: a probe or a whole block
-  uint8_t* Image;       // a record that does not lie whole in the block
-  size_t ImageCap;      // bytes allocated at Image
-  WCHAR* Wide;          // one string in UTF-16 units, for the code-page call
-  size_t WideCap;       // units allocated at Wide
-  bool HaveLast;        // LastNum and LastPos hold a checked record
-  uint32_t LastNum;     // number of the last record found
-  uint32_t LastPos;     // its offset, so the next one is a step, not a search
-  uint32_t NextSeq;     // number a sequential read returns next
-  EvtStats Stats;       // reads made so far
+  uint32_t Magic;     // kEvtMagic while open, to tell a log handle apart
+  int Fd;             // the open file, read-only
+  uint32_t Size;      // physical size S of the file
+  uint32_t Begin;     // offset of the oldest record (from the EOF record)
+  uint32_t End;       // offset of the EOF record
+  uint32_t Current;   // number the next record would get
+  uint32_t Oldest;    // number of the oldest record, 0 when empty
+  uint32_t Live;      // bytes from Begin to End along the circle
+  uint8_t* Block;     // kEvtBlockSize bytes of the file
+  uint32_t BlockOff;  // file offset of Block[0]
+  uint32_t BlockLen;  // bytes of Block that hold file data
+  uint32_t Fill;      // bytes one refill asks for: a probe or a whole block
+  uint8_t* Image;     // a record that does not lie whole in the block
+  size_t ImageCap;    // bytes allocated at Image
+  WCHAR* Wide;        // one string in UTF-16 units, for the code-page call
+  size_t WideCap;     // units allocated at Wide
+  bool HaveLast;      // LastNum and LastPos hold a checked record
+  uint32_t LastNum;   // number of the last record found
+  uint32_t LastPos;   // its offset, so the next one is a step, not a search
+  EvtStats Stats;     // reads made so far
 };
 
 const uint32_t kEvtMagic = 0x4C6F6748;  // marks a live EvtFile
@@ -134,7 +133,9 @@ DWORD EvtRebuild(EvtFile* f, const uint8_t* rec, uint32_t len, uint8_t* buf, uin
 inline uint32_t EvtLe32(const uint8_t* p) {
   return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
-inline uint16_t EvtLe16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
+inline uint16_t EvtLe16(const uint8_t* p) {
+  return (uint16_t)(p[0] | p[1] << 8);
+}
 
 #endif  // _WIN32
 

@@ -19,7 +19,9 @@ struct Out {
   uint64_t Pos;  // bytes of the rebuilt record so far
 };
 
-bool Fits(const Out* o, uint64_t n) { return o->Buf != nullptr && n > 0 && o->Pos + n <= o->Cap; }
+bool Fits(const Out* o, uint64_t n) {
+  return o->Buf != nullptr && n > 0 && o->Pos + n <= o->Cap;
+}
 
 void Put(Out* o, const void* p, uint64_t n) {
   if (Fits(o, n)) std::memcpy(o->Buf + o->Pos, p, n);
@@ -43,9 +45,23 @@ uint32_t TextUnits(const uint8_t* rec, uint32_t at, uint32_t end) {
   return units;
 }
 
-// Puts `units` UTF-16LE units from s as 8-bit text with its NUL.
+// Whether the UTF-16LE units at s are all ASCII, each then its own byte.
+bool AsciiText(const uint8_t* s, uint32_t units) {
+  for (uint32_t k = 0; k < units; ++k) {
+    if (s[2 * k + 1] != 0 || s[2 * k] >= 0x80) return false;
+  }
+  return true;
+}
+
+// Puts `units` UTF-16LE units from s as 8-bit text with its NUL. Names and
+// insertion strings are nearly always ASCII, which needs no conversion.
 bool PutText(EvtFile* f, Out* o, const uint8_t* s, uint32_t units) {
-  if (units > 0) {
+  if (units > 0 && AsciiText(s, units)) {
+    if (Fits(o, units)) {
+      for (uint32_t k = 0; k < units; ++k) o->Buf[o->Pos + k] = s[2 * k];
+    }
+    o->Pos += units;
+  } else if (units > 0) {
     if (f->WideCap < units) {
       WCHAR* grown = (WCHAR*)std::realloc(f->Wide, (size_t)units * sizeof(WCHAR));
       if (grown == nullptr) return false;

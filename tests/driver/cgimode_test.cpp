@@ -12,21 +12,9 @@
 
 #include "driver/output.h"
 #include "driver/report.h"
+#include "driver/capture.h"
 
 namespace {
-
-// Collects what a function writes to a stream.
-struct Capture {
-  char* Text = nullptr;  // the bytes written, after Close
-  size_t Size = 0;       // their number
-  FILE* Out = open_memstream(&Text, &Size);
-  std::string Close() {
-    fclose(Out);
-    std::string s(Text, Size);
-    free(Text);
-    return s;
-  }
-};
 
 // Settings expected from one form text, after the finishing steps' default
 // title and width bounds (the TZ assignment is left out: it changes TZ).

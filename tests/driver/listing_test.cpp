@@ -9,21 +9,9 @@
 #include <vector>
 
 #include "driver/scan.h"
+#include "driver/capture.h"
 
 namespace {
-
-// Collects what a function writes to a stream.
-struct Capture {
-  char* Text = nullptr;  // the bytes written, after Close
-  size_t Size = 0;       // their number
-  FILE* Out = open_memstream(&Text, &Size);
-  std::string Close() {
-    fclose(Out);
-    std::string s(Text, Size);
-    free(Text);
-    return s;
-  }
-};
 
 void UseZone(const char* tz) {
   setenv("TZ", tz, 1);
