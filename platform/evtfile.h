@@ -21,7 +21,7 @@
 //   continue at 0x30, but its fixed 0x38 bytes never do: a tail shorter than
 //   that is filler (dwords 0x27) and the record starts at 0x30.
 //
-//   Event record (fixed part 0x38 bytes, offsets from its start)
+//   Event record (0x38 fixed bytes, offsets from its start)
 //   0x00  4     Length               whole record, a multiple of 4
 //   0x04  4     Reserved             0x654C664C
 //   0x08  4     RecordNumber         consecutive along the log

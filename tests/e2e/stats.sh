@@ -72,16 +72,7 @@ stats() {
 disc() { rec "$1" "$2" 20050 DIALUP "$3" COM1 d1 t1 d2 t2 "$4" "$5"; }
 
 # --- The worked day of the listing, with general and user statistics. ---
-{
-  rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3
-  rec 2 2026-12-07T15:59:59Z 20050 DIALUP carol COM3 a b c d 359 59
-  rec 3 2026-12-08T00:30:00Z 1073748859 Schedule start
-  rec 4 2026-12-08T01:00:00Z 1073761841 DIALUP alice COM1
-  rec 5 2026-12-08T01:30:00Z 20017 DIALUP bob COM2
-  rec 6 2026-12-08T02:00:00Z 1073761874 DIALUP alice COM1 "12/8/2026" "9:00 AM" "12/8/2026" "10:00 AM" 60 0
-  rec 7 2026-12-08T02:30:00Z 10 x
-  rec 8 2026-12-08T03:00:00Z 20050 DIALUP bob COM2 a b c d 90 0
-} | mklog "$work/worked"
+worked_rows | mklog "$work/worked"
 stats stats-worked 0 "$work/worked" -- 0 +g +u
 # Without /proc the index works on a plain stream over its descriptor.
 if unshare -m true 2>/dev/null; then
