@@ -80,7 +80,7 @@ get cgi-ports-none 2 "$work/noports" 'port=1&table=1'
 # --- A form field turns a flag on whatever its value: table=0 gives the
 # report that +t gives on the command line. ---
 printf 'COM1\nCOM2\nCOM3\n' >"$work/worked/RasPorts.txt"
-for flags in 'table=0:+t' 'table=0&gstat=0&port=0:+t +g +p'; do
+for flags in 'table=0:+t' 'table=0&gstat=0&port=0:+t +g +p' 'table=0&gstat=0&port=0&user=0:+t +g +p +u'; do
   run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=${flags%%:*}" -- </dev/null
   bare "$work/out.txt" >"$work/flags-page.txt"
   # shellcheck disable=SC2086 # the options are separate words
@@ -89,6 +89,12 @@ for flags in 'table=0:+t' 'table=0&gstat=0&port=0:+t +g +p'; do
     { fail "${flags%%:*} differs from ${flags#*:}"; diff "$work/out.txt" "$work/flags-page.txt"; }
 done
 
+# --- The statistics inside the page: every summary on, three ports
+# listed (so no interval has all of them busy and COM3, never used, still
+# gets its row). ---
+get cgi-stats 0 "$work/worked" 'user=1&gstat=1&port=1&table=1'
+post cgi-stats 0 "$work/worked" 'user=0&port=0&gstat=0&table=0'
+
 # --- Escaping: a title from the form and names from the log. ---
 {
   rec 1 2026-12-08T01:00:00Z 20017 DIALUP '<i>eve</i>&co' 'COM<1>'
@@ -96,6 +102,17 @@ done
 } | mklog "$work/escape"
 get cgi-escape 0 "$work/escape" 'title1=%3Cscript%3Ealert(%22x%22)%3C%2Fscript%3E&width=20'
 page escape-cli.txt 0 "$work/escape" -- 0 '<b>&' +w20
+
+# User names in the user summary: escaped whole, also one cut at 20 bytes
+# right after an ampersand, and padded by their length in the log.
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP '<i>eve</i>&co' 'COM<1>'
+  rec 2 2026-12-08T02:00:00Z 20050 DIALUP '<i>eve</i>&co' 'COM<1>' a b c d 60 0
+  rec 3 2026-12-08T02:10:00Z 20050 DIALUP 'abcdefghijklmnopqrs&tuv' COM2 a b c d 2 5
+  rec 4 2026-12-08T02:20:00Z 20050 DIALUP 'amy&bo' COM3 a b c d 1 30
+  rec 5 2026-12-08T02:30:00Z 20050 DIALUP 'amy&bo' COM3 a b c d 0 30
+} | mklog "$work/escape-users"
+get cgi-stats-escape 0 "$work/escape-users" 'user=1&nolist=1'
 
 # --- The zone: a tz field naming a file is dropped (here a real zone file
 # that would give UTC times), a zone name or rule is honoured. ---

@@ -5,6 +5,7 @@
 # an existing "velmar.tmp" is never touched, and runs at once in one folder
 # keep their own totals, checked against totals computed from the log.
 . "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
+. "$src/tests/e2e/month.sh"
 
 # velmar_in CWD DIR [VAR=VALUE...] -- ARGS...: runs velmar as "velmar" in
 # the working folder CWD with the log folder DIR, TZ unset unless given and
@@ -159,55 +160,11 @@ diff -u "$expected/stats-worked.txt" "$work/out.txt" || fail "planted link: outp
 [ "$(ls -A "$cwd")" = velmar.tmp ] || fail "planted link: left $(ls -A "$cwd")"
 
 # --- A month of 16 busy ports, and its user totals computed from the log. ---
-big=$work/big
-LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
-  "$tool" sample "$big" --days 30 --ports 16 >/dev/null || fail "velmar-log sample"
-"$tool" dump "$big/SysEvent.Evt" >"$work/big.csv"
-
-# oracle_rows CSV FROM TO [WIDTH]: the rows of the user summary for the
-# disconnects generated in [FROM, TO) (UTC texts), computed with awk.
-oracle_rows() {
-  LC_ALL=C awk -F, -v from="$2" -v to="$3" -v w="${4:-8}" '
-    NR > 1 && $4 % 65536 == 20050 && $2 >= from && $2 < to {
-      u = substr($10, 1, 20); n[u]++; s[u] += $16 * 60 + $17
-    }
-    END { for (u in n) printf "%-*s %5d %3d:%2d:%02d\n", w, u, n[u],
-            int(s[u] / 3600), int(s[u] / 60) % 60, s[u] % 60 }' "$1" | LC_ALL=C sort
-}
-
-# user_rows FILE: the rows of the user summary in a report (a page too).
-user_rows() {
-  awk '/^User-based Statistics:$/ { on = 1; getline; next }
-       on && /^.+ +[0-9]+ +[0-9]+: ?[0-9]+:[0-9][0-9]$/ { print; next }
-       { on = 0 }' "$1"
-}
-
-oracle_rows "$work/big.csv" 2026-11-07T16:00:00Z 2026-12-08T16:00:00Z >"$work/big.want"
-[ "$(wc -l <"$work/big.want")" -gt 100 ] || fail "oracle: too few users"
+month_log
 cwd=$(mktemp -d "$work/cwd.XXXXXX")
 velmar_in "$cwd" "$big" -- -30 +u >"$work/big.out" 2>&1
 user_rows "$work/big.out" | diff -u "$work/big.want" - >/dev/null || fail "month: user totals"
 empty_after month "$cwd"
-
-# same_totals_at_once N START [STARTED]: runs `START I` for I = 1..N at
-# once in the background, each writing its report to $work/once.I; runs
-# `STARTED` (if given) once all are started; waits for all and checks that
-# each report's user rows are $work/big.want. (A load test through a web
-# server passes a START that requests the page with curl.)
-same_totals_at_once() {
-  local n=$1 start=$2 started=${3-} i pids=()
-  rm -f "$work"/once.*
-  for ((i = 1; i <= n; i++)); do
-    "$start" "$i" &
-    pids+=($!)
-  done
-  [ -z "$started" ] || "$started"
-  for i in "${pids[@]}"; do wait "$i"; done
-  for ((i = 1; i <= n; i++)); do
-    user_rows "$work/once.$i" | diff -u "$work/big.want" - >/dev/null ||
-      fail "at once: run $i of $n has other user totals"
-  done
-}
 
 # Two runs in one folder, held so that both have their index open at once:
 # each listing goes to a reader that only starts reading at the go sign.
