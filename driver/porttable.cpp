@@ -160,14 +160,18 @@ void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset) {
   // A row has a column per port and comes with every event: the columns are
   // put together in a buffer and written in few calls. A name to be escaped
   // for a page goes through PutField.
+  // The buffer starts out as blanks (again after each flush), so an empty
+  // column, the usual case, costs no copy at all: only its width is counted.
   char row[4096];
+  memset(row, ' ', sizeof row);
   size_t used = 0;
   size_t cell = static_cast<size_t>(width > 0 ? width : 0);
   for (int32_t i = 0; i < table->PortCount; ++i) {
     const char* user = table->Slots[i].CurrentUser;
-    size_t n = strlen(user);  // at most MAX_WIDTH
+    size_t n = user[0] != '\0' ? strlen(user) : 0;  // at most MAX_WIDTH
     if (used + (n > cell ? n : cell) + 1 > sizeof row || (OutputEscapesHtml && n > 0)) {
       fwrite(row, 1, used, out);
+      memset(row, ' ', used);
       used = 0;
     }
     if (OutputEscapesHtml && n > 0) {
@@ -175,13 +179,8 @@ void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset) {
       fputc(' ', out);
       continue;
     }
-    memcpy(row + used, user, n);
-    used += n;
-    if (n < cell) {
-      memset(row + used, ' ', cell - n);
-      used += cell - n;
-    }
-    row[used++] = ' ';
+    if (n > 0) memcpy(row + used, user, n);
+    used += (n < cell ? cell : n) + 1;
   }
   fwrite(row, 1, used, out);
 }
