@@ -160,28 +160,36 @@ void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset) {
   // A row has a column per port and comes with every event: the columns are
   // put together in a buffer and written in few calls. A name to be escaped
   // for a page goes through PutField.
+  // The buffer starts out as blanks (again after each flush) as far as a
+  // row of names within the width reaches, and further when a longer name
+  // needs it, so an empty column, the usual case, costs nothing but its
+  // width, and a name is copied without a separate length count.
   char row[4096];
-  size_t used = 0;
   size_t cell = static_cast<size_t>(width > 0 ? width : 0);
+  size_t blank = (cell + 1) * static_cast<size_t>(table->PortCount > 0 ? table->PortCount : 0);
+  if (blank > sizeof row) blank = sizeof row;
+  memset(row, ' ', blank);
+  size_t used = 0;
   for (int32_t i = 0; i < table->PortCount; ++i) {
     const char* user = table->Slots[i].CurrentUser;
-    size_t n = strlen(user);  // at most MAX_WIDTH
-    if (used + (n > cell ? n : cell) + 1 > sizeof row || (OutputEscapesHtml && n > 0)) {
+    size_t n = user[0] != '\0' ? strlen(user) : 0;  // at most MAX_WIDTH
+    size_t need = (n > cell ? n : cell) + 1;
+    if (used + need > sizeof row || (OutputEscapesHtml && n > 0)) {
       fwrite(row, 1, used, out);
+      memset(row, ' ', used);
       used = 0;
+    }
+    if (used + need > blank) {
+      memset(row + blank, ' ', sizeof row - blank);
+      blank = sizeof row;
     }
     if (OutputEscapesHtml && n > 0) {
       PutField(out, user, width);
       fputc(' ', out);
       continue;
     }
-    memcpy(row + used, user, n);
-    used += n;
-    if (n < cell) {
-      memset(row + used, ' ', cell - n);
-      used += cell - n;
-    }
-    row[used++] = ' ';
+    if (n > 0) memcpy(row + used, user, n);
+    used += need;
   }
   fwrite(row, 1, used, out);
 }

@@ -27,6 +27,27 @@ void PutTwoDigits(char* out, int value) {
   out[1] = static_cast<char>('0' + value % 10);
 }
 
+// Puts v as printf's %*d (zeros false) or %0*d (zeros true) would, at
+// the end of buf; returns where it starts. buf needs room for 20 digits,
+// the sign and the padding.
+char* FormatNumber(char* end, int64_t v, int width, bool zeros) {
+  uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+  char* p = end;
+  do {
+    *--p = static_cast<char>('0' + mag % 10);
+    mag /= 10;
+  } while (mag != 0);
+  int len = static_cast<int>(end - p) + (v < 0 ? 1 : 0);
+  if (zeros) {
+    for (; len < width; ++len) *--p = '0';
+    if (v < 0) *--p = '-';
+  } else {
+    if (v < 0) *--p = '-';
+    for (; len < width; ++len) *--p = ' ';
+  }
+  return p;
+}
+
 bool IsConnection(int id) {
   return id == EVENT_CONNECT || id == EVENT_DISCONNECT;
 }
@@ -199,9 +220,17 @@ void FormatTimeTexts(EventTime t, TimeTexts* texts) {
   texts->Day = local->tm_mday;
 }
 
+// Formatted by hand, as printf's "%2d:%2d:%02d" would: it comes with every
+// listing line.
 void WriteDuration(FILE* out, EventTime seconds) {
-  fprintf(out, "%2" PRId64 ":%2" PRId64 ":%02" PRId64, seconds / 3600, (seconds / 60) % 60,
-          seconds % 60);
+  char text[80];
+  char* end = text + sizeof text;
+  char* p = FormatNumber(end, seconds % 60, 2, true);
+  *--p = ':';
+  p = FormatNumber(p, (seconds / 60) % 60, 2, false);
+  *--p = ':';
+  p = FormatNumber(p, seconds / 3600, 2, false);
+  fwrite(p, 1, static_cast<size_t>(end - p), out);
 }
 
 void WriteListingHeader(FILE* out, const ReportOptions* opts, const PortTable* ports) {
@@ -221,7 +250,8 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
   EventTime interval = ev->Time - scan->PrevTime;
   if (opts->Listing && !scan->First) {
     WriteDuration(out, interval);
-    fprintf(out, "%s\n", Marker(scan));
+    fputs(Marker(scan), out);
+    fputc('\n', out);
   }
   scan->First = false;
   if (ev->Id == EVENT_DISCONNECT && scan->Users != nullptr) {
@@ -231,12 +261,19 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
   ChargeInterval(scan, interval);
   if (opts->Listing) {
     if (texts.Day != scan->PrevDay) fprintf(out, "--- %s ---\n", texts.Date);
-    fprintf(out, "%s ", texts.Time);
+    fputs(texts.Time, out);
+    fputc(' ', out);
   }
   if (ev->Id == END_MARKER) return true;
   if (opts->Listing) WriteAction(scan, opts, ev);
   UpdateLinesInUse(scan, ev->Id);
-  if (opts->Listing) fprintf(out, "%2d ", scan->LinesInUse);
+  if (opts->Listing) {
+    char text[24];
+    char* end = text + sizeof text;
+    char* p = FormatNumber(end - 1, scan->LinesInUse, 2, false);
+    end[-1] = ' ';
+    fwrite(p, 1, static_cast<size_t>(end - p), out);
+  }
   scan->PrevTime = ev->Time;
   scan->PrevDay = texts.Day;
   return false;

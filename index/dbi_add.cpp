@@ -102,6 +102,17 @@ void JoinGroup(DBI* dbi, const Attach& at, const DbiLinks& pl, const DbiLinks& x
   DbiLink(dbi, -at.X, DBI_RIGHT, at.P);
 }
 
+// p's link block: in the first round (first != 0), when p is the node the
+// placement ended on, the current node's, as nothing has been written since
+// it was read; else from the file.
+void ReadParent(DBI* dbi, int32_t p, DbiLinks* pl, int first) {
+  if (first && dbi->Cur != 0 && DbiAbs(p) == dbi->Cur) {
+    *pl = DbiLinks{dbi->Parent, dbi->Left, dbi->Right, dbi->RecNo};
+    return;
+  }
+  DbiReadNode(dbi, p, pl, nullptr);
+}
+
 // Attaches x below p, splitting upwards until a group has room or x becomes
 // the root. Bounded (DbiStepBound) against a damaged file.
 void Repair(DBI* dbi, Attach at) {
@@ -112,7 +123,7 @@ void Repair(DBI* dbi, Attach at) {
       return;
     }
     DbiLinks pl, xl;
-    DbiReadNode(dbi, at.P, &pl, nullptr);
+    ReadParent(dbi, at.P, &pl, rounds == 1);
     DbiReadNode(dbi, at.X, &xl, nullptr);
     if (pl.Parent < 0) {
       SplitRedParent(dbi, &at, pl, xl);

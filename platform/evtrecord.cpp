@@ -80,9 +80,33 @@ bool PutText(EvtFile* f, Out* o, const uint8_t* s, uint32_t units) {
   return true;
 }
 
+// The usual case in one pass: an ASCII string that fits the caller's buffer
+// even at its longest is copied while its end is looked for. False, with
+// nothing counted, when that does not apply; bytes already copied then lie
+// where the general path puts the same string's text.
+bool PutAsciiString(Out* o, const uint8_t* rec, uint32_t* at, uint32_t end) {
+  uint32_t from = *at;
+  if (o->Buf == nullptr || from >= end || o->Pos + (end - from) / 2 + 1 > o->Cap) return false;
+  uint8_t* dst = o->Buf + o->Pos;
+  uint32_t k = 0;
+  uint32_t p = from;
+  for (; p + 2 <= end; p += 2, ++k) {
+    uint8_t lo = rec[p], hi = rec[p + 1];
+    if ((lo | hi) == 0) break;
+    if (hi != 0 || lo >= 0x80) return false;
+    dst[k] = lo;
+  }
+  dst[k] = 0;
+  o->Pos += k + 1;
+  uint64_t next = (uint64_t)p + 2;
+  *at = next < end ? (uint32_t)next : end;
+  return true;
+}
+
 // Puts the string at rec[*at..end) and moves *at past its terminator (to
 // end when it was cut there).
 bool PutString(EvtFile* f, Out* o, const uint8_t* rec, uint32_t* at, uint32_t end) {
+  if (PutAsciiString(o, rec, at, end)) return true;
   uint32_t units = TextUnits(rec, *at, end);
   if (!PutText(f, o, rec + *at, units)) return false;
   uint64_t next = (uint64_t)*at + 2 * (uint64_t)units + 2;

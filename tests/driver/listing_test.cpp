@@ -2,6 +2,7 @@
 // leaves for the summaries, driven event by event.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -36,6 +37,8 @@ TEST(Listing, DurationsTruncateTowardZero) {
       {3725, " 1: 2:05"},  {360000, "100: 0:00"},
       {-5, " 0: 0:-5"},    {-3725, "-1:-2:-5"},
       {86399, "23:59:59"}, {(EventTime)1 << 33, "2386092:56:32"},
+      {INT64_MAX, "2562047788015215:30:07"},
+      {INT64_MIN, "-2562047788015215:-30:-8"},
   };
   for (const auto& c : cases) {
     Capture cap;

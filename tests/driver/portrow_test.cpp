@@ -51,6 +51,8 @@ TEST(PortRow, ColumnsAsPrintfPadsThem) {
   std::vector<const char*> many(300, "abcdefghijklmnopqrst");
   many[150] = "";
   EXPECT_EQ(Row(many, 20, false), Printf(many, 20));
+  // Names wider than a narrow column, over more than one buffer's worth.
+  EXPECT_EQ(Row(many, 1, false), Printf(many, 1));
   // On a page a name is escaped and padded by its own length.
   EXPECT_EQ(Row({"a<b", "", "x&y\"z"}, 6, true),
             "a&lt;b" + std::string(4 + 7, ' ') + "x&amp;y&quot;z  ");
