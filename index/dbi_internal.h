@@ -95,6 +95,11 @@ inline void DbiReplace(DBI* dbi, int32_t old, int32_t next, int32_t parent) {
   DbiWriteField(dbi, next, DBI_PARENT, parent);
 }
 
+// The set-up of a new file once its stream is open (DbiNew, DbiNewTemp):
+// key length, label, both key buffers, and the header written. Returns 0, or
+// DbiNew's result and text for the step that failed (2, 3 or 4).
+int DbiSetUpNew(DBI* dbi, const char* label, int keyLen);
+
 // Copies text (null: empty) into the n bytes at dest, cut to n bytes and
 // NUL-padded; no terminator when the text has n or more characters.
 inline void DbiCopyPadded(char* dest, const char* text, size_t n) {

@@ -191,6 +191,10 @@ int DbiNew(DBI* dbi, const char* fileName, const char* label, int keyLen) {
   dbi->FileName = CopyText(fileName);
   if (dbi->FileName) dbi->Stream = DbiStreamOpen(dbi->FileName, "w+b");
   if (!dbi->Stream) return DbiFail(1, "fopen New File");
+  return DbiSetUpNew(dbi, label, keyLen);
+}
+
+int DbiSetUpNew(DBI* dbi, const char* label, int keyLen) {
   int usable = keyLen >= 0 && keyLen <= INT16_MAX - 16;
   dbi->KeyLen = static_cast<int16_t>(keyLen);
   dbi->Header.RecLen = static_cast<int16_t>(keyLen + 16);

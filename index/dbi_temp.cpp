@@ -96,11 +96,6 @@ FILE* StreamOnDescriptor(int fd) {
 
 #endif  // _WIN32
 
-// A zero-filled buffer of keyLen + 1 bytes, or null.
-char* KeyBuffer(int keyLen) {
-  return static_cast<char*>(std::calloc(static_cast<size_t>(keyLen) + 1, 1));
-}
-
 }  // namespace
 
 int DbiNewTemp(DBI* dbi, const char* nameTemplate, const char* label, int keyLen) {
@@ -119,15 +114,5 @@ int DbiNewTemp(DBI* dbi, const char* nameTemplate, const char* label, int keyLen
   dbi->Stream = StreamOnDescriptor(fd);
   if (!dbi->Stream) return DbiFail(1, "fopen New File");
   // The rest is DbiNew's set-up of a new file: the same header and texts.
-  int usable = keyLen >= 0 && keyLen <= INT16_MAX - 16;
-  dbi->KeyLen = static_cast<int16_t>(keyLen);
-  dbi->Header.RecLen = static_cast<int16_t>(keyLen + 16);
-  DbiCopyPadded(dbi->Header.Label, label, sizeof dbi->Header.Label);
-  dbi->Key = usable ? KeyBuffer(keyLen) : nullptr;
-  if (!dbi->Key) return DbiFail(2, "Key in New");
-  dbi->SearchKey = KeyBuffer(keyLen);
-  if (!dbi->SearchKey) return DbiFail(3, "Key in New");
-  DbiLastStatus = DbiSaveHeader(dbi);
-  if (DbiLastStatus != 0) return DbiFail(4, "Save Header in New");
-  return 0;
+  return DbiSetUpNew(dbi, label, keyLen);
 }
