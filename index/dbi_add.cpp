@@ -113,6 +113,17 @@ void ReadParent(DBI* dbi, int32_t p, DbiLinks* pl, int first) {
   DbiReadNode(dbi, p, pl, nullptr);
 }
 
+// x's link block: in the first round x is the new node, which has no links
+// yet (nothing has written to it since it was filled in); else from the
+// file.
+void ReadAttached(DBI* dbi, int32_t x, DbiLinks* xl, int first) {
+  if (first) {
+    *xl = DbiLinks{0, 0, 0, 0};
+    return;
+  }
+  DbiReadNode(dbi, x, xl, nullptr);
+}
+
 // Attaches x below p, splitting upwards until a group has room or x becomes
 // the root. Bounded (DbiStepBound) against a damaged file.
 void Repair(DBI* dbi, Attach at) {
@@ -124,7 +135,7 @@ void Repair(DBI* dbi, Attach at) {
     }
     DbiLinks pl, xl;
     ReadParent(dbi, at.P, &pl, rounds == 1);
-    DbiReadNode(dbi, at.X, &xl, nullptr);
+    ReadAttached(dbi, at.X, &xl, rounds == 1);
     if (pl.Parent < 0) {
       SplitRedParent(dbi, &at, pl, xl);
     } else if (DbiIsRed(dbi, pl.Right)) {

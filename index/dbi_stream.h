@@ -10,7 +10,17 @@
 // Cache geometry: small pages suit the scattered node reads of a tree walk.
 // The stream's own buffer is smaller still: a refill copies only bytes near
 // the node asked for.
-enum : int { DBI_PAGE_BYTES = 512, DBI_CACHE_BYTES = 4 << 20, DBI_STREAM_BUFFER = 256 };
+// The cache is a fixed size, whatever the size of the file: a year of a
+// large pool's connections nearly fits, so its walk reads from memory.
+// (The tests build it with a few pages too, so that pages come and go.)
+#ifndef VELMAR_DBI_CACHE_BYTES
+#define VELMAR_DBI_CACHE_BYTES (16 << 20)
+#endif
+enum : int {
+  DBI_PAGE_BYTES = 512,
+  DBI_CACHE_BYTES = VELMAR_DBI_CACHE_BYTES,
+  DBI_STREAM_BUFFER = 256
+};
 
 // Opens name with mode "w+b" (create or truncate) or "r+b" (existing file),
 // both for reading and writing, as fopen would. Writes reach the cache when
