@@ -8,6 +8,7 @@
 #if defined(__GLIBC__) && !defined(VELMAR_DBI_PLAIN_STREAM)
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@ const int32_t kFrames = DBI_CACHE_BYTES / DBI_PAGE_BYTES;
 const int32_t kBuckets = 2 * kFrames;  // a power of two
 const int64_t kGrowBytes = 256 << 10;  // file space reserved at a time
 const int32_t kRunPages = 256;         // pages written back in one call at most
+const size_t kHugeBytes = 2 << 20;     // a large page of the system's memory
 
 // One cache frame: which page it holds and its state.
 struct Frame {
@@ -151,10 +153,29 @@ int WriteCluster(Cache* c, int32_t f) {
   return WriteRun(c, run, n);
 }
 
+// Once a cache has outgrown its first large page, the rest of it is asked
+// to be backed by large pages: node reads then land all over megabytes of
+// frames, and small pages would miss the processor's address translation
+// cache on most of them. A small index keeps its small pages, and its
+// memory with them.
+void AskForLargePages(Cache* c) {
+#ifdef MADV_HUGEPAGE
+  if (DBI_CACHE_BYTES > 2 * kHugeBytes) {
+    madvise(c->Data + kHugeBytes, static_cast<size_t>(DBI_CACHE_BYTES) - kHugeBytes,
+            MADV_HUGEPAGE);
+  }
+#else
+  (void)c;
+#endif
+}
+
 // A frame to fill: an unused one, else the clock's victim (written back
 // first when dirty). kNone when the write-back fails.
 int32_t FreeFrame(Cache* c) {
-  if (c->Used < kFrames) return c->Used++;
+  if (c->Used < kFrames) {
+    if (c->Used == static_cast<int32_t>(kHugeBytes / DBI_PAGE_BYTES)) AskForLargePages(c);
+    return c->Used++;
+  }
   for (;;) {
     int32_t f = c->Hand;
     c->Hand = (c->Hand + 1) % kFrames;
@@ -392,7 +413,10 @@ Cache* NewCache(int fd) {
   c->Fd = fd;
   c->Frames = static_cast<Frame*>(std::malloc(sizeof(Frame) * kFrames));
   c->Bucket = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * kBuckets));
-  c->Data = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(DBI_CACHE_BYTES)));
+  // Aligned to a large page, so that AskForLargePages covers whole ones.
+  void* data = nullptr;
+  if (posix_memalign(&data, kHugeBytes, static_cast<size_t>(DBI_CACHE_BYTES)) != 0) data = nullptr;
+  c->Data = static_cast<unsigned char*>(data);
   if (!c->Frames || !c->Bucket || !c->Data) {
     FreeCache(c);
     return nullptr;
