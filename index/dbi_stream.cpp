@@ -112,7 +112,7 @@ int WriteBack(Cache* c, int32_t f) {
 // Writes back n dirty frames whose pages follow one another in the file:
 // one call for the lot where the system takes it whole, else page by page.
 int WriteRun(Cache* c, const int32_t* run, int32_t n) {
-  struct iovec parts[kRunPages];
+  struct iovec parts[kRunPages] = {};
   int64_t start = c->Frames[run[0]].PageNo * DBI_PAGE_BYTES;
   int64_t total = 0;
   for (int32_t i = 0; i < n; ++i) {
