@@ -138,13 +138,12 @@ int WriteRun(Cache* c, const int32_t* run, int32_t n) {
 int WriteCluster(Cache* c, int32_t f) {
   int32_t run[kRunPages];
   int64_t first = c->Frames[f].PageNo;
-  int32_t n = 1;
-  for (; n < kRunPages / 2; ++n) {
-    int32_t g = first > 0 ? Lookup(c, first - 1) : kNone;
+  for (int32_t back = 1; back < kRunPages / 2 && first > 0; ++back) {
+    int32_t g = Lookup(c, first - 1);
     if (g == kNone || !c->Frames[g].Dirty) break;
     --first;
   }
-  n = 0;
+  int32_t n = 0;
   for (int64_t page = first; n < kRunPages; ++page) {
     int32_t g = page == c->Frames[f].PageNo ? f : Lookup(c, page);
     if (g == kNone || !c->Frames[g].Dirty) break;
