@@ -51,8 +51,18 @@ HANDLE OpenEventLogA(LPCSTR serverName, LPCSTR sourceName) {
     SetLastError(ERROR_INVALID_NAME);
     return nullptr;
   }
+  return OpenBackupEventLogA(nullptr, path);
+}
+
+HANDLE OpenBackupEventLogA(LPCSTR serverName, LPCSTR fileName) {
+  // A saved log is a file of this computer; another computer's files are
+  // out of reach of the stand-in, as its event log service would be.
+  if (serverName != nullptr || fileName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
   EvtFile* f = nullptr;
-  DWORD err = EvtOpen(path, &f);
+  DWORD err = EvtOpen(fileName, &f);
   if (err != ERROR_SUCCESS) {
     SetLastError(err);
     return nullptr;

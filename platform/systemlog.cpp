@@ -1,9 +1,7 @@
-// The SYSTEM log the report reads: the live log, or on Windows a saved log
-// in the log folder when VELMAR_LOGDIR names one. Off Windows the stand-in
-// event log already serves the log folder, so there is nothing to choose.
+// The SYSTEM log the report reads: the live log, or a saved log in the log
+// folder when VELMAR_LOGDIR names one, so a copy of a server's log can be
+// reported on from any desktop.
 #include "platform/systemlog.h"
-
-#ifdef _WIN32
 
 #include <cstdlib>
 
@@ -12,7 +10,7 @@
 HANDLE OpenSystemLog(const char* server) {
   const char* dir = std::getenv("VELMAR_LOGDIR");
   if (dir == nullptr || dir[0] == '\0') return OpenEventLogA(server, "SYSTEM");
-  char path[MAX_PATH];
+  char path[4096];
   if (!PlatformComputerPath(server, "SysEvent.Evt", path, sizeof path)) {
     SetLastError(ERROR_INVALID_NAME);
     return nullptr;
@@ -20,11 +18,3 @@ HANDLE OpenSystemLog(const char* server) {
   // A saved log is a file on this computer, whichever server it came from.
   return OpenBackupEventLogA(nullptr, path);
 }
-
-#else
-
-HANDLE OpenSystemLog(const char* server) {
-  return OpenEventLogA(server, "SYSTEM");
-}
-
-#endif  // _WIN32

@@ -88,6 +88,9 @@ void SetLastError(DWORD error);
 // Event log. Only the log "SYSTEM" is served; the server name is null for the
 // local computer, else "\\NAME" or "NAME".
 HANDLE OpenEventLogA(LPCSTR serverName, LPCSTR sourceName);
+// A saved log: the .evt file at fileName on this computer (serverName must
+// be null here). Close it with CloseEventLog, as any other log.
+HANDLE OpenBackupEventLogA(LPCSTR serverName, LPCSTR fileName);
 BOOL CloseEventLog(HANDLE log);
 BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, LPVOID buffer,
                    DWORD bytesToRead, DWORD* bytesRead, DWORD* minBytesNeeded);

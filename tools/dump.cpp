@@ -1,16 +1,10 @@
 // velmar-log dump: reads an .evt file through the platform's event log calls,
 // exactly as the report reads a server's log, and prints each record as a CSV
-// row. On Windows the file is opened as a saved log. The stand-in layer
-// serves only $VELMAR_LOGDIR/SysEvent.Evt, so there the file is shown to it
-// through a private folder holding a link to it, removed as soon as the log
-// is open (its handle holds the file), or by SIGINT, SIGTERM and SIGHUP
-// before that.
+// row. The file is opened as a saved log.
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/winapi.h"
 #include "tools/logtool.h"
@@ -27,8 +21,6 @@ int Fail(const char* what, const char* path, int err) {
   return 1;
 }
 
-#ifdef _WIN32
-
 // Opens the file as a saved event log into *log. Returns 0, or 1 after a
 // message.
 int OpenDumpLog(const char* path, HANDLE* log) {
@@ -38,70 +30,6 @@ int OpenDumpLog(const char* path, HANDLE* log) {
           (unsigned long)GetLastError());
   return 1;
 }
-
-#else
-
-// The private log folder and the link in it.
-struct LinkDir {
-  char Dir[4096];   // the folder, from mkdtemp
-  char Link[4160];  // Dir/SysEvent.Evt
-  int Made;         // 0 nothing, 1 folder made, 2 link made as well
-};
-
-LinkDir gLink;  // one per process: the signal handler removes it
-
-void RemoveLinkDir() {
-  if (gLink.Made >= 2) unlink(gLink.Link);
-  if (gLink.Made >= 1) rmdir(gLink.Dir);
-  gLink.Made = 0;
-}
-
-void OnSignal(int sig) {
-  RemoveLinkDir();  // unlink and rmdir are safe in a handler
-  signal(sig, SIG_DFL);
-  raise(sig);
-}
-
-// Makes the private folder with SysEvent.Evt linked to path and points
-// VELMAR_LOGDIR at it.
-int MakeLinkDir(const char* path) {
-  char* target = realpath(path, nullptr);
-  if (target == nullptr) return Fail("can't open", path, errno);
-  const char* tmp = getenv("TMPDIR");
-  if (tmp == nullptr || *tmp == 0) tmp = "/tmp";
-  int ok = 0, err = 0;
-  if ((size_t)snprintf(gLink.Dir, sizeof gLink.Dir, "%s/velmar-log.XXXXXX", tmp) <
-          sizeof gLink.Dir &&
-      mkdtemp(gLink.Dir) != nullptr) {
-    gLink.Made = 1;
-    snprintf(gLink.Link, sizeof gLink.Link, "%s/SysEvent.Evt", gLink.Dir);
-    if (symlink(target, gLink.Link) == 0) {
-      gLink.Made = 2;
-      ok = setenv("VELMAR_LOGDIR", gLink.Dir, 1) == 0;
-    }
-  }
-  if (!ok) err = errno;
-  free(target);
-  return ok ? 0 : Fail("can't make a private folder in", tmp, err);
-}
-
-// Opens the file through the stand-in layer into *log. Returns 0, or 1 after
-// a message.
-int OpenDumpLog(const char* path, HANDLE* log) {
-  signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error, so the folder goes
-  signal(SIGINT, OnSignal);
-  signal(SIGTERM, OnSignal);
-  signal(SIGHUP, OnSignal);
-  if (MakeLinkDir(path) != 0) {
-    RemoveLinkDir();
-    return 1;
-  }
-  *log = OpenEventLogA(nullptr, "System");
-  RemoveLinkDir();  // the handle holds the file open: the link has done its work
-  return *log == nullptr ? Fail("can't open the event log", path, 0) : 0;
-}
-
-#endif  // _WIN32
 
 // The ANSI record in buf: source, computer and strings located and checked
 // against its Length.

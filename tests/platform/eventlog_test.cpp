@@ -349,6 +349,13 @@ TEST_F(EventLogTest, OnlySystemLogOfPlainComputerNamesOpens) {
   for (const char* server : {"..", "a/b", "", "\\\\..", "\\\\", "\\\\NAME\\x", "\\\\OTHER"}) {
     EXPECT_EQ(OpenEventLogA(server, "SYSTEM"), nullptr) << server;
   }
+  // A saved log opens by its path wherever it lies; only this computer's.
+  HANDLE saved = OpenBackupEventLogA(nullptr, (dir_ + "/NAME/SysEvent.Evt").c_str());
+  DWORD savedCount = 0;
+  EXPECT_TRUE(GetNumberOfEventLogRecords(saved, &savedCount) && savedCount == 30 &&
+              CloseEventLog(saved));
+  EXPECT_EQ(OpenBackupEventLogA("NAME", file_.c_str()), nullptr);
+  EXPECT_EQ(OpenBackupEventLogA(nullptr, (dir_ + "/none.evt").c_str()), nullptr);
   // Handles open at once keep their own place.
   HANDLE a = Open(), b = OpenEventLogA("NAME", "SYSTEM");
   for (DWORD n = 1; n <= 30; ++n) {
