@@ -233,7 +233,8 @@ DWORD LoadLog(EvtFile* f) {
   const uint8_t* h = EvtBytes(f, 0, kEvtHeaderSize);
   if (h == nullptr || !HeaderValid(h, f->Size)) return ERROR_EVENTLOG_FILE_CORRUPT;
   uint32_t endOffset = EvtLe32(h + 0x14);
-  bool dirty = (EvtLe32(h + 0x24) & kFlagDirty) != 0;
+  f->Flags = EvtLe32(h + 0x24);
+  bool dirty = (f->Flags & kFlagDirty) != 0;
   if (!FindEof(f, endOffset, dirty)) return ERROR_EVENTLOG_FILE_CORRUPT;
   f->Fill = kEvtProbeSize;
   return ERROR_SUCCESS;

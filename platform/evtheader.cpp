@@ -1,0 +1,31 @@
+// The header state of an open log: read from the .evt file by the stand-in;
+// unknown on Windows, whose log service keeps its files to itself.
+#include "platform/evtstats.h"
+
+#ifdef _WIN32
+
+EvtHeaderFacts EvtLogHeader(HANDLE) {
+  return EvtHeaderFacts{0, 0, 0};
+}
+
+#else
+
+#include "platform/evtfile.h"
+
+namespace {
+
+const uint32_t kFlagDirty = 0x1;
+const uint32_t kFlagWrap = 0x2;
+
+}  // namespace
+
+EvtHeaderFacts EvtLogHeader(HANDLE log) {
+  const EvtFile* f = (const EvtFile*)log;
+  if (f == nullptr || f->Magic != kEvtMagic) return EvtHeaderFacts{0, 0, 0};
+  // A stale header may miss the wrap: when the oldest record lies behind the
+  // EOF record, the records run over the file's end, whatever the flag says.
+  bool runsOver = f->Oldest != 0 && f->End < f->Begin;
+  return EvtHeaderFacts{1, (f->Flags & kFlagDirty) != 0, (f->Flags & kFlagWrap) != 0 || runsOver};
+}
+
+#endif  // _WIN32
