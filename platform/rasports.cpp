@@ -1,17 +1,22 @@
 // The port enumeration of the stand-in "RASSAPI.dll": turns a computer's
 // RasPorts.txt (UTF-8, one port name per line) into the library's answer, an
 // array of 948-byte records with the UTF-16 name first. Every failure leaves
-// the caller nothing to release.
+// the caller nothing to release. The list reader also reads a named port
+// list file, on every system.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "platform/logdir.h"
 #include "platform/rassapi.h"
 #include "platform/winapi.h"
-
-#ifndef _WIN32
 
 namespace {
 
@@ -28,6 +33,8 @@ struct PortList {
   size_t Count;     // records filled
   size_t Capacity;  // records allocated
 };
+
+#ifndef _WIN32
 
 // Converts the UTF-16 computer name to the 8-bit text the log folder knows.
 // Host names are plain ASCII, so any other unit refuses the name.
@@ -54,6 +61,8 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
   if (*file != nullptr) return 0;
   return errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
 }
+
+#endif  // _WIN32
 
 // Reads the next line into line (kLineBytes bytes) without its LF and
 // without a CR that ends it (the end of the file ends a line too); *length
@@ -135,7 +144,52 @@ DWORD ReadPorts(FILE* file, PortList* list) {
   }
 }
 
+// Opens a named port list: a regular file only, and without waiting for a
+// writer should the name be a FIFO.
+DWORD OpenPortFile(const char* path, FILE** file) {
+#ifdef _WIN32
+  *file = std::fopen(path, "rb");
+#else
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    close(fd);
+    errno = ENOENT;
+    fd = -1;
+  }
+  *file = fd < 0 ? nullptr : fdopen(fd, "rb");
+  if (fd >= 0 && *file == nullptr) close(fd);
+#endif
+  if (*file != nullptr) return 0;
+  return errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace
+
+DWORD PlatformReadPortFile(const char* path, BYTE** ports, WORD* count) {
+  if (path == nullptr || ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
+  *ports = nullptr;
+  *count = 0;
+  FILE* file = nullptr;
+  DWORD error = OpenPortFile(path, &file);
+  if (error != 0) return error;
+  PortList list = {nullptr, 0, 0};
+  error = ReadPorts(file, &list);
+  std::fclose(file);
+  if (error != 0) {
+    std::free(list.Records);
+    return error;
+  }
+  *ports = list.Records;
+  *count = (WORD)list.Count;
+  return 0;
+}
+
+void PlatformFreePortFile(BYTE* ports) {
+  std::free(ports);
+}
+
+#ifndef _WIN32
 
 DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
   if (ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;

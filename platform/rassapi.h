@@ -6,11 +6,19 @@
 
 #include "platform/winapi.h"
 
-#ifndef _WIN32
-
 // Size of one port record of the enumeration; the port name, in UTF-16 and
 // ended by a 0 unit, is its first field and the rest of the record is zero.
 #define PLATFORM_RAS_PORT_RECORD_SIZE 948
+
+// Reads the port list file at path by the rules of RasPorts.txt below, on
+// every system (a saved server's list read anywhere). Only a regular file is
+// read. Results as ordinal 5; release *ports with PlatformFreePortFile.
+DWORD PlatformReadPortFile(const char* path, BYTE** ports, WORD* count);
+
+// Releases what PlatformReadPortFile gave (null is accepted).
+void PlatformFreePortFile(BYTE* ports);
+
+#ifndef _WIN32
 
 // Ordinal 5: the ports of the local computer (server null) or of the
 // computer "\\NAME" or "NAME", read from its RasPorts.txt under the log
