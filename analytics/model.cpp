@@ -96,6 +96,24 @@ int ReadNext(Model* m, LogReader* r) {
   return 1;
 }
 
+void ReaderInit(LogReader* r, const char* path, LogFacts* facts) {
+  r->Path = path;
+  r->Handle = nullptr;
+  r->Buffer = nullptr;
+  r->Next = r->End = 0;
+  r->Have = false;
+  r->Number = 0;
+  r->Time = 0;
+  r->Facts = facts;
+}
+
+void ReaderRelease(LogReader* r) {
+  free(r->Buffer);
+  r->Buffer = nullptr;
+  if (r->Handle != nullptr) CloseEventLog(r->Handle);
+  r->Handle = nullptr;
+}
+
 int OpenLog(Model* m, LogReader* r) {
   r->Handle = OpenBackupEventLogA(nullptr, r->Path);
   if (r->Handle == nullptr) return Fail(m, r, OpenFailureReason(GetLastError()));
@@ -337,21 +355,24 @@ int ModelReadLogs(const char* const* paths, int count, const ModelListener* list
   m.Logs.resize((size_t)count);
   if (facts != nullptr) facts->assign((size_t)count, LogFacts());
   int ok = 1;
-  for (int i = 0; i < count && ok; ++i) {
-    LogReader& r = m.Logs[(size_t)i];
-    r.Path = paths[i];
-    r.Handle = nullptr;
-    r.Buffer = nullptr;
-    r.Have = false;
-    r.Number = 0;
-    r.Time = 0;
-    r.Facts = facts != nullptr ? &(*facts)[(size_t)i] : nullptr;
-    ok = OpenLog(&m, &r);
+  for (int i = 0; i < count; ++i) {
+    ReaderInit(&m.Logs[(size_t)i], paths[i], facts != nullptr ? &(*facts)[(size_t)i] : nullptr);
   }
+  for (int i = 0; i < count && ok; ++i) ok = OpenLog(&m, &m.Logs[(size_t)i]);
   if (ok) ok = Sweep(&m);
-  for (LogReader& r : m.Logs) {
-    free(r.Buffer);
-    if (r.Handle != nullptr) CloseEventLog(r.Handle);
-  }
+  for (LogReader& r : m.Logs) ReaderRelease(&r);
+  return ok;
+}
+
+int ModelLogComputer(const char* path, std::string* computer, ModelFailure* failure) {
+  Model m;
+  m.Out = nullptr;
+  m.Failure = failure;
+  m.Logs.resize(1);
+  LogReader& r = m.Logs[0];
+  ReaderInit(&r, path, nullptr);
+  int ok = OpenLog(&m, &r);
+  computer->assign(ok && r.Have ? RecComputer(r.Buffer, r.Capacity) : "");
+  ReaderRelease(&r);
   return ok;
 }

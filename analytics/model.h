@@ -128,6 +128,10 @@ int ModelReadLogs(const char* const* paths, int count, const ModelListener* list
                   std::vector<LogFacts>* facts, EventTime since, EventTime until,
                   ModelFailure* failure);
 
+// The computer name stored in the oldest record of the log at path ("" for
+// an empty log). Returns 1, or 0 with *failure set as ModelReadLogs does.
+int ModelLogComputer(const char* path, std::string* computer, ModelFailure* failure);
+
 // The connected time a disconnect reports from its texts of minutes and
 // seconds, each read as atol reads it (blanks, a sign, digits; no digits is
 // 0): minutes * 60 + seconds, held to +-2^53.
