@@ -132,13 +132,26 @@ void Shade(double share, char* out, size_t size) {
   snprintf(out, size, "#%02x%02x%02x", r, g, bl);
 }
 
+// The shades from 0 to top lines, under the map.
+void Legend(OutBuf* out, double top, int y) {
+  Put(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\">mean lines: 0</text>\n",
+      kLeft + 2 * kCell - 6, y + 12);
+  for (int i = 0; i <= 10; ++i) {
+    char fill[8];
+    Shade(i / 10.0, fill, sizeof fill);
+    Put(out, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"14\" fill=\"%s\"/>\n",
+        kLeft + 2 * kCell + i * 16, y, 16, fill);
+  }
+  Put(out, "<text x=\"%d\" y=\"%d\">%g</text>\n", kLeft + 2 * kCell + 11 * 16 + 6, y + 12, top);
+}
+
 void HeatMap(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
   BusyFigures slots[168];
   BusyFoldSlots(b, 168, slots);
   double top = (double)opt->Lines;
   for (const BusyFigures& f : slots) top = std::max(top, Mean(f));
   top = std::max(top, 1.0);
-  int width = kLeft + 24 * kCell + kRight, height = kTop + 7 * kCell + kBottom + 30;
+  int width = kLeft + 24 * kCell + kRight, height = kTop + 7 * kCell + kBottom + 40;
   char desc[300];
   snprintf(desc, sizeof desc,
            "Mean lines in use for each hour of the week, averaged over the weeks covered; from "
@@ -168,6 +181,7 @@ void HeatMap(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
       "<text transform=\"translate(18 %d) rotate(-90)\" text-anchor=\"middle\">day of the "
       "week</text>\n",
       kTop + 7 * kCell / 2);
+  Legend(out, top, kTop + 7 * kCell + 52);
 }
 
 }  // namespace
