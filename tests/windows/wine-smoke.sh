@@ -29,7 +29,7 @@ clock() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(clock)" 'BEGIN { printf "%.1fs", b - a }'; }
 
 t=$(clock)
-"$src/scripts/build-windows" "$winbuild" >"$work/build.log" 2>&1 || {
+VELMAR_WERROR=ON "$src/scripts/build-windows" "$winbuild" >"$work/build.log" 2>&1 || {
   cat "$work/build.log"
   echo "FAIL: scripts/build-windows"
   exit 1
