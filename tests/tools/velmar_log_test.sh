@@ -176,6 +176,37 @@ done <<'EOF'
 1|sample /proc/velmar
 EOF
 grep -q '^Usage: velmar-log dump FILE' <($V --help) || fail "--help prints the usage on stdout"
+# Option limits: the largest value is taken (decimal and hex alike), one
+# above it is refused with the option's message, never wrapped.
+# status | arguments | a text of standard error
+while IFS='|' read -r want args message; do
+  pinned $V $args > limit.out 2> limit.err
+  got=$?
+  [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
+  if [ -n "$message" ]; then
+    grep -q -- "$message" limit.err || fail "velmar-log $args: no '$message'"
+  else
+    [ ! -s limit.err ] || fail "velmar-log $args: $(head -n 1 limit.err)"
+  fi
+done <<'EOF'
+0|sample seedmax --days 1 --ports 256 --seed 18446744073709551615|
+0|sample seedhex --days 1 --ports 256 --seed 0xFFFFFFFFFFFFFFFF|
+2|sample d --seed 18446744073709551616|--seed wants a number from 0 to 18446744073709551615
+2|sample d --seed 0x10000000000000000|--seed wants a number from 0
+2|sample d --seed=99999999999999999999|--seed wants a number from 0
+2|sample d --days 3651|--days wants a number from 1 to 3650
+2|sample d --ports 257|--ports wants a number from 1 to 256
+0|make empty.csv sizemax.evt --max-size=4294967292|
+2|make empty.csv x.evt --max-size 4294967296|--max-size wants a number from 144 to 4294967292
+2|make empty.csv x.evt --max-size 0x100000000|--max-size wants a number
+2|make empty.csv x.evt --max-size 18446744073709551616|--max-size wants a number
+2|make empty.csv x.evt --max-size 0x200 --start-offset 0x100000000|--start-offset wants a number
+EOF
+cmp -s seedmax/SysEvent.Evt seedhex/SysEvent.Evt || fail "the largest seed in decimal and in hex differ"
+[ "$(stat -c %s sizemax.evt)" = 4294967292 ] || fail "--max-size 4294967292: not that size"
+rm -f sizemax.evt
+[ ! -e d ] && [ ! -e x.evt ] || fail "a refused option left files behind"
+
 # bad CSV | message: the file is refused and nothing is left behind
 while IFS='|' read -r csv message; do
   printf '%b' "$csv" > bad.csv
