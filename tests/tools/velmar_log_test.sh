@@ -240,6 +240,48 @@ awk -F, -v from="2026-12-05T04:00:00Z" -v to="2026-12-08T04:00:00Z" '
   NR > 1 && $4 % 65536 == 20017 && $11 !~ /^COM[123]$/ { print "port outside the list: " $0; bad = 1 }
   END { exit bad }' s3.csv || fail "sample: times and ports within the options"
 $V make s3.csv s3.evt && $V dump s3.evt | cmp -s - s3.csv || fail "sample: round trip through make"
+
+# ---- files that exist: replaced only with --force ----
+# Each case starts from a folder ex holding the planted files ("old NAME" in
+# each; @NAME is a link to a missing file). A refused run names each planted
+# file and leaves the folder as it was, a forced one writes what a run into
+# an empty folder writes (NAME=reference).
+# status | planted | arguments | written
+snap() { (cd ex && for f in $(ls -A); do printf '%s:%s;' "$f" "$(readlink "$f" || cat "$f")"; done); }
+while IFS='|' read -r want planted args written; do
+  rm -rf ex gone && mkdir ex
+  for f in $planted; do
+    if [ "${f#@}" != "$f" ]; then ln -s ../gone "ex/${f#@}"; else echo "old $f" > "ex/$f"; fi
+  done
+  before=$(snap)
+  pinned $V $args < rt.csv > ex.out 2> ex.err
+  got=$?
+  [ "$got" = "$want" ] || fail "velmar-log $args over $planted: status $got, not $want"
+  if [ "$want" != 0 ]; then
+    [ "$(snap)" = "$before" ] && [ ! -e gone ] || fail "velmar-log $args: $planted changed"
+  fi
+  for f in $planted; do
+    [ "$want" != 1 ] || grep -qF "ex/${f#@} exists" ex.err || fail "velmar-log $args: ${f#@} not named"
+  done
+  for pair in $written; do
+    cmp -s "ex/${pair%=*}" "${pair#*=}" || fail "velmar-log $args: ${pair%=*} is not ${pair#*=}"
+  done
+done <<'EOF'
+1|RasPorts.txt SysEvent.Evt|sample ex|
+1|RasPorts.txt|sample ex --days 1|
+1|SysEvent.Evt|sample ex|
+1|@RasPorts.txt|sample ex|
+1|SysEvent.Evt|make rt.csv ex/SysEvent.Evt|
+1|SysEvent.Evt|make - ex/SysEvent.Evt|
+1|@SysEvent.Evt|make rt.csv ex/SysEvent.Evt --max-size 0x400000|
+2|SysEvent.Evt|make rt.csv ex/SysEvent.Evt --force=1|
+0|RasPorts.txt SysEvent.Evt|sample ex --force|SysEvent.Evt=s1/SysEvent.Evt RasPorts.txt=s1/RasPorts.txt
+0|RasPorts.txt|sample --force ex|SysEvent.Evt=s1/SysEvent.Evt RasPorts.txt=s1/RasPorts.txt
+0|SysEvent.Evt|make --force rt.csv ex/SysEvent.Evt|SysEvent.Evt=rt.evt
+0|SysEvent.Evt|make - ex/SysEvent.Evt --force|SysEvent.Evt=rt.evt
+0|SysEvent.Evt|make rt.csv --force ex/SysEvent.Evt --max-size 0x400000|
+EOF
+
 # A reader that stops early (a closed pipe) leaves no private folder behind.
 $V dump crossdir/SysEvent.Evt | head -n 1 > /dev/null
 [ -z "$(ls -A "$TMPDIR")" ] || fail "dump left its private folder behind: $(ls "$TMPDIR")"
