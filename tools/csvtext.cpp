@@ -95,8 +95,10 @@ int ParseNumber(const char* s, uint64_t max, uint64_t* value) {
   uint64_t v = 0;
   for (; *s != 0; ++s) {
     if (*s < '0' || *s > '9') return 0;
-    v = v * 10 + (uint64_t)(*s - '0');
-    if (v > max) return 0;
+    uint64_t digit = (uint64_t)(*s - '0');
+    // Checked before the step: past the limit the product would wrap.
+    if (digit > max || v > (max - digit) / 10) return 0;
+    v = v * 10 + digit;
   }
   *value = v;
   return 1;

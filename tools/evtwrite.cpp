@@ -33,11 +33,11 @@ ssize_t pwrite(int fd, const void* buf, size_t n, int64_t at) {
 }
 
 // The log file is bytes, never text; it is not handed to child processes.
-const int kOpenFlags = O_RDWR | O_CREAT | O_TRUNC | O_BINARY | O_NOINHERIT;
+const int kOpenFlags = O_RDWR | O_CREAT | O_BINARY | O_NOINHERIT;
 
 int SetFileSize(int fd, uint32_t size) { return _chsize_s(fd, size) == 0 ? 0 : -1; }
 #else
-const int kOpenFlags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
+const int kOpenFlags = O_RDWR | O_CREAT | O_CLOEXEC;
 
 int SetFileSize(int fd, uint32_t size) { return ftruncate(fd, size); }
 #endif
@@ -336,6 +336,11 @@ const char* EvtLayoutProblem(uint32_t maxSize, uint32_t startOffset) {
 
 int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
                   uint32_t firstNumber) {
+  return EvtWriterCreate(w, path, maxSize, startOffset, firstNumber, 1);
+}
+
+int EvtWriterCreate(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
+                    uint32_t firstNumber, int replace) {
   memset(w, 0, sizeof *w);
   w->Fd = -1;
   const char* problem = EvtLayoutProblem(maxSize, startOffset);
@@ -348,7 +353,9 @@ int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t sta
     return Fail(w, "out of memory", ENOMEM);
   }
   w->RecCap = 1024;
-  w->Fd = open(path, kOpenFlags, 0644);
+  // O_EXCL also refuses a link, even a dangling one, so nothing is written
+  // through it.
+  w->Fd = open(path, kOpenFlags | (replace ? O_TRUNC : O_EXCL), 0644);
   if (w->Fd < 0 || (maxSize != 0 && SetFileSize(w->Fd, maxSize) != 0)) {
     int err = errno;
     if (w->Fd >= 0) close(w->Fd);

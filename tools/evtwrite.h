@@ -76,6 +76,12 @@ struct EvtWriter {
 int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
                   uint32_t firstNumber);
 
+// As EvtWriterOpen, but with replace 0 the file is made afresh or not at
+// all: when anything is at path already (a file, a folder, a link even when
+// dangling) the open fails with w->Errno EEXIST and leaves it alone.
+int EvtWriterCreate(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
+                    uint32_t firstNumber, int replace);
+
 // Appends one record numbered w->Current, first dropping oldest records of a
 // circular log until it and an EOF record fit. Returns 1, or 0 with
 // w->Message set: a record that can never fit or a bad argument leaves the

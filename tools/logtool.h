@@ -85,11 +85,18 @@ void CsvClose(CsvReader* r);
 // the platform's event log calls. Returns 0, or 1 after a message.
 int LogDump(const char* path, FILE* out);
 
+// Whether anything is at path already (a file, a folder, a link even when
+// dangling): then it says so on standard error, naming path, and returns 1.
+// make and sample write over such a thing only when told to replace it.
+int RefuseExisting(const char* path);
+
 // Writes the .evt file at evtPath from the CSV at csvPath. maxSize 0 makes
 // a log that grows; else a circular log of that size, its first record at
-// startOffset, dropping oldest records as a server does. Returns 0, or 1
-// after a message (and no half-written file).
-int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t startOffset);
+// startOffset, dropping oldest records as a server does. An existing file
+// is replaced only when replace is 1; else it is left as it was. Returns 0,
+// or 1 after a message (and no half-written file).
+int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t startOffset,
+            int replace);
 
 // Settings of the sample command.
 struct SampleOptions {
@@ -97,10 +104,12 @@ struct SampleOptions {
   uint32_t Ports;  // dial-up ports COM1..COMn
   uint64_t Seed;   // seed of the generator
   int64_t Now;     // the clock: the last moment of the sample
+  int Replace;     // existing files may be replaced
 };
 
 // Writes DIR/SysEvent.Evt and DIR/RasPorts.txt. The same options give the
-// same bytes (for the same TZ). Returns 0, or 1 after a message.
+// same bytes (for the same TZ). Without Replace, when either file exists
+// neither is written. Returns 0, or 1 after a message.
 int LogSample(const char* dir, const SampleOptions* opt);
 
 #endif  // VELMAR_TOOLS_LOGTOOL_H

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tools/evtwrite.h"
@@ -90,7 +91,7 @@ int PointStrings(const CsvReader* r, StringList* list, EvtRecordIn* rec) {
 
 // Writes the rows after the header; opens the writer at the first one.
 int WriteRows(CsvReader* r, const char* csvPath, const char* evtPath, uint32_t maxSize,
-              uint32_t startOffset, EvtWriter* w, int* opened) {
+              uint32_t startOffset, int replace, EvtWriter* w, int* opened) {
   StringList list = {nullptr, 0};
   uint32_t expected = 0;
   int got, ok = 1;
@@ -105,7 +106,8 @@ int WriteRows(CsvReader* r, const char* csvPath, const char* evtPath, uint32_t m
       ok = RowError(csvPath, r->Line, "out of memory");
     } else if (*opened && number != expected) {
       ok = RowError(csvPath, r->Line, "record number does not follow the one before");
-    } else if (!*opened && !(*opened = EvtWriterOpen(w, evtPath, maxSize, startOffset, number))) {
+    } else if (!*opened &&
+               !(*opened = EvtWriterCreate(w, evtPath, maxSize, startOffset, number, replace))) {
       ok = WriterError(evtPath, w);
     } else if (!EvtWriterAdd(w, &rec)) {
       ok = w->Failed ? WriterError(evtPath, w) : RowError(csvPath, r->Line, w->Message);
@@ -119,12 +121,26 @@ int WriteRows(CsvReader* r, const char* csvPath, const char* evtPath, uint32_t m
 
 }  // namespace
 
-int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t startOffset) {
+int RefuseExisting(const char* path) {
+  struct stat st;
+#ifdef _WIN32
+  if (stat(path, &st) != 0) return 0;
+#else
+  if (lstat(path, &st) != 0) return 0;  // a link is refused, not followed
+#endif
+  fprintf(stderr, "velmar-log: %s exists; --force replaces it\n", path);
+  return 1;
+}
+
+int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t startOffset,
+            int replace) {
   const char* problem = EvtLayoutProblem(maxSize, startOffset);
   if (problem != nullptr) {
     fprintf(stderr, "velmar-log: %s\n", problem);
     return 1;
   }
+  // Refused before any CSV is read, so standard input is left unread.
+  if (!replace && RefuseExisting(evtPath)) return 1;
   CsvReader r;
   if (!CsvOpen(&r, csvPath)) {
     fprintf(stderr, "velmar-log: can't open %s: %s\n", csvPath, strerror(errno));
@@ -133,8 +149,8 @@ int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t
   EvtWriter w;
   int opened = 0;
   int ok = CheckHeader(&r, csvPath) &&
-           WriteRows(&r, csvPath, evtPath, maxSize, startOffset, &w, &opened);
-  if (ok && !opened && !(opened = EvtWriterOpen(&w, evtPath, maxSize, startOffset, 1)))
+           WriteRows(&r, csvPath, evtPath, maxSize, startOffset, replace, &w, &opened);
+  if (ok && !opened && !(opened = EvtWriterCreate(&w, evtPath, maxSize, startOffset, 1, replace)))
     WriterError(evtPath, &w);
   ok = ok && opened;
   if (opened && !EvtWriterClose(&w) && ok) ok = WriterError(evtPath, &w);

@@ -9,10 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #ifdef _WIN32
 #include <direct.h>
+#include <io.h>
 #endif
 
 #include "tools/evtwrite.h"
@@ -307,9 +310,21 @@ void Run(Sim* s, int64_t start) {
   }
 }
 
-int WritePorts(const char* path, uint32_t ports) {
-  FILE* f = fopen(path, "wb");  // the same bytes on every system
-  if (f == nullptr) return 0;
+#ifdef _WIN32
+const int kPortsFlags = O_WRONLY | O_CREAT | O_BINARY;  // the same bytes on every system
+#else
+const int kPortsFlags = O_WRONLY | O_CREAT;
+#endif
+
+// Writes the port list; without replace only into a file made afresh, so
+// one that appeared since the check, or a link, is left alone.
+int WritePorts(const char* path, uint32_t ports, int replace) {
+  int fd = open(path, kPortsFlags | (replace ? O_TRUNC : O_EXCL), 0666);
+  FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  if (f == nullptr) {
+    if (fd >= 0) close(fd);
+    return 0;
+  }
   for (uint32_t i = 0; i < ports; ++i) fprintf(f, "COM%u\n", i + 1);
   return fclose(f) == 0;
 }
@@ -338,7 +353,10 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   if ((size_t)snprintf(logPath, sizeof logPath, "%s/SysEvent.Evt", dir) >= sizeof logPath ||
       (size_t)snprintf(portsPath, sizeof portsPath, "%s/RasPorts.txt", dir) >= sizeof portsPath)
     return SampleFail("folder name too long:", dir, ENAMETOOLONG);
-  if (!WritePorts(portsPath, opt->Ports)) return SampleFail("can't write", portsPath, errno);
+  // Both are checked, and each one found is named, before either is written.
+  if (!opt->Replace && RefuseExisting(logPath) + RefuseExisting(portsPath) != 0) return 1;
+  if (!WritePorts(portsPath, opt->Ports, opt->Replace))
+    return SampleFail("can't write", portsPath, errno);
   Sim s;
   memset(&s, 0, sizeof s);
   s.Rng = opt->Seed;
@@ -351,7 +369,7 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   int status = 0;
   if (s.Ports == nullptr || s.Users == nullptr || s.UserBusy == nullptr) {
     status = SampleFail("out of memory for", logPath, ENOMEM);
-  } else if (!EvtWriterOpen(&s.W, logPath, 0, kEvtHeaderSize, 1)) {
+  } else if (!EvtWriterCreate(&s.W, logPath, 0, kEvtHeaderSize, 1, opt->Replace)) {
     status = SampleFail(s.W.Message, logPath, s.W.Errno);
   } else {
     MakeUsers(&s);

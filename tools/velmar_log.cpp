@@ -17,8 +17,8 @@ namespace {
 
 const char* const kUsage =
     "Usage: velmar-log dump FILE\n"
-    "       velmar-log make CSV FILE [--max-size N] [--start-offset N]\n"
-    "       velmar-log sample DIR [--days N] [--ports N] [--seed N]\n";
+    "       velmar-log make CSV FILE [--max-size N] [--start-offset N] [--force]\n"
+    "       velmar-log sample DIR [--days N] [--ports N] [--seed N] [--force]\n";
 
 const char* const kUsageMore =
     "\n"
@@ -38,6 +38,7 @@ const char* const kUsageMore =
     "            peak lines in use, seconds with all N lines busy, connects; then the time\n"
     "            at exactly k lines\n"
     "  capacity  the busy hour's traffic and the lines each blocking target needs (Erlang B)\n"
+    "  --force lets make and sample replace files that exist; without it they write none\n"
     "  T is YYYY-MM-DD (local midnight) or YYYY-MM-DDTHH:MM[:SS] (local time); the zone is TZ,\n"
     "  else SGT-8, or UTC with --utc. See velmar-log(1).\n";
 
@@ -79,7 +80,7 @@ struct OptionSpec {
   const char* Name;   // "--days"
   uint64_t Min;       // smallest value
   uint64_t Max;       // largest value
-  uint64_t* Value;    // set when given
+  uint64_t* Value;    // set when given; null for a switch, which takes no value
   int* Given;         // set to 1 when given
 };
 
@@ -99,6 +100,14 @@ int ParseArgs(int argc, char** argv, const char** pos, int npos, OptionSpec* spe
     for (int k = 0; k < nspecs; ++k)
       if (strlen(specs[k].Name) == nameLen && strncmp(specs[k].Name, a, nameLen) == 0) spec = &specs[k];
     if (spec == nullptr) return Usage("unknown option");
+    if (spec->Value == nullptr) {
+      if (eq != nullptr) {
+        fprintf(stderr, "velmar-log: %s takes no value\n", spec->Name);
+        return Usage(nullptr);
+      }
+      *spec->Given = 1;
+      continue;
+    }
     const char* text = eq != nullptr ? eq + 1 : (i + 1 < argc ? argv[++i] : nullptr);
     uint64_t v;
     if (text == nullptr || !ParseValue(text, spec->Max, &v) || v < spec->Min) {
@@ -121,25 +130,27 @@ int RunDump(int argc, char** argv) {
 int RunMake(int argc, char** argv) {
   const char* pos[2];
   uint64_t size = 0, start = 0x30;
-  int sizeGiven = 0, startGiven = 0;
+  int sizeGiven = 0, startGiven = 0, force = 0;
   OptionSpec specs[] = {{"--max-size", 0x90, 0xFFFFFFFC, &size, &sizeGiven},
-                        {"--start-offset", 0x30, 0xFFFFFFFC, &start, &startGiven}};
-  int bad = ParseArgs(argc, argv, pos, 2, specs, 2);
+                        {"--start-offset", 0x30, 0xFFFFFFFC, &start, &startGiven},
+                        {"--force", 0, 0, nullptr, &force}};
+  int bad = ParseArgs(argc, argv, pos, 2, specs, 3);
   if (bad != 0) return bad;
   if (startGiven && !sizeGiven) return Usage("--start-offset needs --max-size");
-  return LogMake(pos[0], pos[1], (uint32_t)size, (uint32_t)start);
+  return LogMake(pos[0], pos[1], (uint32_t)size, (uint32_t)start, force);
 }
 
 int RunSample(int argc, char** argv) {
   const char* pos[1];
   uint64_t days = 7, ports = 8, seed = 1;
-  int given[3] = {0, 0, 0};
+  int given[4] = {0, 0, 0, 0};
   OptionSpec specs[] = {{"--days", 1, 3650, &days, &given[0]},
                         {"--ports", 1, 256, &ports, &given[1]},
-                        {"--seed", 0, UINT64_MAX, &seed, &given[2]}};
-  int bad = ParseArgs(argc, argv, pos, 1, specs, 3);
+                        {"--seed", 0, UINT64_MAX, &seed, &given[2]},
+                        {"--force", 0, 0, nullptr, &given[3]}};
+  int bad = ParseArgs(argc, argv, pos, 1, specs, 4);
   if (bad != 0) return bad;
-  SampleOptions opt = {(uint32_t)days, (uint32_t)ports, seed, (int64_t)time(nullptr)};
+  SampleOptions opt = {(uint32_t)days, (uint32_t)ports, seed, (int64_t)time(nullptr), given[3]};
   if (opt.Now < (int64_t)days * 86400 || opt.Now > 0xFFFFFFFFLL) {
     fprintf(stderr, "velmar-log: the clock is outside the times a log can hold\n");
     return 1;

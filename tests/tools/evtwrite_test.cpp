@@ -2,15 +2,18 @@
 // server does, and wraps circular logs by its rules. Expected offsets are
 // worked out by hand from the format; each wrapped log is also read back
 // through the platform's event log calls.
-#include <gtest/gtest.h>
+#include "tools/evtwrite.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/winapi.h"
-#include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
 namespace {
@@ -206,6 +209,30 @@ TEST(EvtWrite, RefusesWhatCannotBeStored) {
   ASSERT_TRUE(EvtWriterClose(&w));
   EXPECT_EQ((std::vector<uint32_t>{1}), DumpNumbers(path));
   remove(path.c_str());
+}
+
+// Without replace, neither a file nor a link (even a dangling one) at the
+// path is touched; with it the file is a new empty log.
+TEST(EvtWrite, MadeAfreshOrNotAtAll) {
+  std::string path = TempPath("afresh.evt"), link = TempPath("afresh-link.evt");
+  std::string target = TempPath("afresh-target");
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, f);
+  fputs("old", f);
+  fclose(f);
+  ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
+  EvtWriter w;
+  for (const std::string& taken : {path, link}) {
+    EXPECT_FALSE(EvtWriterCreate(&w, taken.c_str(), 0, 0x30, 1, 0)) << taken;
+    EXPECT_EQ(EEXIST, w.Errno) << taken;
+  }
+  EXPECT_EQ((std::vector<uint8_t>{'o', 'l', 'd'}), ReadFile(path));
+  EXPECT_NE(0, access(target.c_str(), F_OK)) << "written through the link";
+  ASSERT_TRUE(EvtWriterCreate(&w, path.c_str(), 0, 0x30, 1, 1)) << w.Message;
+  ASSERT_TRUE(EvtWriterClose(&w));
+  EXPECT_EQ(kEvtHeaderSize + kEvtEofSize, ReadFile(path).size());
+  remove(path.c_str());
+  remove(link.c_str());
 }
 
 // Many records through a small circular log: every state the wrap reaches

@@ -131,7 +131,7 @@ const int64_t kNow = 1796702400;  // 2026-12-08T04:00:00Z
 
 std::string MakeSample(const std::string& name, uint32_t days, uint32_t ports, uint64_t seed) {
   std::string dir = TempPath(name);
-  SampleOptions opt = {days, ports, seed, kNow};
+  SampleOptions opt = {days, ports, seed, kNow, 0};
   EXPECT_EQ(0, LogSample(dir.c_str(), &opt));
   return dir;
 }

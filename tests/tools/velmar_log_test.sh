@@ -176,6 +176,37 @@ done <<'EOF'
 1|sample /proc/velmar
 EOF
 grep -q '^Usage: velmar-log dump FILE' <($V --help) || fail "--help prints the usage on stdout"
+# Option limits: the largest value is taken (decimal and hex alike), one
+# above it is refused with the option's message, never wrapped.
+# status | arguments | a text of standard error
+while IFS='|' read -r want args message; do
+  pinned $V $args > limit.out 2> limit.err
+  got=$?
+  [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
+  if [ -n "$message" ]; then
+    grep -q -- "$message" limit.err || fail "velmar-log $args: no '$message'"
+  else
+    [ ! -s limit.err ] || fail "velmar-log $args: $(head -n 1 limit.err)"
+  fi
+done <<'EOF'
+0|sample seedmax --days 1 --ports 256 --seed 18446744073709551615|
+0|sample seedhex --days 1 --ports 256 --seed 0xFFFFFFFFFFFFFFFF|
+2|sample d --seed 18446744073709551616|--seed wants a number from 0 to 18446744073709551615
+2|sample d --seed 0x10000000000000000|--seed wants a number from 0
+2|sample d --seed=99999999999999999999|--seed wants a number from 0
+2|sample d --days 3651|--days wants a number from 1 to 3650
+2|sample d --ports 257|--ports wants a number from 1 to 256
+0|make empty.csv sizemax.evt --max-size=4294967292|
+2|make empty.csv x.evt --max-size 4294967296|--max-size wants a number from 144 to 4294967292
+2|make empty.csv x.evt --max-size 0x100000000|--max-size wants a number
+2|make empty.csv x.evt --max-size 18446744073709551616|--max-size wants a number
+2|make empty.csv x.evt --max-size 0x200 --start-offset 0x100000000|--start-offset wants a number
+EOF
+cmp -s seedmax/SysEvent.Evt seedhex/SysEvent.Evt || fail "the largest seed in decimal and in hex differ"
+[ "$(stat -c %s sizemax.evt)" = 4294967292 ] || fail "--max-size 4294967292: not that size"
+rm -f sizemax.evt
+[ ! -e d ] && [ ! -e x.evt ] || fail "a refused option left files behind"
+
 # bad CSV | message: the file is refused and nothing is left behind
 while IFS='|' read -r csv message; do
   printf '%b' "$csv" > bad.csv
@@ -209,6 +240,48 @@ awk -F, -v from="2026-12-05T04:00:00Z" -v to="2026-12-08T04:00:00Z" '
   NR > 1 && $4 % 65536 == 20017 && $11 !~ /^COM[123]$/ { print "port outside the list: " $0; bad = 1 }
   END { exit bad }' s3.csv || fail "sample: times and ports within the options"
 $V make s3.csv s3.evt && $V dump s3.evt | cmp -s - s3.csv || fail "sample: round trip through make"
+
+# ---- files that exist: replaced only with --force ----
+# Each case starts from a folder ex holding the planted files ("old NAME" in
+# each; @NAME is a link to a missing file). A refused run names each planted
+# file and leaves the folder as it was, a forced one writes what a run into
+# an empty folder writes (NAME=reference).
+# status | planted | arguments | written
+snap() { (cd ex && for f in $(ls -A); do printf '%s:%s;' "$f" "$(readlink "$f" || cat "$f")"; done); }
+while IFS='|' read -r want planted args written; do
+  rm -rf ex gone && mkdir ex
+  for f in $planted; do
+    if [ "${f#@}" != "$f" ]; then ln -s ../gone "ex/${f#@}"; else echo "old $f" > "ex/$f"; fi
+  done
+  before=$(snap)
+  pinned $V $args < rt.csv > ex.out 2> ex.err
+  got=$?
+  [ "$got" = "$want" ] || fail "velmar-log $args over $planted: status $got, not $want"
+  if [ "$want" != 0 ]; then
+    [ "$(snap)" = "$before" ] && [ ! -e gone ] || fail "velmar-log $args: $planted changed"
+  fi
+  for f in $planted; do
+    [ "$want" != 1 ] || grep -qF "ex/${f#@} exists" ex.err || fail "velmar-log $args: ${f#@} not named"
+  done
+  for pair in $written; do
+    cmp -s "ex/${pair%=*}" "${pair#*=}" || fail "velmar-log $args: ${pair%=*} is not ${pair#*=}"
+  done
+done <<'EOF'
+1|RasPorts.txt SysEvent.Evt|sample ex|
+1|RasPorts.txt|sample ex --days 1|
+1|SysEvent.Evt|sample ex|
+1|@RasPorts.txt|sample ex|
+1|SysEvent.Evt|make rt.csv ex/SysEvent.Evt|
+1|SysEvent.Evt|make - ex/SysEvent.Evt|
+1|@SysEvent.Evt|make rt.csv ex/SysEvent.Evt --max-size 0x400000|
+2|SysEvent.Evt|make rt.csv ex/SysEvent.Evt --force=1|
+0|RasPorts.txt SysEvent.Evt|sample ex --force|SysEvent.Evt=s1/SysEvent.Evt RasPorts.txt=s1/RasPorts.txt
+0|RasPorts.txt|sample --force ex|SysEvent.Evt=s1/SysEvent.Evt RasPorts.txt=s1/RasPorts.txt
+0|SysEvent.Evt|make --force rt.csv ex/SysEvent.Evt|SysEvent.Evt=rt.evt
+0|SysEvent.Evt|make - ex/SysEvent.Evt --force|SysEvent.Evt=rt.evt
+0|SysEvent.Evt|make rt.csv --force ex/SysEvent.Evt --max-size 0x400000|
+EOF
+
 # A reader that stops early (a closed pipe) leaves no private folder behind.
 $V dump crossdir/SysEvent.Evt | head -n 1 > /dev/null
 [ -z "$(ls -A "$TMPDIR")" ] || fail "dump left its private folder behind: $(ls "$TMPDIR")"

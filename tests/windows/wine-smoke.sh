@@ -29,7 +29,7 @@ clock() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(clock)" 'BEGIN { printf "%.1fs", b - a }'; }
 
 t=$(clock)
-"$src/scripts/build-windows" "$winbuild" >"$work/build.log" 2>&1 || {
+VELMAR_WERROR=ON "$src/scripts/build-windows" "$winbuild" >"$work/build.log" 2>&1 || {
   cat "$work/build.log"
   echo "FAIL: scripts/build-windows"
   exit 1
@@ -176,9 +176,9 @@ diff -u "$work/trace-want.txt" "$work/trace-seen.txt" || fail "calls of the port
 make_csv=$(winpath "$work/make.csv")
 for opts in "" "--max-size 600 --start-offset 400"; do
   # shellcheck disable=SC2086
-  "$tool" make "$work/make.csv" "$work/linux.evt" $opts || fail "velmar-log make $opts"
+  "$tool" make "$work/make.csv" "$work/linux.evt" $opts --force || fail "velmar-log make $opts"
   # shellcheck disable=SC2086
-  wrun "$tool_exe" -- make "$make_csv" "$(winpath "$work/windows.evt")" $opts
+  wrun "$tool_exe" -- make "$make_csv" "$(winpath "$work/windows.evt")" $opts --force
   status=$?
   [ "$status" = 0 ] || { fail "velmar-log.exe make $opts: status $status"; cat "$work/err.txt"; }
   cmp "$work/linux.evt" "$work/windows.evt" || fail "velmar-log.exe make $opts: not the Linux bytes"
@@ -190,6 +190,11 @@ printf 'COM1\nCOM2\nCOM3\n' | cmp - "$work/sample/RasPorts.txt" || fail "sample 
 "$tool" dump "$work/sample/SysEvent.Evt" >"$work/sample.csv" || fail "sample log: not read on Linux"
 rows=$(wc -l <"$work/sample.csv")
 [ "$rows" -gt 10 ] || fail "sample log: $rows rows read on Linux"
+cp "$work/sample/SysEvent.Evt" "$work/sample-kept.evt"
+wrun "$tool_exe" -- sample "$(winpath "$work/sample")" --days 1 --seed 6
+status=$?
+{ [ "$status" = 1 ] && cmp -s "$work/sample-kept.evt" "$work/sample/SysEvent.Evt"; } ||
+  fail "velmar-log.exe sample over its files without --force: status $status"
 "$tool" dump "$work/logs/SysEvent.Evt" >"$work/dump-linux.csv"
 wrun "$tool_exe" -- dump "$(winpath "$work/logs/SysEvent.Evt")"
 status=$?
