@@ -181,6 +181,16 @@ void OnDone(void* context, int log, EventTime last) {
   MergeCoverage(b);
 }
 
+// Adds a bucket's figures to a sum of buckets.
+void AddBucket(BusyFigures* sum, const BusyFigures& bucket) {
+  sum->Covered += bucket.Covered;
+  sum->LineSeconds += bucket.LineSeconds;
+  sum->AllBusy += bucket.AllBusy;
+  sum->Peak = std::max(sum->Peak, bucket.Peak);
+  sum->Buckets += bucket.Covered > 0;
+  sum->Connects += bucket.Connects;
+}
+
 }  // namespace
 
 void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, int64_t lines,
@@ -226,14 +236,7 @@ void BusyFinish(BusyModel* b) {
 
 BusyFigures BusyTotal(const BusyModel* b) {
   BusyFigures t = {};
-  for (const BusyRow& r : b->Rows) {
-    t.Covered += r.Sum.Covered;
-    t.LineSeconds += r.Sum.LineSeconds;
-    t.AllBusy += r.Sum.AllBusy;
-    t.Peak = std::max(t.Peak, r.Sum.Peak);
-    t.Buckets += r.Sum.Covered > 0;
-    t.Connects += r.Sum.Connects;
-  }
+  for (const BusyRow& r : b->Rows) AddBucket(&t, r.Sum);
   return t;
 }
 
@@ -242,12 +245,6 @@ void BusyFoldSlots(const BusyModel* b, int slots, BusyFigures* out) {
   for (const BusyRow& r : b->Rows) {
     CivilTime c;
     ZoneCivil(b->Zone, r.Start, &c);
-    BusyFigures* f = &out[slots == 168 ? c.Weekday * 24 + c.Hour : c.Hour];
-    f->Covered += r.Sum.Covered;
-    f->LineSeconds += r.Sum.LineSeconds;
-    f->AllBusy += r.Sum.AllBusy;
-    f->Peak = std::max(f->Peak, r.Sum.Peak);
-    f->Buckets += r.Sum.Covered > 0;
-    f->Connects += r.Sum.Connects;
+    AddBucket(&out[slots == 168 ? c.Weekday * 24 + c.Hour : c.Hour], r.Sum);
   }
 }

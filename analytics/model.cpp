@@ -156,23 +156,37 @@ Session SessionOf(int log, const PortMap::value_type* e) {
   s.Port = e->first.c_str() + e->second.ComputerLength + 1;
   s.User = e->second.User.c_str();
   s.Start = e->second.Start;
-  s.Started = kStartConnect;
-  s.HasStartRecord = true;
   s.StartRecord = e->second.StartRecord;
   return s;
 }
 
-// Ends the open session of entry e at the current record's time.
-void Close(Model* m, int log, PortMap::value_type* e, SessionEnd how, bool byRecord) {
+// How a session ends, at the current record of its log.
+struct Ending {
+  SessionEnd How;     // disconnect, replaced, reset or open
+  bool ByRecord;      // the current record ended it (not the end of the log)
+  bool HasConnected;  // a disconnect reported Connected
+  int64_t Connected;  // seconds it reported
+};
+
+// Ends the session of entry e at the current record's time and tells the
+// listener: a rebuilt session's time first, then the session.
+void Close(Model* m, int log, PortMap::value_type* e, SessionStart started, const Ending& end) {
   const LogReader* r = &m->Logs[log];
   Session s = SessionOf(log, e);
+  s.Started = started;
+  s.HasStartRecord = started == kStartConnect;
   s.End = r->Time;
-  s.Ended = how;
-  s.HasEndRecord = byRecord;
+  s.Ended = end.How;
+  s.HasEndRecord = end.ByRecord;
   s.EndRecord = r->Number;
+  s.HasConnected = end.HasConnected;
+  s.Connected = end.Connected;
   e->second.Open = false;
   e->second.HasLastEnd = true;
   e->second.LastEnd = r->Time;
+  if (started == kStartRebuilt && s.Start < s.End && m->Out->Past != nullptr) {
+    m->Out->Past(m->Out->Context, s.Start, s.End, &s);
+  }
   if (m->Out->Ended != nullptr) m->Out->Ended(m->Out->Context, &s);
 }
 
@@ -183,7 +197,7 @@ void Step(Model* m, EventTime t, int delta) {
 void OnConnect(Model* m, int log, PortMap::value_type* e, const char* user) {
   const LogReader* r = &m->Logs[log];
   if (e->second.Open) {
-    Close(m, log, e, kEndReplaced, true);
+    Close(m, log, e, kStartConnect, Ending{kEndReplaced, true, false, 0});
   } else {
     Step(m, r->Time, 1);
   }
@@ -194,49 +208,22 @@ void OnConnect(Model* m, int log, PortMap::value_type* e, const char* user) {
   if (m->Out->Connect != nullptr) m->Out->Connect(m->Out->Context, r->Time);
 }
 
-// A disconnect with no open session: the session is rebuilt back from its
-// end by the connected time, but not before the port's previous session
-// ended (nor before 1970).
-void Rebuild(Model* m, int log, PortMap::value_type* e, const char* user, int64_t connected) {
-  const LogReader* r = &m->Logs[log];
-  EventTime start = r->Time - (connected > 0 ? connected : 0);
-  if (e->second.HasLastEnd && start < e->second.LastEnd) start = e->second.LastEnd;
-  if (start < 0) start = 0;
-  e->second.User.assign(user);
-  e->second.Start = start;
-  Session s = SessionOf(log, e);
-  s.Started = kStartRebuilt;
-  s.HasStartRecord = false;
-  s.End = r->Time;
-  s.Ended = kEndDisconnect;
-  s.HasEndRecord = true;
-  s.EndRecord = r->Number;
-  s.HasConnected = true;
-  s.Connected = connected;
-  e->second.HasLastEnd = true;
-  e->second.LastEnd = r->Time;
-  if (m->Out->Past != nullptr && start < r->Time) m->Out->Past(m->Out->Context, start, r->Time, &s);
-  if (m->Out->Ended != nullptr) m->Out->Ended(m->Out->Context, &s);
-}
-
+// A disconnect closes the open session on its port. Without one, the
+// session is rebuilt back from its end by the connected time, but not
+// before the port's previous session ended (nor before 1970).
 void OnDisconnect(Model* m, int log, PortMap::value_type* e, const char* user, int64_t connected) {
-  if (!e->second.Open) {
-    Rebuild(m, log, e, user, connected);
+  const LogReader* r = &m->Logs[log];
+  Ending end = {kEndDisconnect, true, true, connected};
+  if (e->second.Open) {
+    Close(m, log, e, kStartConnect, end);
+    Step(m, r->Time, -1);
     return;
   }
-  const LogReader* r = &m->Logs[log];
-  Session s = SessionOf(log, e);
-  s.End = r->Time;
-  s.Ended = kEndDisconnect;
-  s.HasEndRecord = true;
-  s.EndRecord = r->Number;
-  s.HasConnected = true;
-  s.Connected = connected;
-  e->second.Open = false;
-  e->second.HasLastEnd = true;
-  e->second.LastEnd = r->Time;
-  if (m->Out->Ended != nullptr) m->Out->Ended(m->Out->Context, &s);
-  Step(m, r->Time, -1);
+  EventTime start = r->Time - (connected > 0 ? connected : 0);
+  if (e->second.HasLastEnd && start < e->second.LastEnd) start = e->second.LastEnd;
+  e->second.User.assign(user);
+  e->second.Start = start < 0 ? 0 : start;
+  Close(m, log, e, kStartRebuilt, end);
 }
 
 // Ends every open session of the log: at a reset record, or at its end.
@@ -244,7 +231,7 @@ void CloseAll(Model* m, int log, SessionEnd how) {
   int closed = 0;
   for (PortMap::value_type& e : m->Logs[log].Ports) {
     if (!e.second.Open) continue;
-    Close(m, log, &e, how, how == kEndReset);
+    Close(m, log, &e, kStartConnect, Ending{how, how == kEndReset, false, 0});
     ++closed;
   }
   Step(m, m->Logs[log].Time, -closed);

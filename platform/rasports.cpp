@@ -144,6 +144,21 @@ DWORD ReadPorts(FILE* file, PortList* list) {
   }
 }
 
+// Reads the list from the open file, closes it, and hands the records over
+// (nothing on failure).
+DWORD TakePorts(FILE* file, BYTE** ports, WORD* count) {
+  PortList list = {nullptr, 0, 0};
+  DWORD error = ReadPorts(file, &list);
+  std::fclose(file);
+  if (error != 0) {
+    std::free(list.Records);
+    return error;
+  }
+  *ports = list.Records;
+  *count = (WORD)list.Count;
+  return 0;
+}
+
 // Opens a named port list: a regular file only, and without waiting for a
 // writer should the name be a FIFO.
 DWORD OpenPortFile(const char* path, FILE** file) {
@@ -172,17 +187,7 @@ DWORD PlatformReadPortFile(const char* path, BYTE** ports, WORD* count) {
   *count = 0;
   FILE* file = nullptr;
   DWORD error = OpenPortFile(path, &file);
-  if (error != 0) return error;
-  PortList list = {nullptr, 0, 0};
-  error = ReadPorts(file, &list);
-  std::fclose(file);
-  if (error != 0) {
-    std::free(list.Records);
-    return error;
-  }
-  *ports = list.Records;
-  *count = (WORD)list.Count;
-  return 0;
+  return error != 0 ? error : TakePorts(file, ports, count);
 }
 
 void PlatformFreePortFile(BYTE* ports) {
@@ -197,17 +202,7 @@ DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
   *count = 0;
   FILE* file = nullptr;
   DWORD error = OpenPortList(server, &file);
-  if (error != 0) return error;
-  PortList list = {nullptr, 0, 0};
-  error = ReadPorts(file, &list);
-  std::fclose(file);
-  if (error != 0) {
-    std::free(list.Records);
-    return error;
-  }
-  *ports = list.Records;
-  *count = (WORD)list.Count;
-  return 0;
+  return error != 0 ? error : TakePorts(file, ports, count);
 }
 
 DWORD PlatformRasFreeBuffer(void* buffer) {
