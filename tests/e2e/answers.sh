@@ -245,4 +245,11 @@ answer busy "$work/noports/SysEvent.Evt" --format csv
 [ $? = 0 ] && [ "$(sed -n 2p "$work/a.out" | cut -d, -f6)" = "" ] ||
   fail "without a port count the all-busy column must be empty"
 
+# ---- The README's answers come out as it shows them ----
+mkdir -p "$work/readme"
+(cd "$work/readme" && TZ=SGT-8 faketime '2026-12-08 12:00:00' "$tool" sample logs --days 30) ||
+  fail "the README's sample"
+PATH=$build:$PATH env -u TZ python3 "$src/tests/e2e/readme_answers.py" "$src/README.md" \
+  "$work/readme" || fail "the README's answers differ from what velmar-log gives"
+
 finish "velmar-log answers: all checks passed"
