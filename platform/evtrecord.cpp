@@ -114,7 +114,7 @@ bool PutString(EvtFile* f, Out* o, const uint8_t* rec, uint32_t* at, uint32_t en
   return true;
 }
 
-// Whether [off, off + n) lies in the variable part [0x38, end).
+// Whether [off, off + n) lies in the variable part [kEvtFixedSize, end).
 bool Inside(uint32_t off, uint32_t n, uint32_t end) {
   return off >= kEvtFixedSize && (uint64_t)off + n <= end;
 }
@@ -130,12 +130,13 @@ struct Layout {
 bool PutBody(EvtFile* f, Out* o, const uint8_t* rec, uint32_t end, Layout* l) {
   uint32_t at = kEvtFixedSize;
   if (!PutString(f, o, rec, &at, end) || !PutString(f, o, rec, &at, end)) return false;
-  uint32_t sidLen = EvtLe32(rec + 0x28), dataLen = EvtLe32(rec + 0x30);
+  uint32_t sidLen = EvtLe32(rec + kEvtRecUserSidLength);
+  uint32_t dataLen = EvtLe32(rec + kEvtRecDataLength);
   l->SidOffset = (uint32_t)o->Pos;
-  if (sidLen > 0) Put(o, rec + EvtLe32(rec + 0x2C), sidLen);
+  if (sidLen > 0) Put(o, rec + EvtLe32(rec + kEvtRecUserSidOffset), sidLen);
   l->StringOffset = (uint32_t)o->Pos;
-  uint32_t count = EvtLe16(rec + 0x1A);
-  at = EvtLe32(rec + 0x24);
+  uint32_t count = EvtLe16(rec + kEvtRecNumStrings);
+  at = EvtLe32(rec + kEvtRecStringOffset);
   // Strings missing at the record's end become empty ones: NumStrings
   // strings always follow, and none reaches past the record.
   for (; count > 0 && at < end; --count) {
@@ -143,7 +144,7 @@ bool PutBody(EvtFile* f, Out* o, const uint8_t* rec, uint32_t end, Layout* l) {
   }
   PutZeros(o, count);
   l->DataOffset = (uint32_t)o->Pos;
-  if (dataLen > 0) Put(o, rec + EvtLe32(rec + 0x34), dataLen);
+  if (dataLen > 0) Put(o, rec + EvtLe32(rec + kEvtRecDataOffset), dataLen);
   return true;
 }
 
@@ -153,11 +154,12 @@ DWORD EvtRebuild(EvtFile* f, const uint8_t* rec, uint32_t len, uint8_t* buf, uin
                  uint32_t* size) {
   *size = 0;
   uint32_t end = len - 4;  // the variable part ends at the trailing Length
-  uint32_t sidLen = EvtLe32(rec + 0x28), dataLen = EvtLe32(rec + 0x30);
-  uint32_t strOff = EvtLe32(rec + 0x24);
-  if ((sidLen > 0 && !Inside(EvtLe32(rec + 0x2C), sidLen, end)) ||
-      (dataLen > 0 && !Inside(EvtLe32(rec + 0x34), dataLen, end)) ||
-      (EvtLe16(rec + 0x1A) > 0 && !Inside(strOff, 0, end))) {
+  uint32_t sidLen = EvtLe32(rec + kEvtRecUserSidLength);
+  uint32_t dataLen = EvtLe32(rec + kEvtRecDataLength);
+  uint32_t strOff = EvtLe32(rec + kEvtRecStringOffset);
+  if ((sidLen > 0 && !Inside(EvtLe32(rec + kEvtRecUserSidOffset), sidLen, end)) ||
+      (dataLen > 0 && !Inside(EvtLe32(rec + kEvtRecDataOffset), dataLen, end)) ||
+      (EvtLe16(rec + kEvtRecNumStrings) > 0 && !Inside(strOff, 0, end))) {
     return ERROR_EVENTLOG_FILE_CORRUPT;
   }
   Out o = {buf, cap, 0};
@@ -170,10 +172,10 @@ DWORD EvtRebuild(EvtFile* f, const uint8_t* rec, uint32_t len, uint8_t* buf, uin
   *size = (uint32_t)total;
   if (total > cap) return ERROR_INSUFFICIENT_BUFFER;
   SetLe32(buf + o.Pos, (uint32_t)total);
-  SetLe32(buf, (uint32_t)total);
-  SetLe32(buf + 0x24, l.StringOffset);
-  SetLe32(buf + 0x2C, l.SidOffset);
-  SetLe32(buf + 0x34, l.DataOffset);
+  SetLe32(buf + kEvtRecLength, (uint32_t)total);
+  SetLe32(buf + kEvtRecStringOffset, l.StringOffset);
+  SetLe32(buf + kEvtRecUserSidOffset, l.SidOffset);
+  SetLe32(buf + kEvtRecDataOffset, l.DataOffset);
   return ERROR_SUCCESS;
 }
 
