@@ -37,8 +37,9 @@
 // (Begin) to the newest, the EOF record at End, then wasted space up to Begin
 // again. A record may run over S and go on at kEvtHeaderSize, but its fixed
 // part never does: a tail shorter than kEvtFixedSize is filled with the dword
-// kEvtTailFill and the record starts at kEvtHeaderSize. The EOF record may
-// run over S like a record, and may lie in such a tail.
+// kEvtTailFill and the record starts at kEvtHeaderSize. A record that ends
+// exactly at S is followed by the next one at kEvtHeaderSize. The EOF record
+// may run over S like a record, and may lie in such a tail.
 //
 // Event record, a fixed part of kEvtFixedSize bytes, then the variable part:
 //   OFFSET  SIZE  FIELD                DESCRIPTION
