@@ -283,7 +283,7 @@ void EvtClose(EvtFile* f) {
   if (f->Fd >= 0) close(f->Fd);
   std::free(f->Block);
   std::free(f->Image);
-  std::free(f->Wide);
+  std::free(f->Wide.Units);
   f->Magic = 0;
   std::free(f);
 }
@@ -327,7 +327,7 @@ DWORD EvtReadRecord(EvtFile* f, uint32_t number, uint8_t* buf, uint32_t cap, uin
   f->LastNum = number, f->LastPos = Phys(f, h.Lin);
   const uint8_t* rec = RecordImage(f, h);
   if (rec == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
-  return EvtRebuild(f, rec, h.Length, buf, cap, size);
+  return EvtRebuild(&f->Wide, rec, h.Length, buf, cap, size);
 }
 
 #endif  // _WIN32

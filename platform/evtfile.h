@@ -18,6 +18,13 @@
 const uint32_t kEvtBlockSize = 64 * 1024;  // read-ahead block for reading on
 const uint32_t kEvtProbeSize = 4 * 1024;   // one read while searching
 
+// A scratch buffer for one string in UTF-16 units, on its way to the
+// code-page call; it grows to the longest string met and is kept for the next.
+struct EvtWide {
+  WCHAR* Units;  // null until a string needs it
+  size_t Cap;    // units allocated at Units
+};
+
 // One open log: the file, where its records lie and the read-ahead block.
 // Memory is the block plus one record image and one string, whatever the
 // size of the log.
@@ -36,8 +43,7 @@ struct EvtFile {
   uint32_t Fill;      // bytes one refill asks for: a probe or a whole block
   uint8_t* Image;     // a record that does not lie whole in the block
   size_t ImageCap;    // bytes allocated at Image
-  WCHAR* Wide;        // one string in UTF-16 units, for the code-page call
-  size_t WideCap;     // units allocated at Wide
+  EvtWide Wide;       // one string in UTF-16 units, for the code-page call
   bool HaveLast;      // LastNum and LastPos hold a checked record
   uint32_t LastNum;   // number of the last record found
   uint32_t LastPos;   // its offset, so the next one is a step, not a search
@@ -83,7 +89,8 @@ bool EvtCopy(EvtFile* f, uint32_t off, uint32_t len, uint8_t* dst);
 // Length, trailing copy) in the ANSI layout into buf; results as
 // EvtReadRecord. Strings that run to the record's end are cut there, strings
 // beyond it are empty; an offset or length reaching outside is corruption.
-DWORD EvtRebuild(EvtFile* f, const uint8_t* rec, uint32_t len, uint8_t* buf, uint32_t cap,
+// A string that is not ASCII goes through wide, which grows as needed.
+DWORD EvtRebuild(EvtWide* wide, const uint8_t* rec, uint32_t len, uint8_t* buf, uint32_t cap,
                  uint32_t* size);
 
 // Little-endian fields.
