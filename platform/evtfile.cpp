@@ -15,10 +15,8 @@
 
 namespace {
 
-const uint32_t kFlagDirty = 0x1;
 const uint32_t kWalkRecords = 16;  // this close to a known record, walk instead of searching
 const int kGuesses = 4;            // probes placed by record number before plain halving
-const uint32_t kEofMagic[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
 
 // A record start that passed every check.
 struct RecHead {
@@ -68,7 +66,8 @@ bool ReadHead(EvtFile* f, uint32_t lin, RecHead* h) {
   if (f->Size - p < kEvtFixedSize) return false;
   const uint8_t* b = EvtBytes(f, p, kEvtFixedSize);
   if (b == nullptr) return false;
-  uint32_t len = EvtLe32(b), sig = EvtLe32(b + 4), num = EvtLe32(b + 8);
+  uint32_t len = EvtLe32(b + kEvtRecLength), sig = EvtLe32(b + kEvtRecReserved);
+  uint32_t num = EvtLe32(b + kEvtRecRecordNumber);
   if (sig != kEvtSignature || len <= kEvtFixedSize || len % 4 != 0) return false;
   if ((uint64_t)lin + len > f->Live || num < f->Oldest || num >= f->Current) return false;
   // A record lying whole before S is brought in whole, so that handing it
@@ -102,7 +101,7 @@ bool Resync(EvtFile* f, uint32_t from, uint32_t to, RecHead* h) {
   for (uint64_t lin = SkipTail(f, from); lin < to; lin = SkipTail(f, lin + 4)) {
     uint32_t sig;
     uint32_t p = Phys(f, lin);
-    if (!ReadDword(f, p + 4, &sig)) return false;
+    if (!ReadDword(f, p + kEvtRecReserved, &sig)) return false;
     if (sig == kEvtSignature && ReadHead(f, (uint32_t)lin, h) && FollowerFits(f, *h)) return true;
   }
   return false;
@@ -184,10 +183,11 @@ bool Locate(EvtFile* f, uint32_t want, RecHead* out) {
 // ---- Header and EOF record ---------------------------------------------
 
 bool HeaderValid(const uint8_t* h, uint32_t size) {
-  uint32_t start = EvtLe32(h + 0x10), end = EvtLe32(h + 0x14);
-  return EvtLe32(h) == kEvtHeaderSize && EvtLe32(h + 4) == kEvtSignature &&
-         EvtLe32(h + 0x2C) == kEvtHeaderSize && start >= kEvtHeaderSize && start < size &&
-         start % 4 == 0 && end >= kEvtHeaderSize && end < size && end % 4 == 0;
+  uint32_t start = EvtLe32(h + kEvtHdrStartOffset), end = EvtLe32(h + kEvtHdrEndOffset);
+  return EvtLe32(h + kEvtHdrHeaderSize) == kEvtHeaderSize &&
+         EvtLe32(h + kEvtHdrSignature) == kEvtSignature &&
+         EvtLe32(h + kEvtHdrEndHeaderSize) == kEvtHeaderSize && start >= kEvtHeaderSize &&
+         start < size && start % 4 == 0 && end >= kEvtHeaderSize && end < size && end % 4 == 0;
 }
 
 // Takes the EOF record at p when it is one: 0x28 at both ends, the four
@@ -197,12 +197,16 @@ bool HeaderValid(const uint8_t* h, uint32_t size) {
 bool TakeEof(EvtFile* f, uint32_t p) {
   uint8_t e[kEvtEofSize];
   if (!EvtCopy(f, p, kEvtEofSize, e)) return false;
-  if (EvtLe32(e) != kEvtEofSize || EvtLe32(e + 0x24) != kEvtEofSize) return false;
-  for (int k = 0; k < 4; ++k) {
-    if (EvtLe32(e + 4 + 4 * k) != kEofMagic[k]) return false;
+  if (EvtLe32(e + kEvtEofRecordSizeBeginning) != kEvtEofSize ||
+      EvtLe32(e + kEvtEofRecordSizeEnd) != kEvtEofSize) {
+    return false;
   }
-  uint32_t begin = EvtLe32(e + 0x14), end = EvtLe32(e + 0x18);
-  uint32_t current = EvtLe32(e + 0x1C), oldest = EvtLe32(e + 0x20);
+  for (int k = 0; k < 4; ++k) {
+    if (EvtLe32(e + kEvtEofOne + 4 * k) != kEvtEofMagic[k]) return false;
+  }
+  uint32_t begin = EvtLe32(e + kEvtEofBeginRecord), end = EvtLe32(e + kEvtEofEndRecord);
+  uint32_t current = EvtLe32(e + kEvtEofCurrentRecordNumber);
+  uint32_t oldest = EvtLe32(e + kEvtEofOldestRecordNumber);
   if (end != p || begin < kEvtHeaderSize || begin >= f->Size || begin % 4 != 0) return false;
   uint32_t live = (uint32_t)(((uint64_t)end + DataSize(f) - begin) % DataSize(f));
   if (oldest == 0 ? begin != end : current <= oldest || begin == end) return false;
@@ -232,9 +236,9 @@ DWORD LoadLog(EvtFile* f) {
   f->Fill = kEvtProbeSize;
   const uint8_t* h = EvtBytes(f, 0, kEvtHeaderSize);
   if (h == nullptr || !HeaderValid(h, f->Size)) return ERROR_EVENTLOG_FILE_CORRUPT;
-  uint32_t endOffset = EvtLe32(h + 0x14);
-  f->Flags = EvtLe32(h + 0x24);
-  bool dirty = (f->Flags & kFlagDirty) != 0;
+  uint32_t endOffset = EvtLe32(h + kEvtHdrEndOffset);
+  f->Flags = EvtLe32(h + kEvtHdrFlags);
+  bool dirty = (f->Flags & kEvtFlagDirty) != 0;
   if (!FindEof(f, endOffset, dirty)) return ERROR_EVENTLOG_FILE_CORRUPT;
   f->Fill = kEvtProbeSize;
   return ERROR_SUCCESS;
@@ -280,7 +284,7 @@ void EvtClose(EvtFile* f) {
   if (f->Fd >= 0) close(f->Fd);
   std::free(f->Block);
   std::free(f->Image);
-  std::free(f->Wide);
+  std::free(f->Wide.Units);
   f->Magic = 0;
   std::free(f);
 }
@@ -324,7 +328,7 @@ DWORD EvtReadRecord(EvtFile* f, uint32_t number, uint8_t* buf, uint32_t cap, uin
   f->LastNum = number, f->LastPos = Phys(f, h.Lin);
   const uint8_t* rec = RecordImage(f, h);
   if (rec == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
-  return EvtRebuild(f, rec, h.Length, buf, cap, size);
+  return EvtRebuild(&f->Wide, rec, h.Length, buf, cap, size);
 }
 
 #endif  // _WIN32

@@ -2,64 +2,28 @@
 // event log stand-ins. The end-of-file record, not the header, says where the
 // log lies; every length, offset and count from the file is checked before
 // use, and a record is found in a few small reads, never by a whole-file scan.
-//
-// File layout (little-endian; S is the file's size):
-//
-//   Header, 0x30 bytes at offset 0
-//   OFF   SIZE  FIELD
-//   0x00  4     HeaderSize           0x30
-//   0x04  4     Signature            0x654C664C
-//   0x10  4     StartOffset          oldest record (stale when dirty)
-//   0x14  4     EndOffset            EOF record (stale when dirty)
-//   0x18  4     CurrentRecordNumber  newest + 1 (stale when dirty)
-//   0x1C  4     OldestRecordNumber   0 for an empty log (stale when dirty)
-//   0x24  4     Flags                0x1 dirty, 0x2 wrapped, ...
-//   0x2C  4     EndHeaderSize        0x30
-//
-//   Data area [0x30, S), circular: records from Begin to End, then the EOF
-//   record, then wasted space up to Begin again. A record may run over S and
-//   continue at 0x30, but its fixed 0x38 bytes never do: a tail shorter than
-//   that is filler (dwords 0x27) and the record starts at 0x30.
-//
-//   Event record (0x38 fixed bytes, offsets from its start)
-//   0x00  4     Length               whole record, a multiple of 4
-//   0x04  4     Reserved             0x654C664C
-//   0x08  4     RecordNumber         consecutive along the log
-//   0x1A  2     NumStrings           insertion strings at StringOffset
-//   0x24  4     StringOffset
-//   0x28  4     UserSidLength        SID at UserSidOffset
-//   0x2C  4     UserSidOffset
-//   0x30  4     DataLength           data at DataOffset
-//   0x34  4     DataOffset
-//   0x38  var   SourceName, ComputerName (UTF-16LE, each ended by a 0 unit),
-//               then SID, strings, data and padding, as the offsets say
-//   Len-4 4     Length again
-//
-//   EOF record (0x28 bytes, may itself run over S)
-//   0x00  4     0x28
-//   0x04  16    0x11111111 0x22222222 0x33333333 0x44444444
-//   0x14  4     BeginRecord          oldest record, its own offset when empty
-//   0x18  4     EndRecord            its own offset
-//   0x1C  4     CurrentRecordNumber  newest + 1
-//   0x20  4     OldestRecordNumber   0 when empty
-//   0x24  4     0x28
+// The file layout is in platform/evtformat.h.
 #ifndef VELMAR_PLATFORM_EVTFILE_H
 #define VELMAR_PLATFORM_EVTFILE_H
 
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/evtformat.h"
 #include "platform/evtstats.h"
 #include "platform/winapi.h"
 
 #ifndef _WIN32
 
-const uint32_t kEvtHeaderSize = 0x30;       // header; the data area starts here
-const uint32_t kEvtFixedSize = 0x38;        // fixed part of an event record
-const uint32_t kEvtEofSize = 0x28;          // the end-of-file record
-const uint32_t kEvtSignature = 0x654C664C;  // "LfLe"
-const uint32_t kEvtBlockSize = 64 * 1024;   // read-ahead block for reading on
-const uint32_t kEvtProbeSize = 4 * 1024;    // one read while searching
+const uint32_t kEvtBlockSize = 64 * 1024;  // read-ahead block for reading on
+const uint32_t kEvtProbeSize = 4 * 1024;   // one read while searching
+
+// A scratch buffer for one string in UTF-16 units, on its way to the
+// code-page call; it grows to the longest string met and is kept for the next.
+struct EvtWide {
+  WCHAR* Units;  // null until a string needs it
+  size_t Cap;    // units allocated at Units
+};
 
 // One open log: the file, where its records lie and the read-ahead block.
 // Memory is the block plus one record image and one string, whatever the
@@ -80,8 +44,7 @@ struct EvtFile {
   uint32_t Fill;      // bytes one refill asks for: a probe or a whole block
   uint8_t* Image;     // a record that does not lie whole in the block
   size_t ImageCap;    // bytes allocated at Image
-  WCHAR* Wide;        // one string in UTF-16 units, for the code-page call
-  size_t WideCap;     // units allocated at Wide
+  EvtWide Wide;       // one string in UTF-16 units, for the code-page call
   bool HaveLast;      // LastNum and LastPos hold a checked record
   uint32_t LastNum;   // number of the last record found
   uint32_t LastPos;   // its offset, so the next one is a step, not a search
@@ -127,7 +90,8 @@ bool EvtCopy(EvtFile* f, uint32_t off, uint32_t len, uint8_t* dst);
 // Length, trailing copy) in the ANSI layout into buf; results as
 // EvtReadRecord. Strings that run to the record's end are cut there, strings
 // beyond it are empty; an offset or length reaching outside is corruption.
-DWORD EvtRebuild(EvtFile* f, const uint8_t* rec, uint32_t len, uint8_t* buf, uint32_t cap,
+// A string that is not ASCII goes through wide, which grows as needed.
+DWORD EvtRebuild(EvtWide* wide, const uint8_t* rec, uint32_t len, uint8_t* buf, uint32_t cap,
                  uint32_t* size);
 
 // Little-endian fields.

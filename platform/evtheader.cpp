@@ -11,13 +11,7 @@ EvtHeaderFacts EvtLogHeader(HANDLE) {
 #else
 
 #include "platform/evtfile.h"
-
-namespace {
-
-const uint32_t kFlagDirty = 0x1;
-const uint32_t kFlagWrap = 0x2;
-
-}  // namespace
+#include "platform/evtformat.h"
 
 EvtHeaderFacts EvtLogHeader(HANDLE log) {
   const EvtFile* f = (const EvtFile*)log;
@@ -25,7 +19,8 @@ EvtHeaderFacts EvtLogHeader(HANDLE log) {
   // A stale header may miss the wrap: when the oldest record lies behind the
   // EOF record, the records run over the file's end, whatever the flag says.
   bool runsOver = f->Oldest != 0 && f->End < f->Begin;
-  return EvtHeaderFacts{1, (f->Flags & kFlagDirty) != 0, (f->Flags & kFlagWrap) != 0 || runsOver};
+  return EvtHeaderFacts{1, (f->Flags & kEvtFlagDirty) != 0,
+                        (f->Flags & kEvtFlagWrap) != 0 || runsOver};
 }
 
 #endif  // _WIN32

@@ -55,24 +55,24 @@ bool AsciiText(const uint8_t* s, uint32_t units) {
 
 // Puts `units` UTF-16LE units from s as 8-bit text with its NUL. Names and
 // insertion strings are nearly always ASCII, which needs no conversion.
-bool PutText(EvtFile* f, Out* o, const uint8_t* s, uint32_t units) {
+bool PutText(EvtWide* wide, Out* o, const uint8_t* s, uint32_t units) {
   if (units > 0 && AsciiText(s, units)) {
     if (Fits(o, units)) {
       for (uint32_t k = 0; k < units; ++k) o->Buf[o->Pos + k] = s[2 * k];
     }
     o->Pos += units;
   } else if (units > 0) {
-    if (f->WideCap < units) {
-      WCHAR* grown = (WCHAR*)std::realloc(f->Wide, (size_t)units * sizeof(WCHAR));
+    if (wide->Cap < units) {
+      WCHAR* grown = (WCHAR*)std::realloc(wide->Units, (size_t)units * sizeof(WCHAR));
       if (grown == nullptr) return false;
-      f->Wide = grown, f->WideCap = units;
+      wide->Units = grown, wide->Cap = units;
     }
-    for (uint32_t k = 0; k < units; ++k) f->Wide[k] = (WCHAR)(s[2 * k] | s[2 * k + 1] << 8);
-    int n = WideCharToMultiByte(CP_ACP, 0, f->Wide, (int)units, nullptr, 0, nullptr, nullptr);
+    WCHAR* w = wide->Units;
+    for (uint32_t k = 0; k < units; ++k) w[k] = (WCHAR)(s[2 * k] | s[2 * k + 1] << 8);
+    int n = WideCharToMultiByte(CP_ACP, 0, w, (int)units, nullptr, 0, nullptr, nullptr);
     if (n <= 0) return false;
     if (Fits(o, (uint64_t)n)) {
-      WideCharToMultiByte(CP_ACP, 0, f->Wide, (int)units, (char*)o->Buf + o->Pos, n, nullptr,
-                          nullptr);
+      WideCharToMultiByte(CP_ACP, 0, w, (int)units, (char*)o->Buf + o->Pos, n, nullptr, nullptr);
     }
     o->Pos += (uint64_t)n;
   }
@@ -105,16 +105,16 @@ bool PutAsciiString(Out* o, const uint8_t* rec, uint32_t* at, uint32_t end) {
 
 // Puts the string at rec[*at..end) and moves *at past its terminator (to
 // end when it was cut there).
-bool PutString(EvtFile* f, Out* o, const uint8_t* rec, uint32_t* at, uint32_t end) {
+bool PutString(EvtWide* wide, Out* o, const uint8_t* rec, uint32_t* at, uint32_t end) {
   if (PutAsciiString(o, rec, at, end)) return true;
   uint32_t units = TextUnits(rec, *at, end);
-  if (!PutText(f, o, rec + *at, units)) return false;
+  if (!PutText(wide, o, rec + *at, units)) return false;
   uint64_t next = (uint64_t)*at + 2 * (uint64_t)units + 2;
   *at = next < end ? (uint32_t)next : end;
   return true;
 }
 
-// Whether [off, off + n) lies in the variable part [0x38, end).
+// Whether [off, off + n) lies in the variable part [kEvtFixedSize, end).
 bool Inside(uint32_t off, uint32_t n, uint32_t end) {
   return off >= kEvtFixedSize && (uint64_t)off + n <= end;
 }
@@ -127,53 +127,55 @@ struct Layout {
 };
 
 // Names, SID, strings and data in their rebuilt order.
-bool PutBody(EvtFile* f, Out* o, const uint8_t* rec, uint32_t end, Layout* l) {
+bool PutBody(EvtWide* wide, Out* o, const uint8_t* rec, uint32_t end, Layout* l) {
   uint32_t at = kEvtFixedSize;
-  if (!PutString(f, o, rec, &at, end) || !PutString(f, o, rec, &at, end)) return false;
-  uint32_t sidLen = EvtLe32(rec + 0x28), dataLen = EvtLe32(rec + 0x30);
+  if (!PutString(wide, o, rec, &at, end) || !PutString(wide, o, rec, &at, end)) return false;
+  uint32_t sidLen = EvtLe32(rec + kEvtRecUserSidLength);
+  uint32_t dataLen = EvtLe32(rec + kEvtRecDataLength);
   l->SidOffset = (uint32_t)o->Pos;
-  if (sidLen > 0) Put(o, rec + EvtLe32(rec + 0x2C), sidLen);
+  if (sidLen > 0) Put(o, rec + EvtLe32(rec + kEvtRecUserSidOffset), sidLen);
   l->StringOffset = (uint32_t)o->Pos;
-  uint32_t count = EvtLe16(rec + 0x1A);
-  at = EvtLe32(rec + 0x24);
+  uint32_t count = EvtLe16(rec + kEvtRecNumStrings);
+  at = EvtLe32(rec + kEvtRecStringOffset);
   // Strings missing at the record's end become empty ones: NumStrings
   // strings always follow, and none reaches past the record.
   for (; count > 0 && at < end; --count) {
-    if (!PutString(f, o, rec, &at, end)) return false;
+    if (!PutString(wide, o, rec, &at, end)) return false;
   }
   PutZeros(o, count);
   l->DataOffset = (uint32_t)o->Pos;
-  if (dataLen > 0) Put(o, rec + EvtLe32(rec + 0x34), dataLen);
+  if (dataLen > 0) Put(o, rec + EvtLe32(rec + kEvtRecDataOffset), dataLen);
   return true;
 }
 
 }  // namespace
 
-DWORD EvtRebuild(EvtFile* f, const uint8_t* rec, uint32_t len, uint8_t* buf, uint32_t cap,
+DWORD EvtRebuild(EvtWide* wide, const uint8_t* rec, uint32_t len, uint8_t* buf, uint32_t cap,
                  uint32_t* size) {
   *size = 0;
   uint32_t end = len - 4;  // the variable part ends at the trailing Length
-  uint32_t sidLen = EvtLe32(rec + 0x28), dataLen = EvtLe32(rec + 0x30);
-  uint32_t strOff = EvtLe32(rec + 0x24);
-  if ((sidLen > 0 && !Inside(EvtLe32(rec + 0x2C), sidLen, end)) ||
-      (dataLen > 0 && !Inside(EvtLe32(rec + 0x34), dataLen, end)) ||
-      (EvtLe16(rec + 0x1A) > 0 && !Inside(strOff, 0, end))) {
+  uint32_t sidLen = EvtLe32(rec + kEvtRecUserSidLength);
+  uint32_t dataLen = EvtLe32(rec + kEvtRecDataLength);
+  uint32_t strOff = EvtLe32(rec + kEvtRecStringOffset);
+  if ((sidLen > 0 && !Inside(EvtLe32(rec + kEvtRecUserSidOffset), sidLen, end)) ||
+      (dataLen > 0 && !Inside(EvtLe32(rec + kEvtRecDataOffset), dataLen, end)) ||
+      (EvtLe16(rec + kEvtRecNumStrings) > 0 && !Inside(strOff, 0, end))) {
     return ERROR_EVENTLOG_FILE_CORRUPT;
   }
   Out o = {buf, cap, 0};
   Layout l;
   Put(&o, rec, kEvtFixedSize);
-  if (!PutBody(f, &o, rec, end, &l)) return ERROR_EVENTLOG_FILE_CORRUPT;
+  if (!PutBody(wide, &o, rec, end, &l)) return ERROR_EVENTLOG_FILE_CORRUPT;
   PutZeros(&o, (4 - o.Pos % 4) % 4);
   uint64_t total = o.Pos + 4;
   if (total > 0xFFFFFFFFull) return ERROR_EVENTLOG_FILE_CORRUPT;
   *size = (uint32_t)total;
   if (total > cap) return ERROR_INSUFFICIENT_BUFFER;
   SetLe32(buf + o.Pos, (uint32_t)total);
-  SetLe32(buf, (uint32_t)total);
-  SetLe32(buf + 0x24, l.StringOffset);
-  SetLe32(buf + 0x2C, l.SidOffset);
-  SetLe32(buf + 0x34, l.DataOffset);
+  SetLe32(buf + kEvtRecLength, (uint32_t)total);
+  SetLe32(buf + kEvtRecStringOffset, l.StringOffset);
+  SetLe32(buf + kEvtRecUserSidOffset, l.SidOffset);
+  SetLe32(buf + kEvtRecDataOffset, l.DataOffset);
   return ERROR_SUCCESS;
 }
 

@@ -46,7 +46,6 @@ const UINT kTextCodePage = CP_UTF8;       // the texts come as UTF-8, whatever t
 const uint32_t kOutCap = 1u << 16;        // write-back block
 const uint32_t kMaxRecord = 0x40000000u;  // larger records are refused
 const uint32_t kMinCircular = kEvtHeaderSize + kEvtFixedSize + kEvtEofSize;
-const uint32_t kEofMagic[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
 
 // Where the parts of one record go, from its first byte.
 struct RecordPlan {
@@ -122,20 +121,20 @@ int PlanRecord(const EvtRecordIn* r, RecordPlan* plan) {
 // Fills the fixed part of record `number` at w->Rec.
 void PutFixedPart(uint8_t* p, const EvtRecordIn* r, const RecordPlan* plan, uint32_t number) {
   memset(p, 0, kEvtFixedSize);
-  Put32(p + 0x00, plan->Length);
-  Put32(p + 0x04, kEvtSignature);
-  Put32(p + 0x08, number);
-  Put32(p + 0x0C, r->TimeGenerated);
-  Put32(p + 0x10, r->TimeWritten);
-  Put32(p + 0x14, r->EventID);
-  Put16(p + 0x18, r->EventType);
-  Put16(p + 0x1A, r->NumStrings);
-  Put16(p + 0x1C, r->EventCategory);
-  Put32(p + 0x24, plan->StringOffset);
-  Put32(p + 0x28, r->UserSidLength);
-  Put32(p + 0x2C, plan->SidOffset);
-  Put32(p + 0x30, r->DataLength);
-  Put32(p + 0x34, plan->DataOffset);
+  Put32(p + kEvtRecLength, plan->Length);
+  Put32(p + kEvtRecReserved, kEvtSignature);
+  Put32(p + kEvtRecRecordNumber, number);
+  Put32(p + kEvtRecTimeGenerated, r->TimeGenerated);
+  Put32(p + kEvtRecTimeWritten, r->TimeWritten);
+  Put32(p + kEvtRecEventID, r->EventID);
+  Put16(p + kEvtRecEventType, r->EventType);
+  Put16(p + kEvtRecNumStrings, r->NumStrings);
+  Put16(p + kEvtRecEventCategory, r->EventCategory);
+  Put32(p + kEvtRecStringOffset, plan->StringOffset);
+  Put32(p + kEvtRecUserSidLength, r->UserSidLength);
+  Put32(p + kEvtRecUserSidOffset, plan->SidOffset);
+  Put32(p + kEvtRecDataLength, r->DataLength);
+  Put32(p + kEvtRecDataOffset, plan->DataOffset);
 }
 
 // Builds record `number` into w->Rec, growing it as needed.
@@ -287,27 +286,27 @@ int Place(EvtWriter* w, uint32_t length) {
 
 void PutHeader(const EvtWriter* w, uint8_t* h) {
   memset(h, 0, kEvtHeaderSize);
-  Put32(h + 0x00, kEvtHeaderSize);
-  Put32(h + 0x04, kEvtSignature);
-  Put32(h + 0x08, 1);
-  Put32(h + 0x0C, 1);
-  Put32(h + 0x10, w->Begin);
-  Put32(h + 0x14, w->End);
-  Put32(h + 0x18, w->Current);
-  Put32(h + 0x1C, w->Oldest);
-  Put32(h + 0x20, w->Size != 0 ? w->Size : w->End + kEvtEofSize);
-  Put32(h + 0x24, w->Wrapped ? kEvtFlagWrap : 0);
-  Put32(h + 0x2C, kEvtHeaderSize);
+  Put32(h + kEvtHdrHeaderSize, kEvtHeaderSize);
+  Put32(h + kEvtHdrSignature, kEvtSignature);
+  Put32(h + kEvtHdrMajorVersion, kEvtVersion);
+  Put32(h + kEvtHdrMinorVersion, kEvtVersion);
+  Put32(h + kEvtHdrStartOffset, w->Begin);
+  Put32(h + kEvtHdrEndOffset, w->End);
+  Put32(h + kEvtHdrCurrentRecordNumber, w->Current);
+  Put32(h + kEvtHdrOldestRecordNumber, w->Oldest);
+  Put32(h + kEvtHdrMaxSize, w->Size != 0 ? w->Size : w->End + kEvtEofSize);
+  Put32(h + kEvtHdrFlags, w->Wrapped ? kEvtFlagWrap : 0);
+  Put32(h + kEvtHdrEndHeaderSize, kEvtHeaderSize);
 }
 
 void PutEof(const EvtWriter* w, uint8_t* e) {
-  Put32(e + 0x00, kEvtEofSize);
-  for (int i = 0; i < 4; ++i) Put32(e + 4 + 4 * i, kEofMagic[i]);
-  Put32(e + 0x14, w->Begin);
-  Put32(e + 0x18, w->End);
-  Put32(e + 0x1C, w->Current);
-  Put32(e + 0x20, w->Oldest);
-  Put32(e + 0x24, kEvtEofSize);
+  Put32(e + kEvtEofRecordSizeBeginning, kEvtEofSize);
+  for (int i = 0; i < 4; ++i) Put32(e + kEvtEofOne + 4 * i, kEvtEofMagic[i]);
+  Put32(e + kEvtEofBeginRecord, w->Begin);
+  Put32(e + kEvtEofEndRecord, w->End);
+  Put32(e + kEvtEofCurrentRecordNumber, w->Current);
+  Put32(e + kEvtEofOldestRecordNumber, w->Oldest);
+  Put32(e + kEvtEofRecordSizeEnd, kEvtEofSize);
 }
 
 void Release(EvtWriter* w) {

@@ -8,24 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// File layout (little-endian):
-//   header  0x30 bytes at offset 0
-//   data    circular area [0x30, S): records, one EOF record, wasted space
-// Record: fixed part of 0x38 bytes, source and computer names (UTF-16LE,
-// terminated), padding to 4, SID, insertion strings (UTF-16LE, each
-// terminated), data, padding to 4, the Length again. A record may be split at
-// S and continue at 0x30, but its fixed part never is: a tail shorter than
-// 0x38 is filled with the dword 0x00000027 and the record starts at 0x30.
-// A record ending exactly at S is followed by the next one at 0x30; the EOF
-// record (0x28 bytes) may be split like any record.
+#include "platform/evtformat.h"
 
-const uint32_t kEvtHeaderSize = 0x30;      // header, and first offset of the data area
-const uint32_t kEvtFixedSize = 0x38;       // fixed part of a record
-const uint32_t kEvtEofSize = 0x28;         // end-of-file record
-const uint32_t kEvtSignature = 0x654C664C; // "LfLe"
-const uint32_t kEvtTailFill = 0x00000027;  // fills a tail too short for a fixed part
-const uint32_t kEvtFlagDirty = 0x1;        // header Flags: not closed cleanly
-const uint32_t kEvtFlagWrap = 0x2;         // header Flags: the records have wrapped
+// The file layout is in platform/evtformat.h. A record is written as a
+// server writes it: fixed part, source and computer names, padding to 4,
+// SID, insertion strings, data, padding to 4, the Length again.
 
 // One record to write. Texts are UTF-8 (the 8-bit code page) and are stored
 // as UTF-16LE; the writer copies everything before EvtWriterAdd returns.

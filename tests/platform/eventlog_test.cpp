@@ -16,6 +16,8 @@
 #include <numeric>
 #include <random>
 
+#include "platform/evtfile.h"  // with the writer's header: one definition of the format
+#include "platform/evtformat.h"
 #include "platform/evtstats.h"
 #include "platform/winapi.h"
 #include "tools/evtwrite.h"
@@ -28,6 +30,9 @@ using Bytes = std::vector<uint8_t>;
 
 void Put32(Bytes* b, size_t off, uint32_t v) {
   for (int k = 0; k < 4; ++k) (*b)[off + k] = (uint8_t)(v >> (8 * k));
+}
+void Put16(Bytes* b, size_t off, uint16_t v) {
+  (*b)[off] = (uint8_t)v, (*b)[off + 1] = (uint8_t)(v >> 8);
 }
 uint32_t Get32(const Bytes& b, size_t off) {
   return b[off] | b[off + 1] << 8 | b[off + 2] << 16 | (uint32_t)b[off + 3] << 24;
@@ -57,10 +62,13 @@ TestRecord MakeRecord(uint32_t n) {
     r.Strings.push_back((k == 2 ? "Jürgen " : "s") + std::to_string(n + k));
   if (n % 13 == 7) r.Strings.push_back(std::string(300, 'x'));
   if (n % 4 == 1) r.Sid = {1, 2, 0, 0, 0, 0, 0, 5, 0x20, 0, 0, 0};
+  const uint32_t kFake = 0x40;  // length of the record image in the data
   for (uint32_t shift = 0; n % 32 == 27 && shift < 4; ++shift) {
-    Bytes fake(shift + 0x40, 0);
-    Put32(&fake, shift, 0x40), Put32(&fake, shift + 4, 0x654C664C), Put32(&fake, shift + 8, n - 2);
-    Put32(&fake, shift + 0x3C, 0x40), r.Data.insert(r.Data.end(), fake.begin(), fake.end());
+    Bytes fake(shift + kFake, 0);
+    Put32(&fake, shift + kEvtRecLength, kFake), Put32(&fake, shift + kFake - 4, kFake);
+    Put32(&fake, shift + kEvtRecReserved, kEvtSignature);
+    Put32(&fake, shift + kEvtRecRecordNumber, n - 2);
+    r.Data.insert(r.Data.end(), fake.begin(), fake.end());
   }
   return r;
 }
@@ -96,7 +104,7 @@ std::vector<uint32_t> FileLengths(uint32_t count) {
 // Writes records 1..count: maxSize 0 grows, else a circular log with its
 // first record at start (a full one drops its oldest).
 void WriteLog(const std::string& path, uint32_t count, uint32_t maxSize = 0,
-              uint32_t start = 0x30) {
+              uint32_t start = kEvtHeaderSize) {
   EvtWriter w;
   ASSERT_EQ(EvtWriterOpen(&w, path.c_str(), maxSize, start, 1), 1) << w.Message;
   for (uint32_t n = 1; n <= count; ++n) {
@@ -108,22 +116,26 @@ void WriteLog(const std::string& path, uint32_t count, uint32_t maxSize = 0,
 // Record n as the ANSI read call must hand it back, byte for byte.
 Bytes Expected(uint32_t n) {
   TestRecord r = MakeRecord(n);
-  Bytes b(0x38, 0);
-  uint32_t fixed[] = {0, 0x654C664C, n, r.Time, r.Time + 1, r.EventId};
-  for (int k = 0; k < 6; ++k) Put32(&b, 4 * k, fixed[k]);
-  b[0x18] = 4, b[0x1A] = (uint8_t)r.Strings.size();
-  Put32(&b, 0x28, (uint32_t)r.Sid.size()), Put32(&b, 0x30, (uint32_t)r.Data.size());
+  Bytes b(kEvtFixedSize, 0);
+  Put32(&b, kEvtRecReserved, kEvtSignature), Put32(&b, kEvtRecRecordNumber, n);
+  Put32(&b, kEvtRecTimeGenerated, r.Time), Put32(&b, kEvtRecTimeWritten, r.Time + 1);
+  Put32(&b, kEvtRecEventID, r.EventId), Put16(&b, kEvtRecEventType, 4);
+  Put16(&b, kEvtRecNumStrings, (uint16_t)r.Strings.size());
+  Put32(&b, kEvtRecUserSidLength, (uint32_t)r.Sid.size());
+  Put32(&b, kEvtRecDataLength, (uint32_t)r.Data.size());
   auto text = [&b](const std::string& s) {
     for (char c : s) b.push_back((uint8_t)c);
     b.push_back(0);
   };
   text(r.Source), text(r.Computer);
-  Put32(&b, 0x2C, (uint32_t)b.size()), b.insert(b.end(), r.Sid.begin(), r.Sid.end());
-  Put32(&b, 0x24, (uint32_t)b.size());
+  Put32(&b, kEvtRecUserSidOffset, (uint32_t)b.size());
+  b.insert(b.end(), r.Sid.begin(), r.Sid.end());
+  Put32(&b, kEvtRecStringOffset, (uint32_t)b.size());
   for (const std::string& s : r.Strings) text(s);
-  Put32(&b, 0x34, (uint32_t)b.size()), b.insert(b.end(), r.Data.begin(), r.Data.end());
+  Put32(&b, kEvtRecDataOffset, (uint32_t)b.size());
+  b.insert(b.end(), r.Data.begin(), r.Data.end());
   b.resize((b.size() + 3) / 4 * 4 + 4);
-  Put32(&b, 0, (uint32_t)b.size()), Put32(&b, b.size() - 4, (uint32_t)b.size());
+  Put32(&b, kEvtRecLength, (uint32_t)b.size()), Put32(&b, b.size() - 4, (uint32_t)b.size());
   return b;
 }
 
@@ -209,19 +221,20 @@ using Wanted = bool (*)(const Layout&);
 // The first start offset whose layout is wanted; *l is that layout.
 uint32_t StartFor(uint32_t size, uint32_t count, Wanted want, Layout* l) {
   *l = Layout{size, FileLengths(count), {}, 0, false};
-  EXPECT_LT(std::accumulate(l->Len.begin(), l->Len.end(), 0u) + 0x60, size - 0x30);
-  for (uint32_t start = 0x30; start < size; start += 4) {
+  uint32_t room = std::accumulate(l->Len.begin(), l->Len.end(), 0u) + kEvtFixedSize + kEvtEofSize;
+  EXPECT_LT(room, size - kEvtHeaderSize);  // records, a filled tail and the EOF record fit
+  for (uint32_t start = kEvtHeaderSize; start < size; start += 4) {
     l->At.clear(), l->Eof = start, l->Tail = false;
     for (uint32_t n : l->Len) {
-      if (size - l->Eof < 0x38) l->Eof = 0x30, l->Tail = true;
+      if (size - l->Eof < kEvtFixedSize) l->Eof = kEvtHeaderSize, l->Tail = true;
       l->At.push_back(l->Eof);
       l->Eof += n;
-      if (l->Eof >= size) l->Eof -= size - 0x30;
+      if (l->Eof >= size) l->Eof -= size - kEvtHeaderSize;
     }
     if (want(*l)) return start;
   }
   ADD_FAILURE() << "no start offset gives this layout";
-  return 0x30;
+  return kEvtHeaderSize;
 }
 
 bool AnySplit(const Layout& l) {
@@ -244,16 +257,19 @@ TEST_F(EventLogTest, EveryLayoutReadsEveryRecord) {
       {"record ends at the end", 4096, 20,
        [](const Layout& l) { return l.At[5] + l.Len[5] == l.Size; }},
       {"newest ends at the end, EOF at 0x30", 4096, 20,
-       [](const Layout& l) { return l.Eof == 0x30; }},
-      {"EOF record split", 4096, 20, [](const Layout& l) { return l.Eof + 0x28 > l.Size; }},
+       [](const Layout& l) { return l.Eof == kEvtHeaderSize; }},
+      {"EOF record split", 4096, 20, [](const Layout& l) { return l.Eof + kEvtEofSize > l.Size; }},
       {"EOF record in a short tail", 4096, 20,
-       [](const Layout& l) { return l.Size - l.Eof < 0x38 && l.Eof + 0x28 <= l.Size; }},
+       [](const Layout& l) {
+         return l.Size - l.Eof < kEvtFixedSize && l.Eof + kEvtEofSize <= l.Size;
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     Layout l{};
-    WriteLog(file_, c.Count, c.Size, c.Want ? StartFor(c.Size, c.Count, c.Want, &l) : 0x30);
-    EXPECT_TRUE(!c.Want || Get32(Load(), 0x14) == l.Eof);  // the writer laid it out so
+    WriteLog(file_, c.Count, c.Size,
+             c.Want ? StartFor(c.Size, c.Count, c.Want, &l) : kEvtHeaderSize);
+    EXPECT_TRUE(!c.Want || Get32(Load(), kEvtHdrEndOffset) == l.Eof);  // the writer laid it out so
     HANDLE log = Open();
     ASSERT_NE(log, nullptr);
     ExpectWholeLog(log, 1, c.Count);
@@ -276,13 +292,19 @@ TEST_F(EventLogTest, StaleOrDirtyHeaderStillReadsNewestRecords) {
   while (l.At[kCount - beforeWrap] < l.Eof) ++beforeWrap;
   const struct {
     uint32_t Flags, Back;  // header flags; its End and Current are this many records old
-  } cases[] = {{0x3, 0}, {0x3, 25}, {0x3, beforeWrap}, {0x2, 4}};
+  } cases[] = {{kEvtFlagDirty | kEvtFlagWrap, 0},
+               {kEvtFlagDirty | kEvtFlagWrap, 25},
+               {kEvtFlagDirty | kEvtFlagWrap, beforeWrap},
+               {kEvtFlagWrap, 4}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "flags " << c.Flags << ", back " << c.Back);
     WriteLog(file_, kCount, 8192, start);
     Bytes b = Load();
-    if (c.Back > 0) Put32(&b, 0x14, l.At[kCount - c.Back]), Put32(&b, 0x18, kCount - c.Back + 1);
-    Put32(&b, 0x24, c.Flags);
+    if (c.Back > 0) {
+      Put32(&b, kEvtHdrEndOffset, l.At[kCount - c.Back]);
+      Put32(&b, kEvtHdrCurrentRecordNumber, kCount - c.Back + 1);
+    }
+    Put32(&b, kEvtHdrFlags, c.Flags);
     Store(b);
     HANDLE log = Open();
     ASSERT_NE(log, nullptr);
@@ -295,7 +317,7 @@ TEST_F(EventLogTest, StaleOrDirtyHeaderStillReadsNewestRecords) {
 
 TEST_F(EventLogTest, EmptyLogLargeRecordAndNumbersOutsideAnswerAsWin32Does) {
   for (uint32_t size : {0u, 4096u}) {
-    WriteLog(file_, 0, size, size ? 0x800 : 0x30);
+    WriteLog(file_, 0, size, size ? 0x800 : kEvtHeaderSize);
     HANDLE log = Open();
     ASSERT_NE(log, nullptr);
     ExpectWholeLog(log, 0, 0);
@@ -385,7 +407,8 @@ void ExpectCleanReads(HANDLE log, bool exact, DWORD except = 0) {
     } else if (exact && n != except) {
       EXPECT_EQ(g.Record, Expected(n)) << n;
     } else {
-      EXPECT_TRUE(Get32(g.Record, 0) == g.Record.size() && Get32(g.Record, 8) == n &&
+      EXPECT_TRUE(Get32(g.Record, kEvtRecLength) == g.Record.size() &&
+                  Get32(g.Record, kEvtRecRecordNumber) == n &&
                   Get32(g.Record, g.Record.size() - 4) == g.Record.size())
           << n;
     }
@@ -400,7 +423,7 @@ Bytes WriteDamageLog(const std::string& file, Layout* l) {
       4096, 20, [](const Layout& at) { return at.At[0] == 3600; }, l);
   std::ifstream in(file, std::ios::binary);
   Bytes good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_TRUE(Get32(good, 0x14) == l->Eof && l->Eof + 0x28 <= 4096);
+  EXPECT_TRUE(Get32(good, kEvtHdrEndOffset) == l->Eof && l->Eof + kEvtEofSize <= 4096);
   return good;
 }
 
@@ -409,12 +432,9 @@ TEST_F(EventLogTest, DamagedFieldsFailCleanly) {
   const Bytes good = WriteDamageLog(file_, &l);
   const uint32_t k = 5, rec = l.At[k - 1], len = l.Len[k - 1], eof = l.Eof;
   enum Outcome { kRecordFails, kNoOpen, kOpens };
-  // Puts value at file offset `at` (~0, ~1, ~2: grow by a byte, cut to 0x54, empty the file).
-  auto check = [&](uint32_t at, uint32_t value, Outcome then) {
-    SCOPED_TRACE(testing::Message() << at << " = " << value);
-    Bytes b = good;
-    if (at < b.size()) Put32(&b, at, value);
-    if (at >= b.size()) b.resize(at == ~0u ? b.size() + 1 : at == ~1u ? 0x54 : 0);
+  // Stores b as the log and reads it as `then` says; only record `except`
+  // may read otherwise than it was written.
+  auto check = [&](const Bytes& b, Outcome then, DWORD except) {
     Store(b);
     HANDLE log = Open();
     ASSERT_EQ(log != nullptr, then != kNoOpen);
@@ -422,33 +442,71 @@ TEST_F(EventLogTest, DamagedFieldsFailCleanly) {
     Got g = Read(log, k);
     EXPECT_TRUE(then != kRecordFails || (!g.Ok && g.Error == ERROR_EVENTLOG_FILE_CORRUPT));
     for (DWORD n = 1; n < k && then == kRecordFails; ++n) EXPECT_TRUE(ReadsRight(log, n)) << n;
-    ExpectCleanReads(log, true, at >= rec && at < rec + len ? k : 0);
+    ExpectCleanReads(log, true, except);
     CloseEventLog(log);
   };
-  // (offset, value) pairs. Record 5 (strings, SID and data) lies about a field: it fails.
-  const uint32_t lies[] = {rec,        0,          rec,        0x38,  rec,           len + 4,
-                           rec,        len + 2,    rec,        ~15u,  rec + len - 4, len + 4,
-                           rec + 4,    0x654C664D, rec + 8,    k + 1, rec + 0x24,    len,
-                           rec + 0x24, 0x10,       rec + 0x28, len,   rec + 0x2C,    ~3u,
-                           rec + 0x30, ~0u,        rec + 0x34, ~1u};
-  for (size_t i = 0; i < std::size(lies); i += 2) check(lies[i], lies[i + 1], kRecordFails);
-  // Header or EOF record broken: the log does not open.
-  const uint32_t broken[] = {
-      0,          0x34,    4,          0, 0x2C,       0, 0x10,       0x10,    0x14,       4096,
-      0x14,       eof + 2, eof + 8,    0, eof + 0x24, 0, eof + 0x18, eof + 4, eof + 0x14, 4096,
-      eof + 0x14, 0x31,    eof + 0x20, 0, eof + 0x1C, 0, eof + 0x1C, 100000,  ~0u,        0,
-      ~1u,        0,       ~2u,        0};
-  for (size_t i = 0; i < std::size(broken); i += 2) check(broken[i], broken[i + 1], kNoOpen);
-  // A plausible but wrong EOF record (Current, Oldest, Begin): it opens, reads stay clean.
-  const uint32_t plausible[] = {eof + 0x1C, 24, eof + 0x20, 2, eof + 0x14, l.At[1]};
-  for (size_t i = 0; i < std::size(plausible); i += 2)
-    check(plausible[i], plausible[i + 1], kOpens);
+  // One dword set to a lie: a field of the header (at 0), of record 5 (at
+  // rec, which has strings, a SID and data) or of the EOF record (at eof).
+  const struct {
+    uint32_t At, Value;
+    Outcome Then;
+  } lies[] = {
+      // Record 5 lies about a field: it fails, the records before it read.
+      {rec + kEvtRecLength, 0, kRecordFails},
+      {rec + kEvtRecLength, kEvtFixedSize, kRecordFails},
+      {rec + kEvtRecLength, len + 4, kRecordFails},
+      {rec + kEvtRecLength, len + 2, kRecordFails},
+      {rec + kEvtRecLength, ~15u, kRecordFails},
+      {rec + len - 4, len + 4, kRecordFails},  // the trailing copy of Length
+      {rec + kEvtRecReserved, kEvtSignature + 1, kRecordFails},
+      {rec + kEvtRecRecordNumber, k + 1, kRecordFails},
+      {rec + kEvtRecStringOffset, len, kRecordFails},
+      {rec + kEvtRecStringOffset, 0x10, kRecordFails},  // inside the fixed part
+      {rec + kEvtRecUserSidLength, len, kRecordFails},
+      {rec + kEvtRecUserSidOffset, ~3u, kRecordFails},
+      {rec + kEvtRecDataLength, ~0u, kRecordFails},
+      {rec + kEvtRecDataOffset, ~1u, kRecordFails},
+      // The header or the EOF record broken: the log does not open.
+      {kEvtHdrHeaderSize, kEvtHeaderSize + 4, kNoOpen},
+      {kEvtHdrSignature, 0, kNoOpen},
+      {kEvtHdrEndHeaderSize, 0, kNoOpen},
+      {kEvtHdrStartOffset, 0x10, kNoOpen},  // inside the header
+      {kEvtHdrEndOffset, 4096, kNoOpen},
+      {kEvtHdrEndOffset, eof + 2, kNoOpen},
+      {eof + kEvtEofOne + 4, 0, kNoOpen},  // the second magic dword
+      {eof + kEvtEofRecordSizeEnd, 0, kNoOpen},
+      {eof + kEvtEofEndRecord, eof + 4, kNoOpen},
+      {eof + kEvtEofBeginRecord, 4096, kNoOpen},
+      {eof + kEvtEofBeginRecord, kEvtHeaderSize + 1, kNoOpen},
+      {eof + kEvtEofOldestRecordNumber, 0, kNoOpen},
+      {eof + kEvtEofCurrentRecordNumber, 0, kNoOpen},
+      {eof + kEvtEofCurrentRecordNumber, 100000, kNoOpen},
+      // A plausible but wrong EOF record: it opens, reads stay clean.
+      {eof + kEvtEofCurrentRecordNumber, 24, kOpens},
+      {eof + kEvtEofOldestRecordNumber, 2, kOpens},
+      {eof + kEvtEofBeginRecord, l.At[1], kOpens},
+  };
+  for (const auto& d : lies) {
+    SCOPED_TRACE(testing::Message() << std::hex << "dword at 0x" << d.At << " = 0x" << d.Value);
+    Bytes b = good;
+    Put32(&b, d.At, d.Value);
+    check(b, d.Then, d.At >= rec && d.At < rec + len ? k : 0);
+  }
+  // A byte more, one dword short of the smallest log, empty: it does not open.
+  for (size_t size : {good.size() + 1, (size_t)(kEvtHeaderSize + kEvtEofSize - 4), (size_t)0}) {
+    SCOPED_TRACE(testing::Message() << "file of " << size << " bytes");
+    Bytes b = good;
+    b.resize(size);
+    check(b, kNoOpen, 0);
+  }
   // NumStrings 65535: the strings run on to the record's end, the missing ones are empty.
-  check(rec + 0x18, 0xFFFF0004, kOpens);
+  Bytes many = good;
+  Put16(&many, rec + kEvtRecNumStrings, 0xFFFF);
+  check(many, kOpens, k);
   HANDLE log = Open();
   Got g = Read(log, k);
   CloseEventLog(log);
-  auto data = g.Record.begin() + Get32(g.Record, 0x34);
+  auto data = g.Record.begin() + Get32(g.Record, kEvtRecDataOffset);
   EXPECT_LT(data - g.Record.begin(), 0xFFFF + len);
   EXPECT_TRUE(std::all_of(data - 0xFFF0, data, [](uint8_t c) { return c == 0; }));
   // Not a regular file: a FIFO must not block the open, a folder fails.
@@ -476,13 +534,16 @@ TEST_F(EventLogTest, TruncatedFlippedOrRandomBytesFailCleanly) {
       // Random bytes rich in signature bytes, half behind the good header with an EOF record
       // that says anything.
       b.resize(rng() % 3000 & ~3u);
-      for (size_t i = (round % 4 == 1 ? 0x30 : 0); i < b.size(); ++i)
+      for (size_t i = (round % 4 == 1 ? kEvtHeaderSize : 0); i < b.size(); ++i)
         b[i] = rng() % 4 ? 0x4C : rng();
       if (round % 4 == 1 && b.size() >= 0x60) {
-        uint32_t e = 0x30 + (uint32_t)(rng() % (b.size() - 0x58)) / 4 * 4, from = Get32(good, 0x14);
-        std::copy(good.begin() + from, good.begin() + from + 0x28, b.begin() + e);
-        Put32(&b, 0x14, e), Put32(&b, e + 0x18, e), Put32(&b, e + 0x20, rng() % 3);
-        Put32(&b, e + 0x14, 0x30 + (uint32_t)(rng() % (b.size() - 0x30)) / 4 * 4);
+        uint32_t data = (uint32_t)b.size() - kEvtHeaderSize;  // bytes of the data area
+        uint32_t e = kEvtHeaderSize + (uint32_t)(rng() % (data - kEvtEofSize)) / 4 * 4;
+        uint32_t from = Get32(good, kEvtHdrEndOffset);
+        std::copy(good.begin() + from, good.begin() + from + kEvtEofSize, b.begin() + e);
+        Put32(&b, kEvtHdrEndOffset, e), Put32(&b, e + kEvtEofEndRecord, e);
+        Put32(&b, e + kEvtEofOldestRecordNumber, rng() % 3);
+        Put32(&b, e + kEvtEofBeginRecord, kEvtHeaderSize + (uint32_t)(rng() % data) / 4 * 4);
       }
     }
     Store(b);
@@ -512,7 +573,7 @@ TEST_F(EventLogTest, RandomReadIsLogReadsAndReadingOnUsesTheBlock) {
     total += reads, worst = std::max(worst, reads);
   }
   EXPECT_LE(total / 60.0, 8);  // record numbers place most probes next to the record
-  // Record after record from a random one on: about one read per 64 KiB block.
+  // Record after record from a random one on: about one read per block.
   DWORD from = oldest + rng() % (count / 2), to = std::min(from + 20000, oldest + count - 1);
   uint64_t span = 0;
   for (uint32_t len : FileLengths(to)) span += len;
@@ -521,7 +582,7 @@ TEST_F(EventLogTest, RandomReadIsLogReadsAndReadingOnUsesTheBlock) {
   EvtStats before = EvtLogStats(log);
   for (DWORD n = from + 1; n <= to; ++n) ASSERT_TRUE(ReadsRight(log, n)) << n;
   uint64_t onward = EvtLogStats(log).Reads - before.Reads;
-  EXPECT_LE(onward, span / 65536 * 1.1 + 8);  // records cut by a block's end are read again
+  EXPECT_LE(onward, span / kEvtBlockSize * 1.1 + 8);  // records cut by a block's end are read again
   printf(
       "%u records in %u bytes: a random record %.1f reads (at most %llu); %u more in order "
       "(%llu bytes) %llu reads\n",
@@ -529,10 +590,11 @@ TEST_F(EventLogTest, RandomReadIsLogReadsAndReadingOnUsesTheBlock) {
       (unsigned long long)onward);
   CloseEventLog(log);
   Bytes b = Load();  // dirty: one pass in whole blocks finds the EOF record
-  Put32(&b, 0x24, 0x3), Put32(&b, 0x14, Get32(b, 0x10));
+  Put32(&b, kEvtHdrFlags, kEvtFlagDirty | kEvtFlagWrap);
+  Put32(&b, kEvtHdrEndOffset, Get32(b, kEvtHdrStartOffset));
   Store(b);
   log = Open();
-  EXPECT_LE(EvtLogStats(log).Reads, kBig / 65536 + 3);
+  EXPECT_LE(EvtLogStats(log).Reads, kBig / kEvtBlockSize + 3);
   CloseEventLog(log);
 }
 

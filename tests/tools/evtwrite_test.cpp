@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/evtformat.h"
 #include "platform/winapi.h"
 #include "tools/logtool.h"
 
@@ -91,7 +92,7 @@ TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
   EvtRecordIn r = {1796702400u, 1796702401u, 0xC0004E82, 1, 3, "RemoteAccess", "RAS01",
                    strings, 2, sid, sizeof sid, data, sizeof data};
   EvtWriter w;
-  ASSERT_TRUE(EvtWriterOpen(&w, path.c_str(), 0, 0x30, 7));
+  ASSERT_TRUE(EvtWriterOpen(&w, path.c_str(), 0, kEvtHeaderSize, 7));
   ASSERT_TRUE(EvtWriterAdd(&w, &r));
   ASSERT_TRUE(EvtWriterClose(&w));
   std::vector<uint8_t> b = ReadFile(path);
@@ -115,16 +116,17 @@ TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
 
 TEST(EvtWrite, EmptyLogHasOnlyHeaderAndEof) {
   std::string path = TempPath("empty.evt");
-  ASSERT_TRUE(WriteLog(path, 0, 0x30, {}));
+  ASSERT_TRUE(WriteLog(path, 0, kEvtHeaderSize, {}));
   std::vector<uint8_t> b = ReadFile(path);
-  ASSERT_EQ(0x58u, b.size());
-  EXPECT_EQ(0x30u, U32(b, 0x10));
-  EXPECT_EQ(0x30u, U32(b, 0x14));
-  EXPECT_EQ(1u, U32(b, 0x18));
-  EXPECT_EQ(0u, U32(b, 0x1C));
-  EXPECT_EQ(0x30u, U32(b, 0x30 + 0x14));
-  EXPECT_EQ(1u, U32(b, 0x30 + 0x1C));
-  EXPECT_EQ(0u, U32(b, 0x30 + 0x20));
+  const uint32_t eof = kEvtHeaderSize;  // the EOF record follows the header
+  ASSERT_EQ(eof + kEvtEofSize, b.size());
+  EXPECT_EQ(eof, U32(b, kEvtHdrStartOffset));
+  EXPECT_EQ(eof, U32(b, kEvtHdrEndOffset));
+  EXPECT_EQ(1u, U32(b, kEvtHdrCurrentRecordNumber));
+  EXPECT_EQ(0u, U32(b, kEvtHdrOldestRecordNumber));
+  EXPECT_EQ(eof, U32(b, eof + kEvtEofBeginRecord));
+  EXPECT_EQ(1u, U32(b, eof + kEvtEofCurrentRecordNumber));
+  EXPECT_EQ(0u, U32(b, eof + kEvtEofOldestRecordNumber));
   EXPECT_TRUE(DumpNumbers(path).empty());
   remove(path.c_str());
 }
@@ -173,12 +175,12 @@ TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
     ASSERT_TRUE(WriteLog(path, c.MaxSize, c.Start, c.Lengths));
     std::vector<uint8_t> b = ReadFile(path);
     ASSERT_EQ(c.MaxSize, b.size());
-    EXPECT_EQ(c.Begin, U32(b, 0x10));
-    EXPECT_EQ(c.End, U32(b, 0x14));
-    EXPECT_EQ(c.Current, U32(b, 0x18));
-    EXPECT_EQ(c.Oldest, U32(b, 0x1C));
-    EXPECT_EQ(c.MaxSize, U32(b, 0x20));
-    EXPECT_EQ(0x2u, U32(b, 0x24)) << "WRAP";
+    EXPECT_EQ(c.Begin, U32(b, kEvtHdrStartOffset));
+    EXPECT_EQ(c.End, U32(b, kEvtHdrEndOffset));
+    EXPECT_EQ(c.Current, U32(b, kEvtHdrCurrentRecordNumber));
+    EXPECT_EQ(c.Oldest, U32(b, kEvtHdrOldestRecordNumber));
+    EXPECT_EQ(c.MaxSize, U32(b, kEvtHdrMaxSize));
+    EXPECT_EQ(kEvtFlagWrap, U32(b, kEvtHdrFlags));
     for (const auto& d : c.Dwords) EXPECT_EQ(d.second, U32(b, d.first)) << "at " << d.first;
     std::vector<uint32_t> want;
     for (uint32_t n = c.Oldest; n < c.Current; ++n) want.push_back(n);
