@@ -28,11 +28,11 @@ struct UserCollector {
 int32_t ConnectedSeconds(const char* minutes, const char* seconds);
 
 // Creates the index file with the label "USER" and key length 20, and from
-// then on lets SIGINT, SIGTERM, SIGHUP and SIGPIPE delete it before they end
-// the process (a signal the process ignores stays ignored; on Windows the
-// system deletes the file however the process ends). Returns null, or
-// the index's message when it cannot be created (whatever was made is still
-// the collector's, for UserCollectRelease). One collector per process.
+// then on lets the signals that end a process delete it first (see
+// SignalGuardInstall; on Windows the system deletes the file however the
+// process ends). Returns null, or the index's message when it cannot be
+// created (whatever was made is still the collector's, for
+// UserCollectRelease). One collector per process.
 const char* UserCollectStart(UserCollector* users);
 
 // Adds one connection of user (cut to 20 bytes by the index) with its
