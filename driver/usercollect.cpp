@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/porttable.h"
 #include "platform/signalguard.h"
 
 namespace {
@@ -48,10 +49,16 @@ const char* UserCollectStart(UserCollector* users) {
 
 void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds) {
   if (users->Index == nullptr || users->Failed != nullptr) return;
+  // The key is cut where the index would cut it, but never inside a
+  // character, so the summary never shows half of one.
+  char key[USER_KEY_LEN + 1];
+  size_t n = PortUserCut(user, USER_KEY_LEN);
+  memcpy(key, user, n);
+  key[n] = '\0';
   // A failed write of the header leaves no text of its own: clear the last
   // one so that an old text is not taken for this failure.
   DbiClearError();
-  if (DbiAdd(users->Index, user, seconds) == 0) return;
+  if (DbiAdd(users->Index, key, seconds) == 0) return;
   const char* message = DbiError(nullptr);
   users->Failed = message != nullptr ? message : "Save Header in Add";
 }

@@ -9,7 +9,8 @@
 
 #include "index/dbi.h"
 
-// Key length of the user index: names are kept to their first 20 bytes.
+// Key length of the user index: names are kept to their first 20 bytes, cut
+// at the last character boundary at or before them.
 #define USER_KEY_LEN 20
 
 // Name pattern of the index file; the X's become a unique part.
@@ -35,9 +36,11 @@ int32_t ConnectedSeconds(const char* minutes, const char* seconds);
 // UserCollectRelease). One collector per process.
 const char* UserCollectStart(UserCollector* users);
 
-// Adds one connection of user (cut to 20 bytes by the index) with its
-// connected seconds. The first failure is kept in Failed (the index's
-// message); nothing is added after it. Does nothing before a start.
+// Adds one connection of user with its connected seconds. The name is cut to
+// at most 20 bytes at a UTF-8 character boundary (as PortUserCut cuts it), so
+// names that agree up to there are one user. The first failure is kept in
+// Failed (the index's message); nothing is added after it. Does nothing
+// before a start.
 void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds);
 
 // Closes and frees the index, deletes its file and puts the signal handlers

@@ -149,6 +149,16 @@ for i in $(seq 1 200); do disc "$i" "2026-12-08T01:$((10 + i / 60)):$((10 + i % 
   mklog "$work/many"
 prep='ulimit -f 4' stats stats-add-fails 2 "$work/many" -- 0 +u -l
 
+# User names are cut to 20 bytes at a character boundary, never inside one:
+# 19 bytes and a 2-byte character, 20 bytes and a 3-byte one. Names that cut
+# to the same text are one user.
+{
+  disc 1 2026-12-08T01:00:00Z "abcdefghijklmnopqrs$(printf '\xc3\xa9')" 1 0
+  disc 2 2026-12-08T01:10:00Z "ABCDEFGHIJKLMNOPQRST$(printf '\xe2\x82\xac')" 2 0
+  disc 3 2026-12-08T01:20:00Z "abcdefghijklmnopqrs$(printf '\xc3\xbc')x" 0 30
+} | mklog "$work/utf8"
+stats stats-utf8-cut 0 "$work/utf8" -- 0 +u -l +w20
+
 # --- An existing velmar.tmp, even a link, is never touched. ---
 cwd=$work/planted
 mkdir -p "$cwd"
