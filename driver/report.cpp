@@ -83,7 +83,9 @@ int RunReport(RunState* run) {
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
     return Fail(run, message);
   }
-  WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, run->Users.Index);
+  WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, &run->Users);
+  // A summary short of users is no report: the run fails as for an add.
+  if (run->Users.Failed != nullptr) return Fail(run, run->Users.Failed);
   return 1;
 }
 

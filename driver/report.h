@@ -45,7 +45,9 @@ void WriteHead(const RunState* run);
 // or the port statistics are asked for), log, buffer, window, scan (with the
 // user collector when UserStats is on), statistics. On a failure
 // writes "\nError: %s\n" once with its message, records it in run->Error and
-// returns 0; returns 1 after a complete report. Release is the caller's.
+// returns 0; returns 1 after a complete report. A failed read of the user
+// index during the user summary fails the run as a failed add does.
+// Release is the caller's.
 int RunReport(RunState* run);
 
 // Releases what the run holds, in order: the user index (its file deleted),

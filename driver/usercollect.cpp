@@ -3,6 +3,7 @@
 // timeout, a terminal's interrupt, a CPU-time limit).
 #include "driver/usercollect.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +11,14 @@
 #include "platform/signalguard.h"
 
 namespace {
+
+// Keeps the index's last message, or fallback when it left none, as the
+// collector's failure, with the C library's reason when it gave one.
+void KeepFailure(UserCollector* users, const char* fallback) {
+  const char* message = DbiError(nullptr);
+  users->Failed = message != nullptr ? message : fallback;
+  users->SystemError = errno;
+}
 
 // A number as atol reads it, held to the 32-bit range.
 int64_t Held32(const char* text) {
@@ -34,17 +43,17 @@ const char* UserCollectStart(UserCollector* users) {
   // it before any signal can arrive: no moment leaves the file behind.
   SignalGuardInstall();
   users->Guarding = true;
-  const char* message = nullptr;
+  errno = 0;
   if (DbiCreate(&users->Index) == nullptr) {
-    message = DbiError(nullptr);
+    KeepFailure(users, "No Memory for DBI");
   } else {
     if (DbiNewTemp(users->Index, USER_INDEX_TEMPLATE, "USER", USER_KEY_LEN) != 0) {
-      message = DbiError(nullptr);
+      KeepFailure(users, "fopen New File");
     }
     SignalGuardSetFile(users->Index->FileName);
   }
   SignalGuardLetGo();
-  return message;
+  return users->Failed;
 }
 
 void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds) {
@@ -58,9 +67,12 @@ void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds) {
   // A failed write of the header leaves no text of its own: clear the last
   // one so that an old text is not taken for this failure.
   DbiClearError();
-  if (DbiAdd(users->Index, key, seconds) == 0) return;
-  const char* message = DbiError(nullptr);
-  users->Failed = message != nullptr ? message : "Save Header in Add";
+  errno = 0;
+  if (DbiAdd(users->Index, key, seconds) != 0) KeepFailure(users, "Save Header in Add");
+}
+
+void UserCollectWalkFailed(UserCollector* users) {
+  if (users->Failed == nullptr) KeepFailure(users, "Next in User Statistics");
 }
 
 void UserCollectRelease(UserCollector* users) {
@@ -72,5 +84,6 @@ void UserCollectRelease(UserCollector* users) {
   if (users->Guarding) SignalGuardRemove();
   users->Guarding = false;
   users->Failed = nullptr;
+  users->SystemError = 0;
   SignalGuardLetGo();
 }

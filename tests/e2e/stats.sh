@@ -149,6 +149,23 @@ for i in $(seq 1 200); do disc "$i" "2026-12-08T01:$((10 + i / 60)):$((10 + i % 
   mklog "$work/many"
 prep='ulimit -f 4' stats stats-add-fails 2 "$work/many" -- 0 +u -l
 
+# A node of the index that can't be read in the summary's walk: the rows
+# before it stand, then the run fails with the index's message. The walk
+# of three users makes the run's last three reads; the shim fails one.
+{
+  disc 1 2026-12-08T01:00:00Z bob 2 0
+  disc 2 2026-12-08T01:10:00Z amy 1 0
+  disc 3 2026-12-08T01:20:00Z cy 3 0
+} | mklog "$work/walk"
+shim="$build/libvelmar_failread.so $faketime_lib"
+velmar_in "$work" "$work/walk" "LD_PRELOAD=$shim" "VELMAR_COUNT_FREAD=$work/reads" -- 0 +u -l \
+  >/dev/null 2>&1
+reads=$(cat "$work/reads")
+for fault in "2 stats-walk-first" "1 stats-walk-up" "0 stats-walk-down"; do
+  read -r back name <<<"$fault"
+  stats "$name" 2 "$work/walk" "LD_PRELOAD=$shim" "VELMAR_FAIL_FREAD=$((reads - back))" -- 0 +u -l
+done
+
 # User names are cut to 20 bytes at a character boundary, never inside one:
 # 19 bytes and a 2-byte character, 20 bytes and a 3-byte one. Names that cut
 # to the same text are one user.
