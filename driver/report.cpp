@@ -7,8 +7,10 @@
 #include <cstring>
 
 #include "driver/cgimode.h"
+#include "driver/notes.h"
 #include "driver/output.h"
 #include "driver/stats.h"
+#include "platform/failreason.h"
 #include "platform/signalguard.h"
 #include "platform/systemlog.h"
 
@@ -27,14 +29,22 @@ int SetUpPorts(RunState* run) {
   const ReportOptions* opts = &run->Options;
   if (!opts->Tabulated && !opts->PortStats) return 1;
   const char* message = PortTableSetup(&run->Ports, run->Out, run->CgiMode, opts->ComputerName);
-  return message == nullptr ? 1 : Fail(run, message);
+  if (message == nullptr) return 1;
+  if (run->Ports.EnumError != 0) {
+    NotePortsFailure(run->Notes, opts->ComputerName, run->Ports.EnumError, run->Ports.EnumDetail);
+  }
+  return Fail(run, message);
 }
 
 // Opens the log, allocates the record buffer and fixes the window.
 int OpenWindow(RunState* run) {
   const ReportOptions* opts = &run->Options;
   run->Log = OpenSystemLog(opts->ComputerName);
-  if (run->Log == nullptr) return Fail(run, "Can't Open Log");
+  if (run->Log == nullptr) {
+    DWORD error = GetLastError();  // before any other call can change it
+    NoteLogFailure(run->Notes, opts->ComputerName, error, PlatformErrorDetail());
+    return Fail(run, "Can't Open Log");
+  }
   run->Buffer = NewRecordBuffer(&run->Capacity);
   if (run->Buffer == nullptr) return Fail(run, "Out of Memory");
   // The start may be any time, 0 included: only the message tells failure.
@@ -45,11 +55,19 @@ int OpenWindow(RunState* run) {
   return 1;
 }
 
+// A failure of the user index: where and why on standard error, then the
+// run's error line with the index's message.
+int FailIndex(RunState* run) {
+  NoteIndexFailure(run->Notes, run->Users.Failed, run->Users.SystemError);
+  return Fail(run, run->Users.Failed);
+}
+
 }  // namespace
 
 void RunInit(RunState* run, FILE* out) {
   memset(run, 0, sizeof *run);
   run->Out = out;
+  run->Notes = stderr;
   OptionsInit(&run->Options);
 }
 
@@ -81,11 +99,11 @@ int RunReport(RunState* run) {
   if (opts->UserStats) ScanUseCollector(&run->Scan, &run->Users);
   const char* message = nullptr;
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
-    return Fail(run, message);
+    return run->Users.Failed != nullptr ? FailIndex(run) : Fail(run, message);
   }
   WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, &run->Users);
   // A summary short of users is no report: the run fails as for an add.
-  if (run->Users.Failed != nullptr) return Fail(run, run->Users.Failed);
+  if (run->Users.Failed != nullptr) return FailIndex(run);
   return 1;
 }
 

@@ -80,9 +80,11 @@ check long-names 0 "$work/long" -- 0 +w30
 
 # --- Failures after the head; the usage text. ---
 mkdir -p "$work/none"
-check cant-open 2 "$work/none" -- 0
-check cant-open 2 "$work/worked" -- 0 '\\NOSUCH'
-check cant-open 2 "$work/worked" -- 0 '\\..'
+want_err="velmar: $work/none/SysEvent.Evt: No such file or directory" \
+  check cant-open 2 "$work/none" -- 0
+want_err="velmar: $work/worked/NOSUCH/SysEvent.Evt: No such file or directory" \
+  check cant-open 2 "$work/worked" -- 0 '\\NOSUCH'
+want_err='velmar: \\..: not a valid computer name' check cant-open 2 "$work/worked" -- 0 '\\..'
 mklog "$work/empty" </dev/null
 check empty-log 2 "$work/empty" -- 0
 check usage 1 "$work/worked" --

@@ -53,18 +53,15 @@ empty_after() {
 }
 
 # stats NAME STATUS DIR [VAR=VALUE...] -- ARGS...: a run in a fresh folder;
-# its whole output and status as expected/NAME.txt says, nothing on stderr,
-# and nothing left in the folder.
+# its whole output and status as expected/NAME.txt says, the messages of
+# $want_err on stderr (@CWD@ standing for the run's folder), and nothing
+# left in the folder.
 stats() {
-  local name=$1 want=$2 dir=$3 cwd got
+  local name=$1 want=$2 dir=$3 cwd err=${want_err-}
   shift 3
   cwd=$(mktemp -d "$work/cwd.XXXXXX")
   velmar_in "$cwd" "$dir" "$@" >"$work/out.txt" 2>"$work/err.txt"
-  got=$?
-  diff -u "$expected/$name.txt" "$work/out.txt" >"$work/diff.txt" ||
-    { fail "$name ($*)"; cat "$work/diff.txt"; }
-  [ "$got" = "$want" ] || fail "$name ($*): exit status $got, expected $want"
-  [ ! -s "$work/err.txt" ] || { fail "$name ($*): wrote to stderr"; cat "$work/err.txt"; }
+  want_err=${err//@CWD@/$cwd} expect_run "$name ($*)" "$expected/$name.txt" "$want" $?
   empty_after "$name" "$cwd"
 }
 
@@ -142,12 +139,14 @@ sig=$(grep -obaP 'LfLe' "$work/damaged/SysEvent.Evt" | sed -n 4p | cut -d: -f1)
 printf 'XXXX' | dd of="$work/damaged/SysEvent.Evt" bs=1 seek="$sig" conv=notrunc status=none
 stats damaged 2 "$work/damaged" -- 0 +g +u
 # The index cannot be made: the working folder is gone.
-prep='rmdir "$PWD"' stats stats-no-index 2 "$work/worked" -- 0 +g +u
+want_err='velmar: @CWD@ (deleted): user index: No such file or directory' prep='rmdir "$PWD"' \
+  stats stats-no-index 2 "$work/worked" -- 0 +g +u
 # The index cannot grow past a file size limit of 4 KiB (110 entries): the
 # write fails, and the run says so, rather than dying of SIGXFSZ.
 for i in $(seq 1 200); do disc "$i" "2026-12-08T01:$((10 + i / 60)):$((10 + i % 50))Z" "u$i" 1 0; done |
   mklog "$work/many"
-prep='ulimit -f 4' stats stats-add-fails 2 "$work/many" -- 0 +u -l
+want_err='velmar: @CWD@: user index: File too large' prep='ulimit -f 4' \
+  stats stats-add-fails 2 "$work/many" -- 0 +u -l
 
 # A node of the index that can't be read in the summary's walk: the rows
 # before it stand, then the run fails with the index's message. The walk
@@ -163,7 +162,8 @@ velmar_in "$work" "$work/walk" "LD_PRELOAD=$shim" "VELMAR_COUNT_FREAD=$work/read
 reads=$(cat "$work/reads")
 for fault in "2 stats-walk-first" "1 stats-walk-up" "0 stats-walk-down"; do
   read -r back name <<<"$fault"
-  stats "$name" 2 "$work/walk" "LD_PRELOAD=$shim" "VELMAR_FAIL_FREAD=$((reads - back))" -- 0 +u -l
+  want_err='velmar: @CWD@: user index: Input/output error' stats "$name" 2 "$work/walk" \
+    "LD_PRELOAD=$shim" "VELMAR_FAIL_FREAD=$((reads - back))" -- 0 +u -l
 done
 
 # User names are cut to 20 bytes at a character boundary, never inside one:

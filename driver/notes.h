@@ -1,0 +1,30 @@
+// Lines on standard error that say why a run failed, one "velmar: TEXT"
+// line each. The report on standard output
+// never changes for them; in CGI mode they go to the web server's error log.
+#ifndef VELMAR_DRIVER_NOTES_H
+#define VELMAR_DRIVER_NOTES_H
+
+#include <cstdio>
+
+#include "platform/winapi.h"
+
+// Writes "velmar: ", text and a line end in one write, so that lines of runs
+// at once never interleave in a shared log. A byte below 0x20 or 0x7F is
+// written as '?', so no outside text can start a line of its own.
+void NoteLine(FILE* notes, const char* text);
+
+// "velmar: PATH: REASON" for the SYSTEM log of server (null for the local
+// computer) that could not be opened: the name SystemLogName gives, and the
+// reason DescribeOpenFailure gives for error and detail.
+void NoteLogFailure(FILE* notes, const char* server, DWORD error, const char* detail);
+
+// "velmar: PATH: REASON" for the port list of server that could not be read,
+// as NoteLogFailure, with the name PortListName gives.
+void NotePortsFailure(FILE* notes, const char* server, DWORD error, const char* detail);
+
+// "velmar: FOLDER: user index: REASON" for a user index that could not be
+// made, grown or read in the working folder: the C library's text for
+// systemError, or message when systemError is 0.
+void NoteIndexFailure(FILE* notes, const char* message, int systemError);
+
+#endif  // VELMAR_DRIVER_NOTES_H

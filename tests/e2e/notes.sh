@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# End-to-end: what a run says on standard error, exactly: why a log can't
+# be opened, its path and the reason.
+source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
+
+# say LABEL STATUS DIR MESSAGES [VAR=VALUE...] -- ARGS...: a run of velmar
+# whose exit status is STATUS and whose standard error is exactly MESSAGES
+# (a line each; nothing when empty).
+say() {
+  local label=$1 want=$2 dir=$3 err=$4
+  shift 4
+  run_velmar "$dir" "$@" </dev/null
+  local got=$?
+  [ "$got" = "$want" ] || fail "$label: exit status $got, expected $want"
+  printf '%s' "${err:+$err$'\n'}" | diff -u - "$work/err.txt" || fail "$label: messages"
+}
+
+worked_rows | mklog "$work/worked"
+
+# --- The log can't be opened: the path and the reason. ---
+mkdir -p "$work/folder/SysEvent.Evt" "$work/fifo" "$work/text" "$work/damaged" "$work/none"
+mkfifo "$work/fifo/SysEvent.Evt"
+echo "not a log" >"$work/text/SysEvent.Evt"
+# The EOF record's magic broken: nothing tells where the records end.
+cp "$work/worked/SysEvent.Evt" "$work/damaged/"
+eof=$(grep -obaP '\x11\x11\x11\x11' "$work/damaged/SysEvent.Evt" | head -n 1 | cut -d: -f1)
+printf 'XXXX' | dd of="$work/damaged/SysEvent.Evt" bs=1 seek="$eof" conv=notrunc status=none
+while IFS='|' read -r dir reason; do
+  say "$dir" 2 "$work/$dir" "velmar: $work/$dir/SysEvent.Evt: $reason" -- 0
+done <<'CASES'
+none|No such file or directory
+folder|a folder, not a file
+fifo|not a regular file
+text|not an event log file
+damaged|damaged: no end-of-file record
+CASES
+# Permission denied, as a user the file does not let read (root reads all).
+mkdir -p "$work/locked" && cp "$work/worked/SysEvent.Evt" "$work/locked/"
+chmod 000 "$work/locked/SysEvent.Evt"
+chmod 755 "$work" "$work/locked"
+if [ "$(id -u)" != 0 ]; then
+  say locked 2 "$work/locked" "velmar: $work/locked/SysEvent.Evt: permission denied" -- 0
+elif command -v setpriv >/dev/null && getent passwd nobody >/dev/null; then
+  printf '#!/bin/sh\nexec setpriv --reuid=nobody --regid=nogroup --clear-groups "%s" "$@"\n' \
+    "$velmar" >"$work/as-nobody"
+  chmod 755 "$work/as-nobody"
+  # (Without the pinned clock: its shared memory is root's.)
+  velmar=$work/as-nobody say locked 2 "$work/locked" \
+    "velmar: $work/locked/SysEvent.Evt: permission denied" LD_PRELOAD= -- 0
+else
+  echo "skipped: an unreadable log (running as root, and no setpriv or user nobody)"
+fi
+
+finish "all messages as expected"
