@@ -1,9 +1,10 @@
 // The lines on standard error: the names of the places from the platform,
-// the reasons from its codes.
+// the reasons from its codes, times in the report's zone.
 #include "driver/notes.h"
 
 #include <cstring>
 
+#include "driver/scan.h"
 #include "platform/failreason.h"
 #include "platform/placenames.h"
 
@@ -52,5 +53,26 @@ void NoteIndexFailure(FILE* notes, const char* message, int systemError) {
   WorkingFolderName(folder, sizeof folder);
   const char* reason = systemError != 0 ? strerror(systemError) : message;
   snprintf(text, sizeof text, "%s: user index: %s", folder, reason);
+  NoteLine(notes, text);
+}
+
+void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime when) {
+  if (cover == LOG_COVERS) return;
+  char name[kNameBytes];
+  char text[kNameBytes + 256];
+  TimeTexts at;
+  SystemLogName(server, name, sizeof name);
+  FormatTimeTexts(when, &at);
+  if (cover == LOG_STARTS_LATE) {
+    snprintf(text, sizeof text,
+             "%s: oldest record %s %s lies after the window's start; the time before it "
+             "counts as 0 lines in use",
+             name, at.Date, at.Time);
+  } else {
+    snprintf(text, sizeof text,
+             "%s: newest record %s %s lies before the window's start; a stale copy: the "
+             "whole window is the state after it",
+             name, at.Date, at.Time);
+  }
   NoteLine(notes, text);
 }

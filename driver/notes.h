@@ -1,11 +1,12 @@
-// Lines on standard error that say why a run failed, one "velmar: TEXT"
-// line each. The report on standard output
+// Lines on standard error that say why a run failed, or what its report
+// cannot show, one "velmar: TEXT" line each. The report on standard output
 // never changes for them; in CGI mode they go to the web server's error log.
 #ifndef VELMAR_DRIVER_NOTES_H
 #define VELMAR_DRIVER_NOTES_H
 
 #include <cstdio>
 
+#include "eventlog/logread.h"
 #include "platform/winapi.h"
 
 // Writes "velmar: ", text and a line end in one write, so that lines of runs
@@ -26,5 +27,16 @@ void NotePortsFailure(FILE* notes, const char* server, DWORD error, const char* 
 // made, grown or read in the working folder: the C library's text for
 // systemError, or message when systemError is 0.
 void NoteIndexFailure(FILE* notes, const char* message, int systemError);
+
+// The coverage note for the log of server, with the record's time when in
+// the report's zone (as the listing writes it, "08 Dec 2026 09:00:00"):
+//   LOG_STARTS_LATE  "velmar: PATH: oldest record TIME lies after the
+//                    window's start; the time before it counts as 0 lines
+//                    in use"
+//   LOG_STALE        "velmar: PATH: newest record TIME lies before the
+//                    window's start; a stale copy: the whole window is the
+//                    state after it"
+// Nothing for LOG_COVERS.
+void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime when);
 
 #endif  // VELMAR_DRIVER_NOTES_H

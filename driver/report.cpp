@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "driver/cgimode.h"
 #include "driver/notes.h"
@@ -36,7 +37,8 @@ int SetUpPorts(RunState* run) {
   return Fail(run, message);
 }
 
-// Opens the log, allocates the record buffer and fixes the window.
+// Opens the log, allocates the record buffer and fixes the window; then
+// says when the log does not cover the window's start.
 int OpenWindow(RunState* run) {
   const ReportOptions* opts = &run->Options;
   run->Log = OpenSystemLog(opts->ComputerName);
@@ -52,6 +54,11 @@ int OpenWindow(RunState* run) {
   run->WindowStart =
       GetWindowStart(run->Log, &run->FirstRec, &run->NewestRec, opts->Offset, &message);
   if (message != nullptr) return Fail(run, message);
+  EventTime when = 0;
+  LogCover cover =
+      GetLogCover(run->Log, run->FirstRec, run->NewestRec, run->WindowStart,
+                  static_cast<EventTime>(time(nullptr)), &run->Buffer, &run->Capacity, &when);
+  NoteLogCover(run->Notes, opts->ComputerName, cover, when);
   return 1;
 }
 

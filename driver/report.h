@@ -49,9 +49,10 @@ void WriteHead(const RunState* run);
 // writes "\nError: %s\n" once with its message, records it in run->Error and
 // returns 0; returns 1 after a complete report. A log or port list that
 // can't be read, and a user index that can't be made, grown or read, are
-// also told on run->Notes with their place and reason (notes.h). A failed
-// read of the index during the user summary fails the run as a failed add
-// does. Release is the caller's.
+// also told on run->Notes with their place and reason; so is a log that
+// does not cover the window's start (notes.h). A failed read of the index
+// during the user summary fails the run as a failed add does. Release is
+// the caller's.
 int RunReport(RunState* run);
 
 // Releases what the run holds, in order: the user index (its file deleted),

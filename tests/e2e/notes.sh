@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end: what a run says on standard error, exactly: why a log can't
-# be opened, its path and the reason.
+# End-to-end: what a run says on standard error, exactly. Why a log can't
+# be opened (its path and the reason); that the log does not reach back to
+# the window's start, or stopped before it. A live log that covers the
+# window gives no line at all.
 source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
 
 # say LABEL STATUS DIR MESSAGES [VAR=VALUE...] -- ARGS...: a run of velmar
@@ -50,5 +52,26 @@ elif command -v setpriv >/dev/null && getent passwd nobody >/dev/null; then
 else
   echo "skipped: an unreadable log (running as root, and no setpriv or user nobody)"
 fi
+
+# --- Coverage: the log starts after the window's start; a stale copy whose
+# newest record lies before it; neither for a live log that covers the
+# window, nor for a window still to come. Times in the report's zone. ---
+rec 1 2026-12-08T01:00:00Z 20017 DIALUP amy COM1 | mklog "$work/late"
+{
+  rec 1 2026-12-06T10:00:00Z 20017 DIALUP amy COM1
+  rec 2 2026-12-06T11:30:00Z 20050 DIALUP amy COM1
+} | mklog "$work/stale"
+late="oldest record 08 Dec 2026 09:00:00 lies after the window's start; the time before it \
+counts as 0 lines in use"
+stale="newest record 06 Dec 2026 19:30:00 lies before the window's start; a stale copy: the \
+whole window is the state after it"
+say late 0 "$work/late" "velmar: $work/late/SysEvent.Evt: $late" -- 0
+say "late, in UTC" 0 "$work/late" "velmar: $work/late/SysEvent.Evt: ${late/09:00/01:00}" \
+  TZ=UTC0 -- 0
+say stale 0 "$work/stale" "velmar: $work/stale/SysEvent.Evt: $stale" -- 0
+say "stale, from yesterday" 0 "$work/stale" "velmar: $work/stale/SysEvent.Evt: $stale" -- -1
+say "a window to come" 0 "$work/stale" "" -- 1
+printf 'COM1\nCOM2\nCOM3\n' >"$work/worked/RasPorts.txt"
+say "covered" 0 "$work/worked" "" -- 0 +t +g +p +u
 
 finish "all messages as expected"
