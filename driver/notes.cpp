@@ -7,6 +7,7 @@
 #include "driver/scan.h"
 #include "platform/failreason.h"
 #include "platform/placenames.h"
+#include "platform/zonefile.h"
 
 namespace {
 
@@ -74,5 +75,12 @@ void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime whe
              "whole window is the state after it",
              name, at.Date, at.Time);
   }
+  NoteLine(notes, text);
+}
+
+void NoteZone(FILE* notes, const char* tz) {
+  if (!PlatformZoneFileMissing(tz)) return;
+  char text[160];
+  snprintf(text, sizeof text, "TZ=%s: no such zone file; the C library takes it as UTC", tz);
   NoteLine(notes, text);
 }

@@ -39,4 +39,9 @@ void NoteIndexFailure(FILE* notes, const char* message, int systemError);
 // Nothing for LOG_COVERS.
 void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime when);
 
+// "velmar: TZ=TEXT: no such zone file; the C library takes it as UTC" when
+// tz names a zone by its file and that file does not exist
+// (PlatformZoneFileMissing); nothing otherwise, also for null.
+void NoteZone(FILE* notes, const char* tz);
+
 #endif  // VELMAR_DRIVER_NOTES_H

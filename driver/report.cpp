@@ -143,6 +143,7 @@ int VelmarMain(int argc, char** argv) {
     OptionsFromArgs(&run.Options, argc, argv);
   }
   OptionsFinish(&run.Options);
+  NoteZone(run.Notes, getenv("TZ"));
   WriteHead(&run);
   int done = RunReport(&run);
   RunRelease(&run);

@@ -62,9 +62,10 @@ void RunRelease(RunState* run);
 
 // The whole program: settings from a web form when one was handed over;
 // else from the command line, or the usage text (exit status 1) without
-// arguments; then head, report and release. SIGXFSZ is ignored, so a file
-// size limit fails a write instead of ending the process. Returns the exit
-// status: 0 after a report, 2 after an error.
+// arguments; a note when TZ names a zone file that does not exist; then
+// head, report and release. SIGXFSZ is ignored, so a file size limit fails
+// a write instead of ending the process. Returns the exit status: 0 after
+// a report, 2 after an error.
 int VelmarMain(int argc, char** argv);
 
 #endif  // VELMAR_DRIVER_REPORT_H

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end: what a run says on standard error, exactly. Why a log can't
 # be opened (its path and the reason); that the log does not reach back to
-# the window's start, or stopped before it. A live log that covers the
-# window gives no line at all.
+# the window's start, or stopped before it; that TZ names a zone file that
+# does not exist. A live log that covers the window gives no line at all.
 source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
 
 # say LABEL STATUS DIR MESSAGES [VAR=VALUE...] -- ARGS...: a run of velmar
@@ -73,5 +73,27 @@ say "stale, from yesterday" 0 "$work/stale" "velmar: $work/stale/SysEvent.Evt: $
 say "a window to come" 0 "$work/stale" "" -- 1
 printf 'COM1\nCOM2\nCOM3\n' >"$work/worked/RasPorts.txt"
 say "covered" 0 "$work/worked" "" -- 0 +t +g +p +u
+
+# --- A zone named by a file that does not exist; zone files that do, and
+# POSIX rules, say nothing. The log covers today in every zone. ---
+{
+  rec 1 2026-12-01T00:00:00Z 20017 DIALUP amy COM1
+  rec 2 2026-12-08T03:00:00Z 20050 DIALUP amy COM1
+} | mklog "$work/wide"
+nozone="no such zone file; the C library takes it as UTC"
+while IFS='|' read -r how tz; do
+  if [ "$how" = env ]; then set -- "TZ=$tz" -- 0; else set -- TZ=UTC0 -- 0 "+z$tz"; fi
+  say "TZ $tz" 0 "$work/wide" "velmar: TZ=$tz: $nozone" "$@"
+done <<'CASES'
+env|Asia/Nowhere
+env|:Nowhere
+arg|/no/such/zone
+arg|:Etc/Nowhere
+CASES
+for tz in Asia/Singapore :UTC SGT-8 EST5EDT EST5EDT,M3.2.0/2 ":<+08>-8"; do
+  say "TZ $tz" 0 "$work/wide" "" "TZ=$tz" -- 0
+done
+say "tz field" 0 "$work/wide" "velmar: TZ=Asia/Nowhere: $nozone" REQUEST_METHOD=GET \
+  QUERY_STRING=tz=Asia%2FNowhere --
 
 finish "all messages as expected"
