@@ -3,20 +3,22 @@
 // array of 948-byte records with the UTF-16 name first. Every failure leaves
 // the caller nothing to release. The list reader also reads a named port
 // list file, on every system.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-#include "platform/logdir.h"
+#include "platform/failreason.h"
 #include "platform/rassapi.h"
 #include "platform/winapi.h"
+
+#ifndef _WIN32
+
+#include <unistd.h>
+
+#include "platform/logdir.h"
+#include "platform/regularfile.h"
+
+#endif  // _WIN32
 
 namespace {
 
@@ -48,7 +50,8 @@ bool ServerText(const WCHAR* server, char* out) {
   return true;
 }
 
-// Opens the port list of the computer, or gives the reason it can't.
+// Opens the port list of the computer, or gives the reason it can't. A
+// FIFO, a device or a folder in its place fails at once, as for the log.
 DWORD OpenPortList(const WCHAR* server, FILE** file) {
   char name[kMaxServer + 1];
   char path[4096];
@@ -57,12 +60,23 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
                             sizeof path)) {
     return ERROR_INVALID_NAME;
   }
-  *file = std::fopen(path, "rb");
+  int fd = -1;
+  uint64_t size = 0;
+  DWORD error = PlatformOpenRegular(path, &fd, &size);
+  if (error != 0) return error;
+  *file = fdopen(fd, "rb");
   if (*file != nullptr) return 0;
-  return errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  close(fd);
+  return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 #endif  // _WIN32
+
+// Invalid contents, with what is wrong as the detail.
+DWORD Invalid(const char* detail) {
+  PlatformSetErrorDetail(detail);
+  return ERROR_INVALID_DATA;
+}
 
 // Reads the next line into line (kLineBytes bytes) without its LF and
 // without a CR that ends it (the end of the file ends a line too); *length
@@ -72,7 +86,8 @@ DWORD ReadLine(FILE* file, char* line, int* length) {
   int n = 0;
   int c;
   while ((c = std::getc(file)) != EOF && c != '\n') {
-    if (c == 0 || n == kLineBytes) return ERROR_INVALID_DATA;
+    if (c == 0) return Invalid("a line holds a NUL byte");
+    if (n == kLineBytes) return Invalid("a line too long for a port name");
     line[n++] = (char)c;
   }
   if (std::ferror(file)) return ERROR_READ_FAULT;
@@ -89,7 +104,7 @@ DWORD ReadLine(FILE* file, char* line, int* length) {
 // is full (kMaxPorts) or out of memory, with the reason in *error.
 BYTE* AddRecord(PortList* list, DWORD* error) {
   if (list->Count == kMaxPorts) {
-    *error = ERROR_INVALID_DATA;
+    *error = Invalid("more than 65535 lines");
     return nullptr;
   }
   if (list->Count == list->Capacity) {
@@ -114,13 +129,14 @@ DWORD AddPort(PortList* list, const char* line, int length) {
   int units = 0;
   if (length > 0) {
     units = MultiByteToWideChar(CP_UTF8, 0, line, length, nullptr, 0);
-    if (units <= 0 || units > kNameUnits) return ERROR_INVALID_DATA;
+    if (units <= 0) return Invalid("a line that can't be converted");
+    if (units > kNameUnits) return Invalid("a line too long for a port name");
   }
   DWORD error = 0;
   BYTE* record = AddRecord(list, &error);
   if (record == nullptr) return error;
   if (units > 0 && MultiByteToWideChar(CP_UTF8, 0, line, length, (WCHAR*)record, units) != units) {
-    return ERROR_INVALID_DATA;
+    return Invalid("a line that can't be converted");
   }
   return 0;
 }
@@ -159,24 +175,22 @@ DWORD TakePorts(FILE* file, BYTE** ports, WORD* count) {
   return 0;
 }
 
-// Opens a named port list: a regular file only, and without waiting for a
-// writer should the name be a FIFO.
+// Opens a named port list: a regular file only, and (off Windows) without
+// waiting for a writer should the name be a FIFO.
 DWORD OpenPortFile(const char* path, FILE** file) {
 #ifdef _WIN32
   *file = std::fopen(path, "rb");
+  return *file != nullptr ? 0 : ERROR_FILE_NOT_FOUND;
 #else
-  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat st;
-  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-    close(fd);
-    errno = ENOENT;
-    fd = -1;
-  }
-  *file = fd < 0 ? nullptr : fdopen(fd, "rb");
-  if (fd >= 0 && *file == nullptr) close(fd);
-#endif
+  int fd = -1;
+  uint64_t size = 0;
+  DWORD error = PlatformOpenRegular(path, &fd, &size);
+  if (error != 0) return error;
+  *file = fdopen(fd, "rb");
   if (*file != nullptr) return 0;
-  return errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  close(fd);
+  return ERROR_NOT_ENOUGH_MEMORY;
+#endif
 }
 
 }  // namespace
@@ -185,6 +199,7 @@ DWORD PlatformReadPortFile(const char* path, BYTE** ports, WORD* count) {
   if (path == nullptr || ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
   *ports = nullptr;
   *count = 0;
+  PlatformSetErrorDetail(nullptr);
   FILE* file = nullptr;
   DWORD error = OpenPortFile(path, &file);
   return error != 0 ? error : TakePorts(file, ports, count);
@@ -200,6 +215,7 @@ DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
   if (ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
   *ports = nullptr;
   *count = 0;
+  PlatformSetErrorDetail(nullptr);
   FILE* file = nullptr;
   DWORD error = OpenPortList(server, &file);
   return error != 0 ? error : TakePorts(file, ports, count);
