@@ -9,6 +9,8 @@
 #include <cstring>
 #include <map>
 
+#include "platform/failreason.h"
+
 namespace {
 
 // The state of one (computer, port) of a log. The key is the computer name,
@@ -52,25 +54,11 @@ struct Model {
 
 const int64_t kSecondsLimit = (int64_t)1 << 53;
 
-// The reason a log cannot be opened, from the event log call's error.
-const char* OpenFailureReason(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-      return "No such file or directory";
-    case ERROR_ACCESS_DENIED:
-      return "permission denied";
-    case ERROR_EVENTLOG_FILE_CORRUPT:
-      return "not an event log file, or damaged";
-    case ERROR_NOT_ENOUGH_MEMORY:
-      return "out of memory";
-    default:
-      return "can't be opened as an event log";
-  }
-}
-
-int Fail(Model* m, const LogReader* r, const char* reason) {
-  m->Failure->Path = r->Path;
-  snprintf(m->Failure->Reason, sizeof m->Failure->Reason, "%s", reason);
+// The failure of log r: its path and the reason for the error, with the
+// detail given (the platform's own when null).
+int Fail(Model* m, const LogReader* r, DWORD error, const char* detail) {
+  if (detail == nullptr) detail = PlatformErrorDetail();
+  DescribeOpenFailure(r->Path, error, detail, m->Failure->Text, sizeof m->Failure->Text);
   return 0;
 }
 
@@ -79,10 +67,15 @@ int ReadNext(Model* m, LogReader* r) {
   const char* message = nullptr;
   DWORD number = (DWORD)r->Next;
   if (!ReadRec(r->Handle, number, &r->Buffer, &r->Capacity, &message)) {
-    char reason[120];
-    snprintf(reason, sizeof reason, "damaged: record %lu can't be read (%s)", (unsigned long)number,
-             message);
-    return Fail(m, r, reason);
+    DWORD error = GetLastError();
+    if (strcmp(message, "Can't Realloc Buffer") == 0)
+      return Fail(m, r, ERROR_NOT_ENOUGH_MEMORY, "");
+    if (error == ERROR_READ_FAULT) return Fail(m, r, error, "");
+    // Whatever the layer says, a record of the log that cannot be had is
+    // damage to the log.
+    char detail[64];
+    snprintf(detail, sizeof detail, "record %lu can't be read", (unsigned long)number);
+    return Fail(m, r, ERROR_EVENTLOG_FILE_CORRUPT, detail);
   }
   EventTime t = RecTimeGenerated(r->Buffer);
   if (r->Facts != nullptr) {
@@ -116,14 +109,14 @@ void ReaderRelease(LogReader* r) {
 
 int OpenLog(Model* m, LogReader* r) {
   r->Handle = OpenBackupEventLogA(nullptr, r->Path);
-  if (r->Handle == nullptr) return Fail(m, r, OpenFailureReason(GetLastError()));
+  if (r->Handle == nullptr) return Fail(m, r, GetLastError(), nullptr);
   DWORD oldest = 0, count = 0;
   if (!GetOldestEventLogRecord(r->Handle, &oldest) ||
       !GetNumberOfEventLogRecords(r->Handle, &count)) {
-    return Fail(m, r, "damaged: the record numbers can't be read");
+    return Fail(m, r, ERROR_EVENTLOG_FILE_CORRUPT, "the record numbers can't be read");
   }
   r->Buffer = NewRecordBuffer(&r->Capacity);
-  if (r->Buffer == nullptr) return Fail(m, r, "out of memory");
+  if (r->Buffer == nullptr) return Fail(m, r, ERROR_NOT_ENOUGH_MEMORY, "");
   r->Next = oldest;
   r->End = (uint64_t)oldest + count;
   if (r->Facts != nullptr) {

@@ -113,10 +113,11 @@ struct LogFacts {
   std::set<std::string> Users;  // distinct user names of connects and disconnects
 };
 
-// Why a run failed: the log and the reason, for "velmar-log: PATH: REASON".
+// Why a run failed: "PATH: REASON", the log's path as given and the reason
+// in the platform's words ("No such file or directory", "not an event log
+// file", "damaged: record 1234 can't be read").
 struct ModelFailure {
-  const char* Path;  // the log's path as given
-  char Reason[160];  // what went wrong
+  char Text[4352];  // the message, without the program's name
 };
 
 // Reads the logs at paths[0..count-1] once each, merged by record time, and

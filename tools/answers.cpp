@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "platform/failreason.h"
 #include "platform/rassapi.h"
 
 const char* const kAnswerUsage =
@@ -211,22 +212,21 @@ int CountPorts(const char* path, bool mayBeMissing, int64_t* lines, bool* missin
   BYTE* records = nullptr;
   WORD count = 0;
   DWORD error = PlatformReadPortFile(path, &records, &count);
-  const char* reason = nullptr;
   if (error == ERROR_FILE_NOT_FOUND && mayBeMissing) {
     *missing = true;
     return 0;
   }
-  if (error == ERROR_FILE_NOT_FOUND) reason = "No such file or directory";
-  if (error == ERROR_ACCESS_DENIED) reason = "permission denied";
-  if (error != 0 && reason == nullptr) reason = "not a port list (one port name per line)";
-  if (error == 0 && count == 0) reason = "no port listed";
+  const char* detail = error != 0 ? PlatformErrorDetail() : nullptr;
+  if (error == 0 && count == 0) error = ERROR_INVALID_DATA, detail = "no port listed";
   for (WORD i = 0; error == 0 && i < count; ++i) {
     const WCHAR* name = (const WCHAR*)(records + (size_t)i * PLATFORM_RAS_PORT_RECORD_SIZE);
-    if (name[0] == 0) reason = "a blank line where a port name should be";
+    if (name[0] == 0) error = ERROR_INVALID_DATA, detail = "a blank line";
   }
   PlatformFreePortFile(records);
-  if (reason != nullptr) {
-    fprintf(stderr, "velmar-log: %s: %s\n", path, reason);
+  if (error != 0) {
+    char text[4352];
+    DescribeOpenFailure(path, error, detail, text, sizeof text);
+    fprintf(stderr, "velmar-log: %s\n", text);
     return kAnswerFailed;
   }
   *lines += count;
@@ -318,7 +318,7 @@ int RunWithOutput(int command, AnswerOptions* opt) {
 }  // namespace
 
 int AnswerModelFailed(const ModelFailure* failure) {
-  fprintf(stderr, "velmar-log: %s: %s\n", failure->Path, failure->Reason);
+  fprintf(stderr, "velmar-log: %s\n", failure->Text);
   return kAnswerFailed;
 }
 

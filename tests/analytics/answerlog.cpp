@@ -121,7 +121,7 @@ std::vector<std::string> SessionLines(const std::vector<std::string>& paths) {
   std::vector<const char*> list = PathList(paths);
   EXPECT_TRUE(
       ModelReadLogs(list.data(), (int)list.size(), &l, nullptr, kAlways, kForever, &failure))
-      << failure.Reason;
+      << failure.Text;
   return lines;
 }
 

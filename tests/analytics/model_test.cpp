@@ -137,7 +137,7 @@ TEST_F(ModelTest, HandWorkedLogs) {
     BusyModel b;
     BusyInit(&b, kStepHour, kAlways, kForever, c.Lines, &zone_);
     ModelFailure failure = {};
-    ASSERT_TRUE(RunBusy(paths, &b, &failure)) << failure.Reason;
+    ASSERT_TRUE(RunBusy(paths, &b, &failure)) << failure.Text;
     EXPECT_EQ(b.TimeAt, c.TimeAt);
     BusyFigures total = BusyTotal(&b);
     int64_t weighted = 0;
@@ -287,8 +287,8 @@ TEST_F(ModelTest, LogsThatCannotBeReadFailWithTheirReason) {
     const char* Reason;
   } cases[] = {
       {folder_.Dir + "/missing.evt", "No such file or directory"},
-      {text, "not an event log file, or damaged"},
-      {broken, "damaged: record 12 can't be read (Can't Read Rec)"},
+      {text, "not an event log file"},
+      {broken, "damaged: record 12 can't be read"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Path);
@@ -299,8 +299,7 @@ TEST_F(ModelTest, LogsThatCannotBeReadFailWithTheirReason) {
     l.Ended = [](void* context, const Session*) { ++*(int*)context; };
     ModelFailure failure = {};
     EXPECT_FALSE(ModelReadLogs(list.data(), 2, &l, nullptr, kAlways, kForever, &failure));
-    EXPECT_EQ(failure.Path, c.Path.c_str());
-    EXPECT_STREQ(failure.Reason, c.Reason);
+    EXPECT_EQ(failure.Text, c.Path + ": " + c.Reason);
   }
 }
 

@@ -133,7 +133,7 @@ TEST_F(ProfileTest, MatchesSecondBySecondTruthAtAnyCap) {
       BusyInit(&b, kStepHour, since, until, 3, &zone_);
       b.Cap = cap;
       ModelFailure failure = {};
-      ASSERT_TRUE(RunBusy(paths, &b, &failure)) << failure.Reason;
+      ASSERT_TRUE(RunBusy(paths, &b, &failure)) << failure.Text;
       std::vector<int64_t> timeAt;
       BusyFigures whole = OracleFigures(o, since, until, &timeAt);
       if (b.ShortSessions > 0) {

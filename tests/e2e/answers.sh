@@ -233,7 +233,7 @@ done <<EOF
 2|--lines: bad value '0'|capacity $log --lines 0
 2|--target: bad value '0.01,1.5'|capacity $log --target 0.01,1.5
 2|give --lines or --ports|busy $log --lines 3 --ports $work/a/RasPorts.txt
-2|$work/blank-ports.txt: a blank line|busy $log --ports $work/blank-ports.txt
+2|$work/blank-ports.txt: invalid data: a blank line|busy $log --ports $work/blank-ports.txt
 2|$work/none.txt: No such file or directory|capacity $log --ports $work/none.txt
 2|capacity needs the pool's lines|capacity $work/noports/SysEvent.Evt
 2|no event log file given|users --utc
