@@ -46,8 +46,7 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
   char name[kMaxServer + 1];
   char path[4096];
   if (server != nullptr && !ServerText(server, name)) return ERROR_INVALID_NAME;
-  if (!PlatformComputerPath(server != nullptr ? name : nullptr, "RasPorts.txt", path,
-                            sizeof path)) {
+  if (!PlatformComputerPath(server != nullptr ? name : nullptr, kPortListFile, path, sizeof path)) {
     return ERROR_INVALID_NAME;
   }
   *file = std::fopen(path, "rb");

@@ -18,6 +18,7 @@
 #include <io.h>
 #endif
 
+#include "platform/logdir.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
@@ -350,8 +351,9 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   if (mkdir(dir, 0755) != 0 && errno != EEXIST) return SampleFail("can't make", dir, errno);
 #endif
   char logPath[4096], portsPath[4096];
-  if ((size_t)snprintf(logPath, sizeof logPath, "%s/SysEvent.Evt", dir) >= sizeof logPath ||
-      (size_t)snprintf(portsPath, sizeof portsPath, "%s/RasPorts.txt", dir) >= sizeof portsPath)
+  if ((size_t)snprintf(logPath, sizeof logPath, "%s/%s", dir, kSystemLogFile) >= sizeof logPath ||
+      (size_t)snprintf(portsPath, sizeof portsPath, "%s/%s", dir, kPortListFile) >=
+          sizeof portsPath)
     return SampleFail("folder name too long:", dir, ENAMETOOLONG);
   // Both are checked, and each one found is named, before either is written.
   if (!opt->Replace && RefuseExisting(logPath) + RefuseExisting(portsPath) != 0) return 1;
