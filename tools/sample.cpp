@@ -18,6 +18,7 @@
 #include <io.h>
 #endif
 
+#include "eventlog/logread.h"
 #include "platform/logdir.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
@@ -342,11 +343,11 @@ int SampleFail(const char* what, const char* path, int err) {
 
 int LogSample(const char* dir, const SampleOptions* opt) {
 #ifdef _WIN32
-  if (getenv("TZ") == nullptr) _putenv_s("TZ", "SGT-8");  // the report's own default zone
+  if (getenv("TZ") == nullptr) _putenv_s("TZ", DEFAULT_TZ);  // the report's own default zone
   _tzset();
   if (_mkdir(dir) != 0 && errno != EEXIST) return SampleFail("can't make", dir, errno);
 #else
-  if (getenv("TZ") == nullptr) setenv("TZ", "SGT-8", 1);  // the report's own default zone
+  if (getenv("TZ") == nullptr) setenv("TZ", DEFAULT_TZ, 1);  // the report's own default zone
   tzset();
   if (mkdir(dir, 0755) != 0 && errno != EEXIST) return SampleFail("can't make", dir, errno);
 #endif
