@@ -14,6 +14,7 @@
 #include "driver/report.h"
 #include "driver/scan.h"
 #include "eventlog/testlog.h"
+#include "support/capture.h"
 
 namespace {
 
@@ -28,14 +29,6 @@ void PutPortList(const std::string& dir, const char* text) {
   } else {
     std::ofstream(path, std::ios::binary) << text;
   }
-}
-
-// Everything a stream received, read back from the start.
-std::string ReadBack(FILE* f) {
-  std::string text;
-  rewind(f);
-  for (int c; (c = fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
-  return text;
 }
 
 }  // namespace
@@ -115,9 +108,9 @@ TEST(PortTable, SetupBracketsTheEnumerationOnAWebPage) {
   };
   for (const auto& c : cases) {
     PutPortList(dir, c.List);
-    FILE* out = tmpfile();
+    Capture cap;
     RunState run;
-    RunInit(&run, out);
+    RunInit(&run, cap.Out);
     run.CgiMode = c.Cgi;
     run.Options.Tabulated = c.Tabulated;
     run.Options.PortStats = c.PortStats;
@@ -125,9 +118,8 @@ TEST(PortTable, SetupBracketsTheEnumerationOnAWebPage) {
     RunRelease(&run);
     EXPECT_EQ(run.Ports.PortNames, nullptr);
     std::string want = std::string(c.Bracketed ? "<!------>" : "") + "\nError: " + c.Message + "\n";
-    EXPECT_EQ(ReadBack(out), want)
-        << c.Cgi << c.Tabulated << c.PortStats << " " << (c.List ? c.List : "(missing)");
-    fclose(out);
+    EXPECT_EQ(cap.Close(), want) << c.Cgi << c.Tabulated << c.PortStats << " "
+                                 << (c.List ? c.List : "(missing)");
   }
   PutPortList(dir, nullptr);
   rmdir(dir);

@@ -18,21 +18,9 @@
 #include <vector>
 
 #include "driver/usercollect.h"
+#include "support/capture.h"
 
 namespace {
-
-// What a writer puts on a stream, as a string.
-template <typename Write>
-std::string Written(Write write) {
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  write(out);
-  fclose(out);
-  std::string s(text, size);
-  free(text);
-  return s;
-}
 
 // A fresh working folder for the test's duration; the previous one after.
 struct InFolder {
