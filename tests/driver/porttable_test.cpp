@@ -15,6 +15,7 @@
 #include "driver/scan.h"
 #include "eventlog/testlog.h"
 #include "support/capture.h"
+#include "support/tempdir.h"
 
 namespace {
 
@@ -80,7 +81,6 @@ TEST(PortTable, WorkedDayChargesPortsAndLines) {
   EXPECT_EQ(scan.TotalTime, 43200);
   EXPECT_EQ(scan.PortCount, 2);
   PortTableRelease(&ports);
-  PutPortList(log.Dir, nullptr);
   TestLogRemove(&log);
 }
 
@@ -88,9 +88,8 @@ TEST(PortTable, WorkedDayChargesPortsAndLines) {
 // whatever it gives; the error line follows them. There is no log here, so a
 // table that is set up is followed by "Can't Open Log".
 TEST(PortTable, SetupBracketsTheEnumerationOnAWebPage) {
-  char dir[] = "/tmp/velmar-ports-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  setenv("VELMAR_LOGDIR", dir, 1);
+  TempFolder dir("ports");
+  setenv("VELMAR_LOGDIR", dir.Path.c_str(), 1);
   const char* kMissing = nullptr;
   const struct {
     bool Cgi, Tabulated, PortStats;
@@ -107,7 +106,7 @@ TEST(PortTable, SetupBracketsTheEnumerationOnAWebPage) {
       {false, true, false, kMissing, false, "Can't Read RAS Port"},
   };
   for (const auto& c : cases) {
-    PutPortList(dir, c.List);
+    PutPortList(dir.Path, c.List);
     Capture cap;
     RunState run;
     RunInit(&run, cap.Out);
@@ -121,8 +120,6 @@ TEST(PortTable, SetupBracketsTheEnumerationOnAWebPage) {
     EXPECT_EQ(cap.Close(), want) << c.Cgi << c.Tabulated << c.PortStats << " "
                                  << (c.List ? c.List : "(missing)");
   }
-  PutPortList(dir, nullptr);
-  rmdir(dir);
 }
 
 // A user's name is cut to at most width bytes, never inside a UTF-8

@@ -2,52 +2,10 @@
 #include "index/dbi_test_util.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#ifdef _WIN32
-#include <direct.h>
-#include <io.h>
-#endif
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-
-namespace {
-
-std::string gScratchDir;  // this process's scratch folder, "" until made
-
-void RemoveScratch() {
-  std::error_code ec;
-  std::filesystem::remove_all(gScratchDir, ec);
-}
-
-}  // namespace
-
-std::string ScratchPath(const std::string& name) {
-  std::string& dir = gScratchDir;
-  if (dir.empty()) {
-#ifdef _WIN32
-    // Windows has no mkdtemp: a unique name, then the folder.
-    const char* tmp = std::getenv("TEMP");
-    std::string pattern = std::string(tmp && *tmp ? tmp : ".") + "\\velmar-index-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (_mktemp_s(buf.data(), buf.size()) != 0 || _mkdir(buf.data()) != 0) std::abort();
-#else
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmar-index-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) std::abort();
-#endif
-    dir = buf.data();
-    std::atexit(RemoveScratch);
-  }
-  return dir + "/" + name;
-}
 
 Bytes ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -8,12 +8,9 @@
 #include <vector>
 
 #include "index/dbi.h"
+#include "support/tempdir.h"  // ScratchPath
 
 using Bytes = std::vector<unsigned char>;
-
-// A path in this process's scratch folder (made on first use, under
-// $TMPDIR or /tmp, and removed when the process exits).
-std::string ScratchPath(const std::string& name);
 
 Bytes ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);

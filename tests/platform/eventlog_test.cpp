@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numeric>
@@ -20,6 +19,7 @@
 #include "platform/evtformat.h"
 #include "platform/evtstats.h"
 #include "platform/winapi.h"
+#include "support/tempdir.h"
 #include "tools/evtwrite.h"
 
 namespace {
@@ -169,12 +169,10 @@ bool ReadsRight(HANDLE log, DWORD n) {
 class EventLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/velmar-evt-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl, file_ = dir_ + "/SysEvent.Evt";
-    setenv("VELMAR_LOGDIR", tmpl, 1);
+    dir_ = MakeTempFolder("evt"), file_ = dir_ + "/SysEvent.Evt";
+    setenv("VELMAR_LOGDIR", dir_.c_str(), 1);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override { RemoveTree(dir_); }
   Bytes Load() {
     std::ifstream in(file_, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

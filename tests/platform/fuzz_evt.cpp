@@ -1,8 +1,8 @@
-// Fuzzes the event log reader: the input is written as SysEvent.Evt into a
-// log folder made once per process, opened through the Win32 calls, and
-// every record (at most 10000) read with a small and a large buffer.
+// Fuzzes the event log reader: the input is written as SysEvent.Evt into the
+// process's scratch folder, made the log folder, opened through the Win32
+// calls, and every record (at most 10000) read with a small and a large
+// buffer.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -10,25 +10,15 @@
 #include <vector>
 
 #include "platform/winapi.h"
+#include "support/tempdir.h"
 
 namespace {
-
-std::string folder;  // the log folder, removed at exit
-
-void RemoveFolder() {
-  unlink((folder + "/SysEvent.Evt").c_str());
-  rmdir(folder.c_str());
-}
 
 const std::string& LogFile() {
   static std::string file;
   if (file.empty()) {
-    char tmpl[] = "/tmp/velmar-fuzz-evt-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) abort();
-    folder = tmpl;
-    setenv("VELMAR_LOGDIR", tmpl, 1);
-    atexit(RemoveFolder);
-    file = folder + "/SysEvent.Evt";
+    file = ScratchPath("SysEvent.Evt");
+    setenv("VELMAR_LOGDIR", ScratchFolder().c_str(), 1);
   }
   return file;
 }

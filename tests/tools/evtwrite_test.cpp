@@ -15,15 +15,10 @@
 
 #include "platform/evtformat.h"
 #include "platform/winapi.h"
+#include "support/tempdir.h"
 #include "tools/logtool.h"
 
 namespace {
-
-std::string TempPath(const char* name) {
-  const char* dir = getenv("TMPDIR");
-  return std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/velmar-evtwrite-" +
-         std::to_string(getpid()) + "-" + name;
-}
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::vector<uint8_t> bytes;
@@ -85,7 +80,7 @@ std::vector<uint32_t> DumpNumbers(const std::string& path) {
 }
 
 TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
-  std::string path = TempPath("plain.evt");
+  std::string path = ScratchPath("plain.evt");
   const uint8_t sid[12] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
   const uint8_t data[3] = {0xAA, 0xBB, 0xCC};
   const char* strings[] = {"alice", ""};
@@ -115,7 +110,7 @@ TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
 }
 
 TEST(EvtWrite, EmptyLogHasOnlyHeaderAndEof) {
-  std::string path = TempPath("empty.evt");
+  std::string path = ScratchPath("empty.evt");
   ASSERT_TRUE(WriteLog(path, 0, kEvtHeaderSize, {}));
   std::vector<uint8_t> b = ReadFile(path);
   const uint32_t eof = kEvtHeaderSize;  // the EOF record follows the header
@@ -171,7 +166,7 @@ TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
   };
   for (const WrapCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    std::string path = TempPath("wrap.evt");
+    std::string path = ScratchPath("wrap.evt");
     ASSERT_TRUE(WriteLog(path, c.MaxSize, c.Start, c.Lengths));
     std::vector<uint8_t> b = ReadFile(path);
     ASSERT_EQ(c.MaxSize, b.size());
@@ -190,7 +185,7 @@ TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
 }
 
 TEST(EvtWrite, RefusesWhatCannotBeStored) {
-  std::string path = TempPath("refuse.evt");
+  std::string path = ScratchPath("refuse.evt");
   EvtWriter w;
   EXPECT_FALSE(EvtWriterOpen(&w, path.c_str(), 0x8C, 0x30, 1)) << "too small";
   EXPECT_FALSE(EvtWriterOpen(&w, path.c_str(), 0x202, 0x30, 1)) << "not a multiple of 4";
@@ -216,8 +211,8 @@ TEST(EvtWrite, RefusesWhatCannotBeStored) {
 // Without replace, neither a file nor a link (even a dangling one) at the
 // path is touched; with it the file is a new empty log.
 TEST(EvtWrite, MadeAfreshOrNotAtAll) {
-  std::string path = TempPath("afresh.evt"), link = TempPath("afresh-link.evt");
-  std::string target = TempPath("afresh-target");
+  std::string path = ScratchPath("afresh.evt"), link = ScratchPath("afresh-link.evt");
+  std::string target = ScratchPath("afresh-target");
   FILE* f = fopen(path.c_str(), "wb");
   ASSERT_NE(nullptr, f);
   fputs("old", f);
@@ -240,7 +235,7 @@ TEST(EvtWrite, MadeAfreshOrNotAtAll) {
 // Many records through a small circular log: every state the wrap reaches
 // must stay readable, and the survivors are the newest ones.
 TEST(EvtWrite, LongRunThroughSmallLogKeepsTheNewestRecords) {
-  std::string path = TempPath("long.evt");
+  std::string path = ScratchPath("long.evt");
   std::vector<uint32_t> lengths;
   for (uint32_t i = 0; i < 3000; ++i) lengths.push_back(0x44 + 4 * ((i * 7919) % 61));
   for (uint32_t size : {0x400u, 0x1000u, 0x1234u & ~3u}) {
