@@ -159,59 +159,58 @@ struct DamageCase {
 TEST(DbiFaults, DamagedLinksFailTheStepThatMeetsThem) {
   std::string path = ScratchPath("damaged.dbi");
   Bytes sound = SoundFile(path);
-  int32_t head = GetI32(sound, 12), first = GetI32(sound, 16), last = GetI32(sound, 20);
-  int32_t headRight = GetI32(sound, SlotAt(head) + 8);
+  int32_t head = Get32(sound, 12), first = Get32(sound, 16), last = Get32(sound, 20);
+  int32_t headRight = Get32(sound, SlotAt(head) + 8);
   std::string headKey(reinterpret_cast<const char*>(&sound[SlotAt(head) + 16]));
   std::string below = headKey + "-";  // sorts after the root, before K29
   std::string beforeRoot = "K00-";    // sorts after First, before the root
   auto field = [](int32_t node, int at) { return SlotAt(node) + at; };
   const std::vector<DamageCase> cases = {
-      {"Head past the slots", [](Bytes* b) { PutI32(b, 12, 128 + 36 * 40); },
+      {"Head past the slots", [](Bytes* b) { Put32(b, 12, 128 + 36 * 40); },
        [](DBI* d) { return DbiFind(d, "K05"); }, 0, "Goto Header in Find"},
-      {"Head past the slots, add", [](Bytes* b) { PutI32(b, 12, 128 + 36 * 40); },
+      {"Head past the slots, add", [](Bytes* b) { Put32(b, 12, 128 + 36 * 40); },
        [&](DBI* d) { return DbiAdd(d, below.c_str(), 5); }, 4, "Goto Header in Add"},
-      {"First inside a slot", [](Bytes* b) { PutI32(b, 16, 130); },
+      {"First inside a slot", [](Bytes* b) { Put32(b, 16, 130); },
        [](DBI* d) { return DbiFirst(d); }, 0, "Goto First"},
-      {"First inside a slot, add", [](Bytes* b) { PutI32(b, 16, 130); },
+      {"First inside a slot, add", [](Bytes* b) { Put32(b, 16, 130); },
        [](DBI* d) { return DbiAdd(d, "K15", 5); }, 2, "Goto First in Add"},
-      {"Last in the header", [](Bytes* b) { PutI32(b, 20, -5); },
+      {"Last in the header", [](Bytes* b) { Put32(b, 20, -5); },
        [](DBI* d) { return DbiAdd(d, "K15", 5); }, 3, "Goto Last in Add"},
-      {"Last in the header, walk back", [](Bytes* b) { PutI32(b, 20, -5); },
+      {"Last in the header, walk back", [](Bytes* b) { Put32(b, 20, -5); },
        [](DBI* d) { return DbiLast(d); }, 0, "Goto Last"},
-      {"root's Left is the root", [&](Bytes* b) { PutI32(b, field(head, 4), head); },
+      {"root's Left is the root", [&](Bytes* b) { Put32(b, field(head, 4), head); },
        [](DBI* d) { return DbiFind(d, ""); }, 0, "Goto Left in Find"},
       {"root's Left is the root under a header claiming 2^31 slots",
        [&](Bytes* b) {
-         PutI32(b, 4, INT32_MAX);
-         PutI32(b, field(head, 4), head);
+         Put32(b, 4, INT32_MAX);
+         Put32(b, field(head, 4), head);
        },
        [](DBI* d) { return DbiFind(d, ""); }, 0, "Goto Left in Find"},
-      {"root's Left is the root, add", [&](Bytes* b) { PutI32(b, field(head, 4), head); },
+      {"root's Left is the root, add", [&](Bytes* b) { Put32(b, field(head, 4), head); },
        [&](DBI* d) { return DbiAdd(d, beforeRoot.c_str(), 5); }, 5, "Goto Left in Add"},
-      {"root's Right is the root", [&](Bytes* b) { PutI32(b, field(head, 8), head); },
+      {"root's Right is the root", [&](Bytes* b) { Put32(b, field(head, 8), head); },
        [](DBI* d) { return DbiFind(d, "K29"); }, 0, "Goto Right in Find"},
-      {"root's Right is the root, add", [&](Bytes* b) { PutI32(b, field(head, 8), head); },
+      {"root's Right is the root, add", [&](Bytes* b) { Put32(b, field(head, 8), head); },
        [&](DBI* d) { return DbiAdd(d, below.c_str(), 5); }, 6, "Goto Right in Add"},
       {"First is its own parent",
        [&](Bytes* b) {
-         PutI32(b, field(first, 0), first);
-         PutI32(b, field(first, 8), 0);
+         Put32(b, field(first, 0), first);
+         Put32(b, field(first, 8), 0);
        },
        [](DBI* d) { return DbiFirst(d) == 0 ? -1 : DbiNext(d, nullptr); }, 0,
        "Goto Parent in Next"},
-      {"Last is its own parent", [&](Bytes* b) { PutI32(b, field(last, 0), last); },
+      {"Last is its own parent", [&](Bytes* b) { Put32(b, field(last, 0), last); },
        [](DBI* d) { return DbiLast(d) == 0 ? -1 : DbiPrev(d, nullptr); }, 0, "Goto Parent in Prev"},
-      {"a left chain that loops", [&](Bytes* b) { PutI32(b, field(headRight, 4), headRight); },
+      {"a left chain that loops", [&](Bytes* b) { Put32(b, field(headRight, 4), headRight); },
        [&](DBI* d) { return DbiGoto(d, head) == 0 ? -1 : DbiNext(d, nullptr); }, 0,
        "Goto Left in Next"},
       {"a slot claimed but not in the file",
        [&](Bytes* b) {
-         PutI32(b, 4, 40);
-         PutI32(b, field(head, 4), 128 + 36 * 35);
+         Put32(b, 4, 40);
+         Put32(b, field(head, 4), 128 + 36 * 35);
        },
        [](DBI* d) { return DbiFind(d, ""); }, 0, "Goto Left in Find"},
-      {"a negative Parent on the root path",
-       [&](Bytes* b) { PutI32(b, field(last, 0), INT32_MIN); },
+      {"a negative Parent on the root path", [&](Bytes* b) { Put32(b, field(last, 0), INT32_MIN); },
        [](DBI* d) { return DbiLast(d) == 0 ? -1 : DbiNext(d, nullptr); }, 0, "Goto Parent in Next"},
   };
   for (const DamageCase& c : cases) {
@@ -234,8 +233,8 @@ TEST(DbiFaults, CyclicWalkGivesUpDeletingAnAbsentRecNo) {
   int32_t first = dbi->Header.First, last = dbi->Header.Last;
   DbiFree(&dbi);
   Bytes file = ReadBytes(path);
-  PutI32(&file, SlotAt(last) + 8, first);  // Last's Right leads back to First
-  PutI32(&file, 4, INT32_MAX);             // and the header claims 2^31 slots
+  Put32(&file, SlotAt(last) + 8, first);  // Last's Right leads back to First
+  Put32(&file, 4, INT32_MAX);             // and the header claims 2^31 slots
   WriteBytes(path, file);
   dbi = DbiCreate(nullptr);
   ASSERT_EQ(DbiOpen(dbi, path.c_str()), 0);

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <numeric>
 #include <random>
@@ -19,24 +18,13 @@
 #include "platform/evtformat.h"
 #include "platform/evtstats.h"
 #include "platform/winapi.h"
+#include "support/bytes.h"
 #include "support/tempdir.h"
 #include "tools/evtwrite.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 // ---- Records, files and reads --------------------------------------------
-
-void Put32(Bytes* b, size_t off, uint32_t v) {
-  for (int k = 0; k < 4; ++k) (*b)[off + k] = (uint8_t)(v >> (8 * k));
-}
-void Put16(Bytes* b, size_t off, uint16_t v) {
-  (*b)[off] = (uint8_t)v, (*b)[off + 1] = (uint8_t)(v >> 8);
-}
-uint32_t Get32(const Bytes& b, size_t off) {
-  return b[off] | b[off + 1] << 8 | b[off + 2] << 16 | (uint32_t)b[off + 3] << 24;
-}
 
 // Record n's contents follow from n: some texts not ASCII, some SIDs and
 // data, every 13th record larger than 256 bytes, in every 32nd record's data
@@ -173,13 +161,10 @@ class EventLogTest : public ::testing::Test {
     setenv("VELMAR_LOGDIR", dir_.c_str(), 1);
   }
   void TearDown() override { RemoveTree(dir_); }
-  Bytes Load() {
-    std::ifstream in(file_, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  Bytes Load() { return ReadBytes(file_); }
   void Store(const Bytes& b) {
     unlink(file_.c_str());  // a new file: rewriting one in place makes some file systems flush
-    std::ofstream(file_, std::ios::binary).write((const char*)b.data(), b.size());
+    WriteBytes(file_, b);
   }
   std::string dir_, file_;  // the log folder and its SysEvent.Evt
 };
@@ -419,8 +404,7 @@ Bytes WriteDamageLog(const std::string& file, Layout* l) {
   WriteLog(file, 20, 4096, 3600);
   StartFor(
       4096, 20, [](const Layout& at) { return at.At[0] == 3600; }, l);
-  std::ifstream in(file, std::ios::binary);
-  Bytes good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  Bytes good = ReadBytes(file);
   EXPECT_TRUE(Get32(good, kEvtHdrEndOffset) == l->Eof && l->Eof + kEvtEofSize <= 4096);
   return good;
 }
