@@ -500,36 +500,14 @@ TEST_F(EventLogTest, DamagedFieldsFailCleanly) {
   EXPECT_EQ(Open(), nullptr);
 }
 
-TEST_F(EventLogTest, TruncatedFlippedOrRandomBytesFailCleanly) {
+// Flipped and random bytes are the fuzz target's (fuzz_evt.cpp), whose
+// corpus keeps the inputs that reached code the others did not.
+TEST_F(EventLogTest, TruncatedLogsReadRightOrFailCleanly) {
   Layout l{};
   const Bytes good = WriteDamageLog(file_, &l);
   for (size_t cut = 0; cut < good.size(); cut += cut < 0x60 ? 1 : 4) {
     Store(Bytes(good.begin(), good.begin() + cut));
     if (HANDLE log = Open()) ExpectCleanReads(log, true), CloseEventLog(log);
-  }
-  std::mt19937 rng(20240611);
-  for (int round = 0; round < 400; ++round) {
-    Bytes b = good;
-    if (round % 2 == 0) {
-      for (int k = rng() % 8; k >= 0; --k) b[rng() % b.size()] = (uint8_t)rng();
-    } else {
-      // Random bytes rich in signature bytes, half behind the good header with an EOF record
-      // that says anything.
-      b.resize(rng() % 3000 & ~3u);
-      for (size_t i = (round % 4 == 1 ? kEvtHeaderSize : 0); i < b.size(); ++i)
-        b[i] = rng() % 4 ? 0x4C : rng();
-      if (round % 4 == 1 && b.size() >= 0x60) {
-        uint32_t data = (uint32_t)b.size() - kEvtHeaderSize;  // bytes of the data area
-        uint32_t e = kEvtHeaderSize + (uint32_t)(rng() % (data - kEvtEofSize)) / 4 * 4;
-        uint32_t from = Get32(good, kEvtHdrEndOffset);
-        std::copy(good.begin() + from, good.begin() + from + kEvtEofSize, b.begin() + e);
-        Put32(&b, kEvtHdrEndOffset, e), Put32(&b, e + kEvtEofEndRecord, e);
-        Put32(&b, e + kEvtEofOldestRecordNumber, rng() % 3);
-        Put32(&b, e + kEvtEofBeginRecord, kEvtHeaderSize + (uint32_t)(rng() % data) / 4 * 4);
-      }
-    }
-    Store(b);
-    if (HANDLE log = Open()) ExpectCleanReads(log, false), CloseEventLog(log);
   }
 }
 
