@@ -9,6 +9,7 @@
 
 #include "driver/output.h"
 #include "eventlog/rasports.h"
+#include "platform/failreason.h"
 
 namespace {
 
@@ -80,6 +81,10 @@ const char* PortTableSetup(PortTable* table, FILE* out, bool cgiMode, const char
   int count = 0;
   char** names = nullptr;
   int code = GetRasPorts(computerName, &count, &names);
+  if (code != 0) {
+    table->EnumError = GetLastError();
+    table->EnumDetail = PlatformErrorDetail();
+  }
   if (cgiMode) fputs("--->", out);
   table->PortCount = count;
   table->PortNames = names;
@@ -100,6 +105,8 @@ void PortTableRelease(PortTable* table) {
   table->PortNames = nullptr;
   table->Slots = nullptr;
   table->PortCount = 0;
+  table->EnumError = 0;
+  table->EnumDetail = nullptr;
 }
 
 PortSlot* PortFind(PortTable* table, const char* port) {

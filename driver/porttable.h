@@ -22,9 +22,11 @@ struct PortSlot {
 // The port names of the server and the slots that point into them. All
 // fields are null or 0 until PortTableSetup succeeds.
 struct PortTable {
-  int32_t PortCount;  // number of ports and of slots; fixed while the table exists
-  char** PortNames;   // heap array of heap names, in the enumeration's order
-  PortSlot* Slots;    // PortCount slots, the last enumerated port first
+  int32_t PortCount;       // number of ports and of slots; fixed while the table exists
+  char** PortNames;        // heap array of heap names, in the enumeration's order
+  PortSlot* Slots;         // PortCount slots, the last enumerated port first
+  DWORD EnumError;         // why the enumeration failed (a Win32 code), 0 when it did not
+  const char* EnumDetail;  // the platform's detail of that failure, or null
 };
 
 // Enumerates the ports of computerName (null for the local computer) and
@@ -32,8 +34,9 @@ struct PortTable {
 // (after which every output stream is flushed) and "--->", both written to
 // out whatever the enumeration gives, so that anything written meanwhile is
 // an HTML comment. Returns null on success, else the fixed text of the
-// failure ("Can't Read RAS Port", "No Port Detected", "Out of Memory");
-// whatever was acquired before a failure stays in table for PortTableRelease.
+// failure ("Can't Read RAS Port", "No Port Detected", "Out of Memory"); for
+// "Can't Read RAS Port" the reason is in EnumError and EnumDetail. Whatever
+// was acquired before a failure stays in table for PortTableRelease.
 const char* PortTableSetup(PortTable* table, FILE* out, bool cgiMode, const char* computerName);
 
 // Releases each port name, then the name array, then the slots, and empties

@@ -3,13 +3,17 @@
 // so every path out of the run releases the same way.
 #include "driver/report.h"
 
-#include "driver/cgimode.h"
-#include "driver/output.h"
-#include "driver/stats.h"
-#include "platform/systemlog.h"
-
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+
+#include "driver/cgimode.h"
+#include "driver/notes.h"
+#include "driver/output.h"
+#include "driver/stats.h"
+#include "platform/failreason.h"
+#include "platform/signalguard.h"
+#include "platform/systemlog.h"
 
 namespace {
 
@@ -26,14 +30,23 @@ int SetUpPorts(RunState* run) {
   const ReportOptions* opts = &run->Options;
   if (!opts->Tabulated && !opts->PortStats) return 1;
   const char* message = PortTableSetup(&run->Ports, run->Out, run->CgiMode, opts->ComputerName);
-  return message == nullptr ? 1 : Fail(run, message);
+  if (message == nullptr) return 1;
+  if (run->Ports.EnumError != 0) {
+    NotePortsFailure(run->Notes, opts->ComputerName, run->Ports.EnumError, run->Ports.EnumDetail);
+  }
+  return Fail(run, message);
 }
 
-// Opens the log, allocates the record buffer and fixes the window.
+// Opens the log, allocates the record buffer and fixes the window; then
+// says when the log does not cover the window's start.
 int OpenWindow(RunState* run) {
   const ReportOptions* opts = &run->Options;
   run->Log = OpenSystemLog(opts->ComputerName);
-  if (run->Log == nullptr) return Fail(run, "Can't Open Log");
+  if (run->Log == nullptr) {
+    DWORD error = GetLastError();  // before any other call can change it
+    NoteLogFailure(run->Notes, opts->ComputerName, error, PlatformErrorDetail());
+    return Fail(run, "Can't Open Log");
+  }
   run->Buffer = NewRecordBuffer(&run->Capacity);
   if (run->Buffer == nullptr) return Fail(run, "Out of Memory");
   // The start may be any time, 0 included: only the message tells failure.
@@ -41,7 +54,19 @@ int OpenWindow(RunState* run) {
   run->WindowStart =
       GetWindowStart(run->Log, &run->FirstRec, &run->NewestRec, opts->Offset, &message);
   if (message != nullptr) return Fail(run, message);
+  EventTime when = 0;
+  LogCover cover =
+      GetLogCover(run->Log, run->FirstRec, run->NewestRec, run->WindowStart,
+                  static_cast<EventTime>(time(nullptr)), &run->Buffer, &run->Capacity, &when);
+  NoteLogCover(run->Notes, opts->ComputerName, cover, when);
   return 1;
+}
+
+// A failure of the user index: where and why on standard error, then the
+// run's error line with the index's message.
+int FailIndex(RunState* run) {
+  NoteIndexFailure(run->Notes, run->Users.Failed, run->Users.SystemError);
+  return Fail(run, run->Users.Failed);
 }
 
 }  // namespace
@@ -49,6 +74,7 @@ int OpenWindow(RunState* run) {
 void RunInit(RunState* run, FILE* out) {
   memset(run, 0, sizeof *run);
   run->Out = out;
+  run->Notes = stderr;
   OptionsInit(&run->Options);
 }
 
@@ -80,9 +106,11 @@ int RunReport(RunState* run) {
   if (opts->UserStats) ScanUseCollector(&run->Scan, &run->Users);
   const char* message = nullptr;
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
-    return Fail(run, message);
+    return run->Users.Failed != nullptr ? FailIndex(run) : Fail(run, message);
   }
-  WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, run->Users.Index);
+  WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, &run->Users);
+  // A summary short of users is no report: the run fails as for an add.
+  if (run->Users.Failed != nullptr) return FailIndex(run);
   return 1;
 }
 
@@ -99,6 +127,9 @@ void RunRelease(RunState* run) {
 }
 
 int VelmarMain(int argc, char** argv) {
+  // A file size limit makes the write that passes it fail, which the run
+  // reports, instead of ending the process without a word.
+  SignalGuardIgnoreFileSizeLimit();
   RunState run;
   RunInit(&run, stdout);
   // A decoded web form supplies the settings; the command line is then not
@@ -112,6 +143,7 @@ int VelmarMain(int argc, char** argv) {
     OptionsFromArgs(&run.Options, argc, argv);
   }
   OptionsFinish(&run.Options);
+  NoteZone(run.Notes, getenv("TZ"));
   WriteHead(&run);
   int done = RunReport(&run);
   RunRelease(&run);

@@ -16,6 +16,7 @@
 // Everything one run holds. Whatever is non-null is released by RunRelease.
 struct RunState {
   FILE* Out;              // where the report goes (standard output)
+  FILE* Notes;            // where the lines that say why go (standard error)
   bool CgiMode;           // a web form was decoded: settings from it, HTML framing
   Form* CgiForm;          // the decoded form the settings point into, or null
   ReportOptions Options;  // the settings of the run
@@ -31,7 +32,8 @@ struct RunState {
   const char* Error;      // fixed text of the run's failure, or null
 };
 
-// Prepares an empty run writing to out, with default settings.
+// Prepares an empty run writing to out, its notes to standard error, with
+// default settings.
 void RunInit(RunState* run, FILE* out);
 
 // Writes the titles: "%s - " with Title1 when set, then Title2.
@@ -45,7 +47,12 @@ void WriteHead(const RunState* run);
 // or the port statistics are asked for), log, buffer, window, scan (with the
 // user collector when UserStats is on), statistics. On a failure
 // writes "\nError: %s\n" once with its message, records it in run->Error and
-// returns 0; returns 1 after a complete report. Release is the caller's.
+// returns 0; returns 1 after a complete report. A log or port list that
+// can't be read, and a user index that can't be made, grown or read, are
+// also told on run->Notes with their place and reason; so is a log that
+// does not cover the window's start (notes.h). A failed read of the index
+// during the user summary fails the run as a failed add does. Release is
+// the caller's.
 int RunReport(RunState* run);
 
 // Releases what the run holds, in order: the user index (its file deleted),
@@ -55,8 +62,10 @@ void RunRelease(RunState* run);
 
 // The whole program: settings from a web form when one was handed over;
 // else from the command line, or the usage text (exit status 1) without
-// arguments; then head, report and release. Returns the exit status: 0 after a report, 2
-// after an error.
+// arguments; a note when TZ names a zone file that does not exist; then
+// head, report and release. SIGXFSZ is ignored, so a file size limit fails
+// a write instead of ending the process. Returns the exit status: 0 after
+// a report, 2 after an error.
 int VelmarMain(int argc, char** argv);
 
 #endif  // VELMAR_DRIVER_REPORT_H

@@ -3,11 +3,11 @@
 // percentage is of the scan's whole length.
 #include "driver/stats.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstring>
 
 #include "driver/output.h"
-#include "driver/usercollect.h"
 
 namespace {
 
@@ -62,10 +62,15 @@ void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports) {
   }
 }
 
-void WriteUserStats(FILE* out, DBI* index, int width) {
-  if (index == nullptr || index->KeyLen > USER_KEY_LEN) return;
+void WriteUserStats(FILE* out, UserCollector* users, int width) {
+  DBI* index = users->Index;
+  if (index == nullptr || index->KeyLen > USER_KEY_LEN || index->Header.First == 0) return;
+  errno = 0;
   DbiFirst(index);
-  if (DbiStatus() == 0) return;  // no entry, or none that can be read
+  if (DbiStatus() == 0) {
+    UserCollectWalkFailed(users);
+    return;
+  }
   char group[USER_KEY_LEN + 1];
   char next[USER_KEY_LEN + 1];
   DbiKey(index, group);
@@ -85,15 +90,23 @@ void WriteUserStats(FILE* out, DBI* index, int width) {
     seconds += DbiRecNo(index);
     ++logins;
     if (AtLastEntry(index)) break;
+    errno = 0;
     DbiNext(index, nullptr);
-    if (DbiStatus() == 0) break;  // a node that cannot be read ends the walk
+    // A node that cannot be read would leave the totals short: the rows so
+    // far stand, and the run fails with the index's message.
+    if (DbiStatus() == 0) {
+      UserCollectWalkFailed(users);
+      return;
+    }
   }
   if (logins > 0) WriteUserRow(out, group, logins, seconds, width);
 }
 
 void WriteStatistics(FILE* out, const ReportOptions* opts, const ScanState* scan,
-                     const PortTable* ports, DBI* userIndex) {
+                     const PortTable* ports, UserCollector* users) {
   if (opts->GeneralStats) WriteGeneralStats(out, scan);
   if (opts->PortStats) WritePortStats(out, scan, ports);
-  if (opts->UserStats && scan->TotalTime != 0) WriteUserStats(out, userIndex, opts->Width);
+  if (opts->UserStats && scan->TotalTime != 0 && users != nullptr) {
+    WriteUserStats(out, users, opts->Width);
+  }
 }

@@ -9,7 +9,7 @@
 #include "driver/options.h"
 #include "driver/porttable.h"
 #include "driver/scan.h"
-#include "index/dbi.h"
+#include "driver/usercollect.h"
 
 // Writes seconds as "%3d:%2d:%02d" of hours, minutes and seconds, each
 // truncated toward zero.
@@ -24,16 +24,18 @@ void WriteGeneralStats(FILE* out, const ScanState* scan);
 // order. Written only when the scan's length is not 0 and the table exists.
 void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports);
 
-// "User-based Statistics:": per user name of the index, in key order, the
-// connections and their total time; names wider than width are written
-// whole. Every entry counts, those of 0 seconds too. Nothing at all when the
-// index is null or empty, or its first entry cannot be read; a read failure
-// further on ends the summary after the group in progress.
-void WriteUserStats(FILE* out, DBI* index, int width);
+// "User-based Statistics:": per user name of the collector's index, in key
+// order, the connections and their total time; names wider than width are
+// written whole. Every entry counts, those of 0 seconds too. Nothing at all
+// when there is no index or it is empty. A node that cannot be read ends
+// the summary where it stands, with the failure kept in users->Failed
+// (UserCollectWalkFailed): the totals would be short, so the run must fail.
+void WriteUserStats(FILE* out, UserCollector* users, int width);
 
 // The summaries that opts asks for, in order: general, port, user (the last
-// two only when the scan's length is not 0). userIndex may be null.
+// two only when the scan's length is not 0). users may be null; a failed
+// walk of its index is left in users->Failed.
 void WriteStatistics(FILE* out, const ReportOptions* opts, const ScanState* scan,
-                     const PortTable* ports, DBI* userIndex);
+                     const PortTable* ports, UserCollector* users);
 
 #endif  // VELMAR_DRIVER_STATS_H

@@ -1,96 +1,23 @@
-// The user index of one run and the guard that deletes its file when a
-// signal ends the run early (a web client that went away, a server's
-// timeout, a terminal's interrupt). The file's name is kept in a static
-// buffer that the signal handler may read; it is only changed while the
-// guarded signals are blocked.
+// The user index of one run, with the signal guard that deletes its file
+// when a signal ends the run early (a web client that went away, a server's
+// timeout, a terminal's interrupt, a CPU-time limit).
 #include "driver/usercollect.h"
 
-#include <signal.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/porttable.h"
+#include "platform/signalguard.h"
+
 namespace {
 
-char IndexName[64];                    // the index file to delete on a signal
-volatile sig_atomic_t IndexNamed = 0;  // IndexName holds a file of this run
-
-#ifdef _WIN32
-
-// The system deletes the index file however the process ends (the index
-// opens it delete-on-close), so there is nothing to guard.
-struct SignalMask {};
-
-void Block(SignalMask*) {}
-void Unblock(const SignalMask*) {}
-void InstallGuard() {}
-void RemoveGuard() {}
-
-#else
-
-typedef sigset_t SignalMask;
-
-const int kGuarded[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-const int kGuardedCount = sizeof kGuarded / sizeof kGuarded[0];
-
-struct sigaction Previous[kGuardedCount];  // actions in force before the guard
-bool Replaced[kGuardedCount];              // the guard replaced that action
-
-// Async-signal-safe: deletes the file, then lets the signal take its
-// default course, which ends the process as it would have without us.
-void DeleteAndDie(int sig) {
-  if (IndexNamed) unlink(IndexName);
-  signal(sig, SIG_DFL);
-  raise(sig);
-}
-
-void GuardedSet(sigset_t* set) {
-  sigemptyset(set);
-  for (int sig : kGuarded) sigaddset(set, sig);
-}
-
-// Holds the guarded signals back until Unblock; previous keeps the mask.
-void Block(sigset_t* previous) {
-  sigset_t set;
-  GuardedSet(&set);
-  sigprocmask(SIG_BLOCK, &set, previous);
-}
-
-void Unblock(const sigset_t* previous) {
-  sigprocmask(SIG_SETMASK, previous, nullptr);
-}
-
-// Takes over each guarded signal whose action is the default one; an
-// ignored signal stays ignored (the caller wants the run to go on) and a
-// handler someone else set stays theirs.
-void InstallGuard() {
-  struct sigaction act;
-  std::memset(&act, 0, sizeof act);
-  act.sa_handler = DeleteAndDie;
-  GuardedSet(&act.sa_mask);
-  for (int i = 0; i < kGuardedCount; ++i) {
-    Replaced[i] = false;
-    if (sigaction(kGuarded[i], nullptr, &Previous[i]) != 0) continue;
-    if (Previous[i].sa_handler != SIG_DFL || (Previous[i].sa_flags & SA_SIGINFO)) continue;
-    Replaced[i] = sigaction(kGuarded[i], &act, nullptr) == 0;
-  }
-}
-
-void RemoveGuard() {
-  for (int i = 0; i < kGuardedCount; ++i) {
-    if (Replaced[i]) sigaction(kGuarded[i], &Previous[i], nullptr);
-    Replaced[i] = false;
-  }
-}
-
-#endif  // _WIN32
-
-// Remembers the file for the handler (call with the signals blocked).
-void NameIndexFile(const char* name) {
-  if (name == nullptr || std::strlen(name) >= sizeof IndexName) return;
-  std::strcpy(IndexName, name);
-  IndexNamed = 1;
+// Keeps the index's last message, or fallback when it left none, as the
+// collector's failure, with the C library's reason when it gave one.
+void KeepFailure(UserCollector* users, const char* fallback) {
+  const char* message = DbiError(nullptr);
+  users->Failed = message != nullptr ? message : fallback;
+  users->SystemError = errno;
 }
 
 // A number as atol reads it, held to the 32-bit range.
@@ -111,48 +38,52 @@ int32_t ConnectedSeconds(const char* minutes, const char* seconds) {
 }
 
 const char* UserCollectStart(UserCollector* users) {
-  SignalMask previous;
-  Block(&previous);
+  SignalGuardHold();
   // The guard is in place before the file exists, and the name is known to
   // it before any signal can arrive: no moment leaves the file behind.
-  InstallGuard();
+  SignalGuardInstall();
   users->Guarding = true;
-  const char* message = nullptr;
+  errno = 0;
   if (DbiCreate(&users->Index) == nullptr) {
-    message = DbiError(nullptr);
+    KeepFailure(users, "No Memory for DBI");
   } else {
     if (DbiNewTemp(users->Index, USER_INDEX_TEMPLATE, "USER", USER_KEY_LEN) != 0) {
-      message = DbiError(nullptr);
+      KeepFailure(users, "fopen New File");
     }
-    NameIndexFile(users->Index->FileName);
+    SignalGuardSetFile(users->Index->FileName);
   }
-  Unblock(&previous);
-  return message;
+  SignalGuardLetGo();
+  return users->Failed;
 }
 
 void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds) {
   if (users->Index == nullptr || users->Failed != nullptr) return;
+  // The key is cut where the index would cut it, but never inside a
+  // character, so the summary never shows half of one.
+  char key[USER_KEY_LEN + 1];
+  size_t n = PortUserCut(user, USER_KEY_LEN);
+  memcpy(key, user, n);
+  key[n] = '\0';
   // A failed write of the header leaves no text of its own: clear the last
   // one so that an old text is not taken for this failure.
   DbiClearError();
-  if (DbiAdd(users->Index, user, seconds) == 0) return;
-  const char* message = DbiError(nullptr);
-  users->Failed = message != nullptr ? message : "Save Header in Add";
+  errno = 0;
+  if (DbiAdd(users->Index, key, seconds) != 0) KeepFailure(users, "Save Header in Add");
+}
+
+void UserCollectWalkFailed(UserCollector* users) {
+  if (users->Failed == nullptr) KeepFailure(users, "Next in User Statistics");
 }
 
 void UserCollectRelease(UserCollector* users) {
-  SignalMask previous;
-  Block(&previous);
+  SignalGuardHold();
   if (users->Index != nullptr) {
     DbiClose(users->Index);
     DbiFree(&users->Index);
   }
-  if (IndexNamed) {
-    unlink(IndexName);
-    IndexNamed = 0;
-  }
-  if (users->Guarding) RemoveGuard();
+  if (users->Guarding) SignalGuardRemove();
   users->Guarding = false;
   users->Failed = nullptr;
-  Unblock(&previous);
+  users->SystemError = 0;
+  SignalGuardLetGo();
 }

@@ -118,6 +118,19 @@ EventTime FindFirstRec(HANDLE log, DWORD* firstRec, DWORD* newestRec, EventTime 
   return found ? start : 0;
 }
 
+LogCover GetLogCover(HANDLE log, DWORD firstRec, DWORD newestRec, EventTime start, EventTime now,
+                     BYTE** buffer, DWORD* capacity, EventTime* when) {
+  DWORD oldest = 0;
+  const char* message = nullptr;
+  bool late = GetOldestEventLogRecord(log, &oldest) && firstRec == oldest;
+  bool stale = firstRec == newestRec + 1 && start <= now;
+  if (!late && !stale) return LOG_COVERS;
+  if (!ReadRec(log, late ? oldest : newestRec, buffer, capacity, &message)) return LOG_COVERS;
+  *when = RecTimeGenerated(*buffer);
+  if (late) return *when > start ? LOG_STARTS_LATE : LOG_COVERS;
+  return LOG_STALE;
+}
+
 EventTime RecTimeGenerated(const BYTE* rec) {
   return FieldDword(rec, offsetof(EVENTLOGRECORD, TimeGenerated));
 }

@@ -59,6 +59,26 @@ EventTime GetWindowStart(HANDLE log, DWORD* firstRec, DWORD* newestRec, int32_t 
 EventTime FindFirstRec(HANDLE log, DWORD* firstRec, DWORD* newestRec, EventTime start,
                        const char** message);
 
+// How the log covers a report window, for a note to the reader: the scan
+// counts time that the log does not cover as 0 lines in use.
+enum LogCover {
+  LOG_COVERS,       // the log reaches back to the window's start, or says nothing
+  LOG_STARTS_LATE,  // its oldest record lies after the window's start
+  LOG_STALE         // its newest record lies before the window's start
+};
+
+// How the log covers the window that starts at start, given the window's
+// first record and the newest record from GetWindowStart: LOG_STARTS_LATE
+// with *when the oldest record's time when the first record is the oldest
+// and was generated after start; LOG_STALE with *when the newest record's
+// time when every record lies before start and start is not after now (a
+// window still to come says nothing about the log); otherwise LOG_COVERS.
+// Reads one record at most, into the caller's buffer (grown as ReadRec
+// does); a record that can't be read gives LOG_COVERS, since the note is no
+// reason to fail the run.
+LogCover GetLogCover(HANDLE log, DWORD firstRec, DWORD newestRec, EventTime start, EventTime now,
+                     BYTE** buffer, DWORD* capacity, EventTime* when);
+
 // The fields of the record at the start of a buffer filled by ReadRec.
 EventTime RecTimeGenerated(const BYTE* rec);  // TimeGenerated, unsigned 32-bit
 int RecEventCode(const BYTE* rec);            // low 16 bits of EventID

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/failreason.h"
+
 namespace {
 
 // A port name may fill its record but not run past it.
@@ -62,6 +64,8 @@ int CopyPortNames(const BYTE* records, WORD portCount, int* count, char*** names
     list[i] = length < 0 ? nullptr : WideToAnsiLength(name, length);
     if (list[i] == nullptr) {
       FreeNames(list, i);
+      PlatformSetErrorDetail(length == 0 ? "an empty port name"
+                                         : "a port name that can't be converted");
       return 4;
     }
   }
@@ -80,10 +84,14 @@ int ListPorts(HMODULE library, const WCHAR* server, int* count, char*** names) {
   BYTE* records = nullptr;
   WORD portCount = 0;
   int result = 2;
-  if (enumPorts(server, &records, &portCount) == 0) {
+  DWORD answer = enumPorts(server, &records, &portCount);
+  if (answer != 0) {
+    SetLastError(answer);
+  } else if (portCount > 0 && records == nullptr) {
     // A count without an array is a failed enumeration, not a list to read.
-    result =
-        portCount > 0 && records == nullptr ? 2 : CopyPortNames(records, portCount, count, names);
+    SetLastError(ERROR_INVALID_DATA);
+  } else {
+    result = CopyPortNames(records, portCount, count, names);
   }
   if (records != nullptr) freeBuffer(records);
   return result;
@@ -119,14 +127,22 @@ int GetRasPorts(const char* serverName, int* count, char*** names) {
   WCHAR* server = nullptr;
   if (serverName != nullptr) {
     server = AnsiToWide(serverName);
-    if (server == nullptr) return 1;
+    if (server == nullptr) {
+      SetLastError(ERROR_INVALID_NAME);
+      return 1;
+    }
   }
   int result = 2;  // a library that can't be loaded is a failed enumeration
   HMODULE library = LoadLibraryA(RAS_LIBRARY_NAME);
   if (library != nullptr) {
     result = ListPorts(library, server, count, names);
+    // The reason outlives the library's release.
+    DWORD error = GetLastError();
     FreeLibrary(library);
+    SetLastError(error);
   }
   std::free(server);
+  if (result == 3) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  if (result == 4) SetLastError(ERROR_INVALID_DATA);
   return result;
 }

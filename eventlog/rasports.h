@@ -48,7 +48,11 @@ char* WideToAnsi(const WCHAR* text);
 //   3  no memory for the name array;
 //   4  a port name can't be converted (an empty name counts as such).
 // After any result but 0, and after 0 with no ports, *count is 0, *names is
-// null and nothing is left to release.
+// null and nothing is left to release. After a result but 0, GetLastError
+// tells why: ERROR_INVALID_NAME (1), the library's or the enumeration's own
+// code (2; with the stand-in's PlatformErrorDetail), ERROR_NOT_ENOUGH_MEMORY
+// (3), ERROR_INVALID_DATA (4, with PlatformErrorDetail "an empty port name"
+// or "a port name that can't be converted").
 int GetRasPorts(const char* serverName, int* count, char*** names);
 
 #endif  // VELMAR_EVENTLOG_RASPORTS_H

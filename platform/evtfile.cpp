@@ -5,13 +5,14 @@
 // to record; the record after the last one found is one step.
 #include "platform/evtfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#ifndef _WIN32
+
 #include <unistd.h>
 
 #include <cstdlib>
 
-#ifndef _WIN32
+#include "platform/failreason.h"
+#include "platform/regularfile.h"
 
 namespace {
 
@@ -182,12 +183,23 @@ bool Locate(EvtFile* f, uint32_t want, RecHead* out) {
 
 // ---- Header and EOF record ---------------------------------------------
 
+// Whether the header's first fields are a log's: its size and signature. A
+// file without them is no event log at all; one with them is a damaged log.
+bool StartsLikeLog(const uint8_t* h) {
+  return EvtLe32(h + kEvtHdrHeaderSize) == kEvtHeaderSize &&
+         EvtLe32(h + kEvtHdrSignature) == kEvtSignature;
+}
+
 bool HeaderValid(const uint8_t* h, uint32_t size) {
   uint32_t start = EvtLe32(h + kEvtHdrStartOffset), end = EvtLe32(h + kEvtHdrEndOffset);
-  return EvtLe32(h + kEvtHdrHeaderSize) == kEvtHeaderSize &&
-         EvtLe32(h + kEvtHdrSignature) == kEvtSignature &&
-         EvtLe32(h + kEvtHdrEndHeaderSize) == kEvtHeaderSize && start >= kEvtHeaderSize &&
+  return EvtLe32(h + kEvtHdrEndHeaderSize) == kEvtHeaderSize && start >= kEvtHeaderSize &&
          start < size && start % 4 == 0 && end >= kEvtHeaderSize && end < size && end % 4 == 0;
+}
+
+// A damaged log: the code, with the check it failed as the detail.
+DWORD Damaged(const char* detail) {
+  PlatformSetErrorDetail(detail);
+  return ERROR_EVENTLOG_FILE_CORRUPT;
 }
 
 // Takes the EOF record at p when it is one: 0x28 at both ends, the four
@@ -235,33 +247,47 @@ bool FindEof(EvtFile* f, uint32_t endOffset, bool dirty) {
 DWORD LoadLog(EvtFile* f) {
   f->Fill = kEvtProbeSize;
   const uint8_t* h = EvtBytes(f, 0, kEvtHeaderSize);
-  if (h == nullptr || !HeaderValid(h, f->Size)) return ERROR_EVENTLOG_FILE_CORRUPT;
+  if (h == nullptr) return ERROR_READ_FAULT;
+  if (!StartsLikeLog(h)) return ERROR_BAD_FORMAT;
+  if (!HeaderValid(h, f->Size)) return Damaged("bad header");
   uint32_t endOffset = EvtLe32(h + kEvtHdrEndOffset);
   bool dirty = (EvtLe32(h + kEvtHdrFlags) & kEvtFlagDirty) != 0;
-  if (!FindEof(f, endOffset, dirty)) return ERROR_EVENTLOG_FILE_CORRUPT;
+  if (!FindEof(f, endOffset, dirty)) return Damaged("no end-of-file record");
   f->Fill = kEvtProbeSize;
   return ERROR_SUCCESS;
 }
 
+// What makes a file of this size no whole log, or null when it can be one.
+const char* SizeFault(uint64_t size) {
+  if (size < kEvtHeaderSize + kEvtEofSize) return "shorter than a header and an end-of-file record";
+  if (size > 0xFFFFFFFC) return "larger than 4 GB";
+  return size % 4 != 0 ? "size not a multiple of 4" : nullptr;
+}
+
 // Opens path read-only as a regular file whose size can be an .evt file's.
+// A size that can't be tells a damaged log from a file that is no log by
+// the header's first fields.
 DWORD OpenFile(const char* path, int* fd, uint32_t* size) {
-  // O_NONBLOCK: a FIFO in the log folder must not hang the open.
-  *fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (*fd < 0) return ERROR_FILE_NOT_FOUND;
-  struct stat st;
-  if (fstat(*fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_FILE_NOT_FOUND;
-  if (st.st_size < (off_t)(kEvtHeaderSize + kEvtEofSize) || st.st_size > (off_t)0xFFFFFFFC ||
-      st.st_size % 4 != 0) {
-    return ERROR_EVENTLOG_FILE_CORRUPT;
+  uint64_t bytes = 0;
+  DWORD err = PlatformOpenRegular(path, fd, &bytes);
+  if (err != ERROR_SUCCESS) return err;
+  const char* fault = SizeFault(bytes);
+  if (fault == nullptr) {
+    *size = (uint32_t)bytes;
+    return ERROR_SUCCESS;
   }
-  *size = (uint32_t)st.st_size;
-  return ERROR_SUCCESS;
+  uint8_t head[8];
+  if (pread(*fd, head, sizeof head, 0) != (ssize_t)sizeof head || !StartsLikeLog(head)) {
+    return ERROR_BAD_FORMAT;
+  }
+  return Damaged(fault);
 }
 
 }  // namespace
 
 DWORD EvtOpen(const char* path, EvtFile** out) {
   *out = nullptr;
+  PlatformSetErrorDetail(nullptr);
   EvtFile* f = (EvtFile*)std::calloc(1, sizeof(EvtFile));
   if (f == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   f->Magic = kEvtMagic;

@@ -54,8 +54,11 @@ const uint32_t kEvtMagic = 0x4C6F6748;  // marks a live EvtFile
 
 // Opens the .evt file at path and finds its EOF record. Returns
 // ERROR_SUCCESS with *out owned by the caller (release with EvtClose), or
-// ERROR_FILE_NOT_FOUND (no such regular file), ERROR_EVENTLOG_FILE_CORRUPT
-// (bad header, no EOF record, implausible numbers) or ERROR_NOT_ENOUGH_MEMORY.
+// PlatformOpenRegular's codes for a file that can't be opened or is no
+// regular file, ERROR_BAD_FORMAT (no log header: not an event log file),
+// ERROR_EVENTLOG_FILE_CORRUPT (a log's header, but a size, header or EOF
+// record that can't be right; PlatformErrorDetail says which),
+// ERROR_READ_FAULT or ERROR_NOT_ENOUGH_MEMORY.
 DWORD EvtOpen(const char* path, EvtFile** out);
 
 // Closes the file and releases everything of f (null is ignored).

@@ -2,16 +2,20 @@
 // RasPorts.txt (UTF-8, one port name per line) into the library's answer, an
 // array of RAS_PORT_RECORD_SIZE-byte records with the UTF-16 name first.
 // Every failure leaves the caller nothing to release.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/logdir.h"
-#include "platform/rassapi.h"
 #include "platform/winapi.h"
 
 #ifndef _WIN32
+
+#include <unistd.h>
+
+#include "platform/failreason.h"
+#include "platform/logdir.h"
+#include "platform/rassapi.h"
+#include "platform/regularfile.h"
 
 namespace {
 
@@ -41,7 +45,14 @@ bool ServerText(const WCHAR* server, char* out) {
   return true;
 }
 
-// Opens the port list of the computer, or gives the reason it can't.
+// Invalid contents, with what is wrong as the detail.
+DWORD Invalid(const char* detail) {
+  PlatformSetErrorDetail(detail);
+  return ERROR_INVALID_DATA;
+}
+
+// Opens the port list of the computer, or gives the reason it can't. A
+// FIFO, a device or a folder in its place fails at once, as for the log.
 DWORD OpenPortList(const WCHAR* server, FILE** file) {
   char name[kMaxServer + 1];
   char path[4096];
@@ -49,9 +60,14 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
   if (!PlatformComputerPath(server != nullptr ? name : nullptr, kPortListFile, path, sizeof path)) {
     return ERROR_INVALID_NAME;
   }
-  *file = std::fopen(path, "rb");
+  int fd = -1;
+  uint64_t size = 0;
+  DWORD error = PlatformOpenRegular(path, &fd, &size);
+  if (error != 0) return error;
+  *file = fdopen(fd, "rb");
   if (*file != nullptr) return 0;
-  return errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  close(fd);
+  return ERROR_NOT_ENOUGH_MEMORY;
 }
 
 // Reads the next line into line (kLineBytes bytes) without its LF and
@@ -62,7 +78,8 @@ DWORD ReadLine(FILE* file, char* line, int* length) {
   int n = 0;
   int c;
   while ((c = std::getc(file)) != EOF && c != '\n') {
-    if (c == 0 || n == kLineBytes) return ERROR_INVALID_DATA;
+    if (c == 0) return Invalid("a line holds a NUL byte");
+    if (n == kLineBytes) return Invalid("a line too long for a port name");
     line[n++] = (char)c;
   }
   if (std::ferror(file)) return ERROR_READ_FAULT;
@@ -79,7 +96,7 @@ DWORD ReadLine(FILE* file, char* line, int* length) {
 // is full (kMaxPorts) or out of memory, with the reason in *error.
 BYTE* AddRecord(PortList* list, DWORD* error) {
   if (list->Count == kMaxPorts) {
-    *error = ERROR_INVALID_DATA;
+    *error = Invalid("more than 65535 lines");
     return nullptr;
   }
   if (list->Count == list->Capacity) {
@@ -104,13 +121,14 @@ DWORD AddPort(PortList* list, const char* line, int length) {
   int units = 0;
   if (length > 0) {
     units = MultiByteToWideChar(CP_UTF8, 0, line, length, nullptr, 0);
-    if (units <= 0 || units > kNameUnits) return ERROR_INVALID_DATA;
+    if (units <= 0) return Invalid("a line that can't be converted");
+    if (units > kNameUnits) return Invalid("a line too long for a port name");
   }
   DWORD error = 0;
   BYTE* record = AddRecord(list, &error);
   if (record == nullptr) return error;
   if (units > 0 && MultiByteToWideChar(CP_UTF8, 0, line, length, (WCHAR*)record, units) != units) {
-    return ERROR_INVALID_DATA;
+    return Invalid("a line that can't be converted");
   }
   return 0;
 }
@@ -140,6 +158,7 @@ DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
   if (ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
   *ports = nullptr;
   *count = 0;
+  PlatformSetErrorDetail(nullptr);
   FILE* file = nullptr;
   DWORD error = OpenPortList(server, &file);
   if (error != 0) return error;

@@ -21,10 +21,12 @@
 // Returns 0 with *ports a heap array of *count records (null for an empty
 // list), to be given back to ordinal 10. Otherwise returns a Win32 error
 // with *ports null and *count 0: ERROR_INVALID_NAME for a refused computer
-// name, ERROR_FILE_NOT_FOUND or ERROR_ACCESS_DENIED when the list can't be
-// opened, ERROR_READ_FAULT when it can't be read, ERROR_INVALID_DATA for
-// more than 65535 lines, a NUL byte or a name too long for its record,
-// ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER for null out-pointers.
+// name, PlatformOpenRegular's codes when the list can't be opened or is no
+// regular file (a FIFO, a device or a folder fails at once),
+// ERROR_READ_FAULT when it can't be read, ERROR_INVALID_DATA for more than
+// 65535 lines, a NUL byte or a name too long for its record (the detail in
+// PlatformErrorDetail), ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER for
+// null out-pointers.
 DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count);
 
 // Ordinal 10: releases an array that ordinal 5 returned (null is accepted).

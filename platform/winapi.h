@@ -35,9 +35,11 @@ typedef void (*FARPROC)(void);
 // Results kept for GetLastError (the Win32 numbers).
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
+#define ERROR_PATH_NOT_FOUND 3
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_BAD_FORMAT 11
 #define ERROR_INVALID_DATA 13
 #define ERROR_READ_FAULT 30
 #define ERROR_HANDLE_EOF 38
@@ -46,6 +48,8 @@ typedef void (*FARPROC)(void);
 #define ERROR_INVALID_NAME 123
 #define ERROR_MOD_NOT_FOUND 126
 #define ERROR_PROC_NOT_FOUND 127
+#define ERROR_BAD_FILE_TYPE 222
+#define ERROR_DIRECTORY 267
 #define ERROR_NO_UNICODE_TRANSLATION 1113
 #define ERROR_EVENTLOG_FILE_CORRUPT 1500
 
@@ -99,8 +103,8 @@ BOOL GetNumberOfEventLogRecords(HANDLE log, PDWORD numberOfRecords);
 
 // Code-page conversion. A call with a null output buffer and size 0
 // measures; 0 means failure, also for an empty text.
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLen,
-                        LPWSTR wide, int wideLen);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLen, LPWSTR wide,
+                        int wideLen);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLen, LPSTR multiByte,
                         int multiByteLen, LPCSTR defaultChar, BOOL* usedDefaultChar);
 

@@ -21,7 +21,7 @@ std::string Row(const std::vector<const char*>& users, int width, bool page) {
     slots[i] = PortSlot{"P", {}, 0, 0};
     snprintf(slots[i].CurrentUser, sizeof slots[i].CurrentUser, "%s", users[i]);
   }
-  PortTable table = {static_cast<int32_t>(users.size()), nullptr, slots.data()};
+  PortTable table = {static_cast<int32_t>(users.size()), nullptr, slots.data(), 0, nullptr};
   OutputEscapesHtml = page;
   std::string s = Written([&](FILE* out) { PortWriteRow(out, &table, width, false); });
   OutputEscapesHtml = false;

@@ -151,7 +151,7 @@ TEST(PortTable, UserNamesCutAtACharacterBoundary) {
       {"abcdefghijklmnopqrstuvwxyz", 30, "abcdefghijklmnopqrst"},  // at most 20
   };
   PortSlot slot = {"P", "", 0, 0};
-  PortTable table = {1, nullptr, &slot};
+  PortTable table = {1, nullptr, &slot, 0, nullptr};
   for (const auto& c : cases) {
     PortConnectUpdate(&table, true, 0, "P", c.Name, c.Width);
     EXPECT_STREQ(slot.CurrentUser, c.Kept) << c.Name << " " << c.Width;

@@ -61,19 +61,23 @@ mv "$work/named/SysEvent.Evt" "$work/named/RAS1/"
 post cgi-computer 0 "$work/named" 'offset=-1&computername=%5C%5CRAS1&title1=Monthly&width=6'
 
 # --- Failures inside the page; no file outside the log folder. ---
-get cgi-cant-open 2 "$work/named" ''
-get cgi-cant-open 2 "$work/worked" 'computername=%5C%5CNOSUCH'
+missing="No such file or directory"
+want_err="velmar: $work/named/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/named" ''
+want_err="velmar: $work/worked/NOSUCH/SysEvent.Evt: $missing" \
+  get cgi-cant-open 2 "$work/worked" 'computername=%5C%5CNOSUCH'
 mkdir -p "$work/jail/logs" && cp "$work/worked/SysEvent.Evt" "$work/jail/"
 for name in '%5C%5C..' '..' '%5C%5C..%2F..' '%5C%5C.%2F..' '%5C%5C%2Fetc' '%5C%5Clogs%2F..'; do
-  post cgi-cant-open 2 "$work/jail/logs" "computername=$name"
+  want_err="velmar: $(printf '%b' "${name//%/\\x}"): not a valid computer name" \
+    post cgi-cant-open 2 "$work/jail/logs" "computername=$name"
 done
 
 # --- The port enumeration stands inside an HTML comment, also when it
 # fails; the error line follows it. ---
-get cgi-ports-fail 2 "$work/named" 'table=1'
+want_err="velmar: $work/named/RasPorts.txt: $missing" get cgi-ports-fail 2 "$work/named" 'table=1'
 mkdir -p "$work/noports" && cp "$work/worked/SysEvent.Evt" "$work/noports/"
 printf 'A\n\nB\n' >"$work/noports/RasPorts.txt"
-post cgi-ports-fail 2 "$work/noports" 'port=1'
+want_err="velmar: $work/noports/RasPorts.txt: invalid data: an empty port name" \
+  post cgi-ports-fail 2 "$work/noports" 'port=1'
 : >"$work/noports/RasPorts.txt"
 get cgi-ports-none 2 "$work/noports" 'port=1&table=1'
 

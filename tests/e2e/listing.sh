@@ -16,7 +16,9 @@ check titles-two 0 "$work/worked" -- 0 "North pool" "Line report" extra -x
 
 # --- Nothing in the window; the log runs out at 12:00:00. ---
 head -n 3 "$work/worked/log.csv" | tail -n 2 | mklog "$work/before"
-check empty-window 0 "$work/before" -- 0
+want_err="velmar: $work/before/SysEvent.Evt: newest record 07 Dec 2026 23:59:59 lies before the \
+window's start; a stale copy: the whole window is the state after it" \
+  check empty-window 0 "$work/before" -- 0
 
 # --- A record at the window end stops the scan there (window 10 hours). ---
 {
@@ -80,9 +82,11 @@ check long-names 0 "$work/long" -- 0 +w30
 
 # --- Failures after the head; the usage text. ---
 mkdir -p "$work/none"
-check cant-open 2 "$work/none" -- 0
-check cant-open 2 "$work/worked" -- 0 '\\NOSUCH'
-check cant-open 2 "$work/worked" -- 0 '\\..'
+want_err="velmar: $work/none/SysEvent.Evt: No such file or directory" \
+  check cant-open 2 "$work/none" -- 0
+want_err="velmar: $work/worked/NOSUCH/SysEvent.Evt: No such file or directory" \
+  check cant-open 2 "$work/worked" -- 0 '\\NOSUCH'
+want_err='velmar: \\..: not a valid computer name' check cant-open 2 "$work/worked" -- 0 '\\..'
 mklog "$work/empty" </dev/null
 check empty-log 2 "$work/empty" -- 0
 check usage 1 "$work/worked" --

@@ -67,12 +67,28 @@ check ports-cut 0 "$work/cut" -- 0 +t +w4
 # --- Port lists that give no table: missing, with a blank line, empty. The
 # ports are asked for before the log is opened. ---
 mkdir -p "$work/none"
-check ports-cant-read 2 "$work/none" -- 0 +t
-check ports-cant-read 2 "$work/worked" -- 0 '\\NOSUCH' +p
-check ports-cant-read 2 "$work/worked" -- 0 '\\..' +t
+missing="No such file or directory"
+want_err="velmar: $work/none/RasPorts.txt: $missing" check ports-cant-read 2 "$work/none" -- 0 +t
+want_err="velmar: $work/worked/NOSUCH/RasPorts.txt: $missing" \
+  check ports-cant-read 2 "$work/worked" -- 0 '\\NOSUCH' +p
+want_err='velmar: \\..: not a valid computer name' \
+  check ports-cant-read 2 "$work/worked" -- 0 '\\..' +t
 printf 'A\n\nB\n' >"$work/none/RasPorts.txt"
-check ports-cant-read 2 "$work/none" -- 0 +p
+want_err="velmar: $work/none/RasPorts.txt: invalid data: an empty port name" \
+  check ports-cant-read 2 "$work/none" -- 0 +p
 : >"$work/none/RasPorts.txt"
 check ports-none 2 "$work/none" -- 0 +t
+
+# --- A FIFO, a folder or a device in the list's place fails at once: a
+# FIFO's open would wait for a writer for ever. (Each run is given 10 s.) ---
+mkdir -p "$work/special/FIFO" "$work/special/DIR/RasPorts.txt" "$work/special/DEV"
+mkfifo "$work/special/FIFO/RasPorts.txt"
+ln -s /dev/zero "$work/special/DEV/RasPorts.txt"
+printf '#!/bin/sh\nexec timeout 10 "%s" "$@"\n' "$velmar" >"$work/timed"
+chmod +x "$work/timed"
+for case in "FIFO:not a regular file" "DIR:a folder, not a file" "DEV:not a regular file"; do
+  want_err="velmar: $work/special/${case%%:*}/RasPorts.txt: ${case#*:}" velmar=$work/timed \
+    check ports-cant-read 2 "$work/special" -- 0 "\\\\${case%%:*}" +t
+done
 
 finish "all port table runs match"

@@ -53,18 +53,15 @@ empty_after() {
 }
 
 # stats NAME STATUS DIR [VAR=VALUE...] -- ARGS...: a run in a fresh folder;
-# its whole output and status as expected/NAME.txt says, nothing on stderr,
-# and nothing left in the folder.
+# its whole output and status as expected/NAME.txt says, the messages of
+# $want_err on stderr (@CWD@ standing for the run's folder), and nothing
+# left in the folder.
 stats() {
-  local name=$1 want=$2 dir=$3 cwd got
+  local name=$1 want=$2 dir=$3 cwd err=${want_err-}
   shift 3
   cwd=$(mktemp -d "$work/cwd.XXXXXX")
   velmar_in "$cwd" "$dir" "$@" >"$work/out.txt" 2>"$work/err.txt"
-  got=$?
-  diff -u "$expected/$name.txt" "$work/out.txt" >"$work/diff.txt" ||
-    { fail "$name ($*)"; cat "$work/diff.txt"; }
-  [ "$got" = "$want" ] || fail "$name ($*): exit status $got, expected $want"
-  [ ! -s "$work/err.txt" ] || { fail "$name ($*): wrote to stderr"; cat "$work/err.txt"; }
+  want_err=${err//@CWD@/$cwd} expect_run "$name ($*)" "$expected/$name.txt" "$want" $?
   empty_after "$name" "$cwd"
 }
 
@@ -94,7 +91,9 @@ stats stats-ports 0 "$work/ports" -- 0 +t +g +p +u
 # 0 s and only the general duration is written.
 rec 1 2026-12-07T15:00:00Z 20017 DIALUP amy A | mklog "$work/at-start"
 cp "$work/ports/RasPorts.txt" "$work/at-start/"
-stats stats-zero-total 0 "$work/at-start" FAKETIME=$((now - 43200)) -- 0 +t +g +p +u
+want_err="velmar: $work/at-start/SysEvent.Evt: newest record 07 Dec 2026 23:00:00 lies before \
+the window's start; a stale copy: the whole window is the state after it" \
+  stats stats-zero-total 0 "$work/at-start" FAKETIME=$((now - 43200)) -- 0 +t +g +p +u
 
 # --- One hour, a quarter of it with one line in use; no listing. ---
 {
@@ -142,11 +141,42 @@ sig=$(grep -obaP 'LfLe' "$work/damaged/SysEvent.Evt" | sed -n 4p | cut -d: -f1)
 printf 'XXXX' | dd of="$work/damaged/SysEvent.Evt" bs=1 seek="$sig" conv=notrunc status=none
 stats damaged 2 "$work/damaged" -- 0 +g +u
 # The index cannot be made: the working folder is gone.
-prep='rmdir "$PWD"' stats stats-no-index 2 "$work/worked" -- 0 +g +u
-# The index cannot grow past a file size limit of 4 KiB (110 entries).
+want_err='velmar: @CWD@ (deleted): user index: No such file or directory' prep='rmdir "$PWD"' \
+  stats stats-no-index 2 "$work/worked" -- 0 +g +u
+# The index cannot grow past a file size limit of 4 KiB (110 entries): the
+# write fails, and the run says so, rather than dying of SIGXFSZ.
 for i in $(seq 1 200); do disc "$i" "2026-12-08T01:$((10 + i / 60)):$((10 + i % 50))Z" "u$i" 1 0; done |
   mklog "$work/many"
-prep='ulimit -f 4; trap "" XFSZ' stats stats-add-fails 2 "$work/many" -- 0 +u -l
+want_err='velmar: @CWD@: user index: File too large' prep='ulimit -f 4' \
+  stats stats-add-fails 2 "$work/many" -- 0 +u -l
+
+# A node of the index that can't be read in the summary's walk: the rows
+# before it stand, then the run fails with the index's message. The walk
+# of three users makes the run's last three reads; the shim fails one.
+{
+  disc 1 2026-12-08T01:00:00Z bob 2 0
+  disc 2 2026-12-08T01:10:00Z amy 1 0
+  disc 3 2026-12-08T01:20:00Z cy 3 0
+} | mklog "$work/walk"
+shim="$build/libvelmar_failread.so $faketime_lib"
+velmar_in "$work" "$work/walk" "LD_PRELOAD=$shim" "VELMAR_COUNT_FREAD=$work/reads" -- 0 +u -l \
+  >/dev/null 2>&1
+reads=$(cat "$work/reads")
+for fault in "2 stats-walk-first" "1 stats-walk-up" "0 stats-walk-down"; do
+  read -r back name <<<"$fault"
+  want_err='velmar: @CWD@: user index: Input/output error' stats "$name" 2 "$work/walk" \
+    "LD_PRELOAD=$shim" "VELMAR_FAIL_FREAD=$((reads - back))" -- 0 +u -l
+done
+
+# User names are cut to 20 bytes at a character boundary, never inside one:
+# 19 bytes and a 2-byte character, 20 bytes and a 3-byte one. Names that cut
+# to the same text are one user.
+{
+  disc 1 2026-12-08T01:00:00Z "abcdefghijklmnopqrs$(printf '\xc3\xa9')" 1 0
+  disc 2 2026-12-08T01:10:00Z "ABCDEFGHIJKLMNOPQRST$(printf '\xe2\x82\xac')" 2 0
+  disc 3 2026-12-08T01:20:00Z "abcdefghijklmnopqrs$(printf '\xc3\xbc')x" 0 30
+} | mklog "$work/utf8"
+stats stats-utf8-cut 0 "$work/utf8" -- 0 +u -l +w20
 
 # --- An existing velmar.tmp, even a link, is never touched. ---
 cwd=$work/planted
@@ -181,14 +211,18 @@ same_totals_at_once 2 held_run both_open
 empty_after "at once" "$shared"
 
 # --- Signals end a run early; its file goes with it. The listing goes to a
-# pipe nobody reads, so the run waits there with its index open. ---
-for sig in TERM HUP INT; do
+# pipe nobody reads, so the run waits there with its index open. Every
+# signal that ends a process by default and can be caught is guarded. ---
+guarded=(INT TERM HUP PIPE QUIT XCPU ALRM USR1 USR2 VTALRM PROF)
+for sig in "${guarded[@]}"; do
   cwd=$(mktemp -d "$work/cwd.XXXXXX")
   exec {hold}> >(exec sleep 600)
   sleeper=$!
-  # (A shell's background job starts with SIGINT ignored; the run gets the
-  # default action, as from a terminal.)
-  signals=INT pidfile=$work/pid velmar_in "$cwd" "$big" -- -30 +u >&"$hold" 2>"$work/err.txt" &
+  # (A shell's background job starts with SIGINT and SIGQUIT ignored; the
+  # run gets the default actions, as from a terminal. No core files.)
+  all=${guarded[*]}
+  prep='ulimit -c 0' signals=${all// /,} pidfile=$work/pid \
+    velmar_in "$cwd" "$big" -- -30 +u >&"$hold" 2>"$work/err.txt" &
   job=$!
   exec {hold}>&-
   wait_until 60 has_index "$cwd" || fail "SIG$sig: no index file appeared"

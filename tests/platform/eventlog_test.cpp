@@ -17,6 +17,7 @@
 #include "platform/evtfile.h"  // with the writer's header: one definition of the format
 #include "platform/evtformat.h"
 #include "platform/evtstats.h"
+#include "platform/failreason.h"
 #include "platform/winapi.h"
 #include "support/bytes.h"
 #include "support/tempdir.h"
@@ -495,9 +496,71 @@ TEST_F(EventLogTest, DamagedFieldsFailCleanly) {
   unlink(file_.c_str());
   ASSERT_EQ(mkfifo(file_.c_str(), 0644), 0);
   EXPECT_EQ(Open(), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_BAD_FILE_TYPE));
   unlink(file_.c_str());
   ASSERT_EQ(mkdir(file_.c_str(), 0755), 0);
   EXPECT_EQ(Open(), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_DIRECTORY));
+}
+
+// A log that does not open says why: no log at all, or a damaged one and the
+// check it failed, as the report's message will give them.
+TEST_F(EventLogTest, FailedOpensTellWhy) {
+  Layout l{};
+  const Bytes good = WriteDamageLog(file_, &l);
+  Bytes text(64, 'x'), noSignature = good, cut(good.begin(), good.begin() + 0x54), longer = good,
+                       badHeader = good, noEof = good;
+  longer.push_back(0);
+  Put32(&noSignature, 4, 0);
+  Put32(&badHeader, 0x2C, 0);
+  Put32(&noEof, l.Eof + 8, 0);
+  const struct {
+    const Bytes* File;   // the file, or null for none
+    DWORD Error;         // GetLastError after the failed open
+    const char* Detail;  // PlatformErrorDetail
+  } cases[] = {
+      {nullptr, ERROR_FILE_NOT_FOUND, nullptr},
+      {&text, ERROR_BAD_FORMAT, nullptr},
+      {&noSignature, ERROR_BAD_FORMAT, nullptr},
+      {&cut, ERROR_EVENTLOG_FILE_CORRUPT, "shorter than a header and an end-of-file record"},
+      {&longer, ERROR_EVENTLOG_FILE_CORRUPT, "size not a multiple of 4"},
+      {&badHeader, ERROR_EVENTLOG_FILE_CORRUPT, "bad header"},
+      {&noEof, ERROR_EVENTLOG_FILE_CORRUPT, "no end-of-file record"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Error);
+    if (c.File != nullptr) Store(*c.File);
+    if (c.File == nullptr) unlink(file_.c_str());
+    EXPECT_EQ(Open(), nullptr);
+    EXPECT_EQ(GetLastError(), c.Error);
+    EXPECT_STREQ(PlatformErrorDetail(), c.Detail);
+  }
+}
+
+TEST(FailReason, NameAndReasonForEachCode) {
+  const struct {
+    const char* Name;    // what failed
+    DWORD Error;         // its code
+    const char* Detail;  // the platform's detail, or null
+    const char* Text;    // the message text
+  } cases[] = {
+      {"/logs/SysEvent.Evt", ERROR_FILE_NOT_FOUND, nullptr,
+       "/logs/SysEvent.Evt: No such file or directory"},
+      {"a", ERROR_ACCESS_DENIED, "ignored", "a: permission denied"},
+      {"a", ERROR_EVENTLOG_FILE_CORRUPT, "bad header", "a: damaged: bad header"},
+      {"a", ERROR_EVENTLOG_FILE_CORRUPT, nullptr, "a: damaged"},
+      {"a", ERROR_INVALID_DATA, "x", "a: invalid data: x"},
+      {"\\\\..", ERROR_INVALID_NAME, nullptr, "\\\\..: not a valid computer name"},
+      {"a\nb\x7F", 1722, nullptr, "a?b?: error 1722"},  // no line of its own
+  };
+  for (const auto& c : cases) {
+    char text[64];
+    DescribeOpenFailure(c.Name, c.Error, c.Detail, text, sizeof text);
+    EXPECT_STREQ(text, c.Text);
+  }
+  char small[8];
+  DescribeOpenFailure("/logs/SysEvent.Evt", ERROR_FILE_NOT_FOUND, nullptr, small, sizeof small);
+  EXPECT_STREQ(small, "/logs/S");
 }
 
 // Flipped and random bytes are the fuzz target's (fuzz_evt.cpp), whose

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/failreason.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -90,24 +92,26 @@ class RasPortsTest : public ::testing::Test {
 
 TEST_F(RasPortsTest, EachLineIsOneRecordWhileItFits) {
   const std::string lines = Repeat("P\n", 65535);
+  const char* const tooLong = "a line too long for a port name";
   const struct {
     std::string text;
     DWORD error;
     size_t count;
     std::u16string first;
+    const char* detail;  // PlatformErrorDetail after a failure
   } cases[] = {
-      {"", 0, 0, u""},
-      {"\xEF\xBB\xBFModem-\xC3\x84\r\nB", 0, 2, u"Modem-Ä"},  // byte-order mark skipped
-      {"A\rB\r", 0, 1, u"A\rB"},                              // only a line-ending CR goes
-      {"\n\n", 0, 2, u""},
-      {Repeat("x", 473), 0, 1, std::u16string(473, u'x')},  // the longest name
-      {Repeat("\xE7\xAB\xAF", 473) + "\r\n", 0, 1, std::u16string(473, u'端')},
-      {Repeat("x", 474), ERROR_INVALID_DATA, 0, u""},
-      {Repeat("\xF0\x9F\x98\x80", 237), ERROR_INVALID_DATA, 0, u""},  // 474 units in pairs
-      {Repeat("x", 100000), ERROR_INVALID_DATA, 0, u""},
-      {std::string("A\n\0B\n", 5), ERROR_INVALID_DATA, 0, u""},  // e.g. a UTF-16 file
-      {lines, 0, 65535, u"P"},
-      {lines + "P", ERROR_INVALID_DATA, 0, u""},
+      {"", 0, 0, u"", nullptr},
+      {"\xEF\xBB\xBFModem-\xC3\x84\r\nB", 0, 2, u"Modem-Ä", nullptr},  // byte-order mark skipped
+      {"A\rB\r", 0, 1, u"A\rB", nullptr},                              // only a line-ending CR goes
+      {"\n\n", 0, 2, u"", nullptr},
+      {Repeat("x", 473), 0, 1, std::u16string(473, u'x'), nullptr},  // the longest name
+      {Repeat("\xE7\xAB\xAF", 473) + "\r\n", 0, 1, std::u16string(473, u'端'), nullptr},
+      {Repeat("x", 474), ERROR_INVALID_DATA, 0, u"", tooLong},
+      {Repeat("\xF0\x9F\x98\x80", 237), ERROR_INVALID_DATA, 0, u"", tooLong},  // 474 units
+      {Repeat("x", 100000), ERROR_INVALID_DATA, 0, u"", tooLong},
+      {std::string("A\n\0B\n", 5), ERROR_INVALID_DATA, 0, u"", "a line holds a NUL byte"},
+      {lines, 0, 65535, u"P", nullptr},
+      {lines + "P", ERROR_INVALID_DATA, 0, u"", "more than 65535 lines"},
   };
   for (const auto& c : cases) {
     Write("RasPorts.txt", c.text);
@@ -115,12 +119,20 @@ TEST_F(RasPortsTest, EachLineIsOneRecordWhileItFits) {
     EXPECT_EQ(Enumerate(nullptr, &names), c.error) << c.text.substr(0, 20);
     EXPECT_EQ(names.size(), c.count) << c.text.substr(0, 20);
     EXPECT_EQ(names.empty() ? u"" : names[0], c.first);
+    if (c.error != 0) {
+      EXPECT_STREQ(PlatformErrorDetail(), c.detail) << c.text.substr(0, 20);
+    }
   }
 }
 
 TEST_F(RasPortsTest, NamedComputerReadsItsOwnFolderAndBadNamesAreRefused) {
   Write("POOL-1/RasPorts.txt", "COM1\n");
   fs::create_directories(fs::path(dir_) / "DIR/RasPorts.txt");
+  // A FIFO or a device in the list's place fails at once, never blocking.
+  fs::create_directories(fs::path(dir_) / "FIFO");
+  ASSERT_EQ(mkfifo((dir_ + "/FIFO/RasPorts.txt").c_str(), 0644), 0);
+  fs::create_directories(fs::path(dir_) / "DEV");
+  fs::create_symlink("/dev/zero", fs::path(dir_) / "DEV/RasPorts.txt");
   const std::u16string tooLong = u"\\\\" + std::u16string(256, u'a');
   const struct {
     const WCHAR* server;
@@ -130,7 +142,9 @@ TEST_F(RasPortsTest, NamedComputerReadsItsOwnFolderAndBadNamesAreRefused) {
       {u"POOL-1", 0},
       {nullptr, ERROR_FILE_NOT_FOUND},
       {u"\\\\POOL-2", ERROR_FILE_NOT_FOUND},
-      {u"\\\\DIR", ERROR_READ_FAULT},  // a folder where the list should be
+      {u"\\\\DIR", ERROR_DIRECTORY},  // a folder where the list should be
+      {u"\\\\FIFO", ERROR_BAD_FILE_TYPE},
+      {u"\\\\DEV", ERROR_BAD_FILE_TYPE},
       {u"\\\\..", ERROR_INVALID_NAME},
       {u"", ERROR_INVALID_NAME},
       {u"\\\\POOL-1/../POOL-1", ERROR_INVALID_NAME},

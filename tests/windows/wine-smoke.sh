@@ -78,6 +78,10 @@ wrun() {
     for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
     cd "$work/cwd" && exec wine "$exe" "$@"
   ) >"$work/out.txt" 2>"$work/err.txt"
+  local status=$?
+  # Standard error stays a text stream on Windows: its lines end in CR LF.
+  sed -i 's/\r$//' "$work/err.txt"
+  return "$status"
 }
 
 # wcheck LABEL EXPECTED_FILE STATUS EXE [VAR=VALUE...] -- ARGS...: one run
@@ -97,7 +101,10 @@ wcheck "usage" "$work/usage.txt" 1 "$velmar_exe" --
 
 # --- Wine's own event log: no records, so the window's search fails. ---
 wcheck "live log" "$expected/empty-log.txt" 2 "$velmar_exe" -- 0
-wcheck "live log, named computer" "$expected/cant-open.txt" 2 "$velmar_exe" -- 0 '\\SRV1'
+# A computer out of reach: the system's own error, and the log named.
+unreachable='velmar: SYSTEM log of \\SRV1: error 1722'
+want_err=$unreachable wcheck "live log, named computer" "$expected/cant-open.txt" 2 "$velmar_exe" \
+  -- 0 '\\SRV1'
 
 # --- CGI pages. A GET query; a POST body holding CR LF and Ctrl-Z, which
 # reaches the form whole only because standard input is read as bytes. ---
@@ -120,16 +127,20 @@ logs=$(winpath "$work/logs")
 wcheck "saved log" "$expected/empty-log.txt" 2 "$velmar_exe" "VELMAR_LOGDIR=$logs" -- 0
 wcheck "saved log, folder written with /" "$expected/empty-log.txt" 2 "$velmar_exe" \
   "VELMAR_LOGDIR=$work/logs" -- 0
-wcheck "no saved log" "$expected/cant-open.txt" 2 "$velmar_exe" \
+missing="No such file or directory"
+want_err="velmar: $(winpath "$work/nolog/SysEvent.Evt"): $missing" \
+  wcheck "no saved log" "$expected/cant-open.txt" 2 "$velmar_exe" \
   "VELMAR_LOGDIR=$(winpath "$work/nolog")" -- 0
 wcheck "saved log of a named computer" "$expected/empty-log.txt" 2 "$velmar_exe" \
   "VELMAR_LOGDIR=$logs" -- 0 '\\SRV1'
 wcheck "saved log of a named computer, CGI" "$wexpected/cgi-empty-log.html" 2 "$velmar_exe" \
   "VELMAR_LOGDIR=$logs" REQUEST_METHOD=GET 'QUERY_STRING=computername=SRV1' --
-wcheck "no saved log of a named computer" "$expected/cant-open.txt" 2 "$velmar_exe" \
+want_err="velmar: $(winpath "$work/logs/SRV2/SysEvent.Evt"): $missing" \
+  wcheck "no saved log of a named computer" "$expected/cant-open.txt" 2 "$velmar_exe" \
   "VELMAR_LOGDIR=$logs" -- 0 '\\SRV2'
 # The host-name check keeps a name from leaving the log folder.
-wcheck "refused computer name" "$expected/cant-open.txt" 2 "$velmar_exe" \
+want_err='velmar: \\..: not a valid computer name' \
+  wcheck "refused computer name" "$expected/cant-open.txt" 2 "$velmar_exe" \
   "VELMAR_LOGDIR=$logs" -- 0 '\\..'
 
 # --- The port enumeration through the test RASSAPI.dll beside a copy of
@@ -145,15 +156,20 @@ trace=$work/trace.txt
 RASSAPI_TRACE=$(winpath "$trace")
 export RASSAPI_TRACE
 wcheck "ports listed" "$expected/empty-log.txt" 2 "$ras_exe" -- 0 +t
-wcheck "ports of a named computer" "$expected/cant-open.txt" 2 "$ras_exe" -- 0 '\\SRV1' +p
+want_err=$unreachable wcheck "ports of a named computer" "$expected/cant-open.txt" 2 "$ras_exe" \
+  -- 0 '\\SRV1' +p
 wcheck "no ports" "$expected/ports-none.txt" 2 "$ras_exe" -- 0 '\\EMPTY' +t
-wcheck "enumeration fails" "$expected/ports-cant-read.txt" 2 "$ras_exe" -- 0 '\\DOWN' +t
-wcheck "enumeration fails, CGI" "$expected/cgi-ports-fail.html" 2 "$ras_exe" \
+want_err='velmar: RAS ports of \\DOWN: error 1722' \
+  wcheck "enumeration fails" "$expected/ports-cant-read.txt" 2 "$ras_exe" -- 0 '\\DOWN' +t
+want_err='velmar: RAS ports of \\DOWN: error 1722' \
+  wcheck "enumeration fails, CGI" "$expected/cgi-ports-fail.html" 2 "$ras_exe" \
   REQUEST_METHOD=GET 'QUERY_STRING=table=1&computername=%5C%5CDOWN' --
 # What the library writes lands inside the page's comment.
-wcheck "library writing to the page" "$wexpected/cgi-ports-noisy.html" 2 "$ras_exe" \
+want_err='velmar: SYSTEM log of \\NOISY: error 1722' \
+  wcheck "library writing to the page" "$wexpected/cgi-ports-noisy.html" 2 "$ras_exe" \
   REQUEST_METHOD=GET 'QUERY_STRING=port=1&computername=%5C%5CNOISY' --
-wcheck "no RASSAPI.dll" "$expected/ports-cant-read.txt" 2 "$velmar_exe" -- 0 +t
+want_err='velmar: RAS ports of this computer: library not found' \
+  wcheck "no RASSAPI.dll" "$expected/ports-cant-read.txt" 2 "$velmar_exe" -- 0 +t
 unset RASSAPI_TRACE
 # Each array is released once, and it is the one the enumeration gave.
 awk '

@@ -1,0 +1,86 @@
+// The lines on standard error: the names of the places from the platform,
+// the reasons from its codes, times in the report's zone.
+#include "driver/notes.h"
+
+#include <cstring>
+
+#include "driver/scan.h"
+#include "platform/failreason.h"
+#include "platform/placenames.h"
+#include "platform/zonefile.h"
+
+namespace {
+
+const size_t kNameBytes = 4096;  // a path, with room for what follows it
+
+// "velmar: NAME: REASON" for the place of server that nameOf names.
+void NoteOpenFailure(FILE* notes, void (*nameOf)(const char*, char*, size_t), const char* server,
+                     DWORD error, const char* detail) {
+  char name[kNameBytes];
+  char text[kNameBytes + 128];
+  nameOf(server, name, sizeof name);
+  DescribeOpenFailure(name, error, detail, text, sizeof text);
+  NoteLine(notes, text);
+}
+
+}  // namespace
+
+void NoteLine(FILE* notes, const char* text) {
+  // One write for the whole line: runs at once share a web server's log,
+  // and their lines must not interleave.
+  char line[kNameBytes + 512];
+  size_t n = static_cast<size_t>(snprintf(line, sizeof line - 1, "velmar: %s", text));
+  if (n > sizeof line - 2) n = sizeof line - 2;
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(line[i]);
+    if (c < 0x20 || c == 0x7F) line[i] = '?';
+  }
+  line[n++] = '\n';
+  fwrite(line, 1, n, notes);
+  fflush(notes);
+}
+
+void NoteLogFailure(FILE* notes, const char* server, DWORD error, const char* detail) {
+  NoteOpenFailure(notes, SystemLogName, server, error, detail);
+}
+
+void NotePortsFailure(FILE* notes, const char* server, DWORD error, const char* detail) {
+  NoteOpenFailure(notes, PortListName, server, error, detail);
+}
+
+void NoteIndexFailure(FILE* notes, const char* message, int systemError) {
+  char folder[kNameBytes];
+  char text[kNameBytes + 128];
+  WorkingFolderName(folder, sizeof folder);
+  const char* reason = systemError != 0 ? strerror(systemError) : message;
+  snprintf(text, sizeof text, "%s: user index: %s", folder, reason);
+  NoteLine(notes, text);
+}
+
+void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime when) {
+  if (cover == LOG_COVERS) return;
+  char name[kNameBytes];
+  char text[kNameBytes + 256];
+  TimeTexts at;
+  SystemLogName(server, name, sizeof name);
+  FormatTimeTexts(when, &at);
+  if (cover == LOG_STARTS_LATE) {
+    snprintf(text, sizeof text,
+             "%s: oldest record %s %s lies after the window's start; the time before it "
+             "counts as 0 lines in use",
+             name, at.Date, at.Time);
+  } else {
+    snprintf(text, sizeof text,
+             "%s: newest record %s %s lies before the window's start; a stale copy: the "
+             "whole window is the state after it",
+             name, at.Date, at.Time);
+  }
+  NoteLine(notes, text);
+}
+
+void NoteZone(FILE* notes, const char* tz) {
+  if (!PlatformZoneFileMissing(tz)) return;
+  char text[160];
+  snprintf(text, sizeof text, "TZ=%s: no such zone file; the C library takes it as UTC", tz);
+  NoteLine(notes, text);
+}

@@ -1,0 +1,47 @@
+// Lines on standard error that say why a run failed, or what its report
+// cannot show, one "velmar: TEXT" line each. The report on standard output
+// never changes for them; in CGI mode they go to the web server's error log.
+#ifndef VELMAR_DRIVER_NOTES_H
+#define VELMAR_DRIVER_NOTES_H
+
+#include <cstdio>
+
+#include "eventlog/logread.h"
+#include "platform/winapi.h"
+
+// Writes "velmar: ", text and a line end in one write, so that lines of runs
+// at once never interleave in a shared log. A byte below 0x20 or 0x7F is
+// written as '?', so no outside text can start a line of its own.
+void NoteLine(FILE* notes, const char* text);
+
+// "velmar: PATH: REASON" for the SYSTEM log of server (null for the local
+// computer) that could not be opened: the name SystemLogName gives, and the
+// reason DescribeOpenFailure gives for error and detail.
+void NoteLogFailure(FILE* notes, const char* server, DWORD error, const char* detail);
+
+// "velmar: PATH: REASON" for the port list of server that could not be read,
+// as NoteLogFailure, with the name PortListName gives.
+void NotePortsFailure(FILE* notes, const char* server, DWORD error, const char* detail);
+
+// "velmar: FOLDER: user index: REASON" for a user index that could not be
+// made, grown or read in the working folder: the C library's text for
+// systemError, or message when systemError is 0.
+void NoteIndexFailure(FILE* notes, const char* message, int systemError);
+
+// The coverage note for the log of server, with the record's time when in
+// the report's zone (as the listing writes it, "08 Dec 2026 09:00:00"):
+//   LOG_STARTS_LATE  "velmar: PATH: oldest record TIME lies after the
+//                    window's start; the time before it counts as 0 lines
+//                    in use"
+//   LOG_STALE        "velmar: PATH: newest record TIME lies before the
+//                    window's start; a stale copy: the whole window is the
+//                    state after it"
+// Nothing for LOG_COVERS.
+void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime when);
+
+// "velmar: TZ=TEXT: no such zone file; the C library takes it as UTC" when
+// tz names a zone by its file and that file does not exist
+// (PlatformZoneFileMissing); nothing otherwise, also for null.
+void NoteZone(FILE* notes, const char* tz);
+
+#endif  // VELMAR_DRIVER_NOTES_H

@@ -1,0 +1,43 @@
+// Place names where the stand-ins serve everything from the log folder.
+#include "platform/placenames.h"
+
+#ifndef _WIN32
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/logdir.h"
+
+namespace {
+
+// The file's path under the log folder, or the computer name as it stands
+// (the log folder itself when a path in it is too long).
+void FileName(const char* server, const char* file, char* out, size_t size) {
+  if (PlatformComputerPath(server, file, out, size)) return;
+  std::snprintf(out, size, "%s", server != nullptr ? server : "the log folder");
+}
+
+}  // namespace
+
+void SystemLogName(const char* server, char* out, size_t size) {
+  FileName(server, "SysEvent.Evt", out, size);
+}
+
+void PortListName(const char* server, char* out, size_t size) {
+  FileName(server, "RasPorts.txt", out, size);
+}
+
+void WorkingFolderName(char* out, size_t size) {
+  if (getcwd(out, size) != nullptr) return;
+  // A removed folder has no path any more; the system still tells the one
+  // it had ("... (deleted)").
+  ssize_t n = readlink("/proc/self/cwd", out, size - 1);
+  if (n > 0) {
+    out[n] = '\0';
+  } else {
+    std::snprintf(out, size, ".");
+  }
+}
+
+#endif  // _WIN32

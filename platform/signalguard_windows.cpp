@@ -1,0 +1,21 @@
+// The signal guard on Windows: nothing to guard. The index file is opened
+// delete-on-close, so the system deletes it however the process ends, also
+// when it is ended from outside where no handler of ours could run; and
+// there is no file size signal.
+#include "platform/signalguard.h"
+
+#ifdef _WIN32
+
+void SignalGuardHold(void) {}
+
+void SignalGuardLetGo(void) {}
+
+void SignalGuardInstall(void) {}
+
+void SignalGuardSetFile(const char*) {}
+
+void SignalGuardRemove(void) {}
+
+void SignalGuardIgnoreFileSizeLimit(void) {}
+
+#endif  // _WIN32

@@ -1,0 +1,54 @@
+// The zone-file check against the C library's zone folder.
+#include "platform/zonefile.h"
+
+#ifndef _WIN32
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Whether text starts as a POSIX rule does: a zone name of at least three
+// letters (or one in angle brackets), then an offset with an optional sign.
+bool ReadsAsRule(const char* text) {
+  const char* p = text;
+  if (*p == '<') {
+    p = std::strchr(p, '>');
+    if (p == nullptr) return false;
+    ++p;
+  } else {
+    while (IsLetter(*p)) ++p;
+    if (p - text < 3) return false;
+  }
+  if (*p == '+' || *p == '-') ++p;
+  return *p >= '0' && *p <= '9';
+}
+
+// Whether path is a regular file (a zone file, as far as the name goes).
+bool IsFile(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+bool PlatformZoneFileMissing(const char* tz) {
+  if (tz == nullptr || (tz[0] != ':' && std::strchr(tz, '/') == nullptr)) return false;
+  const char* name = tz[0] == ':' ? tz + 1 : tz;
+  if (name[0] == '\0' || ReadsAsRule(name)) return false;
+  if (name[0] == '/') return !IsFile(name);
+  const char* dir = std::getenv("TZDIR");
+  if (dir == nullptr || dir[0] == '\0') dir = "/usr/share/zoneinfo";
+  char path[4096];
+  int n = std::snprintf(path, sizeof path, "%s/%s", dir, name);
+  return n > 0 && (size_t)n < sizeof path && !IsFile(path);
+}
+
+#endif  // _WIN32

@@ -1,0 +1,11 @@
+// The zone-file check on Windows: its C library reads TZ only as a rule and
+// knows no zone files, so there is nothing to find missing.
+#include "platform/zonefile.h"
+
+#ifdef _WIN32
+
+bool PlatformZoneFileMissing(const char*) {
+  return false;
+}
+
+#endif  // _WIN32
