@@ -81,9 +81,8 @@ bool TzFieldAllowed(const char* tz) {
   return tz[0] != ':' && tz[0] != '/' && strstr(tz, "..") == nullptr;
 }
 
-void WriteCgiHead(const RunState* run) {
-  fputs("Content-type: text/html\n\n<h3>", run->Out);
-  WriteTitles(run);
-  fputs("</h3>\n<p><pre>", run->Out);
+void WriteCgiHead(FILE* out, const ReportOptions* opts) {
+  fputs("Content-type: text/html\n\n<h3>", out);
+  WriteTitles(out, opts->Title1, opts->Title2);
+  fputs("</h3>\n<p><pre>", out);
 }
-

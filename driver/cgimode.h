@@ -6,6 +6,8 @@
 #ifndef VELMAR_DRIVER_CGIMODE_H
 #define VELMAR_DRIVER_CGIMODE_H
 
+#include <cstdio>
+
 #include "cgi/libform.h"
 #include "driver/options.h"
 
@@ -34,11 +36,11 @@ void OptionsFromForm(ReportOptions* opts, const Form* form);
 // pass.
 bool TzFieldAllowed(const char* tz);
 
-// Writes the head as an HTML page: "Content-type: text/html", the empty
-// line that ends the CGI header, "<h3>", the titles, "</h3>", a line end,
-// then "<p><pre>" with no line end. Everything after it stands in the
-// preformatted block, which is never closed.
-void WriteCgiHead(const RunState* run);
-
+// Writes the head as an HTML page on out: "Content-type: text/html", the
+// empty line that ends the CGI header, "<h3>", the titles of opts
+// (WriteTitles), "</h3>", a line end, then "<p><pre>" with no line end.
+// Everything after it stands in the preformatted block, which is never
+// closed.
+void WriteCgiHead(FILE* out, const ReportOptions* opts);
 
 #endif  // VELMAR_DRIVER_CGIMODE_H

@@ -78,21 +78,12 @@ void RunInit(RunState* run, FILE* out) {
   OptionsInit(&run->Options);
 }
 
-void WriteTitles(const RunState* run) {
-  const ReportOptions* opts = &run->Options;
-  if (opts->Title1 != nullptr) {
-    PutText(run->Out, opts->Title1);
-    fputs(" - ", run->Out);
-  }
-  PutText(run->Out, opts->Title2);
-}
-
 void WriteHead(const RunState* run) {
   if (run->CgiMode) {
-    WriteCgiHead(run);
+    WriteCgiHead(run->Out, &run->Options);
     return;
   }
-  WriteTitles(run);
+  WriteTitles(run->Out, run->Options.Title1, run->Options.Title2);
   fputc('\n', run->Out);
 }
 
