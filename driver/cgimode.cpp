@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "driver/output.h"
-#include "driver/report.h"
 
 namespace {
 
@@ -49,13 +48,11 @@ const FlagField kFlagFields[] = {
 
 }  // namespace
 
-bool CgiDecideMode(RunState* run) {
+Form* CgiDecideMode() {
   Form* form = FormPost(0);
   if (form == nullptr) form = FormGet(0);
-  run->CgiForm = form;
-  run->CgiMode = form != nullptr;
-  OutputEscapesHtml = run->CgiMode;
-  return run->CgiMode;
+  OutputEscapesHtml = form != nullptr;
+  return form;
 }
 
 void OptionsFromForm(ReportOptions* opts, const Form* form) {

@@ -11,15 +11,13 @@
 #include "cgi/libform.h"
 #include "driver/options.h"
 
-struct RunState;
-
 // Decides the mode before anything else of the run: asks for a POST form,
-// then for a GET form, both silently. With one, the run holds it in
-// run->CgiForm, run->CgiMode is set and outside texts are HTML-escaped from
-// now on (OutputEscapesHtml); returns true. Without one nothing is read or
-// written, escaping stays off, and the result is false: the command line
-// decides.
-bool CgiDecideMode(RunState* run);
+// then for a GET form, both silently. With one, the run is in CGI mode:
+// outside texts are HTML-escaped from now on (OutputEscapesHtml), and the
+// form is returned for the caller to keep and release with FormFree.
+// Without one nothing is read or written, escaping stays off, and the
+// result is null: the command line decides.
+Form* CgiDecideMode();
 
 // Fills opts from the form's fields, each by its exact name and counting
 // only when present with a non-empty value: "offset", "duration" and

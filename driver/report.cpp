@@ -125,7 +125,9 @@ int VelmarMain(int argc, char** argv) {
   RunInit(&run, stdout);
   // A decoded web form supplies the settings; the command line is then not
   // looked at, and there is no usage text.
-  if (CgiDecideMode(&run)) {
+  run.CgiForm = CgiDecideMode();
+  run.CgiMode = run.CgiForm != nullptr;
+  if (run.CgiMode) {
     OptionsFromForm(&run.Options, run.CgiForm);
   } else if (argc < 2) {
     WriteUsage(stdout, argc > 0 && argv[0] != nullptr ? argv[0] : "velmar");
