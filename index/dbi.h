@@ -163,6 +163,24 @@ int DbiSetRecNo(DBI* dbi, int32_t value);
 // N_Rec: the number of node slots, live and free.
 int32_t DbiCount(DBI* dbi);
 
+// KeyLen: the bytes of a key that the index keeps.
+int DbiKeyLen(const DBI* dbi);
+
+// Whether the index holds no entry: its First is 0.
+bool DbiEmpty(const DBI* dbi);
+
+// Whether the current node is the last entry in key order (Last). False
+// before any visit and in an empty index. A walk asks this before DbiNext,
+// since a stored RecNo of 0 looks like the end.
+bool DbiAtLast(const DBI* dbi);
+
+// Whether the last positioning operation failed to read the node it was to
+// reach (DbiStatus() is 0, and DbiError names the step), as opposed to
+// answering a RecNo of 0. Meaningful right after DbiFirst or DbiLast (an
+// empty tree counts as failed) and after DbiNext (DbiPrev) from an entry
+// that has a successor (predecessor).
+bool DbiStepFailed();
+
 // DbiLastError (may be null); copied into dest when both are present.
 const char* DbiError(char* dest);
 
