@@ -12,8 +12,9 @@
 
 namespace {
 
-// Keeps the index's last message, or fallback when it left none, as the
-// collector's failure, with the C library's reason when it gave one.
+// Keeps the index's last message, or fallback when it left none (null where
+// the index names every failure), as the collector's failure, with the C
+// library's reason when it gave one.
 void KeepFailure(UserCollector* users, const char* fallback) {
   const char* message = DbiError(nullptr);
   users->Failed = message != nullptr ? message : fallback;
@@ -64,11 +65,8 @@ void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds) {
   size_t n = PortUserCut(user, USER_KEY_LEN);
   memcpy(key, user, n);
   key[n] = '\0';
-  // A failed write of the header leaves no text of its own: clear the last
-  // one so that an old text is not taken for this failure.
-  DbiClearError();
   errno = 0;
-  if (DbiAdd(users->Index, key, seconds) != 0) KeepFailure(users, "Save Header in Add");
+  if (DbiAdd(users->Index, key, seconds) != 0) KeepFailure(users, nullptr);
 }
 
 void UserCollectWalkFailed(UserCollector* users) {

@@ -251,8 +251,9 @@ int DbiSaveHeader(DBI* dbi);
 
 // Adds key with value; it lands after every equal key. Returns 0, or 1 "Get
 // in Add", 2 "Goto First in Add", 3 "Goto Last in Add", 4 "Goto Header in
-// Add", 5 "Goto Left in Add", 6 "Goto Right in Add", 7 (header write failed,
-// no new message). Afterwards the position is undefined: position again.
+// Add", 5 "Goto Left in Add", 6 "Goto Right in Add", 7 "Save Header in Add"
+// (the final header write failed). Afterwards the position is undefined:
+// position again.
 int DbiAdd(DBI* dbi, const char* key, int32_t value);
 
 // Deletes the first entry whose key begins with key and, when recNo > 0,

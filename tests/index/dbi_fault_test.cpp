@@ -3,6 +3,7 @@
 // nothing is lost; broken links, cycles and short files give clean
 // failures, never a hang or a crash. Random bytes are the fuzz target's
 // (fuzz_index.cpp), whose corpus keeps the inputs that reached new code.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -130,6 +132,63 @@ TEST(DbiFaults, FileSizeLimitFailsTheWriteThatNeedsRoom) {
     EXPECT_EQ(DbiCheck(dbi), "");
     DbiFree(&dbi);
   }
+}
+
+// ---- A header that can't be written ----------------------------------------
+
+// A stream on an index file that refuses every write into its 128 header
+// bytes, as a disk would that fails there; the rest reads and writes.
+struct HeaderRefusal {
+  int Fd;      // the file
+  off64_t At;  // the stream's position in it
+};
+
+ssize_t RefusalRead(void* cookie, char* buf, size_t n) {
+  auto* r = static_cast<HeaderRefusal*>(cookie);
+  ssize_t got = pread(r->Fd, buf, n, r->At);
+  if (got > 0) r->At += got;
+  return got;
+}
+
+ssize_t RefusalWrite(void* cookie, const char* buf, size_t n) {
+  auto* r = static_cast<HeaderRefusal*>(cookie);
+  if (r->At < 128) {
+    errno = EIO;
+    return -1;
+  }
+  ssize_t put = pwrite(r->Fd, buf, n, r->At);
+  if (put > 0) r->At += put;
+  return put;
+}
+
+int RefusalSeek(void* cookie, off64_t* offset, int whence) {
+  auto* r = static_cast<HeaderRefusal*>(cookie);
+  off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? r->At : lseek(r->Fd, 0, SEEK_END);
+  r->At = *offset = base + *offset;
+  return 0;
+}
+
+int RefusalClose(void* cookie) {
+  auto* r = static_cast<HeaderRefusal*>(cookie);
+  int result = close(r->Fd);
+  delete r;
+  return result;
+}
+
+FILE* HeaderRefusingStream(const std::string& path) {
+  cookie_io_functions_t io = {RefusalRead, RefusalWrite, RefusalSeek, RefusalClose};
+  return fopencookie(new HeaderRefusal{open(path.c_str(), O_RDWR), 0}, "r+", io);
+}
+
+TEST(DbiFaults, FailedHeaderWriteOfAnAddIsNamed) {
+  std::string path = ScratchPath("header.dbi");
+  DBI* dbi = NewIndexWith(path, 20, {"K1", "K2"});
+  std::fclose(dbi->Stream);
+  dbi->Stream = HeaderRefusingStream(path);
+  DbiLastError = "Goto First";  // an older text must not stand for this failure
+  EXPECT_EQ(DbiAdd(dbi, "K3", 3), 7);
+  EXPECT_STREQ(DbiError(nullptr), "Save Header in Add");
+  DbiFree(&dbi);
 }
 
 // ---- Damaged files -------------------------------------------------------------
