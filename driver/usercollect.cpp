@@ -51,7 +51,7 @@ const char* UserCollectStart(UserCollector* users) {
     if (DbiNewTemp(users->Index, USER_INDEX_TEMPLATE, "USER", USER_KEY_LEN) != 0) {
       KeepFailure(users, "fopen New File");
     }
-    SignalGuardSetFile(users->Index->FileName);
+    SignalGuardSetFile(DbiFileName(users->Index));
   }
   SignalGuardLetGo();
   return users->Failed;

@@ -163,6 +163,10 @@ int DbiSetRecNo(DBI* dbi, int32_t value);
 // N_Rec: the number of node slots, live and free.
 int32_t DbiCount(DBI* dbi);
 
+// The name of the index's file (for DbiNewTemp the name it made), or null
+// when the handle has none.
+const char* DbiFileName(const DBI* dbi);
+
 // KeyLen: the bytes of a key that the index keeps.
 int DbiKeyLen(const DBI* dbi);
 

@@ -273,6 +273,10 @@ int32_t DbiCount(DBI* dbi) {
   return dbi->Header.N_Rec;
 }
 
+const char* DbiFileName(const DBI* dbi) {
+  return dbi->FileName;
+}
+
 int DbiKeyLen(const DBI* dbi) {
   return dbi->KeyLen;
 }

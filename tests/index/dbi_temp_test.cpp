@@ -67,8 +67,8 @@ TEST(DbiNewTemp, FreshNamesWorkLikeAnyIndex) {
   DBI* b = DbiCreate(nullptr);
   ASSERT_EQ(DbiNewTemp(a, pattern.c_str(), "USER", 20), 0);
   ASSERT_EQ(DbiNewTemp(b, pattern.c_str(), "USER", 20), 0);
-  std::string nameA = a->FileName;
-  std::string nameB = b->FileName;
+  std::string nameA = DbiFileName(a);
+  std::string nameB = DbiFileName(b);
   EXPECT_NE(nameA, nameB);
   for (const std::string& name : {nameA, nameB}) {
     ASSERT_EQ(name.size(), pattern.size());
@@ -112,7 +112,7 @@ TEST(DbiNewTemp, StaysOnItsFileWhenTheNameIsSwappedForALink) {
   WriteBytes(victim, Bytes{'k', 'e', 'e', 'p'});
   DBI* dbi = DbiCreate(nullptr);
   ASSERT_EQ(DbiNewTemp(dbi, (dir + "/velmarXXXXXX.tmp").c_str(), "USER", 20), 0);
-  std::string name = dbi->FileName;
+  std::string name = DbiFileName(dbi);
   std::string moved = dir + "/moved";
   ASSERT_EQ(rename(name.c_str(), moved.c_str()), 0);
   ASSERT_EQ(symlink(victim.c_str(), name.c_str()), 0);
@@ -154,8 +154,8 @@ TEST(DbiNewTemp, FailuresGiveDbiNewsTexts) {
     DBI* dbi = DbiCreate(nullptr);
     EXPECT_EQ(DbiNewTemp(dbi, Under(dir, c.Pattern).c_str(), "USER", c.KeyLen), c.Result);
     EXPECT_STREQ(DbiError(nullptr), c.Message);
-    ASSERT_EQ(dbi->FileName != nullptr, c.Made);
-    std::string made = c.Made ? dbi->FileName : "";
+    ASSERT_EQ(DbiFileName(dbi) != nullptr, c.Made);
+    std::string made = c.Made ? DbiFileName(dbi) : "";
     EXPECT_EQ(Exists(made), c.Made);
     DbiFree(&dbi);
     if (c.Made && !kGoneWhenClosed) {
