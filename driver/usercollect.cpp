@@ -4,9 +4,9 @@
 #include "driver/usercollect.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
+#include "driver/options.h"
 #include "driver/porttable.h"
 #include "platform/signalguard.h"
 
@@ -21,18 +21,10 @@ void KeepFailure(UserCollector* users, const char* fallback) {
   users->SystemError = errno;
 }
 
-// A number as atol reads it, held to the 32-bit range.
-int64_t Held32(const char* text) {
-  long long value = std::strtoll(text, nullptr, 10);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return value;
-}
-
 }  // namespace
 
 int32_t ConnectedSeconds(const char* minutes, const char* seconds) {
-  int64_t total = Held32(minutes) * 60 + Held32(seconds);
+  int64_t total = static_cast<int64_t>(ToInt32(minutes)) * 60 + ToInt32(seconds);
   if (total > INT32_MAX) return INT32_MAX;
   if (total < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(total);
