@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "driver/output.h"
-#include "driver/report.h"
 
 namespace {
 
@@ -49,13 +48,11 @@ const FlagField kFlagFields[] = {
 
 }  // namespace
 
-bool CgiDecideMode(RunState* run) {
+Form* CgiDecideMode() {
   Form* form = FormPost(0);
   if (form == nullptr) form = FormGet(0);
-  run->CgiForm = form;
-  run->CgiMode = form != nullptr;
-  OutputEscapesHtml = run->CgiMode;
-  return run->CgiMode;
+  OutputEscapesHtml = form != nullptr;
+  return form;
 }
 
 void OptionsFromForm(ReportOptions* opts, const Form* form) {
@@ -81,9 +78,8 @@ bool TzFieldAllowed(const char* tz) {
   return tz[0] != ':' && tz[0] != '/' && strstr(tz, "..") == nullptr;
 }
 
-void WriteCgiHead(const RunState* run) {
-  fputs("Content-type: text/html\n\n<h3>", run->Out);
-  WriteTitles(run);
-  fputs("</h3>\n<p><pre>", run->Out);
+void WriteCgiHead(FILE* out, const ReportOptions* opts) {
+  fputs("Content-type: text/html\n\n<h3>", out);
+  WriteTitles(out, opts->Title1, opts->Title2);
+  fputs("</h3>\n<p><pre>", out);
 }
-

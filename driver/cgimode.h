@@ -6,18 +6,18 @@
 #ifndef VELMAR_DRIVER_CGIMODE_H
 #define VELMAR_DRIVER_CGIMODE_H
 
+#include <cstdio>
+
 #include "cgi/libform.h"
 #include "driver/options.h"
 
-struct RunState;
-
 // Decides the mode before anything else of the run: asks for a POST form,
-// then for a GET form, both silently. With one, the run holds it in
-// run->CgiForm, run->CgiMode is set and outside texts are HTML-escaped from
-// now on (OutputEscapesHtml); returns true. Without one nothing is read or
-// written, escaping stays off, and the result is false: the command line
-// decides.
-bool CgiDecideMode(RunState* run);
+// then for a GET form, both silently. With one, the run is in CGI mode:
+// outside texts are HTML-escaped from now on (OutputEscapesHtml), and the
+// form is returned for the caller to keep and release with FormFree.
+// Without one nothing is read or written, escaping stays off, and the
+// result is null: the command line decides.
+Form* CgiDecideMode();
 
 // Fills opts from the form's fields, each by its exact name and counting
 // only when present with a non-empty value: "offset", "duration" and
@@ -34,11 +34,11 @@ void OptionsFromForm(ReportOptions* opts, const Form* form);
 // pass.
 bool TzFieldAllowed(const char* tz);
 
-// Writes the head as an HTML page: "Content-type: text/html", the empty
-// line that ends the CGI header, "<h3>", the titles, "</h3>", a line end,
-// then "<p><pre>" with no line end. Everything after it stands in the
-// preformatted block, which is never closed.
-void WriteCgiHead(const RunState* run);
-
+// Writes the head as an HTML page on out: "Content-type: text/html", the
+// empty line that ends the CGI header, "<h3>", the titles of opts
+// (WriteTitles), "</h3>", a line end, then "<p><pre>" with no line end.
+// Everything after it stands in the preformatted block, which is never
+// closed.
+void WriteCgiHead(FILE* out, const ReportOptions* opts);
 
 #endif  // VELMAR_DRIVER_CGIMODE_H

@@ -31,3 +31,11 @@ void PutField(FILE* out, const char* text, int width) {
   PutText(out, text);
   for (int n = (int)strlen(text); n < width; ++n) fputc(' ', out);
 }
+
+void WriteTitles(FILE* out, const char* title1, const char* title2) {
+  if (title1 != nullptr) {
+    PutText(out, title1);
+    fputs(" - ", out);
+  }
+  PutText(out, title2);
+}

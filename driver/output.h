@@ -19,4 +19,8 @@ void PutText(FILE* out, const char* text);
 // characters of the unescaped text; a longer text is written whole.
 void PutField(FILE* out, const char* text, int width);
 
+// Writes the report's titles as outside texts: title1 and " - " when
+// title1 is set, then title2 (null counts as empty).
+void WriteTitles(FILE* out, const char* title1, const char* title2);
+
 #endif  // VELMAR_DRIVER_OUTPUT_H

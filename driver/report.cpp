@@ -78,21 +78,12 @@ void RunInit(RunState* run, FILE* out) {
   OptionsInit(&run->Options);
 }
 
-void WriteTitles(const RunState* run) {
-  const ReportOptions* opts = &run->Options;
-  if (opts->Title1 != nullptr) {
-    PutText(run->Out, opts->Title1);
-    fputs(" - ", run->Out);
-  }
-  PutText(run->Out, opts->Title2);
-}
-
 void WriteHead(const RunState* run) {
   if (run->CgiMode) {
-    WriteCgiHead(run);
+    WriteCgiHead(run->Out, &run->Options);
     return;
   }
-  WriteTitles(run);
+  WriteTitles(run->Out, run->Options.Title1, run->Options.Title2);
   fputc('\n', run->Out);
 }
 
@@ -134,7 +125,9 @@ int VelmarMain(int argc, char** argv) {
   RunInit(&run, stdout);
   // A decoded web form supplies the settings; the command line is then not
   // looked at, and there is no usage text.
-  if (CgiDecideMode(&run)) {
+  run.CgiForm = CgiDecideMode();
+  run.CgiMode = run.CgiForm != nullptr;
+  if (run.CgiMode) {
     OptionsFromForm(&run.Options, run.CgiForm);
   } else if (argc < 2) {
     WriteUsage(stdout, argc > 0 && argv[0] != nullptr ? argv[0] : "velmar");

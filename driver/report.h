@@ -36,9 +36,6 @@ struct RunState {
 // default settings.
 void RunInit(RunState* run, FILE* out);
 
-// Writes the titles: "%s - " with Title1 when set, then Title2.
-void WriteTitles(const RunState* run);
-
 // Writes the head: the titles and a line end, or in CGI mode the page head
 // around them (WriteCgiHead).
 void WriteHead(const RunState* run);

@@ -23,13 +23,6 @@ void WriteUserRow(FILE* out, const char* name, int64_t logins, EventTime seconds
   fputc('\n', out);
 }
 
-// True when the walk stands on the last entry in key order. A value of 0 is
-// a real connection of 0 seconds, so the walk asks where it stands instead
-// of taking a 0 from DbiNext for the end.
-bool AtLastEntry(const DBI* index) {
-  return index->Cur == index->Header.Last;
-}
-
 }  // namespace
 
 void WriteStatsDuration(FILE* out, EventTime seconds) {
@@ -64,10 +57,10 @@ void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports) {
 
 void WriteUserStats(FILE* out, UserCollector* users, int width) {
   DBI* index = users->Index;
-  if (index == nullptr || index->KeyLen > USER_KEY_LEN || index->Header.First == 0) return;
+  if (index == nullptr || DbiKeyLen(index) > USER_KEY_LEN || DbiEmpty(index)) return;
   errno = 0;
   DbiFirst(index);
-  if (DbiStatus() == 0) {
+  if (DbiStepFailed()) {
     UserCollectWalkFailed(users);
     return;
   }
@@ -89,12 +82,14 @@ void WriteUserStats(FILE* out, UserCollector* users, int width) {
     }
     seconds += DbiRecNo(index);
     ++logins;
-    if (AtLastEntry(index)) break;
+    // A value of 0 is a real connection of 0 seconds: the walk asks where it
+    // stands instead of taking a 0 from DbiNext for the end.
+    if (DbiAtLast(index)) break;
     errno = 0;
     DbiNext(index, nullptr);
     // A node that cannot be read would leave the totals short: the rows so
     // far stand, and the run fails with the index's message.
-    if (DbiStatus() == 0) {
+    if (DbiStepFailed()) {
       UserCollectWalkFailed(users);
       return;
     }

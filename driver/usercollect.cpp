@@ -4,34 +4,27 @@
 #include "driver/usercollect.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
+#include "driver/options.h"
 #include "driver/porttable.h"
 #include "platform/signalguard.h"
 
 namespace {
 
-// Keeps the index's last message, or fallback when it left none, as the
-// collector's failure, with the C library's reason when it gave one.
+// Keeps the index's last message, or fallback when it left none (null where
+// the index names every failure), as the collector's failure, with the C
+// library's reason when it gave one.
 void KeepFailure(UserCollector* users, const char* fallback) {
   const char* message = DbiError(nullptr);
   users->Failed = message != nullptr ? message : fallback;
   users->SystemError = errno;
 }
 
-// A number as atol reads it, held to the 32-bit range.
-int64_t Held32(const char* text) {
-  long long value = std::strtoll(text, nullptr, 10);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return value;
-}
-
 }  // namespace
 
 int32_t ConnectedSeconds(const char* minutes, const char* seconds) {
-  int64_t total = Held32(minutes) * 60 + Held32(seconds);
+  int64_t total = static_cast<int64_t>(ToInt32(minutes)) * 60 + ToInt32(seconds);
   if (total > INT32_MAX) return INT32_MAX;
   if (total < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(total);
@@ -50,7 +43,7 @@ const char* UserCollectStart(UserCollector* users) {
     if (DbiNewTemp(users->Index, USER_INDEX_TEMPLATE, "USER", USER_KEY_LEN) != 0) {
       KeepFailure(users, "fopen New File");
     }
-    SignalGuardSetFile(users->Index->FileName);
+    SignalGuardSetFile(DbiFileName(users->Index));
   }
   SignalGuardLetGo();
   return users->Failed;
@@ -64,11 +57,8 @@ void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds) {
   size_t n = PortUserCut(user, USER_KEY_LEN);
   memcpy(key, user, n);
   key[n] = '\0';
-  // A failed write of the header leaves no text of its own: clear the last
-  // one so that an old text is not taken for this failure.
-  DbiClearError();
   errno = 0;
-  if (DbiAdd(users->Index, key, seconds) != 0) KeepFailure(users, "Save Header in Add");
+  if (DbiAdd(users->Index, key, seconds) != 0) KeepFailure(users, nullptr);
 }
 
 void UserCollectWalkFailed(UserCollector* users) {

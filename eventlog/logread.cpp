@@ -16,9 +16,8 @@ const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
 
 const EventTime kSecondsPerDay = 86400;
 
-// The zone in force when the environment names none: 8 hours ahead of UTC,
-// no daylight time. putenv keeps this very buffer in the environment.
-char DefaultTz[] = "TZ=SGT-8";
+// putenv keeps this very buffer in the environment.
+char DefaultTz[] = "TZ=" DEFAULT_TZ;
 
 DWORD FieldDword(const BYTE* rec, size_t offset) {
   DWORD value;

@@ -14,6 +14,10 @@
 // record times, read as unsigned 32-bit, order correctly up to 2106.
 typedef int64_t EventTime;
 
+// The zone in force when the environment names none: 8 hours ahead of UTC,
+// no daylight time.
+#define DEFAULT_TZ "SGT-8"
+
 // Capacity of a fresh record buffer; its block has one spare byte more.
 #define RECORD_BUFFER_START 256
 
@@ -37,10 +41,10 @@ BYTE* NewRecordBuffer(DWORD* capacity);
 // the caller's on every path.
 int ReadRec(HANDLE log, DWORD recNo, BYTE** buffer, DWORD* capacity, const char** message);
 
-// Fixes the report window's start: sets "TZ=SGT-8" when TZ is absent, reads
-// the zone (tzset), takes 00:00:00 of today's standard time and moves it by
-// offset whole 86400-second days; then finds the window's first record with
-// FindFirstRec. Returns the start with *firstRec and *newestRec set, or 0
+// Fixes the report window's start: sets "TZ=" DEFAULT_TZ when TZ is absent,
+// reads the zone (tzset), takes 00:00:00 of today's standard time and moves
+// it by offset whole 86400-second days; then finds the window's first record
+// with FindFirstRec. Returns the start with *firstRec and *newestRec set, or 0
 // with *message set (FindFirstRec's or ReadRec's text).
 EventTime GetWindowStart(HANDLE log, DWORD* firstRec, DWORD* newestRec, int32_t offset,
                          const char** message);

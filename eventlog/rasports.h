@@ -4,6 +4,7 @@
 #ifndef VELMAR_EVENTLOG_RASPORTS_H
 #define VELMAR_EVENTLOG_RASPORTS_H
 
+#include "platform/rassapi.h"  // RAS_PORT_RECORD_SIZE
 #include "platform/winapi.h"
 
 #ifdef _WIN32
@@ -16,7 +17,6 @@
 #define RAS_LIBRARY_NAME "RASSAPI.dll"
 #define RAS_PORT_ENUM_ORDINAL 5     // enumerate the ports of a server
 #define RAS_FREE_BUFFER_ORDINAL 10  // release an array the enumeration gave
-#define RAS_PORT_RECORD_SIZE 948    // one port record; its first field is the name
 
 // Ordinal 5: server is a UTF-16 name or null for the local server; on 0 the
 // library has put a heap array of *count records of RAS_PORT_RECORD_SIZE

@@ -163,6 +163,28 @@ int DbiSetRecNo(DBI* dbi, int32_t value);
 // N_Rec: the number of node slots, live and free.
 int32_t DbiCount(DBI* dbi);
 
+// The name of the index's file (for DbiNewTemp the name it made), or null
+// when the handle has none.
+const char* DbiFileName(const DBI* dbi);
+
+// KeyLen: the bytes of a key that the index keeps.
+int DbiKeyLen(const DBI* dbi);
+
+// Whether the index holds no entry: its First is 0.
+bool DbiEmpty(const DBI* dbi);
+
+// Whether the current node is the last entry in key order (Last). False
+// before any visit and in an empty index. A walk asks this before DbiNext,
+// since a stored RecNo of 0 looks like the end.
+bool DbiAtLast(const DBI* dbi);
+
+// Whether the last positioning operation failed to read the node it was to
+// reach (DbiStatus() is 0, and DbiError names the step), as opposed to
+// answering a RecNo of 0. Meaningful right after DbiFirst or DbiLast (an
+// empty tree counts as failed) and after DbiNext (DbiPrev) from an entry
+// that has a successor (predecessor).
+bool DbiStepFailed();
+
 // DbiLastError (may be null); copied into dest when both are present.
 const char* DbiError(char* dest);
 
@@ -233,8 +255,9 @@ int DbiSaveHeader(DBI* dbi);
 
 // Adds key with value; it lands after every equal key. Returns 0, or 1 "Get
 // in Add", 2 "Goto First in Add", 3 "Goto Last in Add", 4 "Goto Header in
-// Add", 5 "Goto Left in Add", 6 "Goto Right in Add", 7 (header write failed,
-// no new message). Afterwards the position is undefined: position again.
+// Add", 5 "Goto Left in Add", 6 "Goto Right in Add", 7 "Save Header in Add"
+// (the final header write failed). Afterwards the position is undefined:
+// position again.
 int DbiAdd(DBI* dbi, const char* key, int32_t value);
 
 // Deletes the first entry whose key begins with key and, when recNo > 0,

@@ -162,7 +162,8 @@ int Add(DBI* dbi, const char* key, int32_t value) {
     if (r != 0) return r;
     Repair(dbi, at);
   }
-  return DbiSaveHeader(dbi) != 0 ? 7 : 0;
+  if (DbiSaveHeader(dbi) != 0) return DbiFail(7, "Save Header in Add");
+  return 0;
 }
 
 }  // namespace

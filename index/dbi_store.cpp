@@ -273,6 +273,26 @@ int32_t DbiCount(DBI* dbi) {
   return dbi->Header.N_Rec;
 }
 
+const char* DbiFileName(const DBI* dbi) {
+  return dbi->FileName;
+}
+
+int DbiKeyLen(const DBI* dbi) {
+  return dbi->KeyLen;
+}
+
+bool DbiEmpty(const DBI* dbi) {
+  return dbi->Header.First == 0;
+}
+
+bool DbiAtLast(const DBI* dbi) {
+  return dbi->Cur != 0 && dbi->Cur == dbi->Header.Last;
+}
+
+bool DbiStepFailed() {
+  return DbiLastStatus == 0;
+}
+
 const char* DbiError(char* dest) {
   if (dest && DbiLastError) std::strcpy(dest, DbiLastError);
   return DbiLastError;

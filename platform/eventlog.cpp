@@ -11,7 +11,6 @@
 
 namespace {
 
-const char kLogFile[] = "SysEvent.Evt";
 const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
 
 // Whether name is "SYSTEM" in any case.
@@ -47,7 +46,7 @@ HANDLE OpenEventLogA(LPCSTR serverName, LPCSTR sourceName) {
     return nullptr;
   }
   char path[4096];
-  if (!PlatformComputerPath(serverName, kLogFile, path, sizeof path)) {
+  if (!PlatformComputerPath(serverName, kSystemLogFile, path, sizeof path)) {
     SetLastError(ERROR_INVALID_NAME);
     return nullptr;
   }

@@ -6,6 +6,10 @@
 
 #include <cstddef>
 
+// A computer's files in its folder, named as the server names them.
+const char kSystemLogFile[] = "SysEvent.Evt";  // the SYSTEM event log
+const char kPortListFile[] = "RasPorts.txt";   // the RAS port names, one a line
+
 // Builds the path of `file` for the computer `server` into out (outSize
 // bytes). server is null for the local computer, else "\\NAME" or "NAME".
 // NAME must be a plain host name: 1 to 255 letters, digits, '-', '_' and

@@ -21,11 +21,11 @@ void FileName(const char* server, const char* file, char* out, size_t size) {
 }  // namespace
 
 void SystemLogName(const char* server, char* out, size_t size) {
-  FileName(server, "SysEvent.Evt", out, size);
+  FileName(server, kSystemLogFile, out, size);
 }
 
 void PortListName(const char* server, char* out, size_t size) {
-  FileName(server, "RasPorts.txt", out, size);
+  FileName(server, kPortListFile, out, size);
 }
 
 void WorkingFolderName(char* out, size_t size) {

@@ -28,7 +28,7 @@ void SystemLogName(const char* server, char* out, size_t size) {
   const char* dir = std::getenv("VELMAR_LOGDIR");
   if (dir == nullptr || dir[0] == '\0') {
     ServiceName("SYSTEM log", server, out, size);
-  } else if (!PlatformComputerPath(server, "SysEvent.Evt", out, size)) {
+  } else if (!PlatformComputerPath(server, kSystemLogFile, out, size)) {
     std::snprintf(out, size, "%s", server != nullptr ? server : "the log folder");
   }
 }

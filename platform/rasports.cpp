@@ -1,8 +1,8 @@
 // The port enumeration of the stand-in "RASSAPI.dll": turns a computer's
 // RasPorts.txt (UTF-8, one port name per line) into the library's answer, an
-// array of 948-byte records with the UTF-16 name first. Every failure leaves
-// the caller nothing to release. The list reader also reads a named port
-// list file, on every system.
+// array of RAS_PORT_RECORD_SIZE-byte records with the UTF-16 name first.
+// Every failure leaves the caller nothing to release. The list reader also
+// reads a named port list file, on every system.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +22,7 @@
 
 namespace {
 
-const size_t kRecordSize = PLATFORM_RAS_PORT_RECORD_SIZE;
+const size_t kRecordSize = RAS_PORT_RECORD_SIZE;
 const int kNameUnits = (int)(kRecordSize / sizeof(WCHAR)) - 1;  // room left for the 0 unit
 const size_t kMaxPorts = 65535;                                 // the count is 16-bit
 const size_t kMaxServer = 2 + 255;                              // "\\" and the longest host name
@@ -56,8 +56,7 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
   char name[kMaxServer + 1];
   char path[4096];
   if (server != nullptr && !ServerText(server, name)) return ERROR_INVALID_NAME;
-  if (!PlatformComputerPath(server != nullptr ? name : nullptr, "RasPorts.txt", path,
-                            sizeof path)) {
+  if (!PlatformComputerPath(server != nullptr ? name : nullptr, kPortListFile, path, sizeof path)) {
     return ERROR_INVALID_NAME;
   }
   int fd = -1;

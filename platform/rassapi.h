@@ -1,4 +1,5 @@
-// The exports of the stand-in remote-access library "RASSAPI.dll", which
+// The remote-access library "RASSAPI.dll": the size of the port records it
+// hands back, on every system, and the exports of its stand-in, which
 // LoadLibraryA serves from this folder. Callers bind them by ordinal through
 // GetProcAddress, never by these names, exactly as with the real library.
 #ifndef VELMAR_PLATFORM_RASSAPI_H
@@ -7,8 +8,8 @@
 #include "platform/winapi.h"
 
 // Size of one port record of the enumeration; the port name, in UTF-16 and
-// ended by a 0 unit, is its first field and the rest of the record is zero.
-#define PLATFORM_RAS_PORT_RECORD_SIZE 948
+// ended by a 0 unit, is its first field. The stand-in zeroes the rest.
+#define RAS_PORT_RECORD_SIZE 948
 
 // Reads the port list file at path by the rules of RasPorts.txt below, on
 // every system (a saved server's list read anywhere). Only a regular file is

@@ -11,7 +11,7 @@ HANDLE OpenSystemLog(const char* server) {
   const char* dir = std::getenv("VELMAR_LOGDIR");
   if (dir == nullptr || dir[0] == '\0') return OpenEventLogA(server, "SYSTEM");
   char path[4096];
-  if (!PlatformComputerPath(server, "SysEvent.Evt", path, sizeof path)) {
+  if (!PlatformComputerPath(server, kSystemLogFile, path, sizeof path)) {
     SetLastError(ERROR_INVALID_NAME);
     return nullptr;
   }

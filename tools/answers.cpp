@@ -182,7 +182,7 @@ int ParseAnswerArgs(AnswerOptions* opt, int command, int argc, char** argv, Time
 // TZ for every time of the run: UTC with --utc, else TZ, else the report's
 // default zone.
 void SetZone(bool utc) {
-  const char* tz = utc ? "UTC0" : getenv("TZ") == nullptr ? "SGT-8" : nullptr;
+  const char* tz = utc ? "UTC0" : getenv("TZ") == nullptr ? DEFAULT_TZ : nullptr;
 #ifdef _WIN32
   if (tz != nullptr) _putenv_s("TZ", tz);
   _tzset();
@@ -219,7 +219,7 @@ int CountPorts(const char* path, bool mayBeMissing, int64_t* lines, bool* missin
   const char* detail = error != 0 ? PlatformErrorDetail() : nullptr;
   if (error == 0 && count == 0) error = ERROR_INVALID_DATA, detail = "no port listed";
   for (WORD i = 0; error == 0 && i < count; ++i) {
-    const WCHAR* name = (const WCHAR*)(records + (size_t)i * PLATFORM_RAS_PORT_RECORD_SIZE);
+    const WCHAR* name = (const WCHAR*)(records + (size_t)i * RAS_PORT_RECORD_SIZE);
     if (name[0] == 0) error = ERROR_INVALID_DATA, detail = "a blank line";
   }
   PlatformFreePortFile(records);

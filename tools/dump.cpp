@@ -13,14 +13,6 @@ namespace {
 
 const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
 
-int Fail(const char* what, const char* path, int err) {
-  if (err != 0)
-    fprintf(stderr, "velmar-log: %s %s: %s\n", what, path, strerror(err));
-  else
-    fprintf(stderr, "velmar-log: %s %s\n", what, path);
-  return 1;
-}
-
 // Opens the file as a saved event log into *log. Returns 0, or 1 after a
 // message.
 int OpenDumpLog(const char* path, HANDLE* log) {
@@ -125,9 +117,9 @@ DWORD ReadOne(HANDLE log, DWORD number, ReadBuf* b) {
 int DumpRecords(HANDLE log, const char* path, OutBuf* o) {
   DWORD oldest = 0, count = 0;
   if (!GetOldestEventLogRecord(log, &oldest) || !GetNumberOfEventLogRecords(log, &count))
-    return Fail("can't read the record numbers of", path, 0);
+    return CommandFail("can't read the record numbers of", path, 0);
   ReadBuf b = {(uint8_t*)malloc(1 << 16), 1 << 16};
-  int status = b.Data == nullptr ? Fail("out of memory reading", path, 0) : 0;
+  int status = b.Data == nullptr ? CommandFail("out of memory reading", path, 0) : 0;
   OutText(o, kCsvHeader);
   OutChar(o, '\n');
   for (DWORD i = 0; status == 0 && i < count && !o->Failed; ++i) {
@@ -149,12 +141,12 @@ int DumpRecords(HANDLE log, const char* path, OutBuf* o) {
 
 int LogDump(const char* path, FILE* out) {
   struct stat st;
-  if (stat(path, &st) != 0) return Fail("can't open", path, errno);
-  if (!S_ISREG(st.st_mode)) return Fail("not a regular file:", path, 0);
+  if (stat(path, &st) != 0) return CommandFail("can't open", path, errno);
+  if (!S_ISREG(st.st_mode)) return CommandFail("not a regular file:", path, 0);
   HANDLE log = nullptr;
   int status = OpenDumpLog(path, &log);
   OutBuf* o = (OutBuf*)malloc(sizeof(OutBuf));
-  if (status == 0 && o == nullptr) status = Fail("out of memory reading", path, 0);
+  if (status == 0 && o == nullptr) status = CommandFail("out of memory reading", path, 0);
   if (status == 0) {
     OutInit(o, out);
     status = DumpRecords(log, path, o);

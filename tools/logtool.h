@@ -85,6 +85,10 @@ void CsvClose(CsvReader* r);
 // the platform's event log calls. Returns 0, or 1 after a message.
 int LogDump(const char* path, FILE* out);
 
+// Says on standard error "velmar-log: WHAT PATH", followed by ": " and the
+// text of err when err is not 0. Returns 1, a command's failure status.
+int CommandFail(const char* what, const char* path, int err);
+
 // Whether anything is at path already (a file, a folder, a link even when
 // dangling): then it says so on standard error, naming path, and returns 1.
 // make and sample write over such a thing only when told to replace it.

@@ -121,6 +121,14 @@ int WriteRows(CsvReader* r, const char* csvPath, const char* evtPath, uint32_t m
 
 }  // namespace
 
+int CommandFail(const char* what, const char* path, int err) {
+  if (err != 0)
+    fprintf(stderr, "velmar-log: %s %s: %s\n", what, path, strerror(err));
+  else
+    fprintf(stderr, "velmar-log: %s %s\n", what, path);
+  return 1;
+}
+
 int RefuseExisting(const char* path) {
   struct stat st;
 #ifdef _WIN32
@@ -142,10 +150,7 @@ int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t
   // Refused before any CSV is read, so standard input is left unread.
   if (!replace && RefuseExisting(evtPath)) return 1;
   CsvReader r;
-  if (!CsvOpen(&r, csvPath)) {
-    fprintf(stderr, "velmar-log: can't open %s: %s\n", csvPath, strerror(errno));
-    return 1;
-  }
+  if (!CsvOpen(&r, csvPath)) return CommandFail("can't open", csvPath, errno);
   EvtWriter w;
   int opened = 0;
   int ok = CheckHeader(&r, csvPath) &&

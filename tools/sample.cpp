@@ -18,6 +18,8 @@
 #include <io.h>
 #endif
 
+#include "eventlog/logread.h"
+#include "platform/logdir.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
@@ -329,34 +331,27 @@ int WritePorts(const char* path, uint32_t ports, int replace) {
   return fclose(f) == 0;
 }
 
-int SampleFail(const char* what, const char* path, int err) {
-  if (err != 0)
-    fprintf(stderr, "velmar-log: %s %s: %s\n", what, path, strerror(err));
-  else
-    fprintf(stderr, "velmar-log: %s %s\n", what, path);
-  return 1;
-}
-
 }  // namespace
 
 int LogSample(const char* dir, const SampleOptions* opt) {
 #ifdef _WIN32
-  if (getenv("TZ") == nullptr) _putenv_s("TZ", "SGT-8");  // the report's own default zone
+  if (getenv("TZ") == nullptr) _putenv_s("TZ", DEFAULT_TZ);  // the report's own default zone
   _tzset();
-  if (_mkdir(dir) != 0 && errno != EEXIST) return SampleFail("can't make", dir, errno);
+  if (_mkdir(dir) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
 #else
-  if (getenv("TZ") == nullptr) setenv("TZ", "SGT-8", 1);  // the report's own default zone
+  if (getenv("TZ") == nullptr) setenv("TZ", DEFAULT_TZ, 1);  // the report's own default zone
   tzset();
-  if (mkdir(dir, 0755) != 0 && errno != EEXIST) return SampleFail("can't make", dir, errno);
+  if (mkdir(dir, 0755) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
 #endif
   char logPath[4096], portsPath[4096];
-  if ((size_t)snprintf(logPath, sizeof logPath, "%s/SysEvent.Evt", dir) >= sizeof logPath ||
-      (size_t)snprintf(portsPath, sizeof portsPath, "%s/RasPorts.txt", dir) >= sizeof portsPath)
-    return SampleFail("folder name too long:", dir, ENAMETOOLONG);
+  if ((size_t)snprintf(logPath, sizeof logPath, "%s/%s", dir, kSystemLogFile) >= sizeof logPath ||
+      (size_t)snprintf(portsPath, sizeof portsPath, "%s/%s", dir, kPortListFile) >=
+          sizeof portsPath)
+    return CommandFail("folder name too long:", dir, ENAMETOOLONG);
   // Both are checked, and each one found is named, before either is written.
   if (!opt->Replace && RefuseExisting(logPath) + RefuseExisting(portsPath) != 0) return 1;
   if (!WritePorts(portsPath, opt->Ports, opt->Replace))
-    return SampleFail("can't write", portsPath, errno);
+    return CommandFail("can't write", portsPath, errno);
   Sim s;
   memset(&s, 0, sizeof s);
   s.Rng = opt->Seed;
@@ -368,13 +363,13 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   s.UserBusy = (uint8_t*)calloc(kUserCount, 1);
   int status = 0;
   if (s.Ports == nullptr || s.Users == nullptr || s.UserBusy == nullptr) {
-    status = SampleFail("out of memory for", logPath, ENOMEM);
+    status = CommandFail("out of memory for", logPath, ENOMEM);
   } else if (!EvtWriterCreate(&s.W, logPath, 0, kEvtHeaderSize, 1, opt->Replace)) {
-    status = SampleFail(s.W.Message, logPath, s.W.Errno);
+    status = CommandFail(s.W.Message, logPath, s.W.Errno);
   } else {
     MakeUsers(&s);
     Run(&s, opt->Now - (int64_t)opt->Days * 86400);
-    if (!EvtWriterClose(&s.W) || !s.Ok) status = SampleFail(s.W.Message, logPath, s.W.Errno);
+    if (!EvtWriterClose(&s.W) || !s.Ok) status = CommandFail(s.W.Message, logPath, s.W.Errno);
   }
   free(s.Ports);
   free(s.Users);

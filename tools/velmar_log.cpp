@@ -75,17 +75,19 @@ int ParseValue(const char* text, uint64_t max, uint64_t* value) {
   return 1;
 }
 
-// One option a command takes: its name, range and where its value goes.
-struct OptionSpec {
+// One option a command takes: a number in a range ("--days N") or a switch
+// that takes no value ("--force").
+struct CommandOption {
   const char* Name;   // "--days"
   uint64_t Min;       // smallest value
   uint64_t Max;       // largest value
-  uint64_t* Value;    // set when given; null for a switch, which takes no value
+  uint64_t* Value;    // set when given; null for a switch
   int* Given;         // set to 1 when given
 };
 
 // Splits args into positionals and options. Returns 0 or a usage status.
-int ParseArgs(int argc, char** argv, const char** pos, int npos, OptionSpec* specs, int nspecs) {
+int ParseArgs(int argc, char** argv, const char** pos, int npos, CommandOption* options,
+              int noptions) {
   int got = 0;
   for (int i = 0; i < argc; ++i) {
     const char* a = argv[i];
@@ -96,27 +98,28 @@ int ParseArgs(int argc, char** argv, const char** pos, int npos, OptionSpec* spe
     }
     const char* eq = strchr(a, '=');
     size_t nameLen = eq != nullptr ? (size_t)(eq - a) : strlen(a);
-    OptionSpec* spec = nullptr;
-    for (int k = 0; k < nspecs; ++k)
-      if (strlen(specs[k].Name) == nameLen && strncmp(specs[k].Name, a, nameLen) == 0) spec = &specs[k];
-    if (spec == nullptr) return Usage("unknown option");
-    if (spec->Value == nullptr) {
+    CommandOption* option = nullptr;
+    for (int k = 0; k < noptions; ++k)
+      if (strlen(options[k].Name) == nameLen && strncmp(options[k].Name, a, nameLen) == 0)
+        option = &options[k];
+    if (option == nullptr) return Usage("unknown option");
+    if (option->Value == nullptr) {
       if (eq != nullptr) {
-        fprintf(stderr, "velmar-log: %s takes no value\n", spec->Name);
+        fprintf(stderr, "velmar-log: %s takes no value\n", option->Name);
         return Usage(nullptr);
       }
-      *spec->Given = 1;
+      *option->Given = 1;
       continue;
     }
     const char* text = eq != nullptr ? eq + 1 : (i + 1 < argc ? argv[++i] : nullptr);
     uint64_t v;
-    if (text == nullptr || !ParseValue(text, spec->Max, &v) || v < spec->Min) {
-      fprintf(stderr, "velmar-log: %s wants a number from %llu to %llu\n", spec->Name,
-              (unsigned long long)spec->Min, (unsigned long long)spec->Max);
+    if (text == nullptr || !ParseValue(text, option->Max, &v) || v < option->Min) {
+      fprintf(stderr, "velmar-log: %s wants a number from %llu to %llu\n", option->Name,
+              (unsigned long long)option->Min, (unsigned long long)option->Max);
       return Usage(nullptr);
     }
-    *spec->Value = v;
-    *spec->Given = 1;
+    *option->Value = v;
+    *option->Given = 1;
   }
   return got == npos ? 0 : Usage("missing arguments");
 }
@@ -131,10 +134,10 @@ int RunMake(int argc, char** argv) {
   const char* pos[2];
   uint64_t size = 0, start = 0x30;
   int sizeGiven = 0, startGiven = 0, force = 0;
-  OptionSpec specs[] = {{"--max-size", 0x90, 0xFFFFFFFC, &size, &sizeGiven},
-                        {"--start-offset", 0x30, 0xFFFFFFFC, &start, &startGiven},
-                        {"--force", 0, 0, nullptr, &force}};
-  int bad = ParseArgs(argc, argv, pos, 2, specs, 3);
+  CommandOption options[] = {{"--max-size", 0x90, 0xFFFFFFFC, &size, &sizeGiven},
+                             {"--start-offset", 0x30, 0xFFFFFFFC, &start, &startGiven},
+                             {"--force", 0, 0, nullptr, &force}};
+  int bad = ParseArgs(argc, argv, pos, 2, options, 3);
   if (bad != 0) return bad;
   if (startGiven && !sizeGiven) return Usage("--start-offset needs --max-size");
   return LogMake(pos[0], pos[1], (uint32_t)size, (uint32_t)start, force);
@@ -144,11 +147,11 @@ int RunSample(int argc, char** argv) {
   const char* pos[1];
   uint64_t days = 7, ports = 8, seed = 1;
   int given[4] = {0, 0, 0, 0};
-  OptionSpec specs[] = {{"--days", 1, 3650, &days, &given[0]},
-                        {"--ports", 1, 256, &ports, &given[1]},
-                        {"--seed", 0, UINT64_MAX, &seed, &given[2]},
-                        {"--force", 0, 0, nullptr, &given[3]}};
-  int bad = ParseArgs(argc, argv, pos, 1, specs, 4);
+  CommandOption options[] = {{"--days", 1, 3650, &days, &given[0]},
+                             {"--ports", 1, 256, &ports, &given[1]},
+                             {"--seed", 0, UINT64_MAX, &seed, &given[2]},
+                             {"--force", 0, 0, nullptr, &given[3]}};
+  int bad = ParseArgs(argc, argv, pos, 1, options, 4);
   if (bad != 0) return bad;
   SampleOptions opt = {(uint32_t)days, (uint32_t)ports, seed, (int64_t)time(nullptr), given[3]};
   if (opt.Now < (int64_t)days * 86400 || opt.Now > 0xFFFFFFFFLL) {

@@ -3,11 +3,11 @@
 #include "answerlog.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/tempdir.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
@@ -79,15 +79,10 @@ AnswerRec Other(const std::string& when) {
   return AnswerRec{when, "RAS1", 7036, {"Spooler", "running"}};
 }
 
-TestFolder::TestFolder() {
-  char dir[] = "/tmp/velmar-answers-XXXXXX";
-  EXPECT_NE(mkdtemp(dir), nullptr);
-  Dir = dir;
-}
+TestFolder::TestFolder() : Dir(MakeTempFolder("answers")) {}
 
 TestFolder::~TestFolder() {
-  std::string command = "rm -rf '" + Dir + "'";
-  EXPECT_EQ(system(command.c_str()), 0);
+  RemoveTree(Dir);
 }
 
 std::string TestFolder::Log(const std::string& name, const std::vector<AnswerRec>& recs,

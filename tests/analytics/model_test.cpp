@@ -12,6 +12,7 @@
 
 #include "analytics/busy.h"
 #include "answerlog.h"
+#include "support/bytes.h"
 #include "tools/evtwrite.h"
 
 namespace {
@@ -230,13 +231,12 @@ TEST_F(ModelTest, FactsCountRecordsInTheRange) {
   EXPECT_FALSE(f.Header.Wrapped);
 }
 
-// Overwrites 4 bytes of the file at offset with value.
-void Patch(const std::string& path, long offset, uint32_t value) {
-  FILE* f = fopen(path.c_str(), "r+b");
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(fseek(f, offset, SEEK_SET), 0);
-  ASSERT_EQ(fwrite(&value, 4, 1, f), 1u);
-  ASSERT_EQ(fclose(f), 0);
+// Overwrites the little-endian dword of the file at offset with value.
+void Patch(const std::string& path, size_t offset, uint32_t value) {
+  Bytes bytes = ReadBytes(path);
+  ASSERT_GE(bytes.size(), offset + 4);
+  Put32(&bytes, offset, value);
+  WriteBytes(path, bytes);
 }
 
 TEST_F(ModelTest, WrappedAndDirtyLogsReadAsTheReportReadsThem) {
@@ -254,7 +254,8 @@ TEST_F(ModelTest, WrappedAndDirtyLogsReadAsTheReportReadsThem) {
   ASSERT_LT(kept.size(), all.size());
   // The oldest surviving record may be a disconnect, rebuilt; the rest agree.
   EXPECT_TRUE(std::equal(kept.rbegin(), kept.rend() - 1, all.rbegin()));
-  Patch(wrapped, 0x24, 0x3);  // dirty and wrapped, as a server left running writes it
+  Patch(wrapped, kEvtHdrFlags,
+        kEvtFlagDirty | kEvtFlagWrap);  // dirty and wrapped, as a server left running writes it
   EXPECT_EQ(SessionLines({wrapped}), kept);
   std::vector<const char*> list = {wrapped.c_str()};
   std::vector<LogFacts> facts;
@@ -277,7 +278,7 @@ TEST_F(ModelTest, LogsThatCannotBeReadFailWithTheirReason) {
   in.ComputerName = "RAS1";
   in.Strings = strings.data();
   in.NumStrings = 3;
-  Patch(broken, (long)(kEvtHeaderSize + 11 * EvtRecordLength(&in) + 4), 0);
+  Patch(broken, kEvtHeaderSize + 11 * EvtRecordLength(&in) + kEvtRecReserved, 0);
   std::string text = folder_.Dir + "/notes.txt";
   FILE* f = fopen(text.c_str(), "w");
   fputs("not an event log, but long enough to be taken for its header......\n", f);

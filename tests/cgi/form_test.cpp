@@ -11,6 +11,7 @@
 
 #include "cgi/libform.h"
 #include "gtest/gtest.h"
+#include "support/capture.h"
 
 namespace {
 int gMallocCount = 0;  // allocations since the last reset
@@ -187,14 +188,10 @@ TEST(FormLookup, OnlyTheFirstEntryOfANameCountsAndOnlyWithAValue) {
 
 TEST(FormPrint, OneLinePerEntryNullsAsEmpty) {
   Form* form = Split("offset=3&title1=Dial+up%21&a=b=c");
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  EXPECT_EQ(FormPrint(form, out), 0);
-  EXPECT_EQ(FormPrint(nullptr, out), -1);
-  std::fclose(out);
-  EXPECT_EQ(std::string(text, size), "offset:3\ntitle1:Dial up!\na:b\nc:\n");
-  std::free(text);
+  Capture cap;
+  EXPECT_EQ(FormPrint(form, cap.Out), 0);
+  EXPECT_EQ(FormPrint(nullptr, cap.Out), -1);
+  EXPECT_EQ(cap.Close(), "offset:3\ntitle1:Dial up!\na:b\nc:\n");
   FormFree(&form);
   EXPECT_EQ(form, nullptr);
   FormFree(&form);  // a second free does nothing

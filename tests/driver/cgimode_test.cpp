@@ -12,7 +12,7 @@
 
 #include "driver/output.h"
 #include "driver/report.h"
-#include "driver/capture.h"
+#include "support/capture.h"
 
 namespace {
 

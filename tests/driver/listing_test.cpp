@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/scan.h"
-#include "driver/capture.h"
+#include "support/capture.h"
 
 namespace {
 

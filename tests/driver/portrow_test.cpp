@@ -10,6 +10,7 @@
 
 #include "driver/output.h"
 #include "driver/porttable.h"
+#include "support/capture.h"
 
 namespace {
 
@@ -21,15 +22,9 @@ std::string Row(const std::vector<const char*>& users, int width, bool page) {
     snprintf(slots[i].CurrentUser, sizeof slots[i].CurrentUser, "%s", users[i]);
   }
   PortTable table = {static_cast<int32_t>(users.size()), nullptr, slots.data(), 0, nullptr};
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
   OutputEscapesHtml = page;
-  PortWriteRow(out, &table, width, false);
+  std::string s = Written([&](FILE* out) { PortWriteRow(out, &table, width, false); });
   OutputEscapesHtml = false;
-  fclose(out);
-  std::string s(text, size);
-  free(text);
   return s;
 }
 

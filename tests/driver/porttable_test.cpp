@@ -14,6 +14,8 @@
 #include "driver/report.h"
 #include "driver/scan.h"
 #include "eventlog/testlog.h"
+#include "support/capture.h"
+#include "support/tempdir.h"
 
 namespace {
 
@@ -28,14 +30,6 @@ void PutPortList(const std::string& dir, const char* text) {
   } else {
     std::ofstream(path, std::ios::binary) << text;
   }
-}
-
-// Everything a stream received, read back from the start.
-std::string ReadBack(FILE* f) {
-  std::string text;
-  rewind(f);
-  for (int c; (c = fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
-  return text;
 }
 
 }  // namespace
@@ -87,7 +81,6 @@ TEST(PortTable, WorkedDayChargesPortsAndLines) {
   EXPECT_EQ(scan.TotalTime, 43200);
   EXPECT_EQ(scan.PortCount, 2);
   PortTableRelease(&ports);
-  PutPortList(log.Dir, nullptr);
   TestLogRemove(&log);
 }
 
@@ -95,9 +88,8 @@ TEST(PortTable, WorkedDayChargesPortsAndLines) {
 // whatever it gives; the error line follows them. There is no log here, so a
 // table that is set up is followed by "Can't Open Log".
 TEST(PortTable, SetupBracketsTheEnumerationOnAWebPage) {
-  char dir[] = "/tmp/velmar-ports-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  setenv("VELMAR_LOGDIR", dir, 1);
+  TempFolder dir("ports");
+  setenv("VELMAR_LOGDIR", dir.Path.c_str(), 1);
   const char* kMissing = nullptr;
   const struct {
     bool Cgi, Tabulated, PortStats;
@@ -114,10 +106,10 @@ TEST(PortTable, SetupBracketsTheEnumerationOnAWebPage) {
       {false, true, false, kMissing, false, "Can't Read RAS Port"},
   };
   for (const auto& c : cases) {
-    PutPortList(dir, c.List);
-    FILE* out = tmpfile();
+    PutPortList(dir.Path, c.List);
+    Capture cap;
     RunState run;
-    RunInit(&run, out);
+    RunInit(&run, cap.Out);
     run.CgiMode = c.Cgi;
     run.Options.Tabulated = c.Tabulated;
     run.Options.PortStats = c.PortStats;
@@ -125,12 +117,9 @@ TEST(PortTable, SetupBracketsTheEnumerationOnAWebPage) {
     RunRelease(&run);
     EXPECT_EQ(run.Ports.PortNames, nullptr);
     std::string want = std::string(c.Bracketed ? "<!------>" : "") + "\nError: " + c.Message + "\n";
-    EXPECT_EQ(ReadBack(out), want)
-        << c.Cgi << c.Tabulated << c.PortStats << " " << (c.List ? c.List : "(missing)");
-    fclose(out);
+    EXPECT_EQ(cap.Close(), want) << c.Cgi << c.Tabulated << c.PortStats << " "
+                                 << (c.List ? c.List : "(missing)");
   }
-  PutPortList(dir, nullptr);
-  rmdir(dir);
 }
 
 // A user's name is cut to at most width bytes, never inside a UTF-8

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "eventlog/testlog.h"
+#include "support/capture.h"
 
 namespace {
 
@@ -32,19 +33,15 @@ Scanned Scan(HANDLE log, uint32_t windowEnd, DWORD newest) {
   setenv("TZ", "UTC0", 1);
   ReportOptions opts;
   OptionsInit(&opts);
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
+  Capture text;
   Scanned s;
-  ScanInit(&s.Scan, out, kT0, windowEnd, newest);
+  ScanInit(&s.Scan, text.Out, kT0, windowEnd, newest);
   DWORD cap = 0;
   BYTE* buf = NewRecordBuffer(&cap);
   s.Message = nullptr;
   s.Result = ScanLog(&s.Scan, &opts, log, &buf, &cap, 1, &s.Message);
   free(buf);
-  fclose(out);
-  s.Text.assign(text, size);
-  free(text);
+  s.Text = text.Close();
   return s;
 }
 

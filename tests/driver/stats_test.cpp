@@ -18,36 +18,20 @@
 #include <vector>
 
 #include "driver/usercollect.h"
+#include "support/capture.h"
+#include "support/tempdir.h"
 
 namespace {
 
-// What a writer puts on a stream, as a string.
-template <typename Write>
-std::string Written(Write write) {
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  write(out);
-  fclose(out);
-  std::string s(text, size);
-  free(text);
-  return s;
-}
-
 // A fresh working folder for the test's duration; the previous one after.
 struct InFolder {
-  std::string Dir;     // the fresh folder
-  char Old[PATH_MAX];  // where the test was before
+  TempFolder Dir{"stats"};  // the fresh folder
+  char Old[PATH_MAX];       // where the test was before
   InFolder() {
-    char dir[] = "/tmp/velmar-stats-XXXXXX";
-    Dir = mkdtemp(dir);
     EXPECT_NE(getcwd(Old, sizeof Old), nullptr);
-    EXPECT_EQ(chdir(Dir.c_str()), 0);
+    EXPECT_EQ(chdir(Dir.Path.c_str()), 0);
   }
-  ~InFolder() {
-    EXPECT_EQ(chdir(Old), 0);
-    rmdir(Dir.c_str());
-  }
+  ~InFolder() { EXPECT_EQ(chdir(Old), 0); }
 };
 
 // The names in the current folder.

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/tempdir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -38,9 +40,8 @@ int ListPorts(const char* server, std::vector<std::string>* names) {
 }
 
 TEST(GetRasPortsTest, CodesAndNamesForEachList) {
-  char tmpl[] = "/tmp/velmar-ras-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  setenv("VELMAR_LOGDIR", tmpl, 1);
+  TempFolder dir("ras");
+  setenv("VELMAR_LOGDIR", dir.Path.c_str(), 1);
   const char* kMissing = nullptr;
   const struct {
     const char* folder;  // where the list lies ("" for the local computer)
@@ -71,7 +72,7 @@ TEST(GetRasPortsTest, CodesAndNamesForEachList) {
         "bad\xEF\xBF\xBD"}},
   };
   for (const auto& c : cases) {
-    fs::path list = fs::path(tmpl) / c.folder / "RasPorts.txt";
+    fs::path list = fs::path(dir.Path) / c.folder / "RasPorts.txt";
     fs::create_directories(list.parent_path());
     if (c.text != kMissing) std::ofstream(list, std::ios::binary) << c.text;
     std::vector<std::string> names;
@@ -79,7 +80,6 @@ TEST(GetRasPortsTest, CodesAndNamesForEachList) {
     EXPECT_EQ(names, c.names) << (c.text ? c.text : "(missing)");
     fs::remove(list);
   }
-  fs::remove_all(tmpl);
 }
 
 TEST(CodePageConversionTest, RoundTripsAndGivesNullForNoText) {

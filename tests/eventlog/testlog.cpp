@@ -1,10 +1,9 @@
 // Real SYSTEM logs for tests, written with the .evt writer.
 #include "eventlog/testlog.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 
+#include "support/tempdir.h"
 #include "tools/evtwrite.h"
 
 namespace {
@@ -45,15 +44,10 @@ bool WriteRecords(const std::string& path, const std::vector<TestRecord>& record
 
 bool TestLogMake(TestLog* log, const std::vector<TestRecord>& records, uint32_t firstNumber,
                  std::string* why) {
-  char dir[] = "/tmp/velmar-test-XXXXXX";
   log->Handle = nullptr;
-  if (mkdtemp(dir) == nullptr) {
-    *why = "mkdtemp";
-    return false;
-  }
-  log->Dir = dir;
+  log->Dir = MakeTempFolder("log");
   log->Path = log->Dir + "/SysEvent.Evt";
-  setenv("VELMAR_LOGDIR", dir, 1);
+  setenv("VELMAR_LOGDIR", log->Dir.c_str(), 1);
   if (!WriteRecords(log->Path, records, firstNumber, why)) return false;
   log->Handle = OpenEventLogA(nullptr, "SYSTEM");
   if (log->Handle == nullptr) *why = "OpenEventLogA";
@@ -63,6 +57,5 @@ bool TestLogMake(TestLog* log, const std::vector<TestRecord>& records, uint32_t 
 void TestLogRemove(TestLog* log) {
   if (log->Handle != nullptr) CloseEventLog(log->Handle);
   log->Handle = nullptr;
-  unlink(log->Path.c_str());
-  rmdir(log->Dir.c_str());
+  RemoveTree(log->Dir);
 }

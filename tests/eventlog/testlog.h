@@ -30,7 +30,7 @@ struct TestLog {
 bool TestLogMake(TestLog* log, const std::vector<TestRecord>& records, uint32_t firstNumber,
                  std::string* why);
 
-// Closes the log and removes its file and folder.
+// Closes the log and removes its folder with everything in it.
 void TestLogRemove(TestLog* log);
 
 #endif  // VELMAR_TESTS_EVENTLOG_TESTLOG_H

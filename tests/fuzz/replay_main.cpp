@@ -27,6 +27,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: no corpus files in %s\n", argv[0], argv[1]);
     return 1;
   }
-  std::printf("replayed %d inputs\n", count);
+  std::fprintf(stderr, "replayed %d inputs\n", count);
   return 0;
 }

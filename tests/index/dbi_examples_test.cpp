@@ -226,6 +226,39 @@ TEST(DbiWalk, EndsAndZeroValues) {
   DbiFree(&dbi);
 }
 
+// A walk over stored 0s asks where it stands and whether a step failed,
+// instead of taking a 0 for the end or for a failure.
+TEST(DbiWalk, AtLastAndStepFailedTellZerosFromTheEndAndFromFailures) {
+  std::string path = ScratchPath("zeros.dbi");
+  DBI* dbi = DbiCreate(nullptr);
+  ASSERT_EQ(DbiNew(dbi, path.c_str(), "USER", 12), 0);
+  EXPECT_EQ(DbiKeyLen(dbi), 12);
+  EXPECT_TRUE(DbiEmpty(dbi));
+  EXPECT_FALSE(DbiAtLast(dbi));
+  EXPECT_EQ(DbiFirst(dbi), 0);
+  EXPECT_TRUE(DbiStepFailed());  // an empty tree has no First to reach
+  for (const char* k : {"B", "A", "C"}) ASSERT_EQ(DbiAdd(dbi, k, 0), 0);
+  EXPECT_FALSE(DbiEmpty(dbi));
+  std::string walked;
+  DbiFirst(dbi);
+  for (int32_t left = DbiCount(dbi); !DbiStepFailed() && left > 0; --left) {
+    walked += DbiKey(dbi, nullptr);
+    if (DbiAtLast(dbi)) break;
+    DbiNext(dbi, nullptr);
+  }
+  EXPECT_EQ(walked, "ABC");
+  EXPECT_FALSE(DbiStepFailed());
+  // First's Right set to no slot's start: the step to it fails.
+  DbiFirst(dbi);
+  ASSERT_EQ(DbiWriteField(dbi, dbi->Cur, DBI_RIGHT, 130), 0);
+  ASSERT_NE(DbiGoto(dbi, dbi->Cur), 0);
+  EXPECT_FALSE(DbiAtLast(dbi));
+  EXPECT_EQ(DbiNext(dbi, nullptr), 0);
+  EXPECT_TRUE(DbiStepFailed());
+  EXPECT_STREQ(DbiError(nullptr), "Goto Right in Next");
+  DbiFree(&dbi);
+}
+
 // ---- Node store ------------------------------------------------------------
 
 TEST(DbiStore, FreeListIsLastInFirstOut) {

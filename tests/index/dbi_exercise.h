@@ -68,13 +68,13 @@ inline void FixedTour(DBI* dbi, bool withDump) {
   if (withDump) DbiDump(dbi);
 }
 
-// Opens path as an index, makes the fixed tour, then runs up to 48
-// steered operations on it. withDump adds DbiDump (which prints).
-inline void ExerciseIndexFile(const char* path, Steer* s, bool withDump) {
+// Opens path as an index, makes the fixed tour with the dump (which
+// prints), then runs up to 48 steered operations on it.
+inline void ExerciseIndexFile(const char* path, Steer* s) {
   DBI* dbi = DbiCreate(nullptr);
   if (!dbi) return;
   if (DbiOpen(dbi, path) == 0) {
-    FixedTour(dbi, withDump);
+    FixedTour(dbi, true);
     for (int op = 0; op < 48 && s->At < s->Size; ++op) {
       std::string key = SteerKey(s);
       DbiLinks links;
@@ -121,7 +121,7 @@ inline void ExerciseIndexFile(const char* path, Steer* s, bool withDump) {
           DbiError(nullptr);
           break;
         default:
-          if (withDump) DbiDump(dbi);
+          DbiDump(dbi);
           break;
       }
     }

@@ -2,95 +2,30 @@
 #include "index/dbi_test_util.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#ifdef _WIN32
-#include <direct.h>
-#include <io.h>
-#endif
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
-namespace {
-
-std::string gScratchDir;  // this process's scratch folder, "" until made
-
-void RemoveScratch() {
-  std::error_code ec;
-  std::filesystem::remove_all(gScratchDir, ec);
-}
-
-}  // namespace
-
-std::string ScratchPath(const std::string& name) {
-  std::string& dir = gScratchDir;
-  if (dir.empty()) {
-#ifdef _WIN32
-    // Windows has no mkdtemp: a unique name, then the folder.
-    const char* tmp = std::getenv("TEMP");
-    std::string pattern = std::string(tmp && *tmp ? tmp : ".") + "\\velmar-index-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (_mktemp_s(buf.data(), buf.size()) != 0 || _mkdir(buf.data()) != 0) std::abort();
-#else
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmar-index-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) std::abort();
-#endif
-    dir = buf.data();
-    std::atexit(RemoveScratch);
-  }
-  return dir + "/" + name;
-}
-
-Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-int32_t GetI32(const Bytes& b, size_t at) {
-  return static_cast<int32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
-                              static_cast<uint32_t>(b[at + 3]) << 24);
-}
-
-void PutI32(Bytes* b, size_t at, int32_t v) {
-  for (int i = 0; i < 4; ++i)
-    (*b)[at + i] = static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i));
-}
 
 Bytes IndexImage(int keyLen, const std::string& label, const HeaderImage& h,
                  const std::vector<SlotImage>& slots) {
   int recLen = keyLen + 16;
   Bytes b(128 + slots.size() * recLen, 0);
   b[0] = 4;
-  PutI32(&b, 4, static_cast<int32_t>(slots.size()));
+  Put32(&b, 4, static_cast<uint32_t>(slots.size()));
   b[8] = static_cast<unsigned char>(recLen);
   b[9] = static_cast<unsigned char>(recLen >> 8);
   b[10] = 128;
-  PutI32(&b, 12, h.Head);
-  PutI32(&b, 16, h.First);
-  PutI32(&b, 20, h.Last);
-  PutI32(&b, 24, h.Free);
+  Put32(&b, 12, h.Head);
+  Put32(&b, 16, h.First);
+  Put32(&b, 20, h.Last);
+  Put32(&b, 24, h.Free);
   for (size_t i = 0; i < label.size() && i < 96; ++i)
     b[32 + i] = static_cast<unsigned char>(label[i]);
   for (size_t i = 0; i < slots.size(); ++i) {
     size_t at = 128 + i * recLen;
-    PutI32(&b, at, slots[i].Parent);
-    PutI32(&b, at + 4, slots[i].Left);
-    PutI32(&b, at + 8, slots[i].Right);
-    PutI32(&b, at + 12, slots[i].RecNo);
+    Put32(&b, at, slots[i].Parent);
+    Put32(&b, at + 4, slots[i].Left);
+    Put32(&b, at + 8, slots[i].Right);
+    Put32(&b, at + 12, slots[i].RecNo);
     for (size_t k = 0; k < slots[i].Key.size() && k < static_cast<size_t>(keyLen); ++k) {
       b[at + 16 + k] = static_cast<unsigned char>(slots[i].Key[k]);
     }

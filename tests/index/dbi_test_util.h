@@ -1,5 +1,5 @@
-// Shared helpers of the index tests: scratch files, whole-file bytes, and
-// index images built by hand from header fields and slot tuples.
+// Shared helpers of the index tests: index images built by hand from header
+// fields and slot tuples, new indexes and their dumps.
 #ifndef VELMAR_TESTS_INDEX_DBI_TEST_UTIL_H
 #define VELMAR_TESTS_INDEX_DBI_TEST_UTIL_H
 
@@ -8,18 +8,8 @@
 #include <vector>
 
 #include "index/dbi.h"
-
-using Bytes = std::vector<unsigned char>;
-
-// A path in this process's scratch folder (made on first use, under
-// $TMPDIR or /tmp, and removed when the process exits).
-std::string ScratchPath(const std::string& name);
-
-Bytes ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const Bytes& bytes);
-
-int32_t GetI32(const Bytes& b, size_t at);
-void PutI32(Bytes* b, size_t at, int32_t v);
+#include "support/bytes.h"    // Bytes, ReadBytes, WriteBytes, Get32, Put32
+#include "support/tempdir.h"  // ScratchPath
 
 // One slot as stored: links, value and key text.
 struct SlotImage {

@@ -1,34 +1,26 @@
-// Fuzzes the event log reader: the input is written as SysEvent.Evt into a
-// log folder made once per process, opened through the Win32 calls, and
-// every record (at most 10000) read with a small and a large buffer.
+// Fuzzes the event log reader: the input is written as SysEvent.Evt into the
+// process's scratch folder, made the log folder, opened through the Win32
+// calls, and every record (at most 10000) read with a small and a large
+// buffer. Each read gives a whole record or one of the reader's errors.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/evtformat.h"
 #include "platform/winapi.h"
+#include "support/tempdir.h"
 
 namespace {
-
-std::string folder;  // the log folder, removed at exit
-
-void RemoveFolder() {
-  unlink((folder + "/SysEvent.Evt").c_str());
-  rmdir(folder.c_str());
-}
 
 const std::string& LogFile() {
   static std::string file;
   if (file.empty()) {
-    char tmpl[] = "/tmp/velmar-fuzz-evt-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) abort();
-    folder = tmpl;
-    setenv("VELMAR_LOGDIR", tmpl, 1);
-    atexit(RemoveFolder);
-    file = folder + "/SysEvent.Evt";
+    file = ScratchPath("SysEvent.Evt");
+    setenv("VELMAR_LOGDIR", ScratchFolder().c_str(), 1);
   }
   return file;
 }
@@ -40,15 +32,41 @@ void Put(const uint8_t* data, size_t size) {
   fclose(out);
 }
 
-// Reads record n with a small buffer, then with the size it asked for.
+const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
+
+DWORD Dword(const uint8_t* p) {
+  DWORD v;
+  memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// A record handed back is whole: its Length is the bytes read and ends it
+// again, and it is the record asked for.
+void CheckRecord(const uint8_t* rec, DWORD size, DWORD n) {
+  if (size < kEvtFixedSize + 4 || Dword(rec + kEvtRecLength) != size ||
+      Dword(rec + kEvtRecRecordNumber) != n || Dword(rec + size - 4) != size)
+    abort();
+}
+
+// Reads record n with a small buffer, then with the size it asked for. A
+// read that fails says why with one of the reader's own errors.
 void ReadOne(HANDLE log, DWORD n, std::vector<uint8_t>* buf) {
   DWORD read = 0, needed = 0;
-  if (ReadEventLogA(log, 6, n, buf->data(), 64, &read, &needed)) return;
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= 64) return;
-  if (needed > 1u << 24) abort();  // a record larger than any input: a wrong size
+  if (ReadEventLogA(log, kSeekForwards, n, buf->data(), 64, &read, &needed)) {
+    CheckRecord(buf->data(), read, n);
+    return;
+  }
+  DWORD error = GetLastError();
+  if (error == ERROR_EVENTLOG_FILE_CORRUPT || error == ERROR_HANDLE_EOF ||
+      error == ERROR_INVALID_PARAMETER)
+    return;
+  // A record larger than any input, or one that would have fitted: a wrong size.
+  if (error != ERROR_INSUFFICIENT_BUFFER || needed <= 64 || needed > 1u << 24) abort();
   DWORD size = needed;
   if (buf->size() < size) buf->resize(size);
-  if (!ReadEventLogA(log, 6, n, buf->data(), size, &read, &needed) || read != size) abort();
+  if (!ReadEventLogA(log, kSeekForwards, n, buf->data(), size, &read, &needed) || read != size)
+    abort();
+  CheckRecord(buf->data(), read, n);
 }
 
 }  // namespace

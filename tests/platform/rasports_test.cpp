@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/failreason.h"
+#include "support/tempdir.h"
 
 namespace {
 
@@ -50,9 +51,7 @@ TEST(RasLibraryTest, LoadsByNameInAnyCaseBindsOrdinals5And10AndCountsLoads) {
 class RasPortsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/velmar-ras-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    dir_ = MakeTempFolder("ras");
     setenv("VELMAR_LOGDIR", dir_.c_str(), 1);
     library_ = LoadLibraryA("RASSAPI.dll");
     enum_ = reinterpret_cast<RasPortEnumFn>(GetProcAddress(library_, MAKEINTRESOURCEA(5)));
@@ -60,7 +59,7 @@ class RasPortsTest : public ::testing::Test {
   }
   void TearDown() override {
     FreeLibrary(library_);
-    fs::remove_all(dir_);
+    RemoveTree(dir_);
   }
   void Write(const std::string& file, const std::string& text) {
     fs::create_directories((fs::path(dir_) / file).parent_path());

@@ -15,29 +15,11 @@
 
 #include "platform/evtformat.h"
 #include "platform/winapi.h"
+#include "support/bytes.h"
+#include "support/tempdir.h"
 #include "tools/logtool.h"
 
 namespace {
-
-std::string TempPath(const char* name) {
-  const char* dir = getenv("TMPDIR");
-  return std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/velmar-evtwrite-" +
-         std::to_string(getpid()) + "-" + name;
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (f == nullptr) return bytes;
-  int c;
-  while ((c = getc(f)) != EOF) bytes.push_back((uint8_t)c);
-  fclose(f);
-  return bytes;
-}
-
-uint32_t U32(const std::vector<uint8_t>& b, size_t off) {
-  return b[off] | b[off + 1] << 8 | b[off + 2] << 16 | (uint32_t)b[off + 3] << 24;
-}
 
 // Record i of the wrap tests: source "S", computer "C" and k strings "x",
 // so that its length is 0x44 + 4k.
@@ -75,7 +57,7 @@ std::vector<uint32_t> DumpNumbers(const std::string& path) {
   FILE* out = fopen(csv.c_str(), "w");
   EXPECT_EQ(0, LogDump(path.c_str(), out));
   fclose(out);
-  std::vector<uint8_t> text = ReadFile(csv);
+  std::vector<uint8_t> text = ReadBytes(csv);
   remove(csv.c_str());
   std::string all(text.begin(), text.end());
   for (size_t at = all.find('\n'); at != std::string::npos && at + 1 < all.size();
@@ -85,7 +67,7 @@ std::vector<uint32_t> DumpNumbers(const std::string& path) {
 }
 
 TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
-  std::string path = TempPath("plain.evt");
+  std::string path = ScratchPath("plain.evt");
   const uint8_t sid[12] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
   const uint8_t data[3] = {0xAA, 0xBB, 0xCC};
   const char* strings[] = {"alice", ""};
@@ -95,38 +77,38 @@ TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
   ASSERT_TRUE(EvtWriterOpen(&w, path.c_str(), 0, kEvtHeaderSize, 7));
   ASSERT_TRUE(EvtWriterAdd(&w, &r));
   ASSERT_TRUE(EvtWriterClose(&w));
-  std::vector<uint8_t> b = ReadFile(path);
+  std::vector<uint8_t> b = ReadBytes(path);
   // Names end at 0x38 + 26 + 12 = 0x5E, SID at 0x60, strings at 0x6C ("alice"
   // 12 bytes, "" 2 bytes), data at 0x7A, padding to 0x80, Length 0x84.
   ASSERT_EQ(0xDCu, b.size());
   const uint32_t header[12] = {0x30, 0x654C664C, 1, 1, 0x30, 0xB4, 8, 7, 0xDC, 0, 0, 0x30};
-  for (int i = 0; i < 12; ++i) EXPECT_EQ(header[i], U32(b, 4 * i)) << "header dword " << i;
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(header[i], Get32(b, 4 * i)) << "header dword " << i;
   const uint32_t fixed[14] = {0x84, 0x654C664C, 7, 1796702400u, 1796702401u, 0xC0004E82,
                               0x00020001, 3, 0, 0x6C, 12, 0x60, 3, 0x7A};
-  for (int i = 0; i < 14; ++i) EXPECT_EQ(fixed[i], U32(b, 0x30 + 4 * i)) << "record dword " << i;
-  EXPECT_EQ(0x84u, U32(b, 0x30 + 0x80));
-  EXPECT_EQ(0u, U32(b, 0x30 + 0x5E) & 0xFFFF) << "padding before the SID";
-  EXPECT_EQ(0x00CCBBAAu, U32(b, 0x30 + 0x7A) & 0xFFFFFF);
+  for (int i = 0; i < 14; ++i) EXPECT_EQ(fixed[i], Get32(b, 0x30 + 4 * i)) << "record dword " << i;
+  EXPECT_EQ(0x84u, Get32(b, 0x30 + 0x80));
+  EXPECT_EQ(0u, Get32(b, 0x30 + 0x5E) & 0xFFFF) << "padding before the SID";
+  EXPECT_EQ(0x00CCBBAAu, Get32(b, 0x30 + 0x7A) & 0xFFFFFF);
   EXPECT_EQ(0, b[0x30 + 0x7D] | b[0x30 + 0x7E] | b[0x30 + 0x7F]) << "padding after the data";
   const uint32_t eof[10] = {0x28, 0x11111111, 0x22222222, 0x33333333, 0x44444444,
                             0x30, 0xB4, 8, 7, 0x28};
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(eof[i], U32(b, 0xB4 + 4 * i)) << "EOF dword " << i;
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(eof[i], Get32(b, 0xB4 + 4 * i)) << "EOF dword " << i;
   remove(path.c_str());
 }
 
 TEST(EvtWrite, EmptyLogHasOnlyHeaderAndEof) {
-  std::string path = TempPath("empty.evt");
+  std::string path = ScratchPath("empty.evt");
   ASSERT_TRUE(WriteLog(path, 0, kEvtHeaderSize, {}));
-  std::vector<uint8_t> b = ReadFile(path);
+  std::vector<uint8_t> b = ReadBytes(path);
   const uint32_t eof = kEvtHeaderSize;  // the EOF record follows the header
   ASSERT_EQ(eof + kEvtEofSize, b.size());
-  EXPECT_EQ(eof, U32(b, kEvtHdrStartOffset));
-  EXPECT_EQ(eof, U32(b, kEvtHdrEndOffset));
-  EXPECT_EQ(1u, U32(b, kEvtHdrCurrentRecordNumber));
-  EXPECT_EQ(0u, U32(b, kEvtHdrOldestRecordNumber));
-  EXPECT_EQ(eof, U32(b, eof + kEvtEofBeginRecord));
-  EXPECT_EQ(1u, U32(b, eof + kEvtEofCurrentRecordNumber));
-  EXPECT_EQ(0u, U32(b, eof + kEvtEofOldestRecordNumber));
+  EXPECT_EQ(eof, Get32(b, kEvtHdrStartOffset));
+  EXPECT_EQ(eof, Get32(b, kEvtHdrEndOffset));
+  EXPECT_EQ(1u, Get32(b, kEvtHdrCurrentRecordNumber));
+  EXPECT_EQ(0u, Get32(b, kEvtHdrOldestRecordNumber));
+  EXPECT_EQ(eof, Get32(b, eof + kEvtEofBeginRecord));
+  EXPECT_EQ(1u, Get32(b, eof + kEvtEofCurrentRecordNumber));
+  EXPECT_EQ(0u, Get32(b, eof + kEvtEofOldestRecordNumber));
   EXPECT_TRUE(DumpNumbers(path).empty());
   remove(path.c_str());
 }
@@ -171,17 +153,17 @@ TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
   };
   for (const WrapCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    std::string path = TempPath("wrap.evt");
+    std::string path = ScratchPath("wrap.evt");
     ASSERT_TRUE(WriteLog(path, c.MaxSize, c.Start, c.Lengths));
-    std::vector<uint8_t> b = ReadFile(path);
+    std::vector<uint8_t> b = ReadBytes(path);
     ASSERT_EQ(c.MaxSize, b.size());
-    EXPECT_EQ(c.Begin, U32(b, kEvtHdrStartOffset));
-    EXPECT_EQ(c.End, U32(b, kEvtHdrEndOffset));
-    EXPECT_EQ(c.Current, U32(b, kEvtHdrCurrentRecordNumber));
-    EXPECT_EQ(c.Oldest, U32(b, kEvtHdrOldestRecordNumber));
-    EXPECT_EQ(c.MaxSize, U32(b, kEvtHdrMaxSize));
-    EXPECT_EQ(kEvtFlagWrap, U32(b, kEvtHdrFlags));
-    for (const auto& d : c.Dwords) EXPECT_EQ(d.second, U32(b, d.first)) << "at " << d.first;
+    EXPECT_EQ(c.Begin, Get32(b, kEvtHdrStartOffset));
+    EXPECT_EQ(c.End, Get32(b, kEvtHdrEndOffset));
+    EXPECT_EQ(c.Current, Get32(b, kEvtHdrCurrentRecordNumber));
+    EXPECT_EQ(c.Oldest, Get32(b, kEvtHdrOldestRecordNumber));
+    EXPECT_EQ(c.MaxSize, Get32(b, kEvtHdrMaxSize));
+    EXPECT_EQ(kEvtFlagWrap, Get32(b, kEvtHdrFlags));
+    for (const auto& d : c.Dwords) EXPECT_EQ(d.second, Get32(b, d.first)) << "at " << d.first;
     std::vector<uint32_t> want;
     for (uint32_t n = c.Oldest; n < c.Current; ++n) want.push_back(n);
     EXPECT_EQ(want, DumpNumbers(path));
@@ -190,7 +172,7 @@ TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
 }
 
 TEST(EvtWrite, RefusesWhatCannotBeStored) {
-  std::string path = TempPath("refuse.evt");
+  std::string path = ScratchPath("refuse.evt");
   EvtWriter w;
   EXPECT_FALSE(EvtWriterOpen(&w, path.c_str(), 0x8C, 0x30, 1)) << "too small";
   EXPECT_FALSE(EvtWriterOpen(&w, path.c_str(), 0x202, 0x30, 1)) << "not a multiple of 4";
@@ -216,8 +198,8 @@ TEST(EvtWrite, RefusesWhatCannotBeStored) {
 // Without replace, neither a file nor a link (even a dangling one) at the
 // path is touched; with it the file is a new empty log.
 TEST(EvtWrite, MadeAfreshOrNotAtAll) {
-  std::string path = TempPath("afresh.evt"), link = TempPath("afresh-link.evt");
-  std::string target = TempPath("afresh-target");
+  std::string path = ScratchPath("afresh.evt"), link = ScratchPath("afresh-link.evt");
+  std::string target = ScratchPath("afresh-target");
   FILE* f = fopen(path.c_str(), "wb");
   ASSERT_NE(nullptr, f);
   fputs("old", f);
@@ -228,11 +210,11 @@ TEST(EvtWrite, MadeAfreshOrNotAtAll) {
     EXPECT_FALSE(EvtWriterCreate(&w, taken.c_str(), 0, 0x30, 1, 0)) << taken;
     EXPECT_EQ(EEXIST, w.Errno) << taken;
   }
-  EXPECT_EQ((std::vector<uint8_t>{'o', 'l', 'd'}), ReadFile(path));
+  EXPECT_EQ((std::vector<uint8_t>{'o', 'l', 'd'}), ReadBytes(path));
   EXPECT_NE(0, access(target.c_str(), F_OK)) << "written through the link";
   ASSERT_TRUE(EvtWriterCreate(&w, path.c_str(), 0, 0x30, 1, 1)) << w.Message;
   ASSERT_TRUE(EvtWriterClose(&w));
-  EXPECT_EQ(kEvtHeaderSize + kEvtEofSize, ReadFile(path).size());
+  EXPECT_EQ(kEvtHeaderSize + kEvtEofSize, ReadBytes(path).size());
   remove(path.c_str());
   remove(link.c_str());
 }
@@ -240,7 +222,7 @@ TEST(EvtWrite, MadeAfreshOrNotAtAll) {
 // Many records through a small circular log: every state the wrap reaches
 // must stay readable, and the survivors are the newest ones.
 TEST(EvtWrite, LongRunThroughSmallLogKeepsTheNewestRecords) {
-  std::string path = TempPath("long.evt");
+  std::string path = ScratchPath("long.evt");
   std::vector<uint32_t> lengths;
   for (uint32_t i = 0; i < 3000; ++i) lengths.push_back(0x44 + 4 * ((i * 7919) % 61));
   for (uint32_t size : {0x400u, 0x1000u, 0x1234u & ~3u}) {

@@ -2,23 +2,19 @@
 // generator: same seed and clock give the same bytes, and the traffic it
 // writes is consistent (disconnects match connects, ports are free before a
 // connect, records in time order).
+#include "tools/logtool.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <map>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include "tools/logtool.h"
+#include "support/tempdir.h"
 
 namespace {
-
-std::string TempPath(const std::string& name) {
-  const char* dir = getenv("TMPDIR");
-  return std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/velmar-logtool-" +
-         std::to_string(getpid()) + "-" + name;
-}
 
 std::string ReadAll(const std::string& path) {
   std::string text;
@@ -69,7 +65,7 @@ TEST(CsvText, FieldsQuotedOnlyWhenNeeded) {
                {"a,b", "\"a,b\""},         {"say \"hi\"", "\"say \"\"hi\"\"\""},
                {"\"", "\"\"\"\""},         {"two\nlines", "\"two\nlines\""},
                {"cr\r", "\"cr\r\""},       {"caf\xC3\xA9 \xE4\xB8\xAD", "caf\xC3\xA9 \xE4\xB8\xAD"}};
-  std::string path = TempPath("fields.csv");
+  std::string path = ScratchPath("fields.csv");
   for (const auto& c : cases) {
     FILE* f = fopen(path.c_str(), "wb");
     OutBuf* o = new OutBuf;
@@ -102,7 +98,7 @@ TEST(CsvText, ReaderSplitsRowsAndRefusesWhatItCouldNotWriteBack) {
       {"a\rb\n", {}, "CR outside quotes"},
       {std::string("a\0b\n", 4), {}, "NUL byte in the CSV"},
   };
-  std::string path = TempPath("rows.csv");
+  std::string path = ScratchPath("rows.csv");
   for (const auto& c : cases) {
     WriteAll(path, c.Text);
     CsvReader r;
@@ -130,7 +126,7 @@ TEST(CsvText, ReaderSplitsRowsAndRefusesWhatItCouldNotWriteBack) {
 const int64_t kNow = 1796702400;  // 2026-12-08T04:00:00Z
 
 std::string MakeSample(const std::string& name, uint32_t days, uint32_t ports, uint64_t seed) {
-  std::string dir = TempPath(name);
+  std::string dir = ScratchPath(name);
   SampleOptions opt = {days, ports, seed, kNow, 0};
   EXPECT_EQ(0, LogSample(dir.c_str(), &opt));
   return dir;

@@ -38,10 +38,14 @@ rows() {
 }
 
 # pinned CMD...: CMD under a clock stopped at 2026-12-08T04:00:00Z. libfaketime
-# is preloaded, so an AddressSanitizer build must not insist on coming first.
+# is preloaded itself, as the end-to-end tests do: the faketime wrapper's
+# named semaphores collide with those that killed runs leave in /dev/shm.
+# An AddressSanitizer build must then not insist on coming first.
+faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
+[ -n "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
 pinned() {
   ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
-    TZ=UTC0 faketime '2026-12-08 04:00:00' "$@"
+    LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=1796702400 TZ=UTC0 "$@"
 }
 
 # ---- round trip ----
