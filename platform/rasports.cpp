@@ -36,6 +36,24 @@ struct PortList {
   size_t Capacity;  // records allocated
 };
 
+// Opens a port list file: a regular file only, and (off Windows) without
+// waiting for a writer should the name be a FIFO.
+DWORD OpenPortFile(const char* path, FILE** file) {
+#ifdef _WIN32
+  *file = std::fopen(path, "rb");
+  return *file != nullptr ? 0 : ERROR_FILE_NOT_FOUND;
+#else
+  int fd = -1;
+  uint64_t size = 0;
+  DWORD error = PlatformOpenRegular(path, &fd, &size);
+  if (error != 0) return error;
+  *file = fdopen(fd, "rb");
+  if (*file != nullptr) return 0;
+  close(fd);
+  return ERROR_NOT_ENOUGH_MEMORY;
+#endif
+}
+
 #ifndef _WIN32
 
 // Converts the UTF-16 computer name to the 8-bit text the log folder knows.
@@ -59,14 +77,7 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
   if (!PlatformComputerPath(server != nullptr ? name : nullptr, kPortListFile, path, sizeof path)) {
     return ERROR_INVALID_NAME;
   }
-  int fd = -1;
-  uint64_t size = 0;
-  DWORD error = PlatformOpenRegular(path, &fd, &size);
-  if (error != 0) return error;
-  *file = fdopen(fd, "rb");
-  if (*file != nullptr) return 0;
-  close(fd);
-  return ERROR_NOT_ENOUGH_MEMORY;
+  return OpenPortFile(path, file);
 }
 
 #endif  // _WIN32
@@ -172,24 +183,6 @@ DWORD TakePorts(FILE* file, BYTE** ports, WORD* count) {
   *ports = list.Records;
   *count = (WORD)list.Count;
   return 0;
-}
-
-// Opens a named port list: a regular file only, and (off Windows) without
-// waiting for a writer should the name be a FIFO.
-DWORD OpenPortFile(const char* path, FILE** file) {
-#ifdef _WIN32
-  *file = std::fopen(path, "rb");
-  return *file != nullptr ? 0 : ERROR_FILE_NOT_FOUND;
-#else
-  int fd = -1;
-  uint64_t size = 0;
-  DWORD error = PlatformOpenRegular(path, &fd, &size);
-  if (error != 0) return error;
-  *file = fdopen(fd, "rb");
-  if (*file != nullptr) return 0;
-  close(fd);
-  return ERROR_NOT_ENOUGH_MEMORY;
-#endif
 }
 
 }  // namespace
