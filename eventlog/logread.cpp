@@ -160,3 +160,15 @@ int RecStrings(const BYTE* rec, DWORD capacity, const char** out, int count) {
   }
   return found;
 }
+
+const char* RecComputer(const BYTE* rec, DWORD capacity) {
+  DWORD length = FieldDword(rec, offsetof(EVENTLOGRECORD, Length));
+  size_t end = length < capacity ? length : capacity;
+  size_t pos = sizeof(EVENTLOGRECORD);
+  if (pos >= end) return "";
+  const BYTE* nul = static_cast<const BYTE*>(memchr(rec + pos, 0, end - pos));
+  if (nul == nullptr || static_cast<size_t>(nul - rec) + 1 >= end) return "";
+  const BYTE* computer = nul + 1;
+  if (memchr(computer, 0, end - static_cast<size_t>(computer - rec)) == nullptr) return "";
+  return reinterpret_cast<const char*>(computer);
+}

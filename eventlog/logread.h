@@ -91,4 +91,10 @@ int RecNumStrings(const BYTE* rec);           // NumStrings
 // it). Never reads past the record. Returns how many strings were found.
 int RecStrings(const BYTE* rec, DWORD capacity, const char** out, int count);
 
+// The computer name of the record at the start of a buffer of the given
+// capacity: the second text after the fixed part, after the source name.
+// "" when either text does not end inside the record (its Length, never
+// more than the capacity). Never reads past the record.
+const char* RecComputer(const BYTE* rec, DWORD capacity);
+
 #endif  // VELMAR_EVENTLOG_LOGREAD_H

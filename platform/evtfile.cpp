@@ -251,7 +251,8 @@ DWORD LoadLog(EvtFile* f) {
   if (!StartsLikeLog(h)) return ERROR_BAD_FORMAT;
   if (!HeaderValid(h, f->Size)) return Damaged("bad header");
   uint32_t endOffset = EvtLe32(h + kEvtHdrEndOffset);
-  bool dirty = (EvtLe32(h + kEvtHdrFlags) & kEvtFlagDirty) != 0;
+  f->Flags = EvtLe32(h + kEvtHdrFlags);
+  bool dirty = (f->Flags & kEvtFlagDirty) != 0;
   if (!FindEof(f, endOffset, dirty)) return Damaged("no end-of-file record");
   f->Fill = kEvtProbeSize;
   return ERROR_SUCCESS;

@@ -36,6 +36,7 @@ struct EvtFile {
   uint32_t End;       // offset of the EOF record
   uint32_t Current;   // number the next record would get
   uint32_t Oldest;    // number of the oldest record, 0 when empty
+  uint32_t Flags;     // the header's Flags as found at open (dirty, wrapped, ...)
   uint32_t Live;      // bytes from Begin to End along the circle
   uint8_t* Block;     // kEvtBlockSize bytes of the file
   uint32_t BlockOff;  // file offset of Block[0]

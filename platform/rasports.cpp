@@ -1,21 +1,24 @@
 // The port enumeration of the stand-in "RASSAPI.dll": turns a computer's
 // RasPorts.txt (UTF-8, one port name per line) into the library's answer, an
 // array of RAS_PORT_RECORD_SIZE-byte records with the UTF-16 name first.
-// Every failure leaves the caller nothing to release.
+// Every failure leaves the caller nothing to release. The list reader also
+// reads a named port list file, on every system.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/failreason.h"
+#include "platform/rassapi.h"
 #include "platform/winapi.h"
 
 #ifndef _WIN32
 
 #include <unistd.h>
 
-#include "platform/failreason.h"
 #include "platform/logdir.h"
-#include "platform/rassapi.h"
 #include "platform/regularfile.h"
+
+#endif  // _WIN32
 
 namespace {
 
@@ -33,6 +36,26 @@ struct PortList {
   size_t Capacity;  // records allocated
 };
 
+// Opens a port list file: a regular file only, and (off Windows) without
+// waiting for a writer should the name be a FIFO.
+DWORD OpenPortFile(const char* path, FILE** file) {
+#ifdef _WIN32
+  *file = std::fopen(path, "rb");
+  return *file != nullptr ? 0 : ERROR_FILE_NOT_FOUND;
+#else
+  int fd = -1;
+  uint64_t size = 0;
+  DWORD error = PlatformOpenRegular(path, &fd, &size);
+  if (error != 0) return error;
+  *file = fdopen(fd, "rb");
+  if (*file != nullptr) return 0;
+  close(fd);
+  return ERROR_NOT_ENOUGH_MEMORY;
+#endif
+}
+
+#ifndef _WIN32
+
 // Converts the UTF-16 computer name to the 8-bit text the log folder knows.
 // Host names are plain ASCII, so any other unit refuses the name.
 bool ServerText(const WCHAR* server, char* out) {
@@ -45,12 +68,6 @@ bool ServerText(const WCHAR* server, char* out) {
   return true;
 }
 
-// Invalid contents, with what is wrong as the detail.
-DWORD Invalid(const char* detail) {
-  PlatformSetErrorDetail(detail);
-  return ERROR_INVALID_DATA;
-}
-
 // Opens the port list of the computer, or gives the reason it can't. A
 // FIFO, a device or a folder in its place fails at once, as for the log.
 DWORD OpenPortList(const WCHAR* server, FILE** file) {
@@ -60,14 +77,15 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
   if (!PlatformComputerPath(server != nullptr ? name : nullptr, kPortListFile, path, sizeof path)) {
     return ERROR_INVALID_NAME;
   }
-  int fd = -1;
-  uint64_t size = 0;
-  DWORD error = PlatformOpenRegular(path, &fd, &size);
-  if (error != 0) return error;
-  *file = fdopen(fd, "rb");
-  if (*file != nullptr) return 0;
-  close(fd);
-  return ERROR_NOT_ENOUGH_MEMORY;
+  return OpenPortFile(path, file);
+}
+
+#endif  // _WIN32
+
+// Invalid contents, with what is wrong as the detail.
+DWORD Invalid(const char* detail) {
+  PlatformSetErrorDetail(detail);
+  return ERROR_INVALID_DATA;
 }
 
 // Reads the next line into line (kLineBytes bytes) without its LF and
@@ -152,18 +170,11 @@ DWORD ReadPorts(FILE* file, PortList* list) {
   }
 }
 
-}  // namespace
-
-DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
-  if (ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
-  *ports = nullptr;
-  *count = 0;
-  PlatformSetErrorDetail(nullptr);
-  FILE* file = nullptr;
-  DWORD error = OpenPortList(server, &file);
-  if (error != 0) return error;
+// Reads the list from the open file, closes it, and hands the records over
+// (nothing on failure).
+DWORD TakePorts(FILE* file, BYTE** ports, WORD* count) {
   PortList list = {nullptr, 0, 0};
-  error = ReadPorts(file, &list);
+  DWORD error = ReadPorts(file, &list);
   std::fclose(file);
   if (error != 0) {
     std::free(list.Records);
@@ -172,6 +183,34 @@ DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
   *ports = list.Records;
   *count = (WORD)list.Count;
   return 0;
+}
+
+}  // namespace
+
+DWORD PlatformReadPortFile(const char* path, BYTE** ports, WORD* count) {
+  if (path == nullptr || ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
+  *ports = nullptr;
+  *count = 0;
+  PlatformSetErrorDetail(nullptr);
+  FILE* file = nullptr;
+  DWORD error = OpenPortFile(path, &file);
+  return error != 0 ? error : TakePorts(file, ports, count);
+}
+
+void PlatformFreePortFile(BYTE* ports) {
+  std::free(ports);
+}
+
+#ifndef _WIN32
+
+DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
+  if (ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
+  *ports = nullptr;
+  *count = 0;
+  PlatformSetErrorDetail(nullptr);
+  FILE* file = nullptr;
+  DWORD error = OpenPortList(server, &file);
+  return error != 0 ? error : TakePorts(file, ports, count);
 }
 
 DWORD PlatformRasFreeBuffer(void* buffer) {

@@ -11,6 +11,14 @@
 // ended by a 0 unit, is its first field. The stand-in zeroes the rest.
 #define RAS_PORT_RECORD_SIZE 948
 
+// Reads the port list file at path by the rules of RasPorts.txt below, on
+// every system (a saved server's list read anywhere). Only a regular file is
+// read. Results as ordinal 5; release *ports with PlatformFreePortFile.
+DWORD PlatformReadPortFile(const char* path, BYTE** ports, WORD* count);
+
+// Releases what PlatformReadPortFile gave (null is accepted).
+void PlatformFreePortFile(BYTE* ports);
+
 #ifndef _WIN32
 
 // Ordinal 5: the ports of the local computer (server null) or of the

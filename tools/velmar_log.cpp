@@ -1,6 +1,7 @@
 // velmar-log: the companion tool of the report. Reads the command line,
-// checks it, and runs dump, make or sample; bad usage prints the usage text
-// on standard error and ends with status 2.
+// checks it, and runs dump, make or sample, or hands an answering command
+// (info, sessions, users, busy, capacity) to its own reader; bad usage
+// prints the usage text on standard error and ends with status 2.
 #include <cstring>
 #include <ctime>
 
@@ -9,6 +10,7 @@
 #include <io.h>
 #endif
 
+#include "tools/answers.h"
 #include "tools/logtool.h"
 
 namespace {
@@ -16,7 +18,9 @@ namespace {
 const char* const kUsage =
     "Usage: velmar-log dump FILE\n"
     "       velmar-log make CSV FILE [--max-size N] [--start-offset N] [--force]\n"
-    "       velmar-log sample DIR [--days N] [--ports N] [--seed N] [--force]\n"
+    "       velmar-log sample DIR [--days N] [--ports N] [--seed N] [--force]\n";
+
+const char* const kUsageMore =
     "\n"
     "  dump    print the records of the event log FILE (.evt) as CSV:\n"
     "          number,generated,written,event_id,type,category,source,computer,strings...\n"
@@ -27,13 +31,29 @@ const char* const kUsage =
     "  sample  write a sample SysEvent.Evt and RasPorts.txt into DIR: dial-up traffic on\n"
     "          --ports N ports (default 8) over the last --days N days (default 7),\n"
     "          generated from --seed N (default 1); the same seed and clock give the same files\n"
-    "  --force lets make and sample replace files that exist; without it they write none\n";
+    "  info      per log: record numbers, first and last times, wrapped, dirty, counts\n"
+    "  sessions  one row per session, in the order they end\n"
+    "  users     per user: sessions, seconds, longest, first start, last end\n"
+    "  busy      per hour, day or hour of the week: covered seconds, line-seconds, mean and\n"
+    "            peak lines in use, seconds with all N lines busy, connects; then the time\n"
+    "            at exactly k lines\n"
+    "  capacity  the busy hour's traffic and the lines each blocking target needs (Erlang B)\n"
+    "  --force lets make and sample replace files that exist; without it they write none\n"
+    "  T is YYYY-MM-DD (local midnight) or YYYY-MM-DDTHH:MM[:SS] (local time); the zone is TZ,\n"
+    "  else SGT-8, or UTC with --utc. See velmar-log(1).\n";
+
+// The whole usage text.
+void PutUsage(FILE* out) {
+  fputs(kUsage, out);
+  fputs(kAnswerUsage, out);
+  fputs(kUsageMore, out);
+}
 
 const int kBadUsage = 2;
 
 int Usage(const char* problem) {
   if (problem != nullptr) fprintf(stderr, "velmar-log: %s\n", problem);
-  fputs(kUsage, stderr);
+  PutUsage(stderr);
   return kBadUsage;
 }
 
@@ -152,11 +172,12 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage(nullptr);
   const char* command = argv[1];
   if (strcmp(command, "-h") == 0 || strcmp(command, "--help") == 0 || strcmp(command, "help") == 0) {
-    fputs(kUsage, stdout);
+    PutUsage(stdout);
     return 0;
   }
   if (strcmp(command, "dump") == 0) return RunDump(argc - 2, argv + 2);
   if (strcmp(command, "make") == 0) return RunMake(argc - 2, argv + 2);
   if (strcmp(command, "sample") == 0) return RunSample(argc - 2, argv + 2);
-  return Usage("unknown command");
+  int status = RunAnswer(command, argc - 2, argv + 2);
+  return status >= 0 ? status : Usage("unknown command");
 }

@@ -138,6 +138,29 @@ TEST(RecStrings, NeverReadsPastTheRecord) {
   }
 }
 
+TEST(RecComputer, SecondTextOrEmptyWhenNotInsideTheRecord) {
+  const DWORD fixed = sizeof(EVENTLOGRECORD);
+  const struct {
+    DWORD Length;      // Length field
+    DWORD Capacity;    // buffer capacity given
+    const char* Want;  // the computer name found
+  } cases[] = {
+      {fixed + 12, 256, "RAS01"}, {fixed + 11, 256, ""},  // the name's terminator lies past Length
+      {fixed + 6, 256, ""},                               // only the source name fits
+      {4000, fixed + 11, ""},                             // the capacity cuts the name
+      {fixed, 256, ""},                                   // no text at all
+  };
+  for (const auto& c : cases) {
+    BYTE buf[257];
+    memset(buf, 'z', sizeof buf);
+    EVENTLOGRECORD head = {};
+    head.Length = c.Length;
+    memcpy(buf, &head, sizeof head);
+    memcpy(buf + fixed, "Sourc\0RAS01\0", 12);
+    EXPECT_STREQ(RecComputer(buf, c.Capacity), c.Want) << c.Length << " " << c.Capacity;
+  }
+}
+
 TEST(FindFirstRec, FirstRecordAtOrAfterStart) {
   LogGuard g;
   std::string why;

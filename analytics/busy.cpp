@@ -1,0 +1,250 @@
+// The busy table: the profile of lines in use as breakpoints, folded
+// oldest first into buckets, cut at the range's edges, the coverage and the
+// bucket edges.
+#include "analytics/busy.h"
+
+#include <algorithm>
+
+namespace {
+
+const size_t kNoRow = (size_t)-1;
+
+// ---- Coverage ------------------------------------------------------------
+
+void MergeCoverage(BusyModel* b) {
+  std::vector<CoverSpan> spans;
+  for (const CoverSpan& s : b->Logs) {
+    if (s.From < s.To) spans.push_back(s);
+  }
+  std::sort(spans.begin(), spans.end(),
+            [](const CoverSpan& x, const CoverSpan& y) { return x.From < y.From; });
+  b->Covered.clear();
+  for (const CoverSpan& s : spans) {
+    if (!b->Covered.empty() && s.From <= b->Covered.back().To) {
+      b->Covered.back().To = std::max(b->Covered.back().To, s.To);
+    } else {
+      b->Covered.push_back(s);
+    }
+  }
+}
+
+// The first second the table is about: the range's start, else the
+// earliest coverage.
+EventTime Origin(const BusyModel* b) {
+  if (b->Since != kAlways) return b->Since;
+  EventTime first = kForever;
+  for (const CoverSpan& s : b->Logs) {
+    if (s.From < s.To && s.From < first) first = s.From;
+  }
+  return first;
+}
+
+// ---- Buckets -------------------------------------------------------------
+
+bool Holds(const BusyRow& row, EventTime t) {
+  return t >= row.Start && t < row.End;
+}
+
+// Adds buckets until the last one ends after t. False when that would pass
+// MaxRows.
+bool GrowTo(BusyModel* b, EventTime t) {
+  if (b->Rows.empty()) {
+    EventTime origin = Origin(b);
+    if (origin >= kForever) return false;
+    EventTime start = ZoneBucketStart(b->Zone, b->Step, origin);
+    b->Rows.push_back(BusyRow{start, ZoneBucketEnd(b->Zone, b->Step, start), BusyFigures{}});
+  }
+  while (b->Rows.back().End <= t) {
+    if (b->Rows.size() >= b->MaxRows) {
+      b->Overflow = true;
+      return false;
+    }
+    EventTime start = b->Rows.back().End;
+    b->Rows.push_back(BusyRow{start, ZoneBucketEnd(b->Zone, b->Step, start), BusyFigures{}});
+  }
+  return true;
+}
+
+// The bucket that holds t, made when needed; kNoRow before the first bucket
+// or past MaxRows.
+size_t RowFor(BusyModel* b, EventTime t) {
+  if (!GrowTo(b, t) || t < b->Rows.front().Start) return kNoRow;
+  if (b->Cursor < b->Rows.size() && Holds(b->Rows[b->Cursor], t)) return b->Cursor;
+  if (Holds(b->Rows.back(), t)) return b->Rows.size() - 1;
+  std::vector<BusyRow>::iterator it = std::upper_bound(
+      b->Rows.begin(), b->Rows.end(), t, [](EventTime x, const BusyRow& r) { return x < r.Start; });
+  b->Cursor = (size_t)(it - b->Rows.begin()) - 1;
+  return b->Cursor;
+}
+
+void AddFigures(BusyFigures* f, int64_t seconds, int32_t lines, int64_t allLines) {
+  f->Covered += seconds;
+  f->LineSeconds += seconds * lines;
+  if (allLines > 0 && lines >= allLines) f->AllBusy += seconds;
+  if (lines > f->Peak) f->Peak = lines;
+}
+
+// Covered time [from, to) inside the range, at `lines` lines.
+void AddCovered(BusyModel* b, EventTime from, EventTime to, int32_t lines) {
+  if (b->TimeAt.size() <= (size_t)lines) b->TimeAt.resize((size_t)lines + 1, 0);
+  b->TimeAt[(size_t)lines] += to - from;
+  size_t row = RowFor(b, from);
+  while (row != kNoRow && from < to) {
+    BusyRow& r = b->Rows[row];
+    EventTime cut = std::min(to, r.End);
+    AddFigures(&r.Sum, cut - from, lines, b->Lines);
+    from = cut;
+    b->Cursor = row;
+    row = from < to ? RowFor(b, from) : kNoRow;
+  }
+}
+
+// Time [from, to) at `lines` lines, as far as it is in the range and covered.
+void FoldRun(BusyModel* b, EventTime from, EventTime to, int32_t lines) {
+  from = std::max(from, b->Since);
+  to = std::min(to, b->Until);
+  for (const CoverSpan& s : b->Covered) {
+    EventTime x = std::max(from, s.From), y = std::min(to, s.To);
+    if (x < y) AddCovered(b, x, y, lines);
+  }
+}
+
+// ---- Profile -------------------------------------------------------------
+
+void FoldFront(BusyModel* b) {
+  const Breakpoint& p = b->Points[0];
+  FoldRun(b, p.Time, b->Points[1].Time, p.Lines);
+  b->Points.pop_front();
+}
+
+void FoldExcess(BusyModel* b) {
+  while (b->Points.size() > b->Cap && b->Points.size() >= 2) FoldFront(b);
+}
+
+// Makes the last breakpoint lie at t (not before the last one).
+void PointAt(BusyModel* b, EventTime t) {
+  if (b->Points.back().Time < t)
+    b->Points.push_back(Breakpoint{(uint32_t)t, b->Points.back().Lines});
+}
+
+void OnStep(void* context, EventTime t, int delta) {
+  BusyModel* b = (BusyModel*)context;
+  PointAt(b, t);
+  b->Points.back().Lines += delta;
+  size_t n = b->Points.size();
+  if (n >= 2 && b->Points[n - 2].Lines == b->Points[n - 1].Lines) b->Points.pop_back();
+  FoldExcess(b);
+}
+
+// Notes a rebuilt start before the horizon: its time before it is lost.
+void NoteShort(BusyModel* b, EventTime from, EventTime horizon, const Session* s) {
+  if (b->ShortSessions++ > 0) return;
+  b->ShortSession = std::string(s->User) + " on " + s->Computer + " " + s->Port;
+  b->ShortStart = from;
+  b->ShortFrom = horizon;
+}
+
+void OnPast(void* context, EventTime from, EventTime to, const Session* s) {
+  BusyModel* b = (BusyModel*)context;
+  EventTime horizon = b->Points.front().Time;
+  if (from < horizon) {
+    NoteShort(b, from, horizon, s);
+    from = horizon;
+  }
+  if (from >= to) return;
+  PointAt(b, to);
+  std::deque<Breakpoint>::iterator it =
+      std::lower_bound(b->Points.begin(), b->Points.end(), from,
+                       [](const Breakpoint& p, EventTime x) { return (EventTime)p.Time < x; });
+  if (it->Time != from) it = b->Points.insert(it, Breakpoint{(uint32_t)from, (it - 1)->Lines});
+  for (; (EventTime)it->Time < to; ++it) ++it->Lines;
+  FoldExcess(b);
+}
+
+void OnConnect(void* context, EventTime t) {
+  BusyModel* b = (BusyModel*)context;
+  if (t < b->Since || t >= b->Until) return;
+  size_t row = RowFor(b, t);
+  if (row != kNoRow) ++b->Rows[row].Sum.Connects;
+}
+
+void OnCovers(void* context, int log, EventTime first, bool empty) {
+  BusyModel* b = (BusyModel*)context;
+  if (b->Logs.size() <= (size_t)log) b->Logs.resize((size_t)log + 1, CoverSpan{0, 0});
+  b->Logs[(size_t)log] = empty ? CoverSpan{0, 0} : CoverSpan{first, kForever};
+  MergeCoverage(b);
+}
+
+void OnDone(void* context, int log, EventTime last) {
+  BusyModel* b = (BusyModel*)context;
+  b->Logs[(size_t)log].To = last;
+  MergeCoverage(b);
+}
+
+// Adds a bucket's figures to a sum of buckets.
+void AddBucket(BusyFigures* sum, const BusyFigures& bucket) {
+  sum->Covered += bucket.Covered;
+  sum->LineSeconds += bucket.LineSeconds;
+  sum->AllBusy += bucket.AllBusy;
+  sum->Peak = std::max(sum->Peak, bucket.Peak);
+  sum->Buckets += bucket.Covered > 0;
+  sum->Connects += bucket.Connects;
+}
+
+}  // namespace
+
+void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, int64_t lines,
+              ZoneCache* zone) {
+  b->Step = step;
+  b->Since = since;
+  b->Until = until;
+  b->Lines = lines;
+  b->Cap = kProfileCap;
+  b->MaxRows = kMaxBusyRows;
+  b->Zone = zone;
+  b->Logs.clear();
+  b->Covered.clear();
+  b->Points.assign(1, Breakpoint{0, 0});
+  b->Rows.clear();
+  b->Cursor = 0;
+  b->TimeAt.clear();
+  b->Overflow = false;
+  b->ShortSessions = 0;
+  b->ShortSession.clear();
+  b->ShortStart = b->ShortFrom = 0;
+}
+
+ModelListener BusyListener(BusyModel* b) {
+  ModelListener l = {};
+  l.Context = b;
+  l.Covers = OnCovers;
+  l.Step = OnStep;
+  l.Past = OnPast;
+  l.Connect = OnConnect;
+  l.Done = OnDone;
+  return l;
+}
+
+void BusyFinish(BusyModel* b) {
+  while (b->Points.size() >= 2) FoldFront(b);
+  FoldRun(b, b->Points[0].Time, kForever, b->Points[0].Lines);
+  b->Points.assign(1, Breakpoint{b->Points[0].Time, 0});
+  EventTime end = b->Until;
+  if (end == kForever) end = b->Covered.empty() ? kAlways : b->Covered.back().To;
+  if (end > Origin(b)) GrowTo(b, end - 1);
+}
+
+BusyFigures BusyTotal(const BusyModel* b) {
+  BusyFigures t = {};
+  for (const BusyRow& r : b->Rows) AddBucket(&t, r.Sum);
+  return t;
+}
+
+void BusyFoldSlots(const BusyModel* b, int slots, BusyFigures* out) {
+  for (int i = 0; i < slots; ++i) out[i] = BusyFigures{};
+  for (const BusyRow& r : b->Rows) {
+    CivilTime c;
+    ZoneCivil(b->Zone, r.Start, &c);
+    AddBucket(&out[slots == 168 ? c.Weekday * 24 + c.Hour : c.Hour], r.Sum);
+  }
+}

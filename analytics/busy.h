@@ -1,0 +1,107 @@
+// Lines in use over time, exact to the second, folded into buckets of clock
+// hours or days: covered seconds, line-seconds, peak, seconds with all lines
+// busy, connects, and over the whole range the time at exactly k lines.
+//
+// The model's sessions arrive in the order they end, but a rebuilt session
+// starts in the past, after later time has been seen. So the recent profile
+// of lines in use is kept as breakpoints (time, lines from then on), and a
+// rebuilt start raises every breakpoint from its start to now. Only when more
+// than Cap breakpoints are kept are the oldest folded into the buckets (all
+// of them at the end). The cap spans weeks of a busy pool, far more than a
+// session lasts; a rebuilt start that still reaches before the folded
+// horizon is counted from the horizon and reported in Short*, never
+// silently. Memory is O(buckets + Cap), whatever the size of the logs.
+#ifndef VELMAR_ANALYTICS_BUSY_H
+#define VELMAR_ANALYTICS_BUSY_H
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "analytics/model.h"
+#include "analytics/zone.h"
+
+// A time later than any record, for ranges without an end.
+const EventTime kForever = INT64_MAX / 4;
+// A time earlier than any record, for ranges without a start.
+const EventTime kAlways = -kForever;
+
+// Breakpoints kept before the oldest are folded: 512 kB.
+const size_t kProfileCap = (size_t)1 << 16;
+// Buckets one table may have.
+const size_t kMaxBusyRows = 1000000;
+
+// The figures of one bucket (or of a slot of several buckets).
+struct BusyFigures {
+  int64_t Covered;      // seconds some log covers, within the range
+  int64_t LineSeconds;  // lines in use summed over the covered seconds
+  int64_t AllBusy;      // covered seconds with at least Lines lines in use
+  int32_t Peak;         // most lines in use during a covered second (0 when none)
+  uint32_t Buckets;     // buckets with covered time that went into a slot
+  uint64_t Connects;    // connect records in the range
+};
+
+// One bucket: a clock hour or a day, [Start, End).
+struct BusyRow {
+  EventTime Start;  // first second
+  EventTime End;    // the next bucket's first second
+  BusyFigures Sum;  // its figures
+};
+
+// Lines in use from this time on, until the next breakpoint.
+struct Breakpoint {
+  uint32_t Time;  // seconds since 1970 (record times are 32-bit)
+  int32_t Lines;  // lines in use
+};
+
+// A span of time [From, To).
+struct CoverSpan {
+  EventTime From;  // first second
+  EventTime To;    // one past the last
+};
+
+// The busy table being built. Set the settings with BusyInit; the model
+// feeds it through BusyListener; BusyFinish completes it.
+struct BusyModel {
+  BucketStep Step;                 // bucket length
+  EventTime Since;                 // the range: kAlways when not given
+  EventTime Until;                 // kForever when not given
+  int64_t Lines;                   // lines of the pool N, 0 when unknown
+  size_t Cap;                      // breakpoints kept before folding
+  size_t MaxRows;                  // buckets allowed; more sets Overflow
+  ZoneCache* Zone;                 // the zone of the bucket edges
+  std::vector<CoverSpan> Logs;     // per log; To is kForever while it is read
+  std::vector<CoverSpan> Covered;  // the union of Logs, sorted, disjoint
+  std::deque<Breakpoint> Points;   // the profile not folded yet, in time order
+  std::vector<BusyRow> Rows;       // the buckets, in time order
+  size_t Cursor;                   // the bucket used last
+  std::vector<int64_t> TimeAt;     // covered seconds at exactly k lines, over the range
+  bool Overflow;                   // more than MaxRows buckets were needed
+  uint64_t ShortSessions;          // rebuilt sessions that began before the horizon
+  std::string ShortSession;        // the first of them: "USER on COMPUTER PORT"
+  EventTime ShortStart;            // its rebuilt start
+  EventTime ShortFrom;             // the horizon it was counted from
+};
+
+// Prepares an empty table. lines 0 leaves the all-busy figures out.
+void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, int64_t lines,
+              ZoneCache* zone);
+
+// A listener that feeds the model's events into b.
+ModelListener BusyListener(BusyModel* b);
+
+// Folds what is left, and makes the buckets reach to the end of the range
+// (or of the coverage, when the range has no end). Call after the model ran.
+void BusyFinish(BusyModel* b);
+
+// Total figures of the table.
+BusyFigures BusyTotal(const BusyModel* b);
+
+// Folds the hourly buckets into slots: 168 for the hours of the week
+// (Monday 00 first, slot = weekday * 24 + hour) or 24 for the clock hours,
+// by the local time of each bucket's start. out gets `slots` entries.
+void BusyFoldSlots(const BusyModel* b, int slots, BusyFigures* out);
+
+#endif  // VELMAR_ANALYTICS_BUSY_H

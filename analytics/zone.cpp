@@ -1,0 +1,233 @@
+// Local time through the C library's localtime, turned into offsets once per
+// quarter hour and cached; dates are reckoned by the proleptic Gregorian
+// calendar in plain integer arithmetic, so no other time call is needed.
+#include "analytics/zone.h"
+
+#include <ctime>
+
+namespace {
+
+const EventTime kDay = 86400;
+const EventTime kHour = 3600;
+const EventTime kQuarter = 900;  // offsets change on quarter hours, if ever inside one
+
+EventTime FloorDiv(EventTime a, EventTime b) {
+  EventTime q = a / b;
+  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+EventTime FloorMod(EventTime a, EventTime b) {
+  return a - FloorDiv(a, b) * b;
+}
+
+// Days from 1970-01-01 to the given date.
+EventTime DaysFromCivil(EventTime y, EventTime m, EventTime d) {
+  y -= m <= 2;
+  EventTime era = FloorDiv(y, 400);
+  EventTime yoe = y - era * 400;
+  EventTime doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  EventTime doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(EventTime z, CivilTime* out) {
+  z += 719468;
+  EventTime era = FloorDiv(z, 146097);
+  EventTime doe = z - era * 146097;
+  EventTime yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  EventTime doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  EventTime mp = (5 * doy + 2) / 153;
+  EventTime m = mp < 10 ? mp + 3 : mp - 9;
+  out->Year = (int)(yoe + era * 400 + (m <= 2));
+  out->Month = (int)m;
+  out->Day = (int)(doy - (153 * mp + 2) / 5 + 1);
+}
+
+// Local seconds (seconds since 1970-01-01 00:00:00 of the local clock).
+void CivilFromLocal(EventTime local, CivilTime* out) {
+  EventTime days = FloorDiv(local, kDay);
+  EventTime secs = local - days * kDay;
+  CivilFromDays(days, out);
+  out->Hour = (int)(secs / kHour);
+  out->Minute = (int)(secs / 60 % 60);
+  out->Second = (int)(secs % 60);
+  out->Weekday = (int)FloorMod(days + 3, 7);  // 1970-01-01 was a Thursday
+}
+
+// The offset the C library gives for t.
+int32_t LibraryOffset(EventTime t) {
+  time_t tt = (time_t)t;
+  if ((EventTime)tt != t) return 0;
+  const std::tm* tm = std::localtime(&tt);
+  if (tm == nullptr) return 0;
+  EventTime local = DaysFromCivil(tm->tm_year + 1900LL, tm->tm_mon + 1, tm->tm_mday) * kDay +
+                    tm->tm_hour * kHour + tm->tm_min * 60 + tm->tm_sec;
+  return (int32_t)(local - t);
+}
+
+// The instant the local clock shows local (seconds of the local clock). Of
+// two instants it picks the earlier; in a gap the clock skips, the instant
+// that the old offset gives.
+EventTime LocalToInstant(ZoneCache* z, EventTime local) {
+  int32_t before = ZoneOffset(z, local - 2 * kDay);
+  int32_t after = ZoneOffset(z, local + 2 * kDay);
+  EventTime a = local - before, b = local - after;
+  bool aFits = ZoneOffset(z, a) == before, bFits = ZoneOffset(z, b) == after;
+  if (aFits && bFits) return a < b ? a : b;
+  if (bFits) return b;
+  return a;
+}
+
+// Reads exactly n digits at *p into *value and steps over them.
+bool Digits(const char** p, int n, int* value) {
+  int v = 0;
+  for (int i = 0; i < n; ++i) {
+    char c = (*p)[i];
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  *p += n;
+  *value = v;
+  return true;
+}
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// "YYYY-MM-DD" at *p; a real date from year 1.
+bool ParseDate(const char** p, CivilTime* c) {
+  if (!Digits(p, 4, &c->Year) || *(*p)++ != '-' || !Digits(p, 2, &c->Month) || *(*p)++ != '-' ||
+      !Digits(p, 2, &c->Day)) {
+    return false;
+  }
+  return c->Year >= 1 && c->Month >= 1 && c->Month <= 12 && c->Day >= 1 &&
+         c->Day <= DaysInMonth(c->Year, c->Month);
+}
+
+// "THH:MM[:SS]" at *p, when there is a 'T'.
+bool ParseClock(const char** p, CivilTime* c) {
+  c->Hour = c->Minute = c->Second = 0;
+  if (**p != 'T') return true;
+  ++*p;
+  if (!Digits(p, 2, &c->Hour) || *(*p)++ != ':' || !Digits(p, 2, &c->Minute)) return false;
+  if (**p == ':' && (++*p, !Digits(p, 2, &c->Second))) return false;
+  return c->Hour <= 23 && c->Minute <= 59 && c->Second <= 59;
+}
+
+// "Z", "+HH:MM" or "-HH:MM" at *p into *offset (seconds east); *given 0
+// when the text ends instead.
+bool ParseOffset(const char** p, int* given, int32_t* offset) {
+  *given = **p != '\0';
+  if (**p == '\0') return true;
+  if (**p == 'Z') {
+    ++*p;
+    *offset = 0;
+    return **p == '\0';
+  }
+  int sign = **p == '+' ? 1 : **p == '-' ? -1 : 0;
+  int hours, minutes;
+  ++*p;
+  if (sign == 0 || !Digits(p, 2, &hours) || *(*p)++ != ':' || !Digits(p, 2, &minutes)) {
+    return false;
+  }
+  *offset = sign * (hours * 3600 + minutes * 60);
+  return **p == '\0' && hours <= 23 && minutes <= 59;
+}
+
+// Puts v as width digits with leading zeros.
+char* PutDigits(char* out, int v, int width) {
+  for (int i = width - 1; i >= 0; --i, v /= 10) out[i] = (char)('0' + v % 10);
+  return out + width;
+}
+
+}  // namespace
+
+void ZoneInit(ZoneCache* z) {
+  for (int i = 0; i < 4; ++i) z->From[i] = z->To[i] = 0, z->Offset[i] = 0;
+  z->Next = 0;
+}
+
+int32_t ZoneOffset(ZoneCache* z, EventTime t) {
+  for (int i = 0; i < 4; ++i) {
+    if (t >= z->From[i] && t < z->To[i]) return z->Offset[i];
+  }
+  EventTime a = FloorDiv(t, kQuarter) * kQuarter;
+  int32_t first = LibraryOffset(a);
+  int slot = z->Next;
+  z->Next = (z->Next + 1) % 4;
+  if (LibraryOffset(a + kQuarter - 1) == first) {
+    z->From[slot] = a, z->To[slot] = a + kQuarter, z->Offset[slot] = first;
+  } else {
+    // The offset changes inside this quarter hour: remember only t.
+    z->From[slot] = t, z->To[slot] = t + 1, z->Offset[slot] = LibraryOffset(t);
+  }
+  return z->Offset[slot];
+}
+
+void ZoneCivil(ZoneCache* z, EventTime t, CivilTime* out) {
+  CivilFromLocal(t + ZoneOffset(z, t), out);
+}
+
+size_t ZoneFormat(ZoneCache* z, EventTime t, char* out) {
+  int32_t offset = ZoneOffset(z, t);
+  CivilTime c;
+  CivilFromLocal(t + offset, &c);
+  char* p = PutDigits(out, c.Year, 4);
+  *p++ = '-';
+  p = PutDigits(p, c.Month, 2);
+  *p++ = '-';
+  p = PutDigits(p, c.Day, 2);
+  *p++ = 'T';
+  p = PutDigits(p, c.Hour, 2);
+  *p++ = ':';
+  p = PutDigits(p, c.Minute, 2);
+  *p++ = ':';
+  p = PutDigits(p, c.Second, 2);
+  *p++ = offset < 0 ? '-' : '+';
+  int32_t minutes = (offset < 0 ? -offset : offset) / 60;
+  p = PutDigits(p, minutes / 60 % 100, 2);
+  *p++ = ':';
+  p = PutDigits(p, minutes % 60, 2);
+  *p = '\0';
+  return (size_t)(p - out);
+}
+
+int ZoneParse(ZoneCache* z, const char* text, EventTime* t) {
+  CivilTime c;
+  const char* p = text;
+  int given = 0;
+  int32_t offset = 0;
+  if (!ParseDate(&p, &c) || !ParseClock(&p, &c) || !ParseOffset(&p, &given, &offset)) return 0;
+  EventTime local =
+      DaysFromCivil(c.Year, c.Month, c.Day) * kDay + c.Hour * kHour + c.Minute * 60 + c.Second;
+  *t = given ? local - offset : LocalToInstant(z, local);
+  return 1;
+}
+
+EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t) {
+  EventTime local = t + ZoneOffset(z, t);
+  if (step == kStepHour) return t - FloorMod(local, kHour);
+  EventTime start = LocalToInstant(z, local - FloorMod(local, kDay));
+  return start <= t ? start : t;
+}
+
+EventTime ZoneBucketEnd(ZoneCache* z, BucketStep step, EventTime start) {
+  int32_t offset = ZoneOffset(z, start);
+  EventTime local = start + offset;
+  if (step == kStepDay) {
+    EventTime end = LocalToInstant(z, local - FloorMod(local, kDay) + kDay);
+    return end > start ? end : start + kDay;
+  }
+  EventTime end = start + kHour - FloorMod(local, kHour);
+  if (ZoneOffset(z, end) == offset) return end;
+  // The offset changes within the hour: the bucket ends where it does.
+  EventTime lo = start, hi = end;
+  while (hi - lo > 1) {
+    EventTime mid = lo + (hi - lo) / 2;
+    (ZoneOffset(z, mid) == offset ? lo : hi) = mid;
+  }
+  return hi;
+}

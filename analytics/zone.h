@@ -1,0 +1,74 @@
+// Local time for the answers: the offset from UTC in force at an instant
+// (the zone is TZ, read by the C library), ISO 8601 texts with that offset,
+// the times a user types, and the edges of clock hours and days. Zones with
+// daylight time and half-hour offsets come out right: an hour or a day is
+// cut where the clock shows a new hour or a new date.
+#ifndef VELMAR_ANALYTICS_ZONE_H
+#define VELMAR_ANALYTICS_ZONE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "eventlog/logread.h"
+
+// Bytes of an ISO text "2026-12-08T09:30:00+08:00" and its terminator.
+const size_t kIsoTextSize = 26;
+
+// Remembers the offsets of a few recent quarter hours, so that printing a
+// million times asks the C library about once per quarter hour of them.
+struct ZoneCache {
+  EventTime From[4];  // the offset holds on [From, To)
+  EventTime To[4];    // From == To marks an empty entry
+  int32_t Offset[4];  // seconds east of UTC
+  int Next;           // entry to replace on the next miss
+};
+
+// A local date and time.
+struct CivilTime {
+  int Year;     // 1 to 9999
+  int Month;    // 1 to 12
+  int Day;      // 1 to 31
+  int Hour;     // 0 to 23
+  int Minute;   // 0 to 59
+  int Second;   // 0 to 59
+  int Weekday;  // 0 Monday to 6 Sunday
+};
+
+// The length of a bucket of the busy table.
+enum BucketStep {
+  kStepHour,  // a clock hour
+  kStepDay,   // a calendar day
+};
+
+// Empties the cache; call before first use.
+void ZoneInit(ZoneCache* z);
+
+// Seconds east of UTC in force at t (0 where the C library knows no local
+// time for t).
+int32_t ZoneOffset(ZoneCache* z, EventTime t);
+
+// The local date and time of t.
+void ZoneCivil(ZoneCache* z, EventTime t, CivilTime* out);
+
+// Writes t as "YYYY-MM-DDTHH:MM:SS+HH:MM" (local time and its offset,
+// "+00:00" for UTC) with a terminator into out (kIsoTextSize bytes). Returns
+// the length, 25.
+size_t ZoneFormat(ZoneCache* z, EventTime t, char* out);
+
+// Reads a time as a user gives it: "YYYY-MM-DD" (local midnight),
+// "YYYY-MM-DDTHH:MM" or "YYYY-MM-DDTHH:MM:SS" (local time), each optionally
+// followed by "Z" or "+HH:MM"/"-HH:MM", which then fixes the offset. A local
+// time the clock skips or shows twice is taken with one of the offsets
+// around it. Returns 1 with *t set, 0 for anything else (a date that does not
+// exist included).
+int ZoneParse(ZoneCache* z, const char* text, EventTime* t);
+
+// The start of the bucket of the given step that holds t.
+EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t);
+
+// The start of the bucket after the one starting at start: the next instant
+// the clock shows a new hour (or a new date), or the offset changes within
+// the hour.
+EventTime ZoneBucketEnd(ZoneCache* z, BucketStep step, EventTime start);
+
+#endif  // VELMAR_ANALYTICS_ZONE_H

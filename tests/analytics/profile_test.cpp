@@ -1,0 +1,259 @@
+// The busy figures against a second-by-second oracle on random logs: two
+// servers, resets, replaced sessions and disconnects rebuilt from their
+// connected time. The profile must be exact whatever its cap, unless a
+// rebuilt start reached before the folded horizon, which it must report.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <random>
+
+#include "analytics/busy.h"
+#include "answerlog.h"
+
+namespace {
+
+const EventTime kDay = 1796688000;  // 2026-12-08T00:00:00Z
+
+std::string Clock(EventTime t) {
+  char text[16];
+  snprintf(text, sizeof text, "%02d:%02d:%02d", (int)((t - kDay) / 3600),
+           (int)((t - kDay) / 60 % 60), (int)((t - kDay) % 60));
+  return text;
+}
+
+// A random log of one server: a few ports, events minutes apart over the
+// hours after 04:00. Most disconnects close an open session; the others
+// are rebuilt, reaching back at most maxMinutes.
+std::vector<AnswerRec> RandomLog(std::mt19937* rng, const std::string& computer, int maxMinutes) {
+  std::vector<AnswerRec> recs;
+  bool open[4] = {false, false, false, false};
+  EventTime t = kDay + 4 * 3600 + (*rng)() % 600;
+  recs.push_back(AnswerRec{Clock(t), computer, 7036, {"x"}});
+  for (int i = 0; i < 60; ++i) {
+    t += (*rng)() % 400;
+    int port = (int)((*rng)() % 4), kind = (int)((*rng)() % 10);
+    for (int k = 0; k < 4 && kind >= 6 && !open[port] && (*rng)() % 5 != 0; ++k)
+      port = (port + 1) % 4;
+    std::string name = "COM" + std::to_string(port + 1), user = "u" + std::to_string((*rng)() % 5);
+    if (kind == 0) {
+      recs.push_back(AnswerRec{Clock(t), computer, 6005, {}});
+      for (bool& o : open) o = false;
+    } else if (kind < 6) {
+      recs.push_back(Connect(Clock(t), user, name, computer));
+      open[port] = true;
+    } else {
+      std::string minutes = std::to_string((*rng)() % (maxMinutes + 1));
+      recs.push_back(Disconnect(Clock(t), user, name, minutes, "7", computer));
+      open[port] = false;
+    }
+  }
+  return recs;
+}
+
+// Second-by-second truth from the sessions the model gave and the logs'
+// coverage.
+struct Oracle {
+  EventTime From;             // first second of the arrays
+  std::vector<int> Lines;     // lines in use per second
+  std::vector<bool> Covered;  // some log covers the second
+};
+
+void OracleSession(void* context, const Session* s) {
+  Oracle* o = (Oracle*)context;
+  for (EventTime t = s->Start; t < s->End; ++t) ++o->Lines[(size_t)(t - o->From)];
+}
+
+Oracle MakeOracle(const std::vector<std::string>& paths,
+                  const std::vector<std::vector<AnswerRec>>& logs) {
+  Oracle o;
+  o.From = kDay;
+  o.Lines.assign(86400, 0);
+  o.Covered.assign(86400, false);
+  for (const std::vector<AnswerRec>& log : logs) {
+    EventTime first = TestTime(log.front().When), last = first;
+    for (const AnswerRec& r : log) last = std::max(last, TestTime(r.When));
+    for (EventTime t = first; t < last; ++t) o.Covered[(size_t)(t - o.From)] = true;
+  }
+  ModelListener l = {};
+  l.Context = &o;
+  l.Ended = OracleSession;
+  std::vector<const char*> list;
+  for (const std::string& p : paths) list.push_back(p.c_str());
+  ModelFailure failure = {};
+  EXPECT_TRUE(
+      ModelReadLogs(list.data(), (int)list.size(), &l, nullptr, kAlways, kForever, &failure));
+  return o;
+}
+
+// The oracle's figures for [from, to): covered, line-seconds, all-busy at 3
+// lines, peak; and the seconds at each k into timeAt.
+BusyFigures OracleFigures(const Oracle& o, EventTime from, EventTime to,
+                          std::vector<int64_t>* timeAt) {
+  BusyFigures f = {};
+  for (EventTime t = from; t < to; ++t) {
+    size_t i = (size_t)(t - o.From);
+    if (!o.Covered[i]) continue;
+    int n = o.Lines[i];
+    ++f.Covered;
+    f.LineSeconds += n;
+    f.AllBusy += n >= 3;
+    f.Peak = std::max(f.Peak, n);
+    if (timeAt->size() <= (size_t)n) timeAt->resize((size_t)n + 1, 0);
+    ++(*timeAt)[(size_t)n];
+  }
+  return f;
+}
+
+class ProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    ZoneInit(&zone_);
+  }
+  ZoneCache zone_;
+};
+
+TEST_F(ProfileTest, MatchesSecondBySecondTruthAtAnyCap) {
+  int exactUnderPressure = 0, shortRuns = 0;
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    TestFolder folder;
+    int maxMinutes = seed % 2 == 0 ? 90 : 3;
+    std::vector<std::vector<AnswerRec>> logs = {RandomLog(&rng, "RAS1", maxMinutes),
+                                                RandomLog(&rng, "RAS2", maxMinutes)};
+    std::vector<std::string> paths = {folder.Log("a.evt", logs[0]), folder.Log("b.evt", logs[1])};
+    Oracle o = MakeOracle(paths, logs);
+    EventTime since = kDay + 5 * 3600, until = kDay + 9 * 3600 + 1234;
+    for (size_t cap : {kProfileCap, (size_t)3, (size_t)8, (size_t)20}) {
+      SCOPED_TRACE("cap " + std::to_string(cap));
+      BusyModel b;
+      BusyInit(&b, kStepHour, since, until, 3, &zone_);
+      b.Cap = cap;
+      ModelFailure failure = {};
+      ASSERT_TRUE(RunBusy(paths, &b, &failure)) << failure.Text;
+      std::vector<int64_t> timeAt;
+      BusyFigures whole = OracleFigures(o, since, until, &timeAt);
+      if (b.ShortSessions > 0) {
+        // Only the reported sessions' time before the horizon is missing.
+        EXPECT_LT(cap, kProfileCap);
+        EXPECT_LE(BusyTotal(&b).LineSeconds, whole.LineSeconds);
+        EXPECT_GE(b.ShortStart, b.ShortFrom - 86400);
+        EXPECT_LT(b.ShortStart, b.ShortFrom);
+        ++shortRuns;
+        continue;
+      }
+      if (cap < 20) ++exactUnderPressure;
+      EXPECT_EQ(b.TimeAt, timeAt);
+      ASSERT_EQ(b.Rows.size(), 5u);
+      for (const BusyRow& r : b.Rows) {
+        std::vector<int64_t> unused;
+        BusyFigures want =
+            OracleFigures(o, std::max(r.Start, since), std::min(r.End, until), &unused);
+        EXPECT_EQ(r.Sum.Covered, want.Covered);
+        EXPECT_EQ(r.Sum.LineSeconds, want.LineSeconds);
+        EXPECT_EQ(r.Sum.AllBusy, want.AllBusy);
+        EXPECT_EQ(r.Sum.Peak, want.Peak);
+      }
+    }
+  }
+  EXPECT_GT(exactUnderPressure, 5);
+  EXPECT_GT(shortRuns, 0);
+}
+
+// The hour and day edges in zones with daylight time and half-hour offsets.
+struct ZoneCase {
+  const char* Tz;                   // TZ
+  const char* From;                 // a UTC time inside the first bucket
+  BucketStep Step;                  // hour or day
+  std::vector<std::string> Starts;  // the buckets' starts as ZoneFormat prints them
+};
+
+TEST_F(ProfileTest, BucketEdgesFollowTheLocalClock) {
+  const ZoneCase cases[] = {
+      {"EST5EDT,M3.2.0,M11.1.0",
+       "2026-03-08T05:20:00",
+       kStepHour,
+       {"2026-03-08T00:00:00-05:00", "2026-03-08T01:00:00-05:00", "2026-03-08T03:00:00-04:00",
+        "2026-03-08T04:00:00-04:00"}},
+      {"EST5EDT,M3.2.0,M11.1.0",
+       "2026-11-01T04:59:59",
+       kStepHour,
+       {"2026-11-01T00:00:00-04:00", "2026-11-01T01:00:00-04:00", "2026-11-01T01:00:00-05:00",
+        "2026-11-01T02:00:00-05:00"}},
+      {"EST5EDT,M3.2.0,M11.1.0",
+       "2026-03-08T12:00:00",
+       kStepDay,
+       {"2026-03-08T00:00:00-05:00", "2026-03-09T00:00:00-04:00", "2026-03-10T00:00:00-04:00"}},
+      {"EST5EDT,M3.2.0,M11.1.0",
+       "2026-11-01T12:00:00",
+       kStepDay,
+       {"2026-11-01T00:00:00-04:00", "2026-11-02T00:00:00-05:00"}},
+      {"IST-5:30",
+       "2026-12-08T04:10:00",
+       kStepHour,
+       {"2026-12-08T09:00:00+05:30", "2026-12-08T10:00:00+05:30"}},
+      {"SGT-8",
+       "2026-12-07T16:00:00",
+       kStepDay,
+       {"2026-12-08T00:00:00+08:00", "2026-12-09T00:00:00+08:00"}},
+  };
+  for (const ZoneCase& c : cases) {
+    SCOPED_TRACE(std::string(c.Tz) + " " + c.From);
+    setenv("TZ", c.Tz, 1);
+    tzset();
+    ZoneCache z;
+    ZoneInit(&z);
+    EventTime t = ZoneBucketStart(&z, c.Step, TestTime(c.From));
+    for (const std::string& want : c.Starts) {
+      char text[kIsoTextSize];
+      EXPECT_EQ(ZoneFormat(&z, t, text), 25u);
+      EXPECT_EQ(text, want);
+      EventTime parsed = 0;
+      ASSERT_TRUE(ZoneParse(&z, text, &parsed));
+      EXPECT_EQ(parsed, t);
+      t = ZoneBucketEnd(&z, c.Step, t);
+    }
+  }
+}
+
+TEST_F(ProfileTest, TimesAsUsersTypeThem) {
+  setenv("TZ", "SGT-8", 1);
+  tzset();
+  ZoneCache z;
+  ZoneInit(&z);
+  const struct {
+    const char* Text;
+    const char* Utc;  // "" when refused
+  } cases[] = {
+      {"2026-12-08", "2026-12-07T16:00:00"},
+      {"2026-12-08T09:30", "2026-12-08T01:30:00"},
+      {"2026-12-08T09:30:15", "2026-12-08T01:30:15"},
+      {"2026-12-08T09:30:15Z", "2026-12-08T09:30:15"},
+      {"2026-12-08T09:30-05:00", "2026-12-08T14:30:00"},
+      {"2024-02-29", "2024-02-28T16:00:00"},
+      {"2026-02-29", ""},
+      {"2026-13-01", ""},
+      {"2026-1-01", ""},
+      {"2026-12-08T24:00", ""},
+      {"2026-12-08T09:60", ""},
+      {"2026-12-08 09:00", ""},
+      {"2026-12-08T09", ""},
+      {"2026-12-08T09:30+8", ""},
+      {"2026-12-08x", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text);
+    EventTime t = 0;
+    int ok = ZoneParse(&z, c.Text, &t);
+    EXPECT_EQ(ok, c.Utc[0] != '\0');
+    if (ok && c.Utc[0] != '\0') {
+      EXPECT_EQ(t, TestTime(c.Utc));
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,256 @@
+#!/usr/bin/env bash
+# velmar-log's answers end to end on real logs: the time at exactly k lines
+# and the line-seconds against the report's General Statistics (a generated
+# month, the worked day), a session across midnight that only the answers
+# count, coverage, two servers, every CSV through Python's csv and sqlite3,
+# every JSON through json.tool and jq, the charts through an XML parser and
+# Chromium (screenshots in $VELMAR_BUILD_DIR/answer-shots/), and the
+# failures: a message naming the log and status 2, never a partial table
+# with status 0.
+source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
+shots=$build/answer-shots
+mkdir -p "$shots"
+
+# answer ARGS...: velmar-log with TZ unset (so the zone is SGT-8); output in
+# $work/a.out, messages in $work/a.err, the status as its own.
+answer() { (unset TZ; exec "$tool" "$@") >"$work/a.out" 2>"$work/a.err"; }
+
+# answer_ok LABEL ARGS...: an answer that must succeed without messages.
+answer_ok() {
+  local label=$1
+  shift
+  answer "$@" || fail "$label: status $?: $(cat "$work/a.err")"
+  [ ! -s "$work/a.err" ] || fail "$label: wrote to stderr: $(cat "$work/a.err")"
+}
+
+# jq_is LABEL FILTER WANT: the last answer (JSON) gives WANT through FILTER.
+jq_is() {
+  local got
+  got=$(jq -r "$2" "$work/a.out" | tr '\n' ' ' | sed 's/ $//')
+  [ "$got" = "$3" ] || fail "$1: $2 is '$got', not '$3'"
+}
+
+# report_levels FILE: the General Statistics rows as "k seconds" lines,
+# those with time only.
+report_levels() {
+  awk '/^ *[0-9]+ Lines = / {
+    t = $0; sub(/.*= */, "", t); sub(/ *\(.*/, "", t); gsub(/ /, "", t); split(t, p, ":")
+    s = p[1] * 3600 + p[2] * 60 + p[3]; if (s > 0) print $1, s }' "$1"
+}
+
+# busy_levels: the last answer's (JSON) time at exactly k lines, likewise.
+busy_levels() { jq -r '.time_at_lines[] | select(.seconds > 0) | "\(.lines) \(.seconds)"' "$work/a.out"; }
+
+# on COMPUTER NUMBER TIME EVENT_ID STRINGS...: rec for another computer.
+on() {
+  local computer=$1
+  shift
+  rec "$@" | sed "s/,RemoteAccess,RAS1/,RemoteAccess,$computer/"
+}
+
+# ---- The report's General Statistics, on a month of three lines ----
+LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
+  "$tool" sample "$work/month" --days 30 --ports 3 --seed 5 >/dev/null || fail "sample"
+log=$work/month/SysEvent.Evt
+answer_ok "sessions of the month" sessions "$log" --format csv --utc
+cp "$work/a.out" "$work/sessions.csv"
+# Days back (3 to 28) whose local midnight no session spans.
+free=$(python3 - "$work/sessions.csv" <<'EOF'
+import csv, datetime, sys
+spans = [(datetime.datetime.fromisoformat(r["start"]).timestamp(),
+          datetime.datetime.fromisoformat(r["end"]).timestamp())
+         for r in csv.DictReader(open(sys.argv[1]))]
+today = datetime.datetime(2026, 12, 7, 16, tzinfo=datetime.timezone.utc).timestamp()
+print(" ".join(str(d) for d in range(3, 29)
+               if not any(s < today - 86400 * d < e for s, e in spans)))
+EOF
+)
+[ -n "$free" ] || fail "the month has no midnight without a session"
+for back in $free; do
+  since=$(date -d "2026-12-08 -$back days" +%F)
+  until=$(date -d "2026-12-08 -$((back - 2)) days" +%F)
+  run_velmar "$work/month" -- "-$back" +d48 -l +g +p || fail "velmar -$back"
+  report_levels "$work/out.txt" >"$work/report.levels"
+  answer_ok "busy from $since" busy "$log" --since "$since" --until "$until" --format json
+  busy_levels >"$work/busy.levels"
+  diff -u "$work/report.levels" "$work/busy.levels" ||
+    fail "time at exactly k lines from $since differs from the report"
+  weighted=$(awk '{ s += $1 * $2 } END { print s }' "$work/report.levels")
+  jq_is "line-seconds from $since" '"\(.line_seconds) \(.covered_seconds)"' "$weighted 172800"
+  # The rows add up to the totals.
+  jq_is "rows from $since" '[.rows[].line_seconds] | add' "$weighted"
+done
+
+# ---- The worked day: the log ends at 11:00, the report runs to 12:00 ----
+worked_rows | mklog "$work/worked"
+run_velmar "$work/worked" -- 0 -l +g
+report_levels "$work/out.txt" | awk '$1 >= 1' >"$work/report.levels"
+answer_ok "busy on the worked day" busy "$work/worked/SysEvent.Evt" --since 2026-12-08 \
+  --until 2026-12-09 --format json
+busy_levels | awk '$1 >= 1' >"$work/busy.levels"
+diff -u "$work/report.levels" "$work/busy.levels" || fail "worked day: rows for k >= 1 differ"
+jq_is "worked day coverage" '.covered_seconds' 39600
+
+# ---- A user on from 23:50 to 00:10 whose connect the log does not hold ----
+{
+  rec 1 2026-12-07T15:55:00Z 7036 Spooler running
+  rec 2 2026-12-07T16:10:00Z 20050 DIALUP eve COM1 d t d t 20 0
+  rec 3 2026-12-07T17:00:00Z 7036 Spooler stopped
+} | mklog "$work/midnight"
+answer_ok "busy by day" busy "$work/midnight/SysEvent.Evt" --step day --format csv
+grep -qx '2026-12-08T00:00:00+08:00,3600,600,0.167,1,,0' "$work/a.out" ||
+  fail "the new day does not hold the 600 line-seconds: $(cat "$work/a.out")"
+run_velmar "$work/midnight" -- 0 -l +g
+grep -q '^  1 Lines' "$work/out.txt" && fail "the report now counts the rebuilt session"
+# A window reaching before the log: covered seconds say so, the mean is empty.
+answer_ok "busy before the log" busy "$work/midnight/SysEvent.Evt" --since 2026-12-07T22:00 \
+  --until 2026-12-08T01:00 --format csv
+[ "$(sed -n 2p "$work/a.out")" = "2026-12-07T22:00:00+08:00,0,0,,,,0" ] ||
+  fail "uncovered hour: $(sed -n 2p "$work/a.out")"
+[ "$(sed -n 3p "$work/a.out")" = "2026-12-07T23:00:00+08:00,300,300,1.000,1,,0" ] ||
+  fail "partly covered hour: $(sed -n 3p "$work/a.out")"
+answer_ok "busy before the log as JSON" busy "$work/midnight/SysEvent.Evt" \
+  --since 2026-12-07T22:00 --until 2026-12-08T01:00 --format json
+jq_is "uncovered mean" '.rows[0].mean_lines, .rows[0].peak_lines' "null null"
+
+# ---- Two servers, and an older log of one of them ----
+{
+  rec 1 2026-12-08T00:00:00Z 7036 Spooler running
+  rec 2 2026-12-08T01:00:00Z 20017 DIALUP alice COM1
+  rec 3 2026-12-08T01:00:00Z 20017 DIALUP bob COM2
+  rec 4 2026-12-08T02:00:00Z 20050 DIALUP alice COM1 d t d t 60 0
+  rec 5 2026-12-08T02:00:00Z 20050 DIALUP bob COM2 d t d t 60 0
+  rec 6 2026-12-08T03:00:00Z 7036 Spooler stopped
+} | mklog "$work/a"
+printf 'COM1\nCOM2\n' >"$work/a/RasPorts.txt"
+{
+  on RAS2 1 2026-12-08T00:00:00Z 7036 Spooler running
+  on RAS2 2 2026-12-08T01:30:00Z 20017 DIALUP carol COM1
+  on RAS2 3 2026-12-08T02:30:00Z 20050 DIALUP carol COM1 d t d t 60 0
+  on RAS2 4 2026-12-08T03:00:00Z 7036 Spooler stopped
+} | mklog "$work/b"
+printf 'COM1\r\n' >"$work/b/RasPorts.txt"
+rec 1 2026-12-01T00:00:00Z 7036 Spooler running | mklog "$work/old"
+printf 'COM1\nCOM2\n' >"$work/old/RasPorts.txt"
+answer_ok "two servers" busy "$work/a/SysEvent.Evt" "$work/b/SysEvent.Evt" \
+  "$work/old/SysEvent.Evt" --since 2026-12-08T08:00 --until 2026-12-08T11:00 --format json
+jq_is "two servers" '"\(.lines) \(.lines_from) \(.peak_lines) \(.all_busy_seconds) \(.line_seconds)"' \
+  "3 RasPorts.txt 3 1800 10800"
+answer_ok "two servers, ports given" busy "$work/a/SysEvent.Evt" "$work/b/SysEvent.Evt" \
+  --ports "$work/a/RasPorts.txt" --format json
+jq_is "ports given" '"\(.lines) \(.lines_from) \(.all_busy_seconds)"' "2 --ports 3600"
+answer_ok "sessions of two servers" sessions "$work/a/SysEvent.Evt" "$work/b/SysEvent.Evt" \
+  --format ndjson --utc
+[ "$(jq -rs 'map("\(.computer)/\(.user)") | join(",")' "$work/a.out")" = \
+  "RAS1/alice,RAS1/bob,RAS2/carol" ] || fail "two servers: sessions not in the order they end"
+
+# ---- Every format parses; charts render ----
+# check_csv LABEL: the last answer is CSV with a header row and rows of
+# one length (Python's csv), and sqlite3 imports every row without a word.
+check_csv() {
+  local rows count
+  rows=$(python3 -c 'import csv, sys
+rows = list(csv.reader(open(sys.argv[1], newline="")))
+assert len(rows) >= 2 and len({len(r) for r in rows}) == 1, rows[:3]
+print(len(rows) - 1)' "$work/a.out") || fail "$1: CSV rows of unequal length"
+  count=$(sqlite3 :memory: -cmd ".mode csv" -cmd ".import $work/a.out t" \
+    "select count(*) from t" 2>"$work/sqlite.err")
+  [ ! -s "$work/sqlite.err" ] || fail "$1: sqlite3 .import: $(cat "$work/sqlite.err")"
+  [ "$count" = "$rows" ] || fail "$1: sqlite3 imported $count of $rows rows"
+}
+while read -r label args; do
+  answer_ok "$label csv" $args "$log" --format csv && check_csv "$label"
+  answer_ok "$label json" $args "$log" --format json
+  python3 -m json.tool "$work/a.out" >/dev/null || fail "$label: json.tool refuses the JSON"
+  jq -e . "$work/a.out" >/dev/null || fail "$label: jq refuses the JSON"
+done <<'EOF'
+info info
+sessions sessions
+users users
+busy-hour busy --step hour
+busy-day busy --step day
+busy-week busy --step weekhour
+capacity capacity --target 0.01,0.1
+EOF
+answer_ok "sessions ndjson" sessions "$log" --format ndjson
+[ "$(jq -c . "$work/a.out" | wc -l)" = "$(wc -l <"$work/a.out")" ] || fail "ndjson: jq disagrees"
+[ "$(wc -l <"$work/a.out")" = "$(($(wc -l <"$work/sessions.csv") - 1))" ] ||
+  fail "ndjson and CSV hold different numbers of sessions"
+for step in hour weekhour; do
+  answer_ok "svg $step" busy "$log" --step "$step" --format svg
+  cp "$work/a.out" "$shots/busy-$step.svg"
+  python3 -c 'import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot()
+ns = "{http://www.w3.org/2000/svg}"
+assert r.tag == ns + "svg" and r.find(ns + "title") is not None and r.find(ns + "desc") is not None' \
+    "$work/a.out" || fail "svg $step: not an SVG with title and desc"
+  grep -qE '(href|src)=' "$work/a.out" && fail "svg $step: refers to something outside"
+  if [ -d "$src/tests/web/node_modules/playwright-core" ]; then
+    node "$src/tests/web/svgshot.mjs" "$shots/busy-$step.svg" "$shots/busy-$step.png" >"$work/shot.txt" ||
+      fail "svg $step: Chromium did not render it"
+  else
+    fail "playwright-core missing: run scripts/install-deps"
+  fi
+done
+
+# ---- Wrapped and dirty logs read as the report reads them ----
+"$tool" dump "$log" >"$work/month.csv"
+"$tool" make "$work/month.csv" "$work/wrapped.evt" --max-size 65536 || fail "make wrapped"
+answer_ok "info wrapped" info "$work/wrapped.evt" --format json
+jq_is "wrapped clean" '.logs[0] | "\(.wrapped) \(.dirty)"' "true false"
+answer_ok "sessions wrapped" sessions "$work/wrapped.evt" --format csv
+cp "$work/a.out" "$work/clean.csv"
+printf '\x03' | dd of="$work/wrapped.evt" bs=1 seek=36 conv=notrunc 2>/dev/null
+answer_ok "info dirty" info "$work/wrapped.evt" --format json
+jq_is "wrapped dirty" '.logs[0] | "\(.wrapped) \(.dirty)"' "true true"
+answer_ok "sessions dirty" sessions "$work/wrapped.evt" --format csv
+cmp -s "$work/clean.csv" "$work/a.out" || fail "a dirty header changes the sessions"
+
+# ---- Failures: a message naming the cause, status 2 ----
+cp "$log" "$work/damaged.evt"
+offset=$(python3 -c 'import sys; d = open(sys.argv[1], "rb").read()
+at = [i for i in range(48, len(d), 4) if d[i + 4:i + 8] == b"LfLe"]
+print(at[len(at) // 2] + 4)' "$work/damaged.evt")
+printf 'XXXX' | dd of="$work/damaged.evt" bs=1 seek="$offset" conv=notrunc 2>/dev/null
+printf 'COM1\n\nCOM2\n' >"$work/blank-ports.txt"
+mkdir -p "$work/noports" && cp "$log" "$work/noports/"
+# status | message (a grep pattern) | arguments
+while IFS='|' read -r want message args; do
+  answer $args
+  got=$?
+  [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
+  grep -q -- "$message" "$work/a.err" || fail "velmar-log $args: no '$message' in: $(cat "$work/a.err")"
+done <<EOF
+2|^velmar-log: $work/none.evt: No such file or directory$|sessions $work/none.evt
+2|^velmar-log: $work/month.csv: not an event log file|users $work/month.csv
+2|^velmar-log: $work/damaged.evt: damaged: record [0-9]* can't be read|sessions $work/damaged.evt
+2|damaged: record|busy $work/damaged.evt
+2|--since: bad value '2026-02-30'|busy $log --since 2026-02-30
+2|--until: bad value 'tomorrow'|users $log --until tomorrow
+2|--since must come before --until|info $log --since 2026-12-08 --until 2026-12-01
+2|unknown option --step|sessions $log --step day
+2|--format: bad value 'svg'|sessions $log --format svg
+2|--step: bad value 'week'|busy $log --step week
+2|--lines: bad value '0'|capacity $log --lines 0
+2|--target: bad value '0.01,1.5'|capacity $log --target 0.01,1.5
+2|give --lines or --ports|busy $log --lines 3 --ports $work/a/RasPorts.txt
+2|$work/blank-ports.txt: invalid data: a blank line|busy $log --ports $work/blank-ports.txt
+2|$work/none.txt: No such file or directory|capacity $log --ports $work/none.txt
+2|capacity needs the pool's lines|capacity $work/noports/SysEvent.Evt
+2|no event log file given|users --utc
+EOF
+# Rows already written stay written, and the status still says it failed.
+answer sessions "$work/damaged.evt" --format csv
+[ $? = 2 ] && [ "$(wc -l <"$work/a.out")" -gt 1 ] || fail "streamed rows before the damage"
+answer busy "$work/noports/SysEvent.Evt" --format csv
+[ $? = 0 ] && [ "$(sed -n 2p "$work/a.out" | cut -d, -f6)" = "" ] ||
+  fail "without a port count the all-busy column must be empty"
+
+# ---- The README's answers come out as it shows them ----
+mkdir -p "$work/readme"
+# The README's faketime '2026-12-08 12:00:00' under SGT-8 is the pinned clock.
+(cd "$work/readme" && LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
+  "$tool" sample logs --days 30) || fail "the README's sample"
+PATH=$build:$PATH env -u TZ python3 "$src/tests/e2e/readme_answers.py" "$src/README.md" \
+  "$work/readme" || fail "the README's answers differ from what velmar-log gives"
+
+finish "velmar-log answers: all checks passed"

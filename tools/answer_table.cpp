@@ -1,0 +1,180 @@
+// The table writer of the answers: one list of columns, written as aligned
+// text, RFC 4180 CSV, JSON objects or NDJSON lines, so every format of a
+// command carries the same columns under the same names.
+#include <cstdio>
+#include <cstring>
+
+#include "tools/answers.h"
+
+namespace {
+
+// Writes n blanks.
+void Pad(OutBuf* o, int n) {
+  for (; n > 0; --n) OutChar(o, ' ');
+}
+
+void PutInt(OutBuf* o, int64_t v) {
+  if (v < 0) {
+    OutChar(o, '-');
+    OutNumber(o, 0 - (uint64_t)v);
+  } else {
+    OutNumber(o, (uint64_t)v);
+  }
+}
+
+void PutReal(OutBuf* o, double v, int digits) {
+  char text[64];
+  snprintf(text, sizeof text, "%.*f", digits, v);
+  OutText(o, text);
+}
+
+// The text of a cell into buf (for measuring and padding); null and text
+// cells point elsewhere.
+const char* CellText(const Cell& c, ZoneCache* zone, char* buf, size_t size) {
+  switch (c.Kind) {
+    case kCellText:
+      return c.Text;
+    case kCellInt:
+      snprintf(buf, size, "%lld", (long long)c.Int);
+      return buf;
+    case kCellReal:
+      snprintf(buf, size, "%.*f", c.Digits, c.Real);
+      return buf;
+    case kCellTime:
+      ZoneFormat(zone, c.Int, buf);
+      return buf;
+    case kCellBool:
+      return c.Int ? "true" : "false";
+    case kCellNull:
+      return "";
+  }
+  return "";
+}
+
+void TextRow(Table* t, const Cell* cells) {
+  for (int i = 0; i < t->Count; ++i) {
+    char buf[64];
+    const char* text = CellText(cells[i], t->Zone, buf, sizeof buf);
+    int len = (int)strlen(text), width = t->Columns[i].Width;
+    if (i > 0) OutBytes(t->Out, "  ", 2);
+    if (t->Columns[i].Right) Pad(t->Out, width - len);
+    OutBytes(t->Out, text, (size_t)len);
+    if (!t->Columns[i].Right && i + 1 < t->Count) Pad(t->Out, width - len);
+  }
+  OutChar(t->Out, '\n');
+}
+
+void CsvRow(Table* t, const Cell* cells) {
+  for (int i = 0; i < t->Count; ++i) {
+    if (i > 0) OutChar(t->Out, ',');
+    char buf[64];
+    const char* text = CellText(cells[i], t->Zone, buf, sizeof buf);
+    CsvPutField(t->Out, text, strlen(text));
+  }
+  OutChar(t->Out, '\n');
+}
+
+void JsonRow(Table* t, const Cell* cells) {
+  if (t->Format == kFormatJson) OutText(t->Out, t->Rows == 0 ? "\n    " : ",\n    ");
+  OutChar(t->Out, '{');
+  for (int i = 0; i < t->Count; ++i) {
+    if (i > 0) OutBytes(t->Out, ", ", 2);
+    JsonString(t->Out, t->Columns[i].Name);
+    OutBytes(t->Out, ": ", 2);
+    CellValue(t->Out, cells[i], t->Zone, true);
+  }
+  OutChar(t->Out, '}');
+  if (t->Format == kFormatNdjson) OutChar(t->Out, '\n');
+}
+
+}  // namespace
+
+Cell TextCell(const char* text) {
+  return Cell{kCellText, text, 0, 0.0, 0};
+}
+Cell IntCell(int64_t v) {
+  return Cell{kCellInt, nullptr, v, 0.0, 0};
+}
+Cell RealCell(double v, int digits) {
+  return Cell{kCellReal, nullptr, 0, v, digits};
+}
+Cell TimeCell(EventTime t) {
+  return Cell{kCellTime, nullptr, t, 0.0, 0};
+}
+Cell BoolCell(bool v) {
+  return Cell{kCellBool, nullptr, v ? 1 : 0, 0.0, 0};
+}
+Cell NullCell() {
+  return Cell{kCellNull, nullptr, 0, 0.0, 0};
+}
+
+void JsonString(OutBuf* o, const char* text) {
+  OutChar(o, '"');
+  for (const unsigned char* p = (const unsigned char*)text; *p != 0; ++p) {
+    if (*p == '"' || *p == '\\') {
+      OutChar(o, '\\');
+      OutChar(o, (char)*p);
+    } else if (*p < 0x20) {
+      char esc[8];
+      snprintf(esc, sizeof esc, "\\u%04x", *p);
+      OutText(o, esc);
+    } else {
+      OutChar(o, (char)*p);
+    }
+  }
+  OutChar(o, '"');
+}
+
+void CellValue(OutBuf* o, const Cell& c, ZoneCache* zone, bool json) {
+  char buf[64];
+  switch (c.Kind) {
+    case kCellInt:
+      PutInt(o, c.Int);
+      return;
+    case kCellReal:
+      PutReal(o, c.Real, c.Digits);
+      return;
+    case kCellNull:
+      if (json) OutText(o, "null");
+      return;
+    case kCellText:
+    case kCellTime:
+      if (json) {
+        JsonString(o, CellText(c, zone, buf, sizeof buf));
+        return;
+      }
+      break;
+    case kCellBool:
+      break;
+  }
+  OutText(o, CellText(c, zone, buf, sizeof buf));
+}
+
+void TableStart(Table* t, OutBuf* out, AnswerFormat format, const Column* columns, int count,
+                ZoneCache* zone) {
+  t->Out = out;
+  t->Format = format;
+  t->Columns = columns;
+  t->Count = count;
+  t->Zone = zone;
+  t->Rows = 0;
+  if (format != kFormatText && format != kFormatCsv) return;
+  std::vector<Cell> names;
+  for (int i = 0; i < count; ++i) names.push_back(TextCell(columns[i].Name));
+  if (format == kFormatText) {
+    TextRow(t, names.data());
+  } else {
+    CsvRow(t, names.data());
+  }
+}
+
+void TableRow(Table* t, const Cell* cells) {
+  if (t->Format == kFormatText) {
+    TextRow(t, cells);
+  } else if (t->Format == kFormatCsv) {
+    CsvRow(t, cells);
+  } else {
+    JsonRow(t, cells);
+  }
+  ++t->Rows;
+}

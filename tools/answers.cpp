@@ -1,0 +1,346 @@
+// The answering commands' command line: the log files, the options each
+// command takes, the zone (TZ, else SGT-8 as the report does; UTC with
+// --utc), the range, and the pool's lines from --lines, --ports or the
+// RasPorts.txt lists beside the logs. Then the command runs and its output
+// is flushed; every failure is a message and status 2.
+#include "tools/answers.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <string>
+
+#include "platform/failreason.h"
+#include "platform/rassapi.h"
+
+const char* const kAnswerUsage =
+    "       velmar-log info FILE... [--since T] [--until T] [--format text|csv|json] [--utc]\n"
+    "       velmar-log sessions FILE... [--since T] [--until T]\n"
+    "                  [--format text|csv|json|ndjson] [--utc]\n"
+    "       velmar-log users FILE... [--since T] [--until T] [--format text|csv|json] [--utc]\n"
+    "       velmar-log busy FILE... [--step hour|day|weekhour] [--lines N | --ports FILE]\n"
+    "                  [--since T] [--until T] [--format text|csv|json|svg] [--utc]\n"
+    "       velmar-log capacity FILE... [--lines N | --ports FILE] [--target 0.01,0.02,0.05]\n"
+    "                  [--since T] [--until T] [--format text|csv|json] [--utc]\n";
+
+namespace {
+
+// The commands, as bits of the options' masks.
+enum {
+  kInfo = 1,
+  kSessions = 2,
+  kUsers = 4,
+  kBusy = 8,
+  kCapacity = 16,
+  kEvery = 31,
+};
+
+const char* const kCommands[] = {"info", "sessions", "users", "busy", "capacity"};
+
+// An option: its name, the commands that take it, whether a value follows.
+struct AnswerOption {
+  const char* Name;  // "--since"
+  int Commands;      // mask of the commands
+  bool Value;        // takes a value
+};
+
+const AnswerOption kAnswerOptions[] = {
+    {"--since", kEvery, true},
+    {"--until", kEvery, true},
+    {"--format", kEvery, true},
+    {"--utc", kEvery, false},
+    {"--step", kBusy, true},
+    {"--lines", kBusy | kCapacity, true},
+    {"--ports", kBusy | kCapacity, true},
+    {"--target", kCapacity, true},
+};
+
+const int64_t kMaxLines = 1000000;
+
+// The texts of --since and --until, read once the zone is set.
+struct TimeTexts {
+  const char* Since;  // null when not given
+  const char* Until;  // null when not given
+};
+
+int BadValue(const char* option, const char* value, const char* want) {
+  fprintf(stderr, "velmar-log: %s: bad value '%s' (%s)\n", option, value, want);
+  return kAnswerFailed;
+}
+
+int BadUsage(const char* problem) {
+  fprintf(stderr, "velmar-log: %s (velmar-log --help shows the usage)\n", problem);
+  return kAnswerFailed;
+}
+
+int ParseFormat(AnswerOptions* opt, int command, const char* v) {
+  const struct {
+    const char* Name;
+    AnswerFormat Format;
+    int Commands;
+  } formats[] = {{"text", kFormatText, kEvery},
+                 {"csv", kFormatCsv, kEvery},
+                 {"json", kFormatJson, kEvery},
+                 {"ndjson", kFormatNdjson, kSessions},
+                 {"svg", kFormatSvg, kBusy}};
+  for (const auto& f : formats) {
+    if (strcmp(v, f.Name) == 0 && (f.Commands & command) != 0) {
+      opt->Format = f.Format;
+      return 0;
+    }
+  }
+  return BadValue("--format", v, "not a format of this command");
+}
+
+int ParseStep(AnswerOptions* opt, const char* v) {
+  opt->WeekHour = strcmp(v, "weekhour") == 0;
+  if (strcmp(v, "hour") == 0 || opt->WeekHour) {
+    opt->Step = kStepHour;
+  } else if (strcmp(v, "day") == 0) {
+    opt->Step = kStepDay;
+  } else {
+    return BadValue("--step", v, "hour, day or weekhour");
+  }
+  return 0;
+}
+
+int ParseTargets(AnswerOptions* opt, const char* v) {
+  opt->Targets.clear();
+  for (const char* p = v;;) {
+    char* end = nullptr;
+    double target = strtod(p, &end);
+    if (end == p || !(target > 0 && target < 1) || (*end != ',' && *end != '\0')) {
+      return BadValue("--target", v, "blocking shares between 0 and 1, split by commas");
+    }
+    opt->Targets.push_back(target);
+    if (*end == '\0') return 0;
+    p = end + 1;
+  }
+}
+
+int ParseLines(AnswerOptions* opt, const char* v) {
+  uint64_t n = 0;
+  if (!ParseNumber(v, (uint64_t)kMaxLines, &n) || n == 0) {
+    return BadValue("--lines", v, "a number of lines from 1 to 1000000");
+  }
+  opt->Lines = (int64_t)n;
+  opt->LinesFrom = "--lines";
+  return 0;
+}
+
+int Apply(AnswerOptions* opt, int command, const char* name, const char* v, TimeTexts* times) {
+  if (strcmp(name, "--since") == 0) times->Since = v;
+  if (strcmp(name, "--until") == 0) times->Until = v;
+  if (strcmp(name, "--utc") == 0) opt->Utc = true;
+  if (strcmp(name, "--ports") == 0) opt->PortFiles.push_back(v);
+  if (strcmp(name, "--format") == 0) return ParseFormat(opt, command, v);
+  if (strcmp(name, "--step") == 0) return ParseStep(opt, v);
+  if (strcmp(name, "--target") == 0) return ParseTargets(opt, v);
+  if (strcmp(name, "--lines") == 0) return ParseLines(opt, v);
+  return 0;
+}
+
+const AnswerOption* FindOption(const char* arg, size_t len, int command) {
+  for (const AnswerOption& o : kAnswerOptions) {
+    if (strlen(o.Name) == len && strncmp(o.Name, arg, len) == 0 && (o.Commands & command) != 0) {
+      return &o;
+    }
+  }
+  return nullptr;
+}
+
+// Reads the arguments after the command: log files and options, as
+// "--name value" or "--name=value".
+int ParseAnswerArgs(AnswerOptions* opt, int command, int argc, char** argv, TimeTexts* times) {
+  for (int i = 0; i < argc; ++i) {
+    const char* a = argv[i];
+    if (strncmp(a, "--", 2) != 0 || a[2] == '\0') {
+      opt->Logs.push_back(a);
+      continue;
+    }
+    const char* eq = strchr(a, '=');
+    size_t len = eq != nullptr ? (size_t)(eq - a) : strlen(a);
+    const AnswerOption* o = FindOption(a, len, command);
+    if (o == nullptr) {
+      fprintf(stderr, "velmar-log: unknown option %.*s\n", (int)len, a);
+      return BadUsage("not an option of this command");
+    }
+    const char* v = eq != nullptr ? eq + 1 : (o->Value && i + 1 < argc ? argv[++i] : nullptr);
+    if (o->Value && v == nullptr) return BadValue(o->Name, "", "a value is missing");
+    if (!o->Value && eq != nullptr) return BadValue(o->Name, v, "takes no value");
+    int status = Apply(opt, command, o->Name, v, times);
+    if (status != 0) return status;
+  }
+  if (opt->Logs.empty()) return BadUsage("no event log file given");
+  if (opt->Lines > 0 && !opt->PortFiles.empty())
+    return BadUsage("give --lines or --ports, not both");
+  return 0;
+}
+
+// TZ for every time of the run: UTC with --utc, else TZ, else the report's
+// default zone.
+void SetZone(bool utc) {
+  const char* tz = utc ? "UTC0" : getenv("TZ") == nullptr ? DEFAULT_TZ : nullptr;
+#ifdef _WIN32
+  if (tz != nullptr) _putenv_s("TZ", tz);
+  _tzset();
+#else
+  if (tz != nullptr) setenv("TZ", tz, 1);
+  tzset();
+#endif
+}
+
+int ParseTimes(AnswerOptions* opt, const TimeTexts* times) {
+  const char* want = "want YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]";
+  if (times->Since != nullptr && !ZoneParse(&opt->Zone, times->Since, &opt->Since)) {
+    return BadValue("--since", times->Since, want);
+  }
+  if (times->Until != nullptr && !ZoneParse(&opt->Zone, times->Until, &opt->Until)) {
+    return BadValue("--until", times->Until, want);
+  }
+  if (opt->Since >= opt->Until) return BadUsage("--since must come before --until");
+  return 0;
+}
+
+// ---- the pool's lines ----
+
+// Adds the ports of the list at path to *lines. A missing list sets
+// *missing when that is allowed; anything else wrong with it is a failure.
+int CountPorts(const char* path, bool mayBeMissing, int64_t* lines, bool* missing) {
+  BYTE* records = nullptr;
+  WORD count = 0;
+  DWORD error = PlatformReadPortFile(path, &records, &count);
+  if (error == ERROR_FILE_NOT_FOUND && mayBeMissing) {
+    *missing = true;
+    return 0;
+  }
+  const char* detail = error != 0 ? PlatformErrorDetail() : nullptr;
+  if (error == 0 && count == 0) error = ERROR_INVALID_DATA, detail = "no port listed";
+  for (WORD i = 0; error == 0 && i < count; ++i) {
+    const WCHAR* name = (const WCHAR*)(records + (size_t)i * RAS_PORT_RECORD_SIZE);
+    if (name[0] == 0) error = ERROR_INVALID_DATA, detail = "a blank line";
+  }
+  PlatformFreePortFile(records);
+  if (error != 0) {
+    char text[4352];
+    DescribeOpenFailure(path, error, detail, text, sizeof text);
+    fprintf(stderr, "velmar-log: %s\n", text);
+    return kAnswerFailed;
+  }
+  *lines += count;
+  return 0;
+}
+
+// RasPorts.txt in the folder of the log at path.
+std::string BesideLog(const char* path) {
+  std::string p = path;
+  size_t slash = p.find_last_of("/\\");
+  return slash == std::string::npos ? std::string("RasPorts.txt")
+                                    : p.substr(0, slash + 1) + "RasPorts.txt";
+}
+
+// N from the RasPorts.txt lists beside the logs: each server (the computer
+// of a log's oldest record) counted once, however many of its logs are
+// given; unknown when a server has no list.
+int LinesBesideLogs(AnswerOptions* opt) {
+  std::map<std::string, bool> servers;
+  int64_t lines = 0;
+  bool missing = false;
+  for (const char* log : opt->Logs) {
+    std::string computer;
+    ModelFailure failure = {};
+    if (!ModelLogComputer(log, &computer, &failure)) return AnswerModelFailed(&failure);
+    if (!servers.emplace(computer, true).second) continue;
+    int status = CountPorts(BesideLog(log).c_str(), true, &lines, &missing);
+    if (status != 0) return status;
+  }
+  opt->Lines = missing ? 0 : lines;
+  opt->LinesFrom = missing ? nullptr : "RasPorts.txt";
+  return 0;
+}
+
+int FindLines(AnswerOptions* opt) {
+  if (opt->Lines > 0) return 0;
+  if (opt->PortFiles.empty()) return LinesBesideLogs(opt);
+  int64_t lines = 0;
+  bool missing = false;
+  for (const char* path : opt->PortFiles) {
+    int status = CountPorts(path, false, &lines, &missing);
+    if (status != 0) return status;
+  }
+  opt->Lines = lines;
+  opt->LinesFrom = "--ports";
+  return 0;
+}
+
+int CommandBit(const char* command) {
+  for (int i = 0; i < 5; ++i) {
+    if (strcmp(command, kCommands[i]) == 0) return 1 << i;
+  }
+  return 0;
+}
+
+int Dispatch(int command, AnswerOptions* opt, OutBuf* out) {
+  switch (command) {
+    case kInfo:
+      return AnswerInfo(opt, out);
+    case kSessions:
+      return AnswerSessions(opt, out);
+    case kUsers:
+      return AnswerUsers(opt, out);
+    case kBusy:
+      return AnswerBusy(opt, out);
+    default:
+      return AnswerCapacity(opt, out);
+  }
+}
+
+// Runs the command with its output buffered to standard output.
+int RunWithOutput(int command, AnswerOptions* opt) {
+  OutBuf* out = (OutBuf*)malloc(sizeof(OutBuf));
+  if (out == nullptr) {
+    fprintf(stderr, "velmar-log: out of memory\n");
+    return kAnswerFailed;
+  }
+  OutInit(out, stdout);
+  int status = Dispatch(command, opt, out);
+  if (!OutFlush(out)) {
+    if (out->Errno != EPIPE)
+      fprintf(stderr, "velmar-log: can't write the output: %s\n", strerror(out->Errno));
+    status = kAnswerFailed;
+  }
+  free(out);
+  return status;
+}
+
+}  // namespace
+
+int AnswerModelFailed(const ModelFailure* failure) {
+  fprintf(stderr, "velmar-log: %s\n", failure->Text);
+  return kAnswerFailed;
+}
+
+int RunAnswer(const char* command, int argc, char** argv) {
+  int which = CommandBit(command);
+  if (which == 0) return -1;
+  AnswerOptions opt;
+  opt.Since = kAlways;
+  opt.Until = kForever;
+  opt.Format = kFormatText;
+  opt.Utc = false;
+  opt.Step = kStepHour;
+  opt.WeekHour = false;
+  opt.Lines = 0;
+  opt.LinesFrom = nullptr;
+  opt.Targets = {0.01, 0.02, 0.05};
+  TimeTexts times = {nullptr, nullptr};
+  int status = ParseAnswerArgs(&opt, which, argc, argv, &times);
+  if (status != 0) return status;
+  SetZone(opt.Utc);
+  ZoneInit(&opt.Zone);
+  status = ParseTimes(&opt, &times);
+  if (status == 0 && (which & (kBusy | kCapacity)) != 0) status = FindLines(&opt);
+  return status != 0 ? status : RunWithOutput(which, &opt);
+}
