@@ -9,6 +9,16 @@
 #include <cstring>
 
 #include "index/dbi.h"
+#include "platform/streamlock.h"
+
+// The index file's page cache: a fixed size, whatever the size of the file.
+// A year of a large pool's connections nearly fits, so its walk reads from
+// memory. (The tests build the index with a few pages too, so that pages
+// come and go.)
+#ifndef VELMAR_DBI_CACHE_BYTES
+#define VELMAR_DBI_CACHE_BYTES (16 << 20)
+#endif
+const long kDbiCacheBytes = VELMAR_DBI_CACHE_BYTES;
 
 // The absolute value of a node reference; INT32_MIN, which has none, maps to
 // INT32_MAX, never a slot start reachable by a sound file.
@@ -21,17 +31,11 @@ inline int32_t DbiAbs(int32_t node) {
 // then skip their own atomic lock and unlock. (One caller uses a handle at
 // a time; the lock is always let go before the operation returns.)
 inline void DbiHold(DBI* dbi) {
-#if defined(__unix__) || defined(__APPLE__)
-  if (dbi->Stream) flockfile(dbi->Stream);
-#endif
-  (void)dbi;
+  StreamHold(dbi->Stream);
 }
 
 inline void DbiLetGo(DBI* dbi) {
-#if defined(__unix__) || defined(__APPLE__)
-  if (dbi->Stream) funlockfile(dbi->Stream);
-#endif
-  (void)dbi;
+  StreamLetGo(dbi->Stream);
 }
 
 // Records a failed step's message; returns result for a one-line `return`.

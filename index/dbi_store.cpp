@@ -7,7 +7,7 @@
 
 #include "index/dbi.h"
 #include "index/dbi_internal.h"
-#include "index/dbi_stream.h"
+#include "platform/cachedstream.h"
 
 const char* DbiLastError = nullptr;
 int32_t DbiLastStatus = 0;
@@ -189,7 +189,7 @@ void DbiFree(DBI** dbi) {
 
 int DbiNew(DBI* dbi, const char* fileName, const char* label, int keyLen) {
   dbi->FileName = CopyText(fileName);
-  if (dbi->FileName) dbi->Stream = DbiStreamOpen(dbi->FileName, "w+b");
+  if (dbi->FileName) dbi->Stream = CachedStreamOpen(dbi->FileName, "w+b", kDbiCacheBytes);
   if (!dbi->Stream) return DbiFail(1, "fopen New File");
   return DbiSetUpNew(dbi, label, keyLen);
 }
@@ -211,7 +211,7 @@ int DbiSetUpNew(DBI* dbi, const char* label, int keyLen) {
 int DbiOpen(DBI* dbi, const char* fileName) {
   dbi->FileName = CopyText(fileName);
   if (!dbi->FileName) return DbiFail(1, "Filename in Open");
-  dbi->Stream = DbiStreamOpen(dbi->FileName, "r+b");
+  dbi->Stream = CachedStreamOpen(dbi->FileName, "r+b", kDbiCacheBytes);
   if (!dbi->Stream) return DbiFail(2, "fopen File");
   unsigned char bytes[kHeaderBytes];
   DbiLastStatus = static_cast<int32_t>(std::fread(bytes, sizeof bytes, 1, dbi->Stream));

@@ -89,7 +89,7 @@ void FillUntilFull(const std::string& path, std::string* out) {
 }
 
 TEST(DbiFaults, FileSizeLimitFailsTheWriteThatNeedsRoom) {
-#ifdef VELMAR_DBI_PLAIN_STREAM
+#ifdef VELMAR_PLAIN_STREAM
   // The plain stream cannot take back the first half of a slot it wrote
   // before the limit stopped it: the file keeps that tail (N_Rec still
   // governs, and the next append overwrites it), so the lengths differ.

@@ -1,11 +1,10 @@
-// The index file's stream: a cookie stream over a bounded page cache where
-// the C library has them, else plain fopen. The cache never holds more than
-// DBI_CACHE_BYTES of the file. Room for growth is reserved on disk before a
+// The cached stream with the GNU C library's cookie streams over a bounded
+// page cache and pread/pwrite. Room for growth is reserved on disk before a
 // write is taken, so a size or space limit fails that write; once closed,
 // the file is exactly as long as what was written.
-#include "index/dbi_stream.h"
+#include "platform/cachedstream.h"
 
-#if defined(__GLIBC__) && !defined(VELMAR_DBI_PLAIN_STREAM)
+#if defined(__GLIBC__) && !defined(VELMAR_PLAIN_STREAM)
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -22,8 +21,7 @@
 namespace {
 
 const int32_t kNone = -1;
-const int32_t kFrames = DBI_CACHE_BYTES / DBI_PAGE_BYTES;
-const int32_t kBuckets = 2 * kFrames;  // a power of two
+const int32_t kMaxFrames = 1 << 24;    // 8 GB of pages: far past any cache asked for
 const int64_t kGrowBytes = 256 << 10;  // file space reserved at a time
 const int32_t kRunPages = 256;         // pages written back in one call at most
 const size_t kHugeBytes = 2 << 20;     // a large page of the system's memory
@@ -47,30 +45,32 @@ struct Cache {
   int32_t Used;                    // frames handed out so far
   int32_t Hand;                    // clock hand for eviction
   int32_t Recent;                  // frame of the last page used, kNone at first
-  Frame* Frames;                   // kFrames frames
-  int32_t* Bucket;                 // kBuckets chain heads
-  unsigned char* Data;             // kFrames pages of DBI_PAGE_BYTES
-  char Buffer[DBI_STREAM_BUFFER];  // the stdio buffer of the stream
+  int32_t FrameCount;              // frames in the cache
+  int32_t BucketMask;              // chain heads - 1 (their count is a power of two)
+  Frame* Frames;                   // FrameCount frames
+  int32_t* Bucket;                 // BucketMask + 1 chain heads
+  unsigned char* Data;             // FrameCount pages of CACHED_STREAM_PAGE bytes
+  char Buffer[CACHED_STREAM_BUFFER];  // the stdio buffer of the stream
 };
 
-int32_t BucketOf(int64_t pageNo) {
+int32_t BucketOf(const Cache* c, int64_t pageNo) {
   uint64_t h = static_cast<uint64_t>(pageNo) * 0x9E3779B97F4A7C15ull;
-  return static_cast<int32_t>(h >> 40) & (kBuckets - 1);
+  return static_cast<int32_t>(h >> 40) & c->BucketMask;
 }
 
 unsigned char* PageData(Cache* c, int32_t f) {
-  return c->Data + static_cast<size_t>(f) * DBI_PAGE_BYTES;
+  return c->Data + static_cast<size_t>(f) * CACHED_STREAM_PAGE;
 }
 
 int32_t Lookup(Cache* c, int64_t pageNo) {
   if (c->Recent != kNone && c->Frames[c->Recent].PageNo == pageNo) return c->Recent;
-  int32_t f = c->Bucket[BucketOf(pageNo)];
+  int32_t f = c->Bucket[BucketOf(c, pageNo)];
   while (f != kNone && c->Frames[f].PageNo != pageNo) f = c->Frames[f].Next;
   return f;
 }
 
 void Unhash(Cache* c, int32_t f) {
-  int32_t* link = &c->Bucket[BucketOf(c->Frames[f].PageNo)];
+  int32_t* link = &c->Bucket[BucketOf(c, c->Frames[f].PageNo)];
   while (*link != f) link = &c->Frames[*link].Next;
   *link = c->Frames[f].Next;
 }
@@ -102,8 +102,8 @@ int WriteAll(int fd, const unsigned char* p, size_t n, int64_t at) {
 
 // Writes a dirty frame back: only the part below the file's length.
 int WriteBack(Cache* c, int32_t f) {
-  int64_t start = c->Frames[f].PageNo * DBI_PAGE_BYTES;
-  int64_t n = std::min<int64_t>(DBI_PAGE_BYTES, c->Size - start);
+  int64_t start = c->Frames[f].PageNo * CACHED_STREAM_PAGE;
+  int64_t n = std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start);
   if (n > 0 && WriteAll(c->Fd, PageData(c, f), static_cast<size_t>(n), start) != 0) return -1;
   c->Frames[f].Dirty = 0;
   return 0;
@@ -113,10 +113,10 @@ int WriteBack(Cache* c, int32_t f) {
 // one call for the lot where the system takes it whole, else page by page.
 int WriteRun(Cache* c, const int32_t* run, int32_t n) {
   struct iovec parts[kRunPages] = {};
-  int64_t start = c->Frames[run[0]].PageNo * DBI_PAGE_BYTES;
+  int64_t start = c->Frames[run[0]].PageNo * CACHED_STREAM_PAGE;
   int64_t total = 0;
   for (int32_t i = 0; i < n; ++i) {
-    int64_t bytes = std::min<int64_t>(DBI_PAGE_BYTES, c->Size - start - total);
+    int64_t bytes = std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start - total);
     parts[i].iov_base = PageData(c, run[i]);
     parts[i].iov_len = static_cast<size_t>(std::max<int64_t>(bytes, 0));
     total += static_cast<int64_t>(parts[i].iov_len);
@@ -159,10 +159,8 @@ int WriteCluster(Cache* c, int32_t f) {
 // memory with them.
 void AskForLargePages(Cache* c) {
 #ifdef MADV_HUGEPAGE
-  if (DBI_CACHE_BYTES > 2 * kHugeBytes) {
-    madvise(c->Data + kHugeBytes, static_cast<size_t>(DBI_CACHE_BYTES) - kHugeBytes,
-            MADV_HUGEPAGE);
-  }
+  size_t bytes = static_cast<size_t>(c->FrameCount) * CACHED_STREAM_PAGE;
+  if (bytes > 2 * kHugeBytes) madvise(c->Data + kHugeBytes, bytes - kHugeBytes, MADV_HUGEPAGE);
 #else
   (void)c;
 #endif
@@ -171,13 +169,13 @@ void AskForLargePages(Cache* c) {
 // A frame to fill: an unused one, else the clock's victim (written back
 // first when dirty). kNone when the write-back fails.
 int32_t FreeFrame(Cache* c) {
-  if (c->Used < kFrames) {
-    if (c->Used == static_cast<int32_t>(kHugeBytes / DBI_PAGE_BYTES)) AskForLargePages(c);
+  if (c->Used < c->FrameCount) {
+    if (c->Used == static_cast<int32_t>(kHugeBytes / CACHED_STREAM_PAGE)) AskForLargePages(c);
     return c->Used++;
   }
   for (;;) {
     int32_t f = c->Hand;
-    c->Hand = (c->Hand + 1) % kFrames;
+    c->Hand = c->Hand + 1 == c->FrameCount ? 0 : c->Hand + 1;
     if (c->Frames[f].Ref) {
       c->Frames[f].Ref = 0;
       continue;
@@ -196,17 +194,17 @@ int32_t Load(Cache* c, int64_t pageNo) {
     f = FreeFrame(c);
     if (f == kNone) return kNone;
     unsigned char* p = PageData(c, f);
-    int64_t start = pageNo * DBI_PAGE_BYTES;
+    int64_t start = pageNo * CACHED_STREAM_PAGE;
     size_t got = 0;
     if (start < c->Size) {
-      size_t want = static_cast<size_t>(std::min<int64_t>(DBI_PAGE_BYTES, c->Size - start));
+      size_t want = static_cast<size_t>(std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start));
       if (ReadAll(c->Fd, p, want, start, &got) != 0) {
         c->Frames[f] = Frame{kNone, kNone, 0, 0};  // an empty frame, in no bucket
         return kNone;
       }
     }
-    std::memset(p + got, 0, DBI_PAGE_BYTES - got);
-    int32_t b = BucketOf(pageNo);
+    std::memset(p + got, 0, CACHED_STREAM_PAGE - got);
+    int32_t b = BucketOf(c, pageNo);
     c->Frames[f] = Frame{pageNo, c->Bucket[b], 0, 0};
     c->Bucket[b] = f;
   }
@@ -223,10 +221,10 @@ ssize_t CookieRead(void* cookie, char* buf, size_t n) {
   n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), c->Size - c->Pos));
   size_t done = 0;
   while (done < n) {
-    int32_t f = Load(c, c->Pos / DBI_PAGE_BYTES);
+    int32_t f = Load(c, c->Pos / CACHED_STREAM_PAGE);
     if (f == kNone) return done > 0 ? static_cast<ssize_t>(done) : -1;
-    size_t off = static_cast<size_t>(c->Pos % DBI_PAGE_BYTES);
-    size_t k = std::min(n - done, static_cast<size_t>(DBI_PAGE_BYTES) - off);
+    size_t off = static_cast<size_t>(c->Pos % CACHED_STREAM_PAGE);
+    size_t k = std::min(n - done, static_cast<size_t>(CACHED_STREAM_PAGE) - off);
     std::memcpy(buf + done, PageData(c, f) + off, k);
     done += k;
     c->Pos += static_cast<int64_t>(k);
@@ -243,11 +241,11 @@ void UndoGrowth(Cache* c) {
   c->Size = c->SizeAtSeek;
   if (!c->CanReserve && ftruncate(c->Fd, c->Size) == 0) c->OnDisk = c->Size;
   for (int64_t at = c->Size; at < end;) {
-    int64_t pageNo = at / DBI_PAGE_BYTES;
-    int64_t next = std::min(end, (pageNo + 1) * DBI_PAGE_BYTES);
+    int64_t pageNo = at / CACHED_STREAM_PAGE;
+    int64_t next = std::min(end, (pageNo + 1) * CACHED_STREAM_PAGE);
     int32_t f = Lookup(c, pageNo);
     if (f != kNone)
-      std::memset(PageData(c, f) + at % DBI_PAGE_BYTES, 0, static_cast<size_t>(next - at));
+      std::memset(PageData(c, f) + at % CACHED_STREAM_PAGE, 0, static_cast<size_t>(next - at));
     at = next;
   }
 }
@@ -289,11 +287,11 @@ ssize_t ExtendingWrite(Cache* c, const unsigned char* buf, size_t n) {
   }
   c->OnDisk = std::max(c->OnDisk, end);
   for (int64_t at = c->Pos; at < end;) {
-    int64_t pageNo = at / DBI_PAGE_BYTES;
-    int64_t next = std::min(end, (pageNo + 1) * DBI_PAGE_BYTES);
+    int64_t pageNo = at / CACHED_STREAM_PAGE;
+    int64_t next = std::min(end, (pageNo + 1) * CACHED_STREAM_PAGE);
     int32_t f = Lookup(c, pageNo);
     if (f != kNone) {
-      std::memcpy(PageData(c, f) + at % DBI_PAGE_BYTES, buf + (at - c->Pos),
+      std::memcpy(PageData(c, f) + at % CACHED_STREAM_PAGE, buf + (at - c->Pos),
                   static_cast<size_t>(next - at));
     }
     at = next;
@@ -327,10 +325,10 @@ ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
   }
   size_t done = 0;
   while (done < n) {
-    int32_t f = Load(c, c->Pos / DBI_PAGE_BYTES);
+    int32_t f = Load(c, c->Pos / CACHED_STREAM_PAGE);
     if (f == kNone) break;
-    size_t off = static_cast<size_t>(c->Pos % DBI_PAGE_BYTES);
-    size_t k = std::min(n - done, static_cast<size_t>(DBI_PAGE_BYTES) - off);
+    size_t off = static_cast<size_t>(c->Pos % CACHED_STREAM_PAGE);
+    size_t k = std::min(n - done, static_cast<size_t>(CACHED_STREAM_PAGE) - off);
     std::memcpy(PageData(c, f) + off, src + done, k);
     c->Frames[f].Dirty = 1;
     done += k;
@@ -406,21 +404,32 @@ int CookieClose(void* cookie) {
   return result;
 }
 
-Cache* NewCache(int fd) {
+// The frames a cache of cacheBytes holds: whole pages, at least two.
+int32_t FramesFor(long cacheBytes) {
+  long frames = cacheBytes / CACHED_STREAM_PAGE;
+  return static_cast<int32_t>(std::min<long>(std::max<long>(frames, 2), kMaxFrames));
+}
+
+Cache* NewCache(int fd, long cacheBytes) {
   Cache* c = static_cast<Cache*>(std::calloc(1, sizeof(Cache)));
   if (!c) return nullptr;
   c->Fd = fd;
-  c->Frames = static_cast<Frame*>(std::malloc(sizeof(Frame) * kFrames));
-  c->Bucket = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * kBuckets));
+  c->FrameCount = FramesFor(cacheBytes);
+  int32_t buckets = 1;
+  while (buckets < 2 * c->FrameCount) buckets <<= 1;
+  c->BucketMask = buckets - 1;
+  c->Frames = static_cast<Frame*>(std::malloc(sizeof(Frame) * c->FrameCount));
+  c->Bucket = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * buckets));
   // Aligned to a large page, so that AskForLargePages covers whole ones.
   void* data = nullptr;
-  if (posix_memalign(&data, kHugeBytes, static_cast<size_t>(DBI_CACHE_BYTES)) != 0) data = nullptr;
+  size_t bytes = static_cast<size_t>(c->FrameCount) * CACHED_STREAM_PAGE;
+  if (posix_memalign(&data, kHugeBytes, bytes) != 0) data = nullptr;
   c->Data = static_cast<unsigned char*>(data);
   if (!c->Frames || !c->Bucket || !c->Data) {
     FreeCache(c);
     return nullptr;
   }
-  for (int32_t b = 0; b < kBuckets; ++b) c->Bucket[b] = kNone;
+  for (int32_t b = 0; b < buckets; ++b) c->Bucket[b] = kNone;
   c->Recent = kNone;
   off_t size = lseek(fd, 0, SEEK_END);
   c->Size = size < 0 ? 0 : size;
@@ -432,11 +441,11 @@ Cache* NewCache(int fd) {
 
 }  // namespace
 
-FILE* DbiStreamOpen(const char* name, const char* mode) {
+FILE* CachedStreamOpen(const char* name, const char* mode, long cacheBytes) {
   int truncate = mode[0] == 'w';
   int fd = open(name, O_RDWR | O_CLOEXEC | (truncate ? O_CREAT | O_TRUNC : 0), 0666);
   if (fd < 0) return nullptr;
-  Cache* c = NewCache(fd);
+  Cache* c = NewCache(fd, cacheBytes);
   if (!c) {
     // No room for a cache: the same file as a plain stream.
     FILE* plain = fdopen(fd, mode);
@@ -452,18 +461,12 @@ FILE* DbiStreamOpen(const char* name, const char* mode) {
     errno = saved;
     return nullptr;
   }
-  // A page-sized stdio buffer: node reads within one page need no cookie
+  // A small stdio buffer of our own: reads near one another need no cookie
   // call at all (the C library's cookie streams read byte by byte when
   // unbuffered).
   // (The buffer is given: without one the C library picks its own size.)
-  setvbuf(f, c->Buffer, _IOFBF, DBI_STREAM_BUFFER);
+  setvbuf(f, c->Buffer, _IOFBF, CACHED_STREAM_BUFFER);
   return f;
 }
 
-#else  // no cookie streams (or VELMAR_DBI_PLAIN_STREAM): the C library's own stream
-
-FILE* DbiStreamOpen(const char* name, const char* mode) {
-  return std::fopen(name, mode);
-}
-
-#endif
+#endif  // __GLIBC__ && !VELMAR_PLAIN_STREAM
