@@ -148,11 +148,11 @@ void Repair(DBI* dbi, Attach at) {
 }
 
 int Add(DBI* dbi, const char* key, int32_t value) {
-  int32_t x = DbiGet(dbi);
+  // The new slot is written once, as the new node: DbiGet's zeros would be
+  // overwritten at once.
+  int32_t x = DbiGetNode(dbi, key, value);
   if (x == 0) return DbiFail(1, "Get in Add");
   DbiSetSearchKey(dbi, key);
-  DbiLinks fresh = {0, 0, 0, value};
-  DbiWriteNode(dbi, x, &fresh, dbi->SearchKey);
   DbiHeader& h = dbi->Header;
   if (h.Head == 0) {
     h.Head = h.First = h.Last = x;

@@ -104,6 +104,12 @@ inline void DbiReplace(DBI* dbi, int32_t old, int32_t next, int32_t parent) {
 // DbiNew's result and text for the step that failed (2, 3 or 4).
 int DbiSetUpNew(DBI* dbi, const char* label, int keyLen);
 
+// DbiAdd's steps 1 and 3 in one write: a slot obtained as DbiGet does (the
+// current key cleared), holding Parent, Left and Right 0, value and key (cut
+// to KeyLen bytes, NUL-padded). The slot, or 0 when DbiGet would fail or the
+// write does.
+int32_t DbiGetNode(DBI* dbi, const char* key, int32_t value);
+
 // Copies text (null: empty) into the n bytes at dest, cut to n bytes and
 // NUL-padded; no terminator when the text has n or more characters.
 inline void DbiCopyPadded(char* dest, const char* text, size_t n) {
