@@ -48,16 +48,24 @@ void BuildSlots(PortTable* table) {
     slot->CurrentUser[0] = '\0';
     slot->Logins = 0;
     slot->BusySeconds = 0;
+    slot->BusySince = 0;
   }
 }
 
-// Charges the interval to every busy slot. (Without a branch: which ports
-// are busy follows no pattern, and this runs for every event.)
+// Charges the interval to every busy slot. The intervals tile the scan, so
+// a slot's share is the table's clock when it is freed less the clock when
+// it became busy: each event moves the clock alone, and only the slot it
+// frees takes its time.
 void ChargeBusy(PortTable* table, EventTime interval) {
-  for (int32_t i = 0; i < table->PortCount; ++i) {
-    EventTime busy = table->Slots[i].CurrentUser[0] != '\0';
-    table->Slots[i].BusySeconds += busy * interval;
-  }
+  table->Clock += interval;
+}
+
+// Marks slot busy or free after its user changed, taking its time when a
+// busy slot is freed.
+void ChargeChange(PortTable* table, PortSlot* slot, bool wasBusy) {
+  bool busy = slot->CurrentUser[0] != '\0';
+  if (busy && !wasBusy) slot->BusySince = table->Clock;
+  if (wasBusy && !busy) slot->BusySeconds += table->Clock - slot->BusySince;
 }
 
 // Byte-wise equality of two names; the port names are short and the table
@@ -107,6 +115,7 @@ void PortTableRelease(PortTable* table) {
   table->PortCount = 0;
   table->EnumError = 0;
   table->EnumDetail = nullptr;
+  table->Clock = 0;
 }
 
 PortSlot* PortFind(PortTable* table, const char* port) {
@@ -136,19 +145,26 @@ void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const
   PortSlot* slot = PortFind(table, port);
   ChargeBusy(table, interval);
   if (slot == nullptr) return;
+  bool wasBusy = slot->CurrentUser[0] != '\0';
   if (!connect) {
     slot->CurrentUser[0] = '\0';
-    return;
+  } else {
+    size_t n = PortUserCut(user, width);
+    memcpy(slot->CurrentUser, user, n);
+    slot->CurrentUser[n] = '\0';
+    ++slot->Logins;
   }
-  size_t n = PortUserCut(user, width);
-  memcpy(slot->CurrentUser, user, n);
-  slot->CurrentUser[n] = '\0';
-  ++slot->Logins;
+  ChargeChange(table, slot, wasBusy);
 }
 
 void PortResetUpdate(PortTable* table, EventTime interval) {
   ChargeBusy(table, interval);
-  for (int32_t i = 0; i < table->PortCount; ++i) table->Slots[i].CurrentUser[0] = '\0';
+  for (int32_t i = 0; i < table->PortCount; ++i) {
+    PortSlot* slot = &table->Slots[i];
+    bool wasBusy = slot->CurrentUser[0] != '\0';
+    slot->CurrentUser[0] = '\0';
+    ChargeChange(table, slot, wasBusy);
+  }
 }
 
 int32_t PortRecount(const PortTable* table) {

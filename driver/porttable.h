@@ -16,7 +16,9 @@ struct PortSlot {
   const char* PortName;             // the port's name; it belongs to PortTable.PortNames
   char CurrentUser[MAX_WIDTH + 1];  // who is on the port, cut to the width; "" when free
   int32_t Logins;                   // connects seen on the port in the window
-  EventTime BusySeconds;            // seconds the port was busy in the window
+  EventTime BusySeconds;            // seconds the port was busy in the window, up to
+                                    // its last busy time when it is busy now
+  EventTime BusySince;              // the table's Clock when the port became busy
 };
 
 // The port names of the server and the slots that point into them. All
@@ -27,6 +29,7 @@ struct PortTable {
   PortSlot* Slots;         // PortCount slots, the last enumerated port first
   DWORD EnumError;         // why the enumeration failed (a Win32 code), 0 when it did not
   const char* EnumDetail;  // the platform's detail of that failure, or null
+  EventTime Clock;         // the intervals charged so far, summed
 };
 
 // Enumerates the ports of computerName (null for the local computer) and
@@ -51,7 +54,8 @@ PortSlot* PortFind(PortTable* table, const char* port);
 // interval since the previous event is charged to every busy slot first;
 // then a connect puts user, cut to at most width bytes at a character
 // boundary, on the port's slot and counts a login, and a disconnect frees
-// it. A port that matches no slot changes no slot.
+// it. A port that matches no slot changes no slot. (A busy slot's time is
+// added to its BusySeconds when it is freed, by this or PortResetUpdate.)
 void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const char* port,
                        const char* user, int width);
 

@@ -18,10 +18,13 @@ namespace {
 std::string Row(const std::vector<const char*>& users, int width, bool page) {
   std::vector<PortSlot> slots(users.size());
   for (size_t i = 0; i < users.size(); ++i) {
-    slots[i] = PortSlot{"P", {}, 0, 0};
+    slots[i] = PortSlot{};
+    slots[i].PortName = "P";
     snprintf(slots[i].CurrentUser, sizeof slots[i].CurrentUser, "%s", users[i]);
   }
-  PortTable table = {static_cast<int32_t>(users.size()), nullptr, slots.data(), 0, nullptr};
+  PortTable table = {};
+  table.PortCount = static_cast<int32_t>(users.size());
+  table.Slots = slots.data();
   OutputEscapesHtml = page;
   std::string s = Written([&](FILE* out) { PortWriteRow(out, &table, width, false); });
   OutputEscapesHtml = false;
