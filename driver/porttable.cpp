@@ -77,6 +77,37 @@ bool SameName(const char* a, const char* b) {
   return false;
 }
 
+// FNV-1a over the name's bytes: port names differ in a digit or two at
+// their end, which this spreads as well as their start.
+uint32_t NameHash(const char* name) {
+  uint32_t h = 2166136261u;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != '\0'; ++p) {
+    h = (h ^ *p) * 16777619u;
+  }
+  return h;
+}
+
+// Every event looks its port up: the names are hashed once, at set-up, into
+// twice as many entries as ports (-1 is empty), so that a lookup compares
+// one name as a rule. A name listed twice keeps its first slot. Without
+// memory for the table PortFind searches the slots in turn.
+void HashNames(PortTable* table) {
+  uint32_t entries = 2;
+  while (entries < 2 * static_cast<uint32_t>(table->PortCount)) entries <<= 1;
+  table->ByName = static_cast<int32_t*>(malloc(sizeof(int32_t) * entries));
+  if (table->ByName == nullptr) return;
+  table->ByNameMask = entries - 1;
+  for (uint32_t i = 0; i < entries; ++i) table->ByName[i] = -1;
+  for (int32_t s = 0; s < table->PortCount; ++s) {
+    const char* name = table->Slots[s].PortName;
+    uint32_t i = NameHash(name) & table->ByNameMask;
+    while (table->ByName[i] >= 0 && !SameName(table->Slots[table->ByName[i]].PortName, name)) {
+      i = (i + 1) & table->ByNameMask;
+    }
+    if (table->ByName[i] < 0) table->ByName[i] = s;
+  }
+}
+
 }  // namespace
 
 const char* PortTableSetup(PortTable* table, FILE* out, bool cgiMode, const char* computerName) {
@@ -101,6 +132,7 @@ const char* PortTableSetup(PortTable* table, FILE* out, bool cgiMode, const char
   table->Slots = static_cast<PortSlot*>(calloc(static_cast<size_t>(count), sizeof(PortSlot)));
   if (table->Slots == nullptr) return "Out of Memory";
   BuildSlots(table);
+  HashNames(table);
   return nullptr;
 }
 
@@ -110,8 +142,11 @@ void PortTableRelease(PortTable* table) {
   }
   free(table->PortNames);
   free(table->Slots);
+  free(table->ByName);
   table->PortNames = nullptr;
   table->Slots = nullptr;
+  table->ByName = nullptr;
+  table->ByNameMask = 0;
   table->PortCount = 0;
   table->EnumError = 0;
   table->EnumDetail = nullptr;
@@ -119,6 +154,14 @@ void PortTableRelease(PortTable* table) {
 }
 
 PortSlot* PortFind(PortTable* table, const char* port) {
+  if (table->ByName != nullptr) {
+    for (uint32_t i = NameHash(port) & table->ByNameMask; table->ByName[i] >= 0;
+         i = (i + 1) & table->ByNameMask) {
+      PortSlot* slot = &table->Slots[table->ByName[i]];
+      if (SameName(slot->PortName, port)) return slot;
+    }
+    return nullptr;
+  }
   for (int32_t i = 0; i < table->PortCount; ++i) {
     if (SameName(table->Slots[i].PortName, port)) return &table->Slots[i];
   }

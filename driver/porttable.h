@@ -30,6 +30,8 @@ struct PortTable {
   DWORD EnumError;         // why the enumeration failed (a Win32 code), 0 when it did not
   const char* EnumDetail;  // the platform's detail of that failure, or null
   EventTime Clock;         // the intervals charged so far, summed
+  int32_t* ByName;         // slot of each port name, hashed; null: PortFind searches
+  uint32_t ByNameMask;     // entries of ByName - 1 (their count is a power of two)
 };
 
 // Enumerates the ports of computerName (null for the local computer) and
