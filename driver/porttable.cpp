@@ -77,6 +77,61 @@ bool SameName(const char* a, const char* b) {
   return false;
 }
 
+enum : int32_t {
+  kRowKept = -1,  // no slot changed since the kept row was written
+  kRowRedo = -2,  // several did: the row is put together again
+};
+
+// Notes that slot i's user changed, for the kept row.
+void NoteChange(PortTable* table, int32_t i) {
+  if (table->RowChanged == kRowKept) {
+    table->RowChanged = i;
+  } else if (table->RowChanged != i) {
+    table->RowChanged = kRowRedo;
+  }
+}
+
+// Puts slot i's column into the kept row: the user and blanks to width + 1.
+// False for a user wider than the column (a first character wider than a
+// narrow column), which would move the columns after it.
+bool PutColumn(PortTable* table, int32_t i, size_t width) {
+  const char* user = table->Slots[i].CurrentUser;
+  size_t n = strlen(user);
+  if (n > width) return false;
+  char* at = table->Row + static_cast<size_t>(i) * (width + 1);
+  memcpy(at, user, n);
+  memset(at + n, ' ', width + 1 - n);
+  return true;
+}
+
+// Brings the kept row in step with the slots for width: one column after
+// an event, the whole row after a reset or a change of width. False when
+// the row cannot be kept: on a page (names are escaped), without memory,
+// or while a user is wider than its column.
+bool KeepRow(PortTable* table, int width) {
+  if (OutputEscapesHtml || width < 1 || width > MAX_WIDTH || table->PortCount <= 0) return false;
+  size_t cell = static_cast<size_t>(width);
+  if (table->RowWidth == width && table->RowChanged != kRowRedo) {
+    int32_t i = table->RowChanged;
+    table->RowChanged = kRowKept;
+    if (i == kRowKept || PutColumn(table, i, cell)) return true;
+    table->RowWidth = 0;
+    return false;
+  }
+  if (table->Row == nullptr) {
+    table->Row =
+        static_cast<char*>(malloc(static_cast<size_t>(table->PortCount) * (MAX_WIDTH + 1)));
+    if (table->Row == nullptr) return false;
+  }
+  table->RowWidth = 0;
+  table->RowChanged = kRowKept;
+  for (int32_t i = 0; i < table->PortCount; ++i) {
+    if (!PutColumn(table, i, cell)) return false;
+  }
+  table->RowWidth = width;
+  return true;
+}
+
 // FNV-1a over the name's bytes: port names differ in a digit or two at
 // their end, which this spreads as well as their start.
 uint32_t NameHash(const char* name) {
@@ -143,10 +198,14 @@ void PortTableRelease(PortTable* table) {
   free(table->PortNames);
   free(table->Slots);
   free(table->ByName);
+  free(table->Row);
   table->PortNames = nullptr;
   table->Slots = nullptr;
   table->ByName = nullptr;
   table->ByNameMask = 0;
+  table->Row = nullptr;
+  table->RowWidth = 0;
+  table->RowChanged = 0;
   table->PortCount = 0;
   table->EnumError = 0;
   table->EnumDetail = nullptr;
@@ -198,6 +257,7 @@ void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const
     ++slot->Logins;
   }
   ChargeChange(table, slot, wasBusy);
+  NoteChange(table, static_cast<int32_t>(slot - table->Slots));
 }
 
 void PortResetUpdate(PortTable* table, EventTime interval) {
@@ -208,6 +268,7 @@ void PortResetUpdate(PortTable* table, EventTime interval) {
     slot->CurrentUser[0] = '\0';
     ChargeChange(table, slot, wasBusy);
   }
+  table->RowChanged = kRowRedo;
 }
 
 int32_t PortRecount(const PortTable* table) {
@@ -227,9 +288,13 @@ void PortWriteHeader(FILE* out, const PortTable* table, int width) {
   }
 }
 
-void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset) {
+void PortWriteRow(FILE* out, PortTable* table, int width, bool reset) {
   if (reset) {
     fprintf(out, "%-*s", width * table->PortCount + table->PortCount, "Reset.");
+    return;
+  }
+  if (KeepRow(table, width)) {
+    fwrite(table->Row, 1, static_cast<size_t>(table->PortCount) * (width + 1), out);
     return;
   }
   // A row has a column per port and comes with every event: the columns are

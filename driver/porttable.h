@@ -32,6 +32,9 @@ struct PortTable {
   EventTime Clock;         // the intervals charged so far, summed
   int32_t* ByName;         // slot of each port name, hashed; null: PortFind searches
   uint32_t ByNameMask;     // entries of ByName - 1 (their count is a power of two)
+  char* Row;               // the tabulated row as last written, width + 1 bytes a port
+  int32_t RowWidth;        // the width Row was written for; 0 when it is not in step
+  int32_t RowChanged;      // -1, or the one slot changed since Row was written; -2: more
 };
 
 // Enumerates the ports of computerName (null for the local computer) and
@@ -78,8 +81,11 @@ void PortWriteHeader(FILE* out, const PortTable* table, int width);
 
 // A tabulated row after an update: per slot the user padded to width and a
 // blank, or width + 1 blanks for a free port. A reset writes "Reset."
-// padded over all the port columns instead.
-void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset);
+// padded over all the port columns instead. The row is kept in the table
+// and only the columns of the slots changed since are put in again: the
+// slots' users change through PortConnectUpdate and PortResetUpdate alone
+// once a row has been written.
+void PortWriteRow(FILE* out, PortTable* table, int width, bool reset);
 
 // How many leading bytes of name go into a column of width bytes: at most
 // width, never ending inside a UTF-8 sequence; a name whose first character
