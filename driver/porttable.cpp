@@ -64,8 +64,14 @@ void ChargeBusy(PortTable* table, EventTime interval) {
 // busy slot is freed.
 void ChargeChange(PortTable* table, PortSlot* slot, bool wasBusy) {
   bool busy = slot->CurrentUser[0] != '\0';
-  if (busy && !wasBusy) slot->BusySince = table->Clock;
-  if (wasBusy && !busy) slot->BusySeconds += table->Clock - slot->BusySince;
+  if (busy && !wasBusy) {
+    slot->BusySince = table->Clock;
+    ++table->Busy;
+  }
+  if (wasBusy && !busy) {
+    slot->BusySeconds += table->Clock - slot->BusySince;
+    --table->Busy;
+  }
 }
 
 // Byte-wise equality of two names; the port names are short and the table
@@ -210,6 +216,7 @@ void PortTableRelease(PortTable* table) {
   table->EnumError = 0;
   table->EnumDetail = nullptr;
   table->Clock = 0;
+  table->Busy = 0;
 }
 
 PortSlot* PortFind(PortTable* table, const char* port) {
@@ -272,9 +279,7 @@ void PortResetUpdate(PortTable* table, EventTime interval) {
 }
 
 int32_t PortRecount(const PortTable* table) {
-  int32_t busy = 0;
-  for (int32_t i = 0; i < table->PortCount; ++i) busy += table->Slots[i].CurrentUser[0] != '\0';
-  return busy;
+  return table->Busy;
 }
 
 const char* PortMarker(const PortTable* table, int32_t linesInUse) {

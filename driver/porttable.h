@@ -30,6 +30,7 @@ struct PortTable {
   DWORD EnumError;         // why the enumeration failed (a Win32 code), 0 when it did not
   const char* EnumDetail;  // the platform's detail of that failure, or null
   EventTime Clock;         // the intervals charged so far, summed
+  int32_t Busy;            // busy slots, as the updates leave them
   int32_t* ByName;         // slot of each port name, hashed; null: PortFind searches
   uint32_t ByNameMask;     // entries of ByName - 1 (their count is a power of two)
   char* Row;               // the tabulated row as last written, width + 1 bytes a port
@@ -69,6 +70,7 @@ void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const
 void PortResetUpdate(PortTable* table, EventTime interval);
 
 // The number of busy slots: the count of lines in use after an update.
+// (Counted as the updates make slots busy or free, not slot by slot.)
 int32_t PortRecount(const PortTable* table);
 
 // The text written after an interval's duration: " ***" when linesInUse,
