@@ -248,26 +248,35 @@ int32_t FreeFrame(Cache* c) {
   }
 }
 
+// A frame filled with page from the file (zeros past its end): a miss,
+// kept out of line so that a hit saves no registers for it. kNone on
+// failure.
+__attribute__((noinline)) int32_t Fill(Cache* c, uint32_t page) {
+  int32_t f = FreeFrame(c);
+  if (f == kNone) return kNone;
+  unsigned char* p = PageData(c, f);
+  int64_t start = static_cast<int64_t>(page) * CACHED_STREAM_PAGE;
+  size_t got = 0;
+  if (start < c->Size) {
+    size_t want = static_cast<size_t>(std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start));
+    if (ReadAll(c->Fd, p, want, start, &got) != 0) {
+      c->State[f] = 0;  // an empty frame, in no table entry
+      return kNone;
+    }
+  }
+  std::memset(p + got, 0, CACHED_STREAM_PAGE - got);
+  c->PageOf[f] = page;
+  c->State[f] = 0;
+  Hash(c, page, f);
+  return f;
+}
+
 // The frame holding page, read from the file on a miss. kNone on failure.
 int32_t Load(Cache* c, uint32_t page) {
   int32_t f = Lookup(c, page);
   if (f == kNone) {
-    f = FreeFrame(c);
+    f = Fill(c, page);
     if (f == kNone) return kNone;
-    unsigned char* p = PageData(c, f);
-    int64_t start = static_cast<int64_t>(page) * CACHED_STREAM_PAGE;
-    size_t got = 0;
-    if (start < c->Size) {
-      size_t want = static_cast<size_t>(std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start));
-      if (ReadAll(c->Fd, p, want, start, &got) != 0) {
-        c->State[f] = 0;  // an empty frame, in no table entry
-        return kNone;
-      }
-    }
-    std::memset(p + got, 0, CACHED_STREAM_PAGE - got);
-    c->PageOf[f] = page;
-    c->State[f] = 0;
-    Hash(c, page, f);
   }
   c->State[f] |= kRef;
   c->RecentPage = page;
@@ -275,10 +284,15 @@ int32_t Load(Cache* c, uint32_t page) {
   return f;
 }
 
-// The page of a stream position (below kPageLimit pages, which the
-// reads and writes check).
+// The page of a stream position (never negative; below kPageLimit pages,
+// which the reads and writes check).
 uint32_t PageAt(int64_t pos) {
-  return static_cast<uint32_t>(pos / CACHED_STREAM_PAGE);
+  return static_cast<uint32_t>(static_cast<uint64_t>(pos) / CACHED_STREAM_PAGE);
+}
+
+// Where a stream position lies in its page.
+size_t OffsetAt(int64_t pos) {
+  return static_cast<size_t>(static_cast<uint64_t>(pos) % CACHED_STREAM_PAGE);
 }
 
 // ---- Cookie functions --------------------------------------------------
@@ -300,7 +314,7 @@ ssize_t CookieRead(void* cookie, char* buf, size_t n) {
   n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), c->Size - c->Pos));
   // The usual case: every seek refills the stream's buffer, a whole
   // buffer from within one page.
-  size_t at = static_cast<size_t>(c->Pos % CACHED_STREAM_PAGE);
+  size_t at = OffsetAt(c->Pos);
   if (at + n <= CACHED_STREAM_PAGE) {
     int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) return -1;
@@ -312,7 +326,7 @@ ssize_t CookieRead(void* cookie, char* buf, size_t n) {
   while (done < n) {
     int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) return done > 0 ? static_cast<ssize_t>(done) : -1;
-    size_t off = static_cast<size_t>(c->Pos % CACHED_STREAM_PAGE);
+    size_t off = OffsetAt(c->Pos);
     size_t k = std::min(n - done, static_cast<size_t>(CACHED_STREAM_PAGE) - off);
     std::memcpy(buf + done, PageData(c, f) + off, k);
     done += k;
@@ -416,7 +430,7 @@ ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
       return -1;
     }
   }
-  size_t at = static_cast<size_t>(c->Pos % CACHED_STREAM_PAGE);
+  size_t at = OffsetAt(c->Pos);
   if (at + n <= CACHED_STREAM_PAGE) {  // the usual case: within one page
     int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) return -1;
@@ -430,7 +444,7 @@ ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
   while (done < n) {
     int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) break;
-    size_t off = static_cast<size_t>(c->Pos % CACHED_STREAM_PAGE);
+    size_t off = OffsetAt(c->Pos);
     size_t k = std::min(n - done, static_cast<size_t>(CACHED_STREAM_PAGE) - off);
     std::memcpy(PageData(c, f) + off, src + done, k);
     c->State[f] |= kDirty;
