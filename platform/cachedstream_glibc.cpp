@@ -521,10 +521,22 @@ int CookieClose(void* cookie) {
   return result;
 }
 
-// The frames a cache of cacheBytes holds: whole pages, at least two.
+// The bytes of the page table at its largest for frames frames.
+long TableBytes(long frames) {
+  long entries = 1L << kFirstTableBits;
+  while (entries < 2 * frames) entries <<= 1;
+  return entries * static_cast<long>(sizeof(Entry));
+}
+
+// The frames a cache of cacheBytes holds: as many as fit with their page
+// numbers, their state bytes and the page table; at least two.
 int32_t FramesFor(long cacheBytes) {
-  long frames = cacheBytes / CACHED_STREAM_PAGE;
-  return static_cast<int32_t>(std::min<long>(std::max<long>(frames, 2), kMaxFrames));
+  const long perFrame = CACHED_STREAM_PAGE + sizeof(uint32_t) + sizeof(uint8_t);
+  long frames = std::min<long>(cacheBytes / perFrame, kMaxFrames);
+  while (frames > 2 && frames * perFrame + TableBytes(frames) > cacheBytes) {
+    frames = std::min(frames - 1, (cacheBytes - TableBytes(frames)) / perFrame);
+  }
+  return static_cast<int32_t>(std::max<long>(frames, 2));
 }
 
 Cache* NewCache(int fd, long cacheBytes) {
