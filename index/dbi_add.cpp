@@ -21,7 +21,7 @@ struct Attach {
 // node whose chosen child is missing.
 int Descend(DBI* dbi, Attach* at) {
   if (!DbiPlace(dbi, dbi->Header.Head)) return DbiFail(4, "Goto Header in Add");
-  int32_t steps = 0;
+  DbiSteps steps = DbiStepsOf(dbi);
   for (;;) {
     int left = DbiCompare(dbi) < 0;
     int32_t child = left ? dbi->Left : dbi->Right;
@@ -125,15 +125,16 @@ void ReadAttached(DBI* dbi, int32_t x, DbiLinks* xl, int first) {
 // Attaches x below p, splitting upwards until a group has room or x becomes
 // the root. Bounded (DbiStepBound) against a damaged file.
 void Repair(DBI* dbi, Attach at) {
-  for (int32_t rounds = 0; DbiStepOk(dbi, &rounds);) {
+  DbiSteps rounds = DbiStepsOf(dbi);
+  while (DbiStepOk(&rounds)) {
     if (at.P == 0) {
       DbiWriteField(dbi, at.X, DBI_PARENT, 0);
       dbi->Header.Head = at.X;
       return;
     }
     DbiLinks pl, xl;
-    ReadParent(dbi, at.P, &pl, rounds == 1);
-    ReadAttached(dbi, at.X, &xl, rounds == 1);
+    ReadParent(dbi, at.P, &pl, rounds.Taken == 1);
+    ReadAttached(dbi, at.X, &xl, rounds.Taken == 1);
     // x moved up from a child of p: its side is in p's Left, just read with
     // p's links (nothing wrote p since the split), not read on its own.
     if (at.From != 0) at.Side = pl.Left == at.From ? DBI_LEFT : DBI_RIGHT;

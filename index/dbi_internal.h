@@ -64,16 +64,28 @@ inline int32_t DbiStepBound(const DBI* dbi) {
   return bound < n ? bound : (n > 0 ? n : 0);
 }
 
+// The steps a descent, climb or repair loop has taken and the most it may
+// take. The bound is worked out once, when the loop starts: N_Rec does not
+// change while one runs.
+struct DbiSteps {
+  int32_t Taken;  // steps so far
+  int32_t Bound;  // DbiStepBound when the loop began
+};
+
+inline DbiSteps DbiStepsOf(const DBI* dbi) {
+  return DbiSteps{0, DbiStepBound(dbi)};
+}
+
 // Counts one more step of a descent, climb or repair loop; 0 once it has
 // taken more than a sound tree allows, which only a damaged file can cause.
-inline int DbiStepOk(const DBI* dbi, int32_t* steps) {
-  return ++*steps <= DbiStepBound(dbi);
+inline int DbiStepOk(DbiSteps* steps) {
+  return ++steps->Taken <= steps->Bound;
 }
 
 // A step of a bounded descent or climb: DbiPlace, or a failed step (status
 // 0) once the bound is used up.
-inline int32_t DbiPlaceBounded(DBI* dbi, int32_t node, int32_t* steps) {
-  if (!DbiStepOk(dbi, steps)) {
+inline int32_t DbiPlaceBounded(DBI* dbi, int32_t node, DbiSteps* steps) {
+  if (!DbiStepOk(steps)) {
     DbiLastStatus = 0;
     return 0;
   }
