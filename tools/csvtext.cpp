@@ -76,15 +76,16 @@ void FormatUtc(uint32_t t, char* out) {
 }
 
 int ParseUtc(const char* s, uint32_t* t) {
-  if (strlen(s) != kUtcTextSize - 1 || s[4] != '-' || s[7] != '-' || s[10] != 'T' ||
-      s[13] != ':' || s[16] != ':' || s[19] != 'Z')
+  if (strlen(s) != kUtcTextSize - 1 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' ||
+      s[16] != ':' || s[19] != 'Z')
     return 0;
   int y = Digits(s, 4), mo = Digits(s + 5, 2), d = Digits(s + 8, 2);
   int h = Digits(s + 11, 2), mi = Digits(s + 14, 2), se = Digits(s + 17, 2);
   if (y < 1970 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h < 0 || h > 23 ||
       mi < 0 || mi > 59 || se < 0 || se > 59)
     return 0;
-  int64_t v = DaysFromCivil(y, (unsigned)mo, (unsigned)d) * kSecondsPerDay + h * 3600 + mi * 60 + se;
+  int64_t v =
+      DaysFromCivil(y, (unsigned)mo, (unsigned)d) * kSecondsPerDay + h * 3600 + mi * 60 + se;
   if (v > 0xFFFFFFFFLL) return 0;
   *t = (uint32_t)v;
   return 1;
@@ -131,7 +132,9 @@ void OutBytes(OutBuf* o, const char* s, size_t n) {
   }
 }
 
-void OutText(OutBuf* o, const char* s) { OutBytes(o, s, strlen(s)); }
+void OutText(OutBuf* o, const char* s) {
+  OutBytes(o, s, strlen(s));
+}
 
 void OutChar(OutBuf* o, char c) {
   if (o->Len == sizeof o->Data) OutDrain(o);
@@ -281,7 +284,9 @@ int CsvReadRow(CsvReader* r) {
   }
 }
 
-const char* CsvField(const CsvReader* r, size_t i) { return r->Text + r->Fields[i]; }
+const char* CsvField(const CsvReader* r, size_t i) {
+  return r->Text + r->Fields[i];
+}
 
 void CsvClose(CsvReader* r) {
   if (r->OwnsFile && r->File != nullptr) fclose(r->File);

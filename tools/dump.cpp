@@ -1,10 +1,11 @@
 // velmar-log dump: reads an .evt file through the platform's event log calls,
 // exactly as the report reads a server's log, and prints each record as a CSV
 // row. The file is opened as a saved log.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "platform/winapi.h"
 #include "tools/logtool.h"
@@ -151,7 +152,8 @@ int LogDump(const char* path, FILE* out) {
     OutInit(o, out);
     status = DumpRecords(log, path, o);
     if (!OutFlush(o) && status == 0) {
-      if (o->Errno != EPIPE) fprintf(stderr, "velmar-log: can't write the CSV: %s\n", strerror(o->Errno));
+      if (o->Errno != EPIPE)
+        fprintf(stderr, "velmar-log: can't write the CSV: %s\n", strerror(o->Errno));
       status = 1;
     }
   }

@@ -4,11 +4,12 @@
 // Length back from the file, so nothing grows with the number of records.
 #include "tools/evtwrite.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "platform/winapi.h"
 
@@ -35,11 +36,15 @@ ssize_t pwrite(int fd, const void* buf, size_t n, int64_t at) {
 // The log file is bytes, never text; it is not handed to child processes.
 const int kOpenFlags = O_RDWR | O_CREAT | O_BINARY | O_NOINHERIT;
 
-int SetFileSize(int fd, uint32_t size) { return _chsize_s(fd, size) == 0 ? 0 : -1; }
+int SetFileSize(int fd, uint32_t size) {
+  return _chsize_s(fd, size) == 0 ? 0 : -1;
+}
 #else
 const int kOpenFlags = O_RDWR | O_CREAT | O_CLOEXEC;
 
-int SetFileSize(int fd, uint32_t size) { return ftruncate(fd, size); }
+int SetFileSize(int fd, uint32_t size) {
+  return ftruncate(fd, size);
+}
 #endif
 
 const UINT kTextCodePage = CP_UTF8;       // the texts come as UTF-8, whatever the ANSI code page
@@ -88,7 +93,9 @@ void PutText(uint8_t* p, const char* s, int units) {
 #endif
 }
 
-uint64_t Align4(uint64_t n) { return (n + 3) & ~(uint64_t)3; }
+uint64_t Align4(uint64_t n) {
+  return (n + 3) & ~(uint64_t)3;
+}
 
 // Computes the record's layout as a server lays it out: names, padding to 4,
 // SID, strings, data, padding to 4, Length. Returns 0 for a record that

@@ -78,11 +78,11 @@ int ParseValue(const char* text, uint64_t max, uint64_t* value) {
 // One option a command takes: a number in a range ("--days N") or a switch
 // that takes no value ("--force").
 struct CommandOption {
-  const char* Name;   // "--days"
-  uint64_t Min;       // smallest value
-  uint64_t Max;       // largest value
-  uint64_t* Value;    // set when given; null for a switch
-  int* Given;         // set to 1 when given
+  const char* Name;  // "--days"
+  uint64_t Min;      // smallest value
+  uint64_t Max;      // largest value
+  uint64_t* Value;   // set when given; null for a switch
+  int* Given;        // set to 1 when given
 };
 
 // Splits args into positionals and options. Returns 0 or a usage status.
@@ -171,7 +171,8 @@ int main(int argc, char** argv) {
 #endif
   if (argc < 2) return Usage(nullptr);
   const char* command = argv[1];
-  if (strcmp(command, "-h") == 0 || strcmp(command, "--help") == 0 || strcmp(command, "help") == 0) {
+  if (strcmp(command, "-h") == 0 || strcmp(command, "--help") == 0 ||
+      strcmp(command, "help") == 0) {
     PutUsage(stdout);
     return 0;
   }
