@@ -5,11 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/stdstreams.h"
 #include "tools/logtool.h"
-
-#ifdef _WIN32
-#define getc_unlocked _getc_nolock  // the C runtime's name for the same call
-#endif
 
 const char* const kCsvHeader =
     "number,generated,written,event_id,type,category,source,computer,strings";
@@ -222,10 +219,10 @@ int Bad(CsvReader* r, const char* message) {
 // character after the closing quote, or -2 on failure.
 int ReadQuoted(CsvReader* r) {
   for (;;) {
-    int c = getc_unlocked(r->File);
+    int c = PlatformGetcUnlocked(r->File);
     if (c == EOF) return Bad(r, "quoted field not closed"), -2;
     if (c == '"') {
-      c = getc_unlocked(r->File);
+      c = PlatformGetcUnlocked(r->File);
       if (c != '"') return c;
     }
     if (c == 0) return Bad(r, "NUL byte in the CSV"), -2;
@@ -240,7 +237,7 @@ int ReadPlain(CsvReader* r, int c) {
     if (c == '"') return Bad(r, "quote inside an unquoted field"), -2;
     if (c == 0) return Bad(r, "NUL byte in the CSV"), -2;
     if (!Append(r, c)) return -2;
-    c = getc_unlocked(r->File);
+    c = PlatformGetcUnlocked(r->File);
   }
   return c;
 }
@@ -264,17 +261,18 @@ int CsvReadRow(CsvReader* r) {
   r->TextLen = 0;
   r->FieldCount = 0;
   r->Line = r->NextLine;
-  int c = getc_unlocked(r->File);
+  int c = PlatformGetcUnlocked(r->File);
   if (c == EOF) return ferror(r->File) ? Bad(r, "can't read the CSV file") : 0;
   for (;;) {
     if (!StartField(r)) return -1;
     c = c == '"' ? ReadQuoted(r) : ReadPlain(r, c);
     if (c == -2 || !Append(r, 0)) return -1;
     if (c == ',') {
-      c = getc_unlocked(r->File);
+      c = PlatformGetcUnlocked(r->File);
       continue;
     }
-    if (c == '\r' && (c = getc_unlocked(r->File)) != '\n') return Bad(r, "CR outside quotes");
+    if (c == '\r' && (c = PlatformGetcUnlocked(r->File)) != '\n')
+      return Bad(r, "CR outside quotes");
     if (c == '\n') {
       r->NextLine++;
       return 1;

@@ -5,11 +5,7 @@
 #include <cstring>
 #include <ctime>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
+#include "platform/stdstreams.h"
 #include "tools/answers.h"
 #include "tools/logtool.h"
 
@@ -164,11 +160,8 @@ int RunSample(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  // The CSV goes in and out as the same bytes as on every other system.
-  _setmode(_fileno(stdin), _O_BINARY);
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  // The CSV goes in and out as the same bytes on every system.
+  PlatformBinaryStdio();
   if (argc < 2) return Usage(nullptr);
   const char* command = argv[1];
   if (strcmp(command, "-h") == 0 || strcmp(command, "--help") == 0 ||
