@@ -20,6 +20,7 @@
 #endif
 
 #include "eventlog/logread.h"
+#include "platform/environment.h"
 #include "platform/logdir.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
@@ -95,13 +96,8 @@ struct LocalText {
 };
 
 void LocalTexts(int64_t t, LocalText* out) {
-  time_t tt = (time_t)t;
   struct tm tm;
-#ifdef _WIN32
-  localtime_s(&tm, &tt);
-#else
-  localtime_r(&tt, &tm);
-#endif
+  PlatformLocalTime((time_t)t, &tm);
   int h12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
   const char* half = tm.tm_hour < 12 ? "AM" : "PM";
   snprintf(out->Date, sizeof out->Date, "%d/%d/%d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);
@@ -344,13 +340,11 @@ int WritePorts(const char* path, uint32_t ports, int replace) {
 }  // namespace
 
 int LogSample(const char* dir, const SampleOptions* opt) {
+  if (getenv("TZ") == nullptr) PlatformSetEnv("TZ", DEFAULT_TZ);  // the report's own default zone
+  PlatformReadZone();
 #ifdef _WIN32
-  if (getenv("TZ") == nullptr) _putenv_s("TZ", DEFAULT_TZ);  // the report's own default zone
-  _tzset();
   if (_mkdir(dir) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
 #else
-  if (getenv("TZ") == nullptr) setenv("TZ", DEFAULT_TZ, 1);  // the report's own default zone
-  tzset();
   if (mkdir(dir, 0755) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
 #endif
   char logPath[4096], portsPath[4096];
