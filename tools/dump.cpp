@@ -1,12 +1,11 @@
 // velmar-log dump: reads an .evt file through the platform's event log calls,
 // exactly as the report reads a server's log, and prints each record as a CSV
 // row. The file is opened as a saved log.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/winapi.h"
 #include "tools/logtool.h"
 
@@ -141,9 +140,9 @@ int DumpRecords(HANDLE log, const char* path, OutBuf* o) {
 }  // namespace
 
 int LogDump(const char* path, FILE* out) {
-  struct stat st;
-  if (stat(path, &st) != 0) return CommandFail("can't open", path, errno);
-  if (!S_ISREG(st.st_mode)) return CommandFail("not a regular file:", path, 0);
+  int regular = PlatformIsRegularFile(path);
+  if (regular < 0) return CommandFail("can't open", path, errno);
+  if (regular == 0) return CommandFail("not a regular file:", path, 0);
   HANDLE log = nullptr;
   int status = OpenDumpLog(path, &log);
   OutBuf* o = (OutBuf*)malloc(sizeof(OutBuf));

@@ -5,22 +5,14 @@
 // without a disconnect), and unrelated services log now and then. Events
 // come out in time order from one seeded generator, so the same seed, clock
 // and TZ give the same bytes.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
-#ifdef _WIN32
-#include <direct.h>
-#include <io.h>
-#endif
-
 #include "eventlog/logread.h"
 #include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/logdir.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
@@ -318,21 +310,11 @@ void Run(Sim* s, int64_t start) {
   }
 }
 
-#ifdef _WIN32
-const int kPortsFlags = O_WRONLY | O_CREAT | O_BINARY;  // the same bytes on every system
-#else
-const int kPortsFlags = O_WRONLY | O_CREAT;
-#endif
-
 // Writes the port list; without replace only into a file made afresh, so
 // one that appeared since the check, or a link, is left alone.
 int WritePorts(const char* path, uint32_t ports, int replace) {
-  int fd = open(path, kPortsFlags | (replace ? O_TRUNC : O_EXCL), 0666);
-  FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-  if (f == nullptr) {
-    if (fd >= 0) close(fd);
-    return 0;
-  }
+  FILE* f = PlatformCreateStream(path, replace, 0666);
+  if (f == nullptr) return 0;
   for (uint32_t i = 0; i < ports; ++i) fprintf(f, "COM%u\n", i + 1);
   return fclose(f) == 0;
 }
@@ -342,11 +324,7 @@ int WritePorts(const char* path, uint32_t ports, int replace) {
 int LogSample(const char* dir, const SampleOptions* opt) {
   if (getenv("TZ") == nullptr) PlatformSetEnv("TZ", DEFAULT_TZ);  // the report's own default zone
   PlatformReadZone();
-#ifdef _WIN32
-  if (_mkdir(dir) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
-#else
-  if (mkdir(dir, 0755) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
-#endif
+  if (PlatformMakeFolder(dir) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
   char logPath[4096], portsPath[4096];
   if ((size_t)snprintf(logPath, sizeof logPath, "%s/%s", dir, kSystemLogFile) >= sizeof logPath ||
       (size_t)snprintf(portsPath, sizeof portsPath, "%s/%s", dir, kPortListFile) >=
