@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/environment.h"
+
 namespace {
 
 // The TZ assignment handed to putenv. putenv keeps the pointer, not a copy,
@@ -83,11 +85,7 @@ int AssignTz(const char* tz) {
   if (strlen(tz) > MAX_TZ_TEXT) return 0;
   if (tz[0] == '\0') {
     // "TZ=" would mean UTC to the C library; no TZ means the report's default.
-#ifdef _WIN32
-    _putenv_s("TZ", "");  // an empty value removes the variable there
-#else
-    unsetenv("TZ");
-#endif
+    PlatformUnsetEnv("TZ");
     return 1;
   }
   snprintf(TzAssignment, sizeof TzAssignment, "TZ=%s", tz);

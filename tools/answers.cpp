@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "platform/environment.h"
 #include "platform/failreason.h"
 #include "platform/rassapi.h"
 
@@ -183,13 +184,8 @@ int ParseAnswerArgs(AnswerOptions* opt, int command, int argc, char** argv, Time
 // default zone.
 void SetZone(bool utc) {
   const char* tz = utc ? "UTC0" : getenv("TZ") == nullptr ? DEFAULT_TZ : nullptr;
-#ifdef _WIN32
-  if (tz != nullptr) _putenv_s("TZ", tz);
-  _tzset();
-#else
-  if (tz != nullptr) setenv("TZ", tz, 1);
-  tzset();
-#endif
+  if (tz != nullptr) PlatformSetEnv("TZ", tz);
+  PlatformReadZone();
 }
 
 int ParseTimes(AnswerOptions* opt, const TimeTexts* times) {

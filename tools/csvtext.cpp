@@ -5,11 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/stdstreams.h"
 #include "tools/logtool.h"
-
-#ifdef _WIN32
-#define getc_unlocked _getc_nolock  // the C runtime's name for the same call
-#endif
 
 const char* const kCsvHeader =
     "number,generated,written,event_id,type,category,source,computer,strings";
@@ -76,15 +73,16 @@ void FormatUtc(uint32_t t, char* out) {
 }
 
 int ParseUtc(const char* s, uint32_t* t) {
-  if (strlen(s) != kUtcTextSize - 1 || s[4] != '-' || s[7] != '-' || s[10] != 'T' ||
-      s[13] != ':' || s[16] != ':' || s[19] != 'Z')
+  if (strlen(s) != kUtcTextSize - 1 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' ||
+      s[16] != ':' || s[19] != 'Z')
     return 0;
   int y = Digits(s, 4), mo = Digits(s + 5, 2), d = Digits(s + 8, 2);
   int h = Digits(s + 11, 2), mi = Digits(s + 14, 2), se = Digits(s + 17, 2);
   if (y < 1970 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h < 0 || h > 23 ||
       mi < 0 || mi > 59 || se < 0 || se > 59)
     return 0;
-  int64_t v = DaysFromCivil(y, (unsigned)mo, (unsigned)d) * kSecondsPerDay + h * 3600 + mi * 60 + se;
+  int64_t v =
+      DaysFromCivil(y, (unsigned)mo, (unsigned)d) * kSecondsPerDay + h * 3600 + mi * 60 + se;
   if (v > 0xFFFFFFFFLL) return 0;
   *t = (uint32_t)v;
   return 1;
@@ -131,7 +129,9 @@ void OutBytes(OutBuf* o, const char* s, size_t n) {
   }
 }
 
-void OutText(OutBuf* o, const char* s) { OutBytes(o, s, strlen(s)); }
+void OutText(OutBuf* o, const char* s) {
+  OutBytes(o, s, strlen(s));
+}
 
 void OutChar(OutBuf* o, char c) {
   if (o->Len == sizeof o->Data) OutDrain(o);
@@ -219,10 +219,10 @@ int Bad(CsvReader* r, const char* message) {
 // character after the closing quote, or -2 on failure.
 int ReadQuoted(CsvReader* r) {
   for (;;) {
-    int c = getc_unlocked(r->File);
+    int c = PlatformGetcUnlocked(r->File);
     if (c == EOF) return Bad(r, "quoted field not closed"), -2;
     if (c == '"') {
-      c = getc_unlocked(r->File);
+      c = PlatformGetcUnlocked(r->File);
       if (c != '"') return c;
     }
     if (c == 0) return Bad(r, "NUL byte in the CSV"), -2;
@@ -237,7 +237,7 @@ int ReadPlain(CsvReader* r, int c) {
     if (c == '"') return Bad(r, "quote inside an unquoted field"), -2;
     if (c == 0) return Bad(r, "NUL byte in the CSV"), -2;
     if (!Append(r, c)) return -2;
-    c = getc_unlocked(r->File);
+    c = PlatformGetcUnlocked(r->File);
   }
   return c;
 }
@@ -261,17 +261,18 @@ int CsvReadRow(CsvReader* r) {
   r->TextLen = 0;
   r->FieldCount = 0;
   r->Line = r->NextLine;
-  int c = getc_unlocked(r->File);
+  int c = PlatformGetcUnlocked(r->File);
   if (c == EOF) return ferror(r->File) ? Bad(r, "can't read the CSV file") : 0;
   for (;;) {
     if (!StartField(r)) return -1;
     c = c == '"' ? ReadQuoted(r) : ReadPlain(r, c);
     if (c == -2 || !Append(r, 0)) return -1;
     if (c == ',') {
-      c = getc_unlocked(r->File);
+      c = PlatformGetcUnlocked(r->File);
       continue;
     }
-    if (c == '\r' && (c = getc_unlocked(r->File)) != '\n') return Bad(r, "CR outside quotes");
+    if (c == '\r' && (c = PlatformGetcUnlocked(r->File)) != '\n')
+      return Bad(r, "CR outside quotes");
     if (c == '\n') {
       r->NextLine++;
       return 1;
@@ -281,7 +282,9 @@ int CsvReadRow(CsvReader* r) {
   }
 }
 
-const char* CsvField(const CsvReader* r, size_t i) { return r->Text + r->Fields[i]; }
+const char* CsvField(const CsvReader* r, size_t i) {
+  return r->Text + r->Fields[i];
+}
 
 void CsvClose(CsvReader* r) {
   if (r->OwnsFile && r->File != nullptr) fclose(r->File);

@@ -2,11 +2,11 @@
 // row by row through the writer, so that dumping the result gives the same
 // CSV. Record numbers come from the CSV and must follow one another.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/files.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
@@ -130,12 +130,7 @@ int CommandFail(const char* what, const char* path, int err) {
 }
 
 int RefuseExisting(const char* path) {
-  struct stat st;
-#ifdef _WIN32
-  if (stat(path, &st) != 0) return 0;
-#else
-  if (lstat(path, &st) != 0) return 0;  // a link is refused, not followed
-#endif
+  if (!PlatformPathTaken(path)) return 0;  // a link is refused, not followed
   fprintf(stderr, "velmar-log: %s exists; --force replaces it\n", path);
   return 1;
 }
@@ -159,7 +154,7 @@ int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t
     WriterError(evtPath, &w);
   ok = ok && opened;
   if (opened && !EvtWriterClose(&w) && ok) ok = WriterError(evtPath, &w);
-  if (opened && !ok) unlink(evtPath);  // no half-written log is left behind
+  if (opened && !ok) std::remove(evtPath);  // no half-written log is left behind
   CsvClose(&r);
   return ok ? 0 : 1;
 }
