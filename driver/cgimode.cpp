@@ -79,7 +79,7 @@ bool TzFieldAllowed(const char* tz) {
 }
 
 void WriteCgiHead(FILE* out, const ReportOptions* opts) {
-  fputs("Content-type: text/html\n\n<h3>", out);
+  fputs("Content-type: text/html; charset=utf-8\n\n<h3>", out);
   WriteTitles(out, opts->Title1, opts->Title2);
   fputs("</h3>\n<p><pre>", out);
 }

@@ -34,9 +34,10 @@ void OptionsFromForm(ReportOptions* opts, const Form* form);
 // pass.
 bool TzFieldAllowed(const char* tz);
 
-// Writes the head as an HTML page on out: "Content-type: text/html", the
-// empty line that ends the CGI header, "<h3>", the titles of opts
-// (WriteTitles), "</h3>", a line end, then "<p><pre>" with no line end.
+// Writes the head as an HTML page on out: "Content-type: text/html;
+// charset=utf-8" (the report's 8-bit texts are UTF-8), the empty line that
+// ends the CGI header, "<h3>", the titles of opts (WriteTitles), "</h3>", a
+// line end, then "<p><pre>" with no line end.
 // Everything after it stands in the preformatted block, which is never
 // closed.
 void WriteCgiHead(FILE* out, const ReportOptions* opts);

@@ -21,7 +21,7 @@ fetch() {
   shift
   type=$(curl -sS --noproxy '*' --max-time 30 -o "$work/got.html" -w '%{http_code} %{content_type}' \
     "$@" "$WEB_CGI_URL") || { fail "$name ($*): no answer"; return; }
-  [ "$type" = "200 text/html" ] || fail "$name ($*): answered '$type'"
+  [ "$type" = "200 text/html; charset=utf-8" ] || fail "$name ($*): answered '$type'"
   cmp -s "$(body "$name")" "$work/got.html" ||
     { fail "$name ($*)"; diff "$work/$name.body" "$work/got.html"; }
 }
