@@ -38,6 +38,7 @@ const TextField kTextFields[] = {
     {"computername", &ReportOptions::ComputerName},
     {"title1", &ReportOptions::Title1},
     {"title2", &ReportOptions::Title2},
+    {"date", &ReportOptions::Date},
 };
 
 const FlagField kFlagFields[] = {

@@ -22,8 +22,9 @@ Form* CgiDecideMode();
 // Fills opts from the form's fields, each by its exact name and counting
 // only when present with a non-empty value: "offset", "duration" and
 // "width" as numbers (read as on the command line, held to 32 bits);
-// "computername", "title1", "title2" and "tz" as texts pointing into the
-// form (a "tz" that TzFieldAllowed refuses is dropped); "table", "gstat",
+// "computername", "title1", "title2", "date" and "tz" as texts pointing
+// into the form (a "tz" that TzFieldAllowed refuses is dropped; a "date"
+// wins over "offset" when the run starts, ApplyDate); "table", "gstat",
 // "port" and "user" turn their flag on whatever the value; "nolist" with any
 // value turns the listing off. The form must outlive opts.
 void OptionsFromForm(ReportOptions* opts, const Form* form);

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/dates.h"
+
 namespace {
 
 // The TZ assignment handed to putenv. putenv keeps the pointer, not a copy,
@@ -106,6 +108,7 @@ int32_t ToInt32(const char* text) {
 
 void OptionsInit(ReportOptions* opts) {
   opts->Offset = 0;
+  opts->Date = nullptr;
   opts->ComputerName = nullptr;
   opts->Title1 = nullptr;
   opts->Title2 = nullptr;
@@ -121,7 +124,11 @@ void OptionsInit(ReportOptions* opts) {
 
 void OptionsFromArgs(ReportOptions* opts, int argc, char** argv) {
   if (argc < 2) return;
-  opts->Offset = ToInt32(argv[1]);
+  if (ArgumentIsDate(argv[1])) {
+    opts->Date = argv[1];
+  } else {
+    opts->Offset = ToInt32(argv[1]);
+  }
   for (int i = 2; i < argc; ++i) ApplyArgument(opts, argv[i]);
 }
 

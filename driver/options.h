@@ -17,6 +17,7 @@
 // form) and are never copied: their source outlives the run.
 struct ReportOptions {
   int32_t Offset;            // days from today: 0 today, -1 yesterday
+  const char* Date;          // "YYYY-MM-DD" that sets Offset as the run starts, or null
   const char* ComputerName;  // "\\NAME" as given, or null for the local computer
   const char* Title1;        // first title, or null
   const char* Title2;        // second title; "Velmar" when none is given
@@ -37,11 +38,12 @@ struct ReportOptions {
 int32_t ToInt32(const char* text);
 
 // Sets every field to its default: offset 0, local computer, no titles,
-// duration 0, width 8, TZ untouched, only the listing on.
+// no date, duration 0, width 8, TZ untouched, only the listing on.
 void OptionsInit(ReportOptions* opts);
 
-// Fills opts from the command line (argc >= 2). Argument 1 is always the
-// offset, converted as atol does whatever it looks like; from argument 2 on:
+// Fills opts from the command line (argc >= 2). Argument 1 is the offset,
+// converted as atol does whatever it looks like, unless it is written as a
+// date (ArgumentIsDate), which then goes to Date; from argument 2 on:
 // "+d", "+w", "+z" take the rest as duration, width, TZ; "+t", "+g", "+p",
 // "+u" turn on their flag; "-l..." turns the listing off; "\\..." is the
 // computer name (the last one counts); anything else fills Title1, then

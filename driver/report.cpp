@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "driver/cgimode.h"
+#include "driver/dates.h"
 #include "driver/notes.h"
 #include "driver/output.h"
 #include "driver/stats.h"
@@ -88,6 +89,8 @@ void WriteHead(const RunState* run) {
 }
 
 int RunReport(RunState* run) {
+  const char* bad = ApplyDate(&run->Options, static_cast<EventTime>(time(nullptr)));
+  if (bad != nullptr) return Fail(run, bad);
   const ReportOptions* opts = &run->Options;
   if (!SetUpPorts(run)) return 0;
   if (!OpenWindow(run)) return 0;

@@ -40,7 +40,8 @@ void RunInit(RunState* run, FILE* out);
 // around them (WriteCgiHead).
 void WriteHead(const RunState* run);
 
-// Runs the report after the head: the port table (when the tabulated listing
+// Runs the report after the head: a date turned into the offset (ApplyDate;
+// "Bad Date" fails the run), the port table (when the tabulated listing
 // or the port statistics are asked for), log, buffer, window, scan (with the
 // user collector when UserStats is on), statistics. On a failure
 // writes "\nError: %s\n" once with its message, records it in run->Error and

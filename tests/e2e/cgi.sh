@@ -60,6 +60,14 @@ mkdir -p "$work/named" && cp "$work/worked/SysEvent.Evt" "$work/named/" && mkdir
 mv "$work/named/SysEvent.Evt" "$work/named/RAS1/"
 post cgi-computer 0 "$work/named" 'offset=-1&computername=%5C%5CRAS1&title1=Monthly&width=6'
 
+# --- The date field: today's date is offset 0, and a date wins over an
+# offset; a date that does not exist is the Bad Date page, before the port
+# list is read. ---
+get cgi-worked 0 "$work/worked" 'date=2026-12-08'
+post cgi-worked 0 "$work/worked" 'offset=-3&date=2026-12-08'
+get cgi-bad-date 2 "$work/worked" 'date=2026-02-30&table=1'
+post cgi-bad-date 2 "$work/worked" 'date=2026-13-01&offset=0'
+
 # --- Failures inside the page; no file outside the log folder. ---
 missing="No such file or directory"
 want_err="velmar: $work/named/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/named" ''
