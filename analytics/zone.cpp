@@ -215,6 +215,10 @@ int ZoneParseDay(const char* text, EventTime* days) {
   return 1;
 }
 
+EventTime ZoneDay(ZoneCache* z, EventTime t) {
+  return FloorDiv(t + ZoneOffset(z, t), kDay);
+}
+
 void ZoneCivilDay(EventTime day, CivilTime* out) {
   CivilFromLocal(day * kDay, out);
 }

@@ -67,6 +67,9 @@ int ZoneParse(ZoneCache* z, const char* text, EventTime* t);
 // since 1970-01-01. Returns 1 with *days set, 0 for anything else.
 int ZoneParseDay(const char* text, EventTime* days);
 
+// The local date of t, as days since 1970-01-01.
+EventTime ZoneDay(ZoneCache* z, EventTime t);
+
 // The local date of day (days since 1970-01-01) into out: Year, Month and
 // Day; the clock fields are 0.
 void ZoneCivilDay(EventTime day, CivilTime* out);

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "driver/cgimode.h"
+#include "driver/chartsvg.h"
 #include "driver/dates.h"
 #include "driver/notes.h"
 #include "driver/output.h"
@@ -70,6 +71,16 @@ int FailIndex(RunState* run) {
   return Fail(run, run->Users.Failed);
 }
 
+// The chart figures, set to follow the scan of the window that ends at
+// windowEnd.
+int StartChart(RunState* run, EventTime windowEnd) {
+  run->Chart = static_cast<ChartData*>(malloc(sizeof(ChartData)));
+  if (run->Chart == nullptr) return Fail(run, "Out of Memory");
+  ChartInit(run->Chart, run->WindowStart, windowEnd);
+  ScanUseChart(&run->Scan, run->Chart);
+  return 1;
+}
+
 }  // namespace
 
 void RunInit(RunState* run, FILE* out) {
@@ -81,7 +92,7 @@ void RunInit(RunState* run, FILE* out) {
 
 void WriteHead(const RunState* run) {
   if (run->CgiMode) {
-    WriteCgiHead(run->Out, &run->Options);
+    WriteCgiHead(run->Out, &run->Options, run->Web.Chart);
     return;
   }
   WriteTitles(run->Out, run->Options.Title1, run->Options.Title2);
@@ -98,6 +109,7 @@ int RunReport(RunState* run) {
   ScanInit(&run->Scan, run->Out, run->WindowStart, windowEnd, run->NewestRec);
   if (run->Ports.Slots != nullptr) ScanUsePorts(&run->Scan, &run->Ports);
   if (opts->UserStats) ScanUseCollector(&run->Scan, &run->Users);
+  if (run->Web.Chart && !StartChart(run, windowEnd)) return 0;
   const char* message = nullptr;
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
     return run->Users.Failed != nullptr ? FailIndex(run) : Fail(run, message);
@@ -105,6 +117,10 @@ int RunReport(RunState* run) {
   WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, &run->Users);
   // A summary short of users is no report: the run fails as for an add.
   if (run->Users.Failed != nullptr) return FailIndex(run);
+  if (run->Chart != nullptr) {
+    ChartFrame frame = {opts, &run->Scan, run->Ports.Slots != nullptr};
+    WriteCharts(run->Out, &frame, run->Chart);
+  }
   return 1;
 }
 
@@ -118,6 +134,8 @@ void RunRelease(RunState* run) {
   run->Buffer = nullptr;
   if (run->Log != nullptr) CloseEventLog(run->Log);
   run->Log = nullptr;
+  free(run->Chart);
+  run->Chart = nullptr;
 }
 
 int VelmarMain(int argc, char** argv) {
@@ -132,6 +150,7 @@ int VelmarMain(int argc, char** argv) {
   run.CgiMode = run.CgiForm != nullptr;
   if (run.CgiMode) {
     OptionsFromForm(&run.Options, run.CgiForm);
+    WebRequestFromForm(&run.Web, run.CgiForm);
   } else if (argc < 2) {
     WriteUsage(stdout, argc > 0 && argv[0] != nullptr ? argv[0] : "velmar");
     return 1;

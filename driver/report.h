@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cgi/libform.h"
+#include "driver/cgimode.h"
 #include "driver/options.h"
 #include "driver/porttable.h"
 #include "driver/scan.h"
@@ -19,6 +20,7 @@ struct RunState {
   FILE* Notes;            // where the lines that say why go (standard error)
   bool CgiMode;           // a web form was decoded: settings from it, HTML framing
   Form* CgiForm;          // the decoded form the settings point into, or null
+  WebRequest Web;         // charts or a download asked by the form
   ReportOptions Options;  // the settings of the run
   PortTable Ports;        // port names and table, with Tabulated or PortStats
   HANDLE Log;             // the SYSTEM log, or null before it is open
@@ -29,6 +31,7 @@ struct RunState {
   DWORD NewestRec;        // newest record of the log
   ScanState Scan;         // scan state and its totals
   UserCollector Users;    // the user index, with UserStats
+  ChartData* Chart;       // the charts' figures, when the form asks for charts
   const char* Error;      // fixed text of the run's failure, or null
 };
 
@@ -43,9 +46,10 @@ void WriteHead(const RunState* run);
 // Runs the report after the head: a date turned into the offset (ApplyDate;
 // "Bad Date" fails the run), the port table (when the tabulated listing
 // or the port statistics are asked for), log, buffer, window, scan (with the
-// user collector when UserStats is on), statistics. On a failure
-// writes "\nError: %s\n" once with its message, records it in run->Error and
-// returns 0; returns 1 after a complete report. A log or port list that
+// user collector when UserStats is on, and the chart figures when the form
+// asks for charts), statistics, then the charts (WriteCharts). On a failure
+// writes "\nError: %s\n" once with its message (no charts follow), records
+// it in run->Error and returns 0; returns 1 after a complete report. A log or port list that
 // can't be read, and a user index that can't be made, grown or read, are
 // also told on run->Notes with their place and reason; so is a log that
 // does not cover the window's start (notes.h). A failed read of the index
@@ -55,7 +59,7 @@ int RunReport(RunState* run);
 
 // Releases what the run holds, in order: the user index (its file deleted),
 // the port names and the port table, the decoded form, the record buffer,
-// then the log handle.
+// the log handle, then the chart figures.
 void RunRelease(RunState* run);
 
 // The whole program: settings from a web form when one was handed over;

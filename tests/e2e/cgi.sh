@@ -107,6 +107,35 @@ done
 get cgi-stats 0 "$work/worked" 'user=1&gstat=1&port=1&table=1'
 post cgi-stats 0 "$work/worked" 'user=0&port=0&gstat=0&table=0'
 
+# --- Charts: the page is the report's page with a viewport and a style
+# before the heading, and after the report's last line the preformatted
+# block closes and the SVG charts follow; after an error there are none. ---
+# chart_page QUERY CHARTS: QUERY with a chart field added gives its own page
+# so framed and then CHARTS charts.
+chart_page() {
+  local query=$1 charts=$2 got
+  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=$query" -- </dev/null
+  {
+    head -n 2 "$work/out.txt"
+    echo '<meta name="viewport" content="width=device-width, initial-scale=1">'
+    echo '<style>pre{overflow-x:auto}</style>'
+    tail -n +3 "$work/out.txt"
+    echo '</pre>'
+  } >"$work/want.html"
+  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=$query&chart=1" -- </dev/null
+  cmp -s -n "$(stat -c %s "$work/want.html")" "$work/want.html" "$work/out.txt" ||
+    { fail "$query&chart=1: the report part"; diff "$work/want.html" "$work/out.txt" | head; }
+  got=$(tail -c +"$(stat -c %s "$work/want.html")" "$work/out.txt" | grep -c '^<svg ')
+  [ "$got" = "$charts" ] || fail "$query&chart=1: $got charts, not $charts"
+  [ "$(tail -n 1 "$work/out.txt")" = '</svg>' ] || fail "$query&chart=1: no chart at the end"
+}
+chart_page '' 1
+chart_page 'gstat=1&port=1&table=1&offset=-3' 3
+chart_page 'user=1&nolist=1&duration=72' 2
+run_velmar "$work/worked" REQUEST_METHOD=GET 'QUERY_STRING=chart=1&computername=NOSUCH' -- </dev/null
+grep -q -e '<svg' -e '</pre>' "$work/out.txt" && fail "a chart after an error"
+tail -n 1 "$work/out.txt" | grep -qx "Error: Can't Open Log" || fail "the error is not the page's end"
+
 # --- Escaping: a title from the form and names from the log. ---
 {
   rec 1 2026-12-08T01:00:00Z 20017 DIALUP '<i>eve</i>&co' 'COM<1>'
