@@ -39,6 +39,10 @@ struct RunState {
 // default settings.
 void RunInit(RunState* run, FILE* out);
 
+// The one way a failure is reported, where the report stands:
+// "\nError: %s\n" with message, which run->Error keeps. Returns 0.
+int RunFail(RunState* run, const char* message);
+
 // Writes the head: the titles and a line end, or in CGI mode the page head
 // around them (WriteCgiHead).
 void WriteHead(const RunState* run);
@@ -65,9 +69,10 @@ void RunRelease(RunState* run);
 // The whole program: settings from a web form when one was handed over;
 // else from the command line, or the usage text (exit status 1) without
 // arguments; a note when TZ names a zone file that does not exist; then
-// head, report and release. SIGXFSZ is ignored, so a file size limit fails
-// a write instead of ending the process. Returns the exit status: 0 after
-// a report, 2 after an error.
+// head, report and release, or for a form that asks for a download
+// (RunDownload) the file and release. SIGXFSZ is ignored, so a file size
+// limit fails a write instead of ending the process. Returns the exit
+// status: 0 after a report or a whole download, 2 after an error.
 int VelmarMain(int argc, char** argv);
 
 #endif  // VELMAR_DRIVER_REPORT_H

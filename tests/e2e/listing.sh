@@ -109,9 +109,7 @@ check usage 1 "$work/worked" --
   rec 3 2026-12-08T02:00:00Z 20017 DIALUP bob COM2
   rec 4 2026-12-08T03:00:00Z 20050 DIALUP bob COM2
 } | mklog "$work/damaged"
-# Signatures: the header's, then records 1, 2 and 3; break record 3's.
-sig=$(grep -obaP 'LfLe' "$work/damaged/SysEvent.Evt" | sed -n 4p | cut -d: -f1)
-printf 'XXXX' | dd of="$work/damaged/SysEvent.Evt" bs=1 seek="$sig" conv=notrunc status=none
+damage "$work/damaged/SysEvent.Evt" 3
 check damaged 2 "$work/damaged" -- 0
 
 # --- The zone: from the environment, from +z, and the default. ---
