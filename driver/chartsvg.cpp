@@ -159,7 +159,7 @@ void Legend(FILE* out, bool ports) {
   for (int i = 0; i < (ports ? 3 : 2); ++i) {
     fprintf(out, "<rect x=\"%d\" y=\"26\" width=\"10\" height=\"10\" fill=\"%s\"/>\n", x,
             keys[i].Fill);
-    fprintf(out, "<text x=\"%d\" y=\"35\" font-size=\"12\">%s</text>\n", x + 14, keys[i].Name);
+    fprintf(out, "<text x=\"%d\" y=\"35\" font-size=\"13\">%s</text>\n", x + 14, keys[i].Name);
     x += 14 + 8 * static_cast<int>(strlen(keys[i].Name)) + 14;
   }
 }
