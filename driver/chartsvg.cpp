@@ -164,6 +164,17 @@ void Legend(FILE* out, bool ports) {
   }
 }
 
+// The dashed line at the ports (or, without the port table, at the most
+// lines in use), labelled at its right end.
+void LevelLine(FILE* out, int32_t ports, double y, bool table) {
+  fprintf(out,
+          "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#cb181d\" "
+          "stroke-dasharray=\"6 4\"/>\n",
+          kLeft, y, kLeft + kPlot, y);
+  fprintf(out, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" fill=\"#cb181d\">%d %s</text>\n",
+          kLeft + kPlot, y - 4, static_cast<int>(ports), table ? "ports" : "at most");
+}
+
 void LinesChart(FILE* out, const ChartFrame* frame, ChartData* chart) {
   const int height = 200, base = kTop + height;
   int32_t ports = frame->Scan->PortCount;
@@ -188,13 +199,7 @@ void LinesChart(FILE* out, const ChartFrame* frame, ChartData* chart) {
   StepPath(out, chart, false, top, base, height, "#2171b5");
   if (frame->Ports) BusyShade(out, chart, kTop, height);
   Legend(out, frame->Ports);
-  double y = base - ports / top * height;
-  fprintf(out,
-          "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#cb181d\" "
-          "stroke-dasharray=\"6 4\"/>\n",
-          kLeft, y, kLeft + kPlot, y);
-  fprintf(out, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" fill=\"#cb181d\">%d %s</text>\n",
-          kLeft + kPlot, y - 4, static_cast<int>(ports), frame->Ports ? "ports" : "at most");
+  if (ports > 0) LevelLine(out, ports, base - ports / top * height, frame->Ports);
   TimeAxis(out, chart, base);
   fputs("</svg>\n", out);
 }

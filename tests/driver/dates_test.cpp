@@ -1,18 +1,14 @@
 // A report day written as a date: which arguments are dates, the offset a
 // date gives under the report's zone (the same window as that offset), and
-// the texts that are no date. The whole program with dates is in
-// tests/e2e/listing.sh and tests/e2e/cgi.sh.
+// the texts that are no date. The whole program with dates, and the form's
+// date field against its offset, are in tests/e2e/listing.sh and cgi.sh.
 #include "driver/dates.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
-
-#include "cgi/libform.h"
-#include "driver/cgimode.h"
 
 namespace {
 
@@ -113,19 +109,4 @@ TEST(Dates, TextsThatAreNoRealDateAreABadDate) {
   OptionsInit(&none);
   EXPECT_EQ(nullptr, ApplyDate(&none, kNoon));
   EXPECT_EQ(0, none.Offset);
-}
-
-TEST(Dates, TheFormsDateFieldWinsOverItsOffset) {
-  ZoneScope zone("SGT-8");
-  for (const char* text : {"offset=-2&date=2026-12-01", "date=2026-12-01&offset=-2"}) {
-    Form* form = FormSplit(strdup(text));
-    ASSERT_NE(form, nullptr);
-    ReportOptions opts;
-    OptionsInit(&opts);
-    OptionsFromForm(&opts, form);
-    EXPECT_STREQ("2026-12-01", opts.Date) << text;
-    EXPECT_EQ(nullptr, ApplyDate(&opts, kNoon)) << text;
-    EXPECT_EQ(-7, opts.Offset) << text;
-    FormFree(&form);
-  }
 }
