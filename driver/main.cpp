@@ -1,7 +1,7 @@
 // Entry point of the report program `velmar`.
 #include <cstdio>
 
-#include "driver/report.h"
+#include "driver/program.h"
 #include "platform/stdstreams.h"
 
 namespace {

@@ -1,7 +1,7 @@
-// Texts of the CSV form: UTC times, decimal numbers, RFC 4180 fields in and
-// out. The reader keeps one row in memory and refuses what it could not
-// write back the same way, so make and dump round-trip exactly.
-#include <cerrno>
+// Texts of the CSV form: UTC times, decimal numbers, RFC 4180 fields in (the
+// writer is answers/outbuf). The reader keeps one row in memory and refuses
+// what it could not write back the same way, so make and dump round-trip
+// exactly.
 #include <cstdlib>
 #include <cstring>
 
@@ -100,80 +100,6 @@ int ParseNumber(const char* s, uint64_t max, uint64_t* value) {
   }
   *value = v;
   return 1;
-}
-
-// ---- buffered output ----
-
-void OutInit(OutBuf* o, FILE* file) {
-  o->File = file;
-  o->Len = 0;
-  o->Failed = 0;
-  o->Errno = 0;
-}
-
-static void OutDrain(OutBuf* o) {
-  if (o->Len != 0 && !o->Failed && fwrite(o->Data, 1, o->Len, o->File) != o->Len) {
-    o->Failed = 1;
-    o->Errno = errno;
-  }
-  o->Len = 0;
-}
-
-void OutBytes(OutBuf* o, const char* s, size_t n) {
-  while (n > 0) {
-    if (o->Len == sizeof o->Data) OutDrain(o);
-    size_t chunk = sizeof o->Data - o->Len;
-    if (chunk > n) chunk = n;
-    memcpy(o->Data + o->Len, s, chunk);
-    o->Len += chunk, s += chunk, n -= chunk;
-  }
-}
-
-void OutText(OutBuf* o, const char* s) {
-  OutBytes(o, s, strlen(s));
-}
-
-void OutChar(OutBuf* o, char c) {
-  if (o->Len == sizeof o->Data) OutDrain(o);
-  o->Data[o->Len++] = c;
-}
-
-void OutNumber(OutBuf* o, uint64_t v) {
-  char digits[20];
-  int n = 0;
-  do {
-    digits[sizeof digits - 1 - n++] = (char)('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  OutBytes(o, digits + sizeof digits - n, (size_t)n);
-}
-
-int OutFlush(OutBuf* o) {
-  OutDrain(o);
-  if (!o->Failed && fflush(o->File) != 0) {
-    o->Failed = 1;
-    o->Errno = errno;
-  }
-  return !o->Failed;
-}
-
-void CsvPutField(OutBuf* o, const char* s, size_t n) {
-  size_t i = 0;
-  while (i < n && s[i] != ',' && s[i] != '"' && s[i] != '\r' && s[i] != '\n') ++i;
-  if (i == n) {
-    OutBytes(o, s, n);
-    return;
-  }
-  OutChar(o, '"');
-  for (size_t start = 0;;) {
-    const char* q = (const char*)memchr(s + start, '"', n - start);
-    size_t end = q == nullptr ? n : (size_t)(q - s) + 1;
-    OutBytes(o, s + start, end - start);
-    if (q == nullptr) break;
-    OutChar(o, '"');
-    start = end;
-  }
-  OutChar(o, '"');
 }
 
 // ---- CSV reader ----

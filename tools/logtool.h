@@ -1,5 +1,6 @@
 // The commands of velmar-log and the pieces they share: UTC time texts, the
-// CSV reader and writer (RFC 4180), and a buffered output. Commands report
+// CSV reader, and the buffered output with its CSV fields (answers/outbuf.h,
+// shared with the report's downloads). Commands report
 // their own failures on standard error as "velmar-log: ..." and return the
 // process's exit status.
 #ifndef VELMAR_TOOLS_LOGTOOL_H
@@ -8,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "answers/outbuf.h"
 
 // The CSV header row of dump and make.
 extern const char* const kCsvHeader;
@@ -25,28 +28,6 @@ int ParseUtc(const char* text, uint32_t* t);
 
 // Reads a decimal number of at most `max` (digits only). Returns 1 or 0.
 int ParseNumber(const char* text, uint64_t max, uint64_t* value);
-
-// ---- buffered output ----
-
-struct OutBuf {
-  FILE* File;      // where the bytes go
-  char Data[1 << 16];  // pending bytes
-  size_t Len;      // bytes pending in Data
-  int Failed;      // a write failed; errno kept in Errno
-  int Errno;       // errno of the failed write
-};
-
-void OutInit(OutBuf* o, FILE* file);
-void OutBytes(OutBuf* o, const char* s, size_t n);
-void OutText(OutBuf* o, const char* s);
-void OutChar(OutBuf* o, char c);
-void OutNumber(OutBuf* o, uint64_t v);
-// Writes what is pending. Returns 1, or 0 when any write failed.
-int OutFlush(OutBuf* o);
-
-// Writes one CSV field: as it stands, or in quotes with quotes doubled when
-// it holds a comma, a quote, a CR or an LF.
-void CsvPutField(OutBuf* o, const char* s, size_t n);
 
 // ---- CSV reader ----
 
