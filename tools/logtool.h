@@ -29,11 +29,11 @@ int ParseNumber(const char* text, uint64_t max, uint64_t* value);
 // ---- buffered output ----
 
 struct OutBuf {
-  FILE* File;      // where the bytes go
+  FILE* File;          // where the bytes go
   char Data[1 << 16];  // pending bytes
-  size_t Len;      // bytes pending in Data
-  int Failed;      // a write failed; errno kept in Errno
-  int Errno;       // errno of the failed write
+  size_t Len;          // bytes pending in Data
+  int Failed;          // a write failed; errno kept in Errno
+  int Errno;           // errno of the failed write
 };
 
 void OutInit(OutBuf* o, FILE* file);
@@ -78,6 +78,36 @@ int CsvReadRow(CsvReader* r);
 const char* CsvField(const CsvReader* r, size_t i);
 
 void CsvClose(CsvReader* r);
+
+// ---- files written whole or not at all ----
+
+// A file that make or sample writes in the place of Path. Without replace
+// it is made at Path itself, exclusively, so nothing there is touched; with
+// replace it is written beside Path under a unique name and renamed over
+// Path only once complete, so a run that fails leaves the old file as it
+// was. Something at Path that is no regular file (a device such as
+// /dev/null) is opened and written as it is. A failed run removes what it
+// made, and only that.
+struct NewFile {
+  const char* Path;  // where the file belongs
+  char Name[4120];   // the name it is written under: Path, or Path.XXXXXX.tmp
+  int Made;          // a file made here is at Name; NewFileDiscard removes it
+  int Rename;        // Name is renamed over Path by NewFilePlace
+};
+
+// Makes the file for path with the permission bits `permissions` (before
+// the umask). Returns its descriptor, open for reading and writing, for the
+// caller to close; or -1 with errno set. Call NewFileDiscard after a
+// failure too.
+int NewFileOpen(NewFile* f, const char* path, int replace, int permissions);
+
+// Puts the complete and closed file in place. Returns 1, or 0 with errno
+// set.
+int NewFilePlace(NewFile* f);
+
+// Removes the file NewFileOpen made, if any, for a run that failed; safe on
+// a NewFile set to zeros.
+void NewFileDiscard(NewFile* f);
 
 // ---- the commands ----
 
