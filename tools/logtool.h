@@ -119,6 +119,11 @@ int LogDump(const char* path, FILE* out);
 // text of err when err is not 0. Returns 1, a command's failure status.
 int CommandFail(const char* what, const char* path, int err);
 
+// Says on standard error "velmar-log: TZ=TEXT: no such zone file; the C
+// library takes it as UTC" when tz names a zone by its file and no such
+// file exists (as the report says it); nothing for null or a POSIX rule.
+void WarnMissingZone(const char* tz);
+
 // Whether anything is at path already (a file, a folder, a link even when
 // dangling): then it says so on standard error, naming path, and returns 1.
 // make and sample write over such a thing only when told to replace it.

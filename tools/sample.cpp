@@ -14,6 +14,7 @@
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/logdir.h"
+#include "platform/zonefile.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
@@ -391,9 +392,15 @@ int WriteSample(SampleFiles* files, const SampleOptions* opt) {
 
 }  // namespace
 
+void WarnMissingZone(const char* tz) {
+  if (PlatformZoneFileMissing(tz))
+    fprintf(stderr, "velmar-log: TZ=%s: no such zone file; the C library takes it as UTC\n", tz);
+}
+
 int LogSample(const char* dir, const SampleOptions* opt) {
   if (getenv("TZ") == nullptr) PlatformSetEnv("TZ", DEFAULT_TZ);  // the report's own default zone
   PlatformReadZone();
+  WarnMissingZone(getenv("TZ"));
   SampleFiles* files = (SampleFiles*)calloc(1, sizeof(SampleFiles));
   if (files == nullptr) return CommandFail("out of memory for", dir, ENOMEM);
   int status = 0, madeDir = PlatformMakeFolder(dir) == 0;
