@@ -21,6 +21,20 @@ int PlatformCreateFile(const char* path, int replace, int permissions);
 // the stream for the caller to fclose, or null with errno set.
 FILE* PlatformCreateStream(const char* path, int replace, int permissions);
 
+// Makes a new file for reading and writing as bytes under a unique name,
+// never over anything there: name ends in "XXXXXX" and then suffixLen more
+// characters ("SysEvent.Evt.XXXXXX.tmp" with 4), and on return the X's
+// are the unique part. The permission bits are `permissions` (before the
+// umask), as for PlatformCreateFile; the descriptor is not handed to child
+// processes. Returns it, or -1 with errno set.
+int PlatformCreateUniqueFile(char* name, int suffixLen, int permissions);
+
+// Renames the closed file `from` to `to` in the same folder, replacing what
+// is at `to` in one step: a reader finds the old file or the new one, never
+// neither and never half of one. A link at `to` is replaced, not followed.
+// Returns 0, or -1 with errno set.
+int PlatformReplaceFile(const char* from, const char* to);
+
 // Closes a descriptor of PlatformCreateFile. Returns 0, or -1 with errno
 // set when the last writes failed.
 int PlatformCloseFile(int fd);
@@ -52,5 +66,9 @@ int PlatformIsRegularFile(const char* path);
 // system has them). Returns 0, or -1 with errno set (EEXIST when anything
 // is at path already).
 int PlatformMakeFolder(const char* path);
+
+// Removes the empty folder path. Returns 0, or -1 with errno set (also
+// when the folder is not empty).
+int PlatformRemoveFolder(const char* path);
 
 #endif  // VELMAR_PLATFORM_FILES_H

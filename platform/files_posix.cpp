@@ -1,5 +1,5 @@
-// velmar-log's file calls on POSIX: open with O_EXCL or O_TRUNC, pread and
-// pwrite, lstat and stat.
+// velmar-log's file calls on POSIX: open with O_EXCL or O_TRUNC, mkostemps,
+// rename, pread and pwrite, lstat and stat.
 #include "platform/files.h"
 
 #ifndef _WIN32
@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace {
 
@@ -33,6 +34,26 @@ FILE* PlatformCreateStream(const char* path, int replace, int permissions) {
     errno = err;
   }
   return f;
+}
+
+int PlatformCreateUniqueFile(char* name, int suffixLen, int permissions) {
+  int fd = mkostemps(name, suffixLen, O_CLOEXEC);
+  if (fd < 0) return -1;
+  // mkostemps makes it 0600; the file is to be what an open would have made.
+  mode_t mask = umask(0);
+  umask(mask);
+  if (fchmod(fd, (mode_t)permissions & ~mask) != 0) {
+    int err = errno;
+    close(fd);
+    unlink(name);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
+int PlatformReplaceFile(const char* from, const char* to) {
+  return rename(from, to);
 }
 
 int PlatformCloseFile(int fd) {
@@ -72,6 +93,10 @@ int PlatformIsRegularFile(const char* path) {
 
 int PlatformMakeFolder(const char* path) {
   return mkdir(path, 0755);
+}
+
+int PlatformRemoveFolder(const char* path) {
+  return rmdir(path);
 }
 
 #endif  // _WIN32

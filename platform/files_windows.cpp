@@ -1,6 +1,7 @@
-// velmar-log's file calls with the Windows C runtime. It has no positioned
-// transfers on a descriptor: each descriptor here has one user that always
-// says where, so a seek before each transfer does the same.
+// velmar-log's file calls with the Windows C runtime, and MoveFileEx, which
+// replaces a file in one step. The runtime has no positioned transfers on a
+// descriptor: each descriptor here has one user that always says where, so
+// a seek before each transfer does the same.
 #include "platform/files.h"
 
 #ifdef _WIN32
@@ -9,8 +10,11 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cerrno>
+
+#include "platform/uniquename.h"
 
 namespace {
 
@@ -35,6 +39,29 @@ FILE* PlatformCreateStream(const char* path, int replace, int permissions) {
     errno = err;
   }
   return f;
+}
+
+// _sopen_s refuses permission bits it does not know: only the owner's
+// write bit says anything here (a file without it is read-only).
+int PlatformCreateUniqueFile(char* name, int suffixLen, int permissions) {
+  int mode = _S_IREAD | ((permissions & 0200) != 0 ? _S_IWRITE : 0);
+  return UniqueFileOpen(name, suffixLen, 0, mode);
+}
+
+// MoveFileEx replaces the file in one step; the C runtime's rename refuses
+// a name that is taken.
+int PlatformReplaceFile(const char* from, const char* to) {
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+  DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+    errno = ENOENT;
+  else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+    errno = EACCES;
+  else if (error == ERROR_DISK_FULL)
+    errno = ENOSPC;
+  else
+    errno = EIO;
+  return -1;
 }
 
 int PlatformCloseFile(int fd) {
@@ -71,6 +98,10 @@ int PlatformIsRegularFile(const char* path) {
 
 int PlatformMakeFolder(const char* path) {
   return _mkdir(path);
+}
+
+int PlatformRemoveFolder(const char* path) {
+  return _rmdir(path);
 }
 
 #endif  // _WIN32

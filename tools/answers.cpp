@@ -178,11 +178,12 @@ int ParseAnswerArgs(AnswerOptions* opt, int command, int argc, char** argv, Time
 }
 
 // TZ for every time of the run: UTC with --utc, else TZ, else the report's
-// default zone.
+// default zone. A zone file that is missing is said, as the report says it.
 void SetZone(bool utc) {
   const char* tz = utc ? "UTC0" : getenv("TZ") == nullptr ? DEFAULT_TZ : nullptr;
   if (tz != nullptr) PlatformSetEnv("TZ", tz);
   PlatformReadZone();
+  if (!utc) WarnMissingZone(getenv("TZ"));
 }
 
 int ParseTimes(AnswerOptions* opt, const TimeTexts* times) {

@@ -302,13 +302,11 @@ const char* EvtLayoutProblem(uint32_t maxSize, uint32_t startOffset) {
   return nullptr;
 }
 
-int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
-                  uint32_t firstNumber) {
-  return EvtWriterCreate(w, path, maxSize, startOffset, firstNumber, 1);
-}
+namespace {
 
-int EvtWriterCreate(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
-                    uint32_t firstNumber, int replace) {
+// Checks the layout and takes the writer's memory: everything a start needs
+// but the file. Returns 1, or 0 with w->Message set and nothing held.
+int Prepare(EvtWriter* w, uint32_t maxSize, uint32_t startOffset, uint32_t firstNumber) {
   memset(w, 0, sizeof *w);
   w->Fd = -1;
   const char* problem = EvtLayoutProblem(maxSize, startOffset);
@@ -321,19 +319,40 @@ int EvtWriterCreate(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t s
     return Fail(w, "out of memory", ENOMEM);
   }
   w->RecCap = 1024;
-  // Without replace a link, even a dangling one, is refused: nothing is
-  // written through it.
-  w->Fd = PlatformCreateFile(path, replace, 0644);
-  if (w->Fd < 0 || (maxSize != 0 && PlatformSetFileSize(w->Fd, maxSize) != 0)) {
-    int err = errno;
-    if (w->Fd >= 0) PlatformCloseFile(w->Fd);
-    Release(w);
-    return Fail(w, "can't create the log file", err);
-  }
   w->Size = maxSize;
   w->Begin = w->End = startOffset;
   w->Current = firstNumber;
   return 1;
+}
+
+// Gives the prepared writer its file, sized for a circular log. Returns 1,
+// or 0 with w->Message set, the file closed and the writer released.
+int Attach(EvtWriter* w, int fd) {
+  w->Fd = fd;
+  if (w->Size == 0 || PlatformSetFileSize(fd, w->Size) == 0) return 1;
+  int err = errno;
+  PlatformCloseFile(fd);
+  Release(w);
+  return Fail(w, "can't create the log file", err);
+}
+
+}  // namespace
+
+int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
+                  uint32_t firstNumber) {
+  if (!Prepare(w, maxSize, startOffset, firstNumber)) return 0;
+  int fd = PlatformCreateFile(path, 1, 0644);
+  if (fd >= 0) return Attach(w, fd);
+  int err = errno;
+  Release(w);
+  return Fail(w, "can't create the log file", err);
+}
+
+int EvtWriterStart(EvtWriter* w, int fd, uint32_t maxSize, uint32_t startOffset,
+                   uint32_t firstNumber) {
+  if (Prepare(w, maxSize, startOffset, firstNumber)) return Attach(w, fd);
+  PlatformCloseFile(fd);
+  return 0;
 }
 
 int EvtWriterAdd(EvtWriter* w, const EvtRecordIn* rec) {

@@ -60,6 +60,36 @@ const char* CsvField(const CsvReader* r, size_t i);
 
 void CsvClose(CsvReader* r);
 
+// ---- files written whole or not at all ----
+
+// A file that make or sample writes in the place of Path. Without replace
+// it is made at Path itself, exclusively, so nothing there is touched; with
+// replace it is written beside Path under a unique name and renamed over
+// Path only once complete, so a run that fails leaves the old file as it
+// was. Something at Path that is no regular file (a device such as
+// /dev/null) is opened and written as it is. A failed run removes what it
+// made, and only that.
+struct NewFile {
+  const char* Path;  // where the file belongs
+  char Name[4120];   // the name it is written under: Path, or Path.XXXXXX.tmp
+  int Made;          // a file made here is at Name; NewFileDiscard removes it
+  int Rename;        // Name is renamed over Path by NewFilePlace
+};
+
+// Makes the file for path with the permission bits `permissions` (before
+// the umask). Returns its descriptor, open for reading and writing, for the
+// caller to close; or -1 with errno set. Call NewFileDiscard after a
+// failure too.
+int NewFileOpen(NewFile* f, const char* path, int replace, int permissions);
+
+// Puts the complete and closed file in place. Returns 1, or 0 with errno
+// set.
+int NewFilePlace(NewFile* f);
+
+// Removes the file NewFileOpen made, if any, for a run that failed; safe on
+// a NewFile set to zeros.
+void NewFileDiscard(NewFile* f);
+
 // ---- the commands ----
 
 // Prints the records of the .evt file at path as CSV on out, read through
@@ -69,6 +99,11 @@ int LogDump(const char* path, FILE* out);
 // Says on standard error "velmar-log: WHAT PATH", followed by ": " and the
 // text of err when err is not 0. Returns 1, a command's failure status.
 int CommandFail(const char* what, const char* path, int err);
+
+// Says on standard error "velmar-log: TZ=TEXT: no such zone file; the C
+// library takes it as UTC" when tz names a zone by its file and no such
+// file exists (as the report says it); nothing for null or a POSIX rule.
+void WarnMissingZone(const char* tz);
 
 // Whether anything is at path already (a file, a folder, a link even when
 // dangling): then it says so on standard error, naming path, and returns 1.

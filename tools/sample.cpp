@@ -14,6 +14,7 @@
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/logdir.h"
+#include "platform/zonefile.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
@@ -310,30 +311,45 @@ void Run(Sim* s, int64_t start) {
   }
 }
 
-// Writes the port list; without replace only into a file made afresh, so
-// one that appeared since the check, or a link, is left alone.
-int WritePorts(const char* path, uint32_t ports, int replace) {
-  FILE* f = PlatformCreateStream(path, replace, 0666);
-  if (f == nullptr) return 0;
-  for (uint32_t i = 0; i < ports; ++i) fprintf(f, "COM%u\n", i + 1);
-  return fclose(f) == 0;
+// The port list's text, COM1..COMn a line each, into out. Returns its
+// length.
+size_t PortListText(uint32_t ports, char* out, size_t size) {
+  size_t n = 0;
+  for (uint32_t i = 0; i < ports && n < size; ++i)
+    n += (size_t)snprintf(out + n, size - n, "COM%u\n", i + 1);
+  return n < size ? n : size;
 }
 
-}  // namespace
+// Writes the port list into its new file. Returns 1, or 0 with errno set.
+int WritePorts(NewFile* file, const char* path, uint32_t ports, int replace) {
+  char text[256 * 8];  // at most 256 ports of "COMnnn\n"
+  size_t n = PortListText(ports, text, sizeof text);
+  int fd = NewFileOpen(file, path, replace, 0666);
+  if (fd < 0) return 0;
+  size_t done = 0;
+  while (done < n) {
+    int64_t wrote = PlatformWriteAt(fd, text + done, n - done, done);
+    if (wrote <= 0) {
+      int err = wrote < 0 ? errno : EIO;
+      PlatformCloseFile(fd);
+      errno = err;
+      return 0;
+    }
+    done += (size_t)wrote;
+  }
+  return PlatformCloseFile(fd) == 0;
+}
 
-int LogSample(const char* dir, const SampleOptions* opt) {
-  if (getenv("TZ") == nullptr) PlatformSetEnv("TZ", DEFAULT_TZ);  // the report's own default zone
-  PlatformReadZone();
-  if (PlatformMakeFolder(dir) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
-  char logPath[4096], portsPath[4096];
-  if ((size_t)snprintf(logPath, sizeof logPath, "%s/%s", dir, kSystemLogFile) >= sizeof logPath ||
-      (size_t)snprintf(portsPath, sizeof portsPath, "%s/%s", dir, kPortListFile) >=
-          sizeof portsPath)
-    return CommandFail("folder name too long:", dir, ENAMETOOLONG);
-  // Both are checked, and each one found is named, before either is written.
-  if (!opt->Replace && RefuseExisting(logPath) + RefuseExisting(portsPath) != 0) return 1;
-  if (!WritePorts(portsPath, opt->Ports, opt->Replace))
-    return CommandFail("can't write", portsPath, errno);
+// The two files of a sample and where they go.
+struct SampleFiles {
+  char LogPath[4096];    // DIR/SysEvent.Evt
+  char PortsPath[4096];  // DIR/RasPorts.txt
+  NewFile Log;           // the log being written
+  NewFile Ports;         // the port list being written
+};
+
+// Simulates the traffic into the log file. Returns 0, or 1 after a message.
+int WriteLog(SampleFiles* files, const SampleOptions* opt) {
   Sim s;
   memset(&s, 0, sizeof s);
   s.Rng = opt->Seed;
@@ -343,10 +359,13 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   s.Ports = (Port*)calloc(opt->Ports, sizeof(Port));
   s.Users = (char(*)[12])calloc(kUserCount, sizeof *s.Users);
   s.UserBusy = (uint8_t*)calloc(kUserCount, 1);
-  int status = 0;
+  int status = 0, fd = -1;
+  const char* logPath = files->LogPath;
   if (s.Ports == nullptr || s.Users == nullptr || s.UserBusy == nullptr) {
     status = CommandFail("out of memory for", logPath, ENOMEM);
-  } else if (!EvtWriterCreate(&s.W, logPath, 0, kEvtHeaderSize, 1, opt->Replace)) {
+  } else if ((fd = NewFileOpen(&files->Log, logPath, opt->Replace, 0644)) < 0) {
+    status = CommandFail("can't create the log file", logPath, errno);
+  } else if (!EvtWriterStart(&s.W, fd, 0, kEvtHeaderSize, 1)) {
     status = CommandFail(s.W.Message, logPath, s.W.Errno);
   } else {
     MakeUsers(&s);
@@ -356,5 +375,55 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   free(s.Ports);
   free(s.Users);
   free(s.UserBusy);
+  return status;
+}
+
+// Writes both files and puts them in place. Returns 0, or 1 after a message.
+int WriteSample(SampleFiles* files, const SampleOptions* opt) {
+  if (!WritePorts(&files->Ports, files->PortsPath, opt->Ports, opt->Replace))
+    return CommandFail("can't write", files->PortsPath, errno);
+  int status = WriteLog(files, opt);
+  if (status != 0) return status;
+  if (!NewFilePlace(&files->Log)) return CommandFail("can't put in place", files->LogPath, errno);
+  if (!NewFilePlace(&files->Ports))
+    return CommandFail("can't put in place", files->PortsPath, errno);
+  return 0;
+}
+
+}  // namespace
+
+void WarnMissingZone(const char* tz) {
+  if (PlatformZoneFileMissing(tz))
+    fprintf(stderr, "velmar-log: TZ=%s: no such zone file; the C library takes it as UTC\n", tz);
+}
+
+int LogSample(const char* dir, const SampleOptions* opt) {
+  if (getenv("TZ") == nullptr) PlatformSetEnv("TZ", DEFAULT_TZ);  // the report's own default zone
+  PlatformReadZone();
+  WarnMissingZone(getenv("TZ"));
+  SampleFiles* files = (SampleFiles*)calloc(1, sizeof(SampleFiles));
+  if (files == nullptr) return CommandFail("out of memory for", dir, ENOMEM);
+  int status = 0, madeDir = PlatformMakeFolder(dir) == 0;
+  if (!madeDir && errno != EEXIST) {
+    status = CommandFail("can't make", dir, errno);
+  } else if ((size_t)snprintf(files->LogPath, sizeof files->LogPath, "%s/%s", dir,
+                              kSystemLogFile) >= sizeof files->LogPath ||
+             (size_t)snprintf(files->PortsPath, sizeof files->PortsPath, "%s/%s", dir,
+                              kPortListFile) >= sizeof files->PortsPath) {
+    status = CommandFail("folder name too long:", dir, ENAMETOOLONG);
+  } else if (!opt->Replace &&
+             RefuseExisting(files->LogPath) + RefuseExisting(files->PortsPath) != 0) {
+    status = 1;  // both are checked, and each one found is named, before either is written
+  } else {
+    status = WriteSample(files, opt);
+  }
+  // A failed sample leaves nothing of its own: not a file, nor the folder
+  // it made (which is empty again then).
+  if (status != 0) {
+    NewFileDiscard(&files->Log);
+    NewFileDiscard(&files->Ports);
+    if (madeDir) PlatformRemoveFolder(dir);
+  }
+  free(files);
   return status;
 }

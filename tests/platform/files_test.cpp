@@ -4,6 +4,7 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -84,6 +85,50 @@ TEST(PlatformFilesTest, PathsAreToldApartAndFoldersMadeOnce) {
   EXPECT_EQ(PlatformIsRegularFile(sub.c_str()), 0);
   EXPECT_EQ(PlatformMakeFolder(sub.c_str()), -1);
   EXPECT_EQ(errno, EEXIST);
+  WriteBytes(sub + "/x", {1});
+  EXPECT_EQ(PlatformRemoveFolder(sub.c_str()), -1) << "a folder with a file in it";
+  EXPECT_EQ(errno, ENOTEMPTY);
+  ASSERT_EQ(unlink((sub + "/x").c_str()), 0);
+  EXPECT_EQ(PlatformRemoveFolder(sub.c_str()), 0);
+  EXPECT_FALSE(PlatformPathTaken(sub.c_str()));
+}
+
+// Unique names never meet, the file gets the bits an open would give it,
+// and a replace swaps the name over a file or a link (not its target).
+TEST(PlatformFilesTest, UniqueFilesAreNewAndReplaceTakesTheName) {
+  TempFolder dir("files");
+  std::string log = dir.Path + "/log", link = dir.Path + "/link", target = dir.Path + "/target";
+  std::string pattern = log + ".XXXXXX.tmp";
+  std::string a = pattern, b = pattern;
+  int fa = PlatformCreateUniqueFile(&a[0], 4, 0644), fb = PlatformCreateUniqueFile(&b[0], 4, 0644);
+  ASSERT_GE(fa, 0);
+  ASSERT_GE(fb, 0);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a.size(), pattern.size());
+  EXPECT_EQ(a.substr(a.size() - 4), ".tmp");
+  mode_t mask = umask(0);
+  umask(mask);
+  struct stat st;
+  ASSERT_EQ(stat(a.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644 & ~mask);
+  EXPECT_EQ(PlatformWriteAt(fa, "new", 3, 0), 3);
+  EXPECT_EQ(PlatformCloseFile(fa), 0);
+  EXPECT_EQ(PlatformCloseFile(fb), 0);
+  std::string bad = dir.Path + "/no-x";
+  errno = 0;
+  EXPECT_EQ(PlatformCreateUniqueFile(&bad[0], 0, 0644), -1);
+  EXPECT_EQ(errno, EINVAL);
+
+  WriteBytes(log, {1, 2});
+  EXPECT_EQ(PlatformReplaceFile(a.c_str(), log.c_str()), 0);
+  EXPECT_EQ(ReadBytes(log), Bytes({'n', 'e', 'w'}));
+  EXPECT_FALSE(PlatformPathTaken(a.c_str()));
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  EXPECT_EQ(PlatformReplaceFile(b.c_str(), link.c_str()), 0);
+  EXPECT_EQ(PlatformIsRegularFile(link.c_str()), 1);
+  EXPECT_FALSE(PlatformPathTaken(target.c_str())) << "replaced through the link";
+  EXPECT_EQ(PlatformReplaceFile(b.c_str(), log.c_str()), -1);
+  EXPECT_EQ(errno, ENOENT);
 }
 
 }  // namespace
