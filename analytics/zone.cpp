@@ -207,6 +207,22 @@ int ZoneParse(ZoneCache* z, const char* text, EventTime* t) {
   return 1;
 }
 
+int ZoneParseDay(const char* text, EventTime* days) {
+  CivilTime c;
+  const char* p = text;
+  if (!ParseDate(&p, &c) || *p != '\0') return 0;
+  *days = DaysFromCivil(c.Year, c.Month, c.Day);
+  return 1;
+}
+
+EventTime ZoneDay(ZoneCache* z, EventTime t) {
+  return FloorDiv(t + ZoneOffset(z, t), kDay);
+}
+
+void ZoneCivilDay(EventTime day, CivilTime* out) {
+  CivilFromLocal(day * kDay, out);
+}
+
 EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t) {
   EventTime local = t + ZoneOffset(z, t);
   if (step == kStepHour) return t - FloorMod(local, kHour);

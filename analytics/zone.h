@@ -63,6 +63,17 @@ size_t ZoneFormat(ZoneCache* z, EventTime t, char* out);
 // exist included).
 int ZoneParse(ZoneCache* z, const char* text, EventTime* t);
 
+// Reads exactly "YYYY-MM-DD", a real date from year 1, as its day: days
+// since 1970-01-01. Returns 1 with *days set, 0 for anything else.
+int ZoneParseDay(const char* text, EventTime* days);
+
+// The local date of t, as days since 1970-01-01.
+EventTime ZoneDay(ZoneCache* z, EventTime t);
+
+// The local date of day (days since 1970-01-01) into out: Year, Month and
+// Day; the clock fields are 0.
+void ZoneCivilDay(EventTime day, CivilTime* out);
+
 // The start of the bucket of the given step that holds t.
 EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t);
 

@@ -211,7 +211,7 @@ void FormFree(Form** form) {
 }
 
 void FormError(const char* message) {
-  std::fputs("Content-type: text/plain\n\nForm Error:\n", stdout);
+  std::fputs("Content-type: text/plain; charset=utf-8\n\nForm Error:\n", stdout);
   std::fputs(message != nullptr ? message : "", stdout);
   std::fputs("\n", stdout);
 }

@@ -64,8 +64,9 @@ int FormPrint(const Form* form, FILE* out);
 // nothing when form or *form is null, so a second call is harmless.
 void FormFree(Form** form);
 
-// Writes the plain-text error page "Content-type: text/plain\n\nForm
-// Error:\n", message, "\n" to standard output and returns.
+// Writes the plain-text error page "Content-type: text/plain;
+// charset=utf-8\n\nForm Error:\n", message, "\n" to standard output and
+// returns. The message may carry a form's UTF-8 text.
 void FormError(const char* message);
 
 #endif  // VELMAR_CGI_LIBFORM_H

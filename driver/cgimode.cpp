@@ -38,6 +38,7 @@ const TextField kTextFields[] = {
     {"computername", &ReportOptions::ComputerName},
     {"title1", &ReportOptions::Title1},
     {"title2", &ReportOptions::Title2},
+    {"date", &ReportOptions::Date},
 };
 
 const FlagField kFlagFields[] = {
@@ -78,8 +79,20 @@ bool TzFieldAllowed(const char* tz) {
   return tz[0] != ':' && tz[0] != '/' && strstr(tz, "..") == nullptr;
 }
 
-void WriteCgiHead(FILE* out, const ReportOptions* opts) {
-  fputs("Content-type: text/html\n\n<h3>", out);
+void WebRequestFromForm(WebRequest* web, const Form* form) {
+  web->Chart = form != nullptr && FormLookup(form, "chart") != nullptr;
+  web->Export = form != nullptr ? FormLookup(form, "export") : nullptr;
+  web->Format = form != nullptr ? FormLookup(form, "format") : nullptr;
+}
+
+void WriteCgiHead(FILE* out, const ReportOptions* opts, bool charts) {
+  fputs("Content-type: text/html; charset=utf-8\n\n", out);
+  if (charts) {
+    fputs("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+          "<style>pre{overflow-x:auto}</style>\n",
+          out);
+  }
+  fputs("<h3>", out);
   WriteTitles(out, opts->Title1, opts->Title2);
   fputs("</h3>\n<p><pre>", out);
 }

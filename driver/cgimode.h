@@ -22,11 +22,24 @@ Form* CgiDecideMode();
 // Fills opts from the form's fields, each by its exact name and counting
 // only when present with a non-empty value: "offset", "duration" and
 // "width" as numbers (read as on the command line, held to 32 bits);
-// "computername", "title1", "title2" and "tz" as texts pointing into the
-// form (a "tz" that TzFieldAllowed refuses is dropped); "table", "gstat",
+// "computername", "title1", "title2", "date" and "tz" as texts pointing
+// into the form (a "tz" that TzFieldAllowed refuses is dropped; a "date"
+// wins over "offset" when the run starts, ApplyDate); "table", "gstat",
 // "port" and "user" turn their flag on whatever the value; "nolist" with any
 // value turns the listing off. The form must outlive opts.
 void OptionsFromForm(ReportOptions* opts, const Form* form);
+
+// What a form asks of the page besides the report's settings.
+struct WebRequest {
+  bool Chart;          // "chart" (any value): the charts follow the report
+  const char* Export;  // "export": a download of sessions, users or busy, or null
+  const char* Format;  // "format": csv or json for the download, or null
+};
+
+// Fills web from the form's "chart", "export" and "format" fields (each
+// counts only when present with a non-empty value; the texts point into the
+// form). Without a form, or without the fields, nothing is asked.
+void WebRequestFromForm(WebRequest* web, const Form* form);
 
 // True when a "tz" text from a form may go into TZ: it must not name a file
 // (start with ':' or '/') nor climb out of the zone folder (contain "..").
@@ -34,11 +47,13 @@ void OptionsFromForm(ReportOptions* opts, const Form* form);
 // pass.
 bool TzFieldAllowed(const char* tz);
 
-// Writes the head as an HTML page on out: "Content-type: text/html", the
-// empty line that ends the CGI header, "<h3>", the titles of opts
-// (WriteTitles), "</h3>", a line end, then "<p><pre>" with no line end.
-// Everything after it stands in the preformatted block, which is never
-// closed.
-void WriteCgiHead(FILE* out, const ReportOptions* opts);
+// Writes the head as an HTML page on out: "Content-type: text/html;
+// charset=utf-8" (the report's 8-bit texts are UTF-8), the empty line that
+// ends the CGI header, "<h3>", the titles of opts (WriteTitles), "</h3>", a
+// line end, then "<p><pre>" with no line end. Everything after it stands in
+// the preformatted block, which only the charts close. With charts, a
+// viewport and a style that lets a wide listing scroll within its block
+// come before "<h3>", so the page fits a phone's screen.
+void WriteCgiHead(FILE* out, const ReportOptions* opts, bool charts);
 
 #endif  // VELMAR_DRIVER_CGIMODE_H

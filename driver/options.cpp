@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/environment.h"
+
 namespace {
 
 // The TZ assignment handed to putenv. putenv keeps the pointer, not a copy,
@@ -83,11 +85,7 @@ int AssignTz(const char* tz) {
   if (strlen(tz) > MAX_TZ_TEXT) return 0;
   if (tz[0] == '\0') {
     // "TZ=" would mean UTC to the C library; no TZ means the report's default.
-#ifdef _WIN32
-    _putenv_s("TZ", "");  // an empty value removes the variable there
-#else
-    unsetenv("TZ");
-#endif
+    PlatformUnsetEnv("TZ");
     return 1;
   }
   snprintf(TzAssignment, sizeof TzAssignment, "TZ=%s", tz);
@@ -106,6 +104,7 @@ int32_t ToInt32(const char* text) {
 
 void OptionsInit(ReportOptions* opts) {
   opts->Offset = 0;
+  opts->Date = nullptr;
   opts->ComputerName = nullptr;
   opts->Title1 = nullptr;
   opts->Title2 = nullptr;
@@ -121,7 +120,11 @@ void OptionsInit(ReportOptions* opts) {
 
 void OptionsFromArgs(ReportOptions* opts, int argc, char** argv) {
   if (argc < 2) return;
-  opts->Offset = ToInt32(argv[1]);
+  if (ArgumentIsDate(argv[1])) {
+    opts->Date = argv[1];
+  } else {
+    opts->Offset = ToInt32(argv[1]);
+  }
   for (int i = 2; i < argc; ++i) ApplyArgument(opts, argv[i]);
 }
 
@@ -134,6 +137,13 @@ int OptionsFinish(ReportOptions* opts) {
   if (AssignTz(opts->TZ)) return 1;
   opts->TZ = nullptr;
   return 0;
+}
+
+bool ArgumentIsDate(const char* arg) {
+  for (int i = 0; i < 4; ++i) {
+    if (arg[i] < '0' || arg[i] > '9') return false;
+  }
+  return arg[4] == '-';
 }
 
 void WriteUsage(FILE* out, const char* programName) {

@@ -17,6 +17,7 @@
 // form) and are never copied: their source outlives the run.
 struct ReportOptions {
   int32_t Offset;            // days from today: 0 today, -1 yesterday
+  const char* Date;          // "YYYY-MM-DD" that sets Offset as the run starts, or null
   const char* ComputerName;  // "\\NAME" as given, or null for the local computer
   const char* Title1;        // first title, or null
   const char* Title2;        // second title; "Velmar" when none is given
@@ -37,11 +38,12 @@ struct ReportOptions {
 int32_t ToInt32(const char* text);
 
 // Sets every field to its default: offset 0, local computer, no titles,
-// duration 0, width 8, TZ untouched, only the listing on.
+// no date, duration 0, width 8, TZ untouched, only the listing on.
 void OptionsInit(ReportOptions* opts);
 
-// Fills opts from the command line (argc >= 2). Argument 1 is always the
-// offset, converted as atol does whatever it looks like; from argument 2 on:
+// Fills opts from the command line (argc >= 2). Argument 1 is the offset,
+// converted as atol does whatever it looks like, unless it is written as a
+// date (ArgumentIsDate), which then goes to Date; from argument 2 on:
 // "+d", "+w", "+z" take the rest as duration, width, TZ; "+t", "+g", "+p",
 // "+u" turn on their flag; "-l..." turns the listing off; "\\..." is the
 // computer name (the last one counts); anything else fills Title1, then
@@ -54,6 +56,12 @@ void OptionsFromArgs(ReportOptions* opts, int argc, char** argv);
 // a text longer than MAX_TZ_TEXT is refused and the environment kept).
 // Returns 1, or 0 when a TZ text was refused (the run goes on without it).
 int OptionsFinish(ReportOptions* opts);
+
+// Whether argument 1 of the command line is meant as a date rather than an
+// offset: it starts with four digits and a '-' ("2026-12-01", also a
+// malformed "2026-13-01" or "2026-2-3"). Such a text read as an offset
+// would be thousands of days ahead.
+bool ArgumentIsDate(const char* arg);
 
 // Writes the usage text to out with the program's name in it.
 void WriteUsage(FILE* out, const char* programName);

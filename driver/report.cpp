@@ -8,21 +8,15 @@
 #include <ctime>
 
 #include "driver/cgimode.h"
+#include "driver/chartsvg.h"
+#include "driver/dates.h"
 #include "driver/notes.h"
 #include "driver/output.h"
 #include "driver/stats.h"
 #include "platform/failreason.h"
-#include "platform/signalguard.h"
 #include "platform/systemlog.h"
 
 namespace {
-
-// The one way a failure is reported: where the report stands, then release.
-int Fail(RunState* run, const char* message) {
-  run->Error = message;
-  fprintf(run->Out, "\nError: %s\n", message);
-  return 0;
-}
 
 // The port table, before the log is opened, when the tabulated listing or
 // the port statistics need it.
@@ -34,7 +28,7 @@ int SetUpPorts(RunState* run) {
   if (run->Ports.EnumError != 0) {
     NotePortsFailure(run->Notes, opts->ComputerName, run->Ports.EnumError, run->Ports.EnumDetail);
   }
-  return Fail(run, message);
+  return RunFail(run, message);
 }
 
 // Opens the log, allocates the record buffer and fixes the window; then
@@ -45,15 +39,15 @@ int OpenWindow(RunState* run) {
   if (run->Log == nullptr) {
     DWORD error = GetLastError();  // before any other call can change it
     NoteLogFailure(run->Notes, opts->ComputerName, error, PlatformErrorDetail());
-    return Fail(run, "Can't Open Log");
+    return RunFail(run, "Can't Open Log");
   }
   run->Buffer = NewRecordBuffer(&run->Capacity);
-  if (run->Buffer == nullptr) return Fail(run, "Out of Memory");
+  if (run->Buffer == nullptr) return RunFail(run, "Out of Memory");
   // The start may be any time, 0 included: only the message tells failure.
   const char* message = nullptr;
   run->WindowStart =
       GetWindowStart(run->Log, &run->FirstRec, &run->NewestRec, opts->Offset, &message);
-  if (message != nullptr) return Fail(run, message);
+  if (message != nullptr) return RunFail(run, message);
   EventTime when = 0;
   LogCover cover =
       GetLogCover(run->Log, run->FirstRec, run->NewestRec, run->WindowStart,
@@ -66,10 +60,26 @@ int OpenWindow(RunState* run) {
 // run's error line with the index's message.
 int FailIndex(RunState* run) {
   NoteIndexFailure(run->Notes, run->Users.Failed, run->Users.SystemError);
-  return Fail(run, run->Users.Failed);
+  return RunFail(run, run->Users.Failed);
+}
+
+// The chart figures, set to follow the scan of the window that ends at
+// windowEnd.
+int StartChart(RunState* run, EventTime windowEnd) {
+  run->Chart = static_cast<ChartData*>(malloc(sizeof(ChartData)));
+  if (run->Chart == nullptr) return RunFail(run, "Out of Memory");
+  ChartInit(run->Chart, run->WindowStart, windowEnd);
+  ScanUseChart(&run->Scan, run->Chart);
+  return 1;
 }
 
 }  // namespace
+
+int RunFail(RunState* run, const char* message) {
+  run->Error = message;
+  fprintf(run->Out, "\nError: %s\n", message);
+  return 0;
+}
 
 void RunInit(RunState* run, FILE* out) {
   memset(run, 0, sizeof *run);
@@ -80,7 +90,7 @@ void RunInit(RunState* run, FILE* out) {
 
 void WriteHead(const RunState* run) {
   if (run->CgiMode) {
-    WriteCgiHead(run->Out, &run->Options);
+    WriteCgiHead(run->Out, &run->Options, run->Web.Chart);
     return;
   }
   WriteTitles(run->Out, run->Options.Title1, run->Options.Title2);
@@ -88,6 +98,8 @@ void WriteHead(const RunState* run) {
 }
 
 int RunReport(RunState* run) {
+  const char* bad = ApplyDate(&run->Options, static_cast<EventTime>(time(nullptr)));
+  if (bad != nullptr) return RunFail(run, bad);
   const ReportOptions* opts = &run->Options;
   if (!SetUpPorts(run)) return 0;
   if (!OpenWindow(run)) return 0;
@@ -95,13 +107,18 @@ int RunReport(RunState* run) {
   ScanInit(&run->Scan, run->Out, run->WindowStart, windowEnd, run->NewestRec);
   if (run->Ports.Slots != nullptr) ScanUsePorts(&run->Scan, &run->Ports);
   if (opts->UserStats) ScanUseCollector(&run->Scan, &run->Users);
+  if (run->Web.Chart && !StartChart(run, windowEnd)) return 0;
   const char* message = nullptr;
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
-    return run->Users.Failed != nullptr ? FailIndex(run) : Fail(run, message);
+    return run->Users.Failed != nullptr ? FailIndex(run) : RunFail(run, message);
   }
   WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, &run->Users);
   // A summary short of users is no report: the run fails as for an add.
   if (run->Users.Failed != nullptr) return FailIndex(run);
+  if (run->Chart != nullptr) {
+    ChartFrame frame = {opts, &run->Scan, run->Ports.Slots != nullptr};
+    WriteCharts(run->Out, &frame, run->Chart);
+  }
   return 1;
 }
 
@@ -115,32 +132,6 @@ void RunRelease(RunState* run) {
   run->Buffer = nullptr;
   if (run->Log != nullptr) CloseEventLog(run->Log);
   run->Log = nullptr;
-}
-
-int VelmarMain(int argc, char** argv) {
-  // A file size limit makes the write that passes it fail, which the run
-  // reports, instead of ending the process without a word.
-  SignalGuardIgnoreFileSizeLimit();
-  RunState run;
-  RunInit(&run, stdout);
-  // A decoded web form supplies the settings; the command line is then not
-  // looked at, and there is no usage text.
-  run.CgiForm = CgiDecideMode();
-  run.CgiMode = run.CgiForm != nullptr;
-  if (run.CgiMode) {
-    OptionsFromForm(&run.Options, run.CgiForm);
-  } else if (argc < 2) {
-    WriteUsage(stdout, argc > 0 && argv[0] != nullptr ? argv[0] : "velmar");
-    return 1;
-  } else {
-    OptionsFromArgs(&run.Options, argc, argv);
-  }
-  OptionsFinish(&run.Options);
-  NoteZone(run.Notes, getenv("TZ"));
-  WriteHead(&run);
-  int done = RunReport(&run);
-  RunRelease(&run);
-  // A report that could not be written whole is a failed run too.
-  if (fflush(stdout) != 0 || ferror(stdout)) done = 0;
-  return done ? 0 : 2;
+  free(run->Chart);
+  run->Chart = nullptr;
 }

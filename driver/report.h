@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cgi/libform.h"
+#include "driver/cgimode.h"
 #include "driver/options.h"
 #include "driver/porttable.h"
 #include "driver/scan.h"
@@ -19,6 +20,7 @@ struct RunState {
   FILE* Notes;            // where the lines that say why go (standard error)
   bool CgiMode;           // a web form was decoded: settings from it, HTML framing
   Form* CgiForm;          // the decoded form the settings point into, or null
+  WebRequest Web;         // charts or a download asked by the form
   ReportOptions Options;  // the settings of the run
   PortTable Ports;        // port names and table, with Tabulated or PortStats
   HANDLE Log;             // the SYSTEM log, or null before it is open
@@ -29,6 +31,7 @@ struct RunState {
   DWORD NewestRec;        // newest record of the log
   ScanState Scan;         // scan state and its totals
   UserCollector Users;    // the user index, with UserStats
+  ChartData* Chart;       // the charts' figures, when the form asks for charts
   const char* Error;      // fixed text of the run's failure, or null
 };
 
@@ -36,15 +39,21 @@ struct RunState {
 // default settings.
 void RunInit(RunState* run, FILE* out);
 
+// The one way a failure is reported, where the report stands:
+// "\nError: %s\n" with message, which run->Error keeps. Returns 0.
+int RunFail(RunState* run, const char* message);
+
 // Writes the head: the titles and a line end, or in CGI mode the page head
 // around them (WriteCgiHead).
 void WriteHead(const RunState* run);
 
-// Runs the report after the head: the port table (when the tabulated listing
+// Runs the report after the head: a date turned into the offset (ApplyDate;
+// "Bad Date" fails the run), the port table (when the tabulated listing
 // or the port statistics are asked for), log, buffer, window, scan (with the
-// user collector when UserStats is on), statistics. On a failure
-// writes "\nError: %s\n" once with its message, records it in run->Error and
-// returns 0; returns 1 after a complete report. A log or port list that
+// user collector when UserStats is on, and the chart figures when the form
+// asks for charts), statistics, then the charts (WriteCharts). On a failure
+// writes "\nError: %s\n" once with its message (no charts follow), records
+// it in run->Error and returns 0; returns 1 after a complete report. A log or port list that
 // can't be read, and a user index that can't be made, grown or read, are
 // also told on run->Notes with their place and reason; so is a log that
 // does not cover the window's start (notes.h). A failed read of the index
@@ -54,15 +63,8 @@ int RunReport(RunState* run);
 
 // Releases what the run holds, in order: the user index (its file deleted),
 // the port names and the port table, the decoded form, the record buffer,
-// then the log handle.
+// the log handle, then the chart figures.
 void RunRelease(RunState* run);
 
-// The whole program: settings from a web form when one was handed over;
-// else from the command line, or the usage text (exit status 1) without
-// arguments; a note when TZ names a zone file that does not exist; then
-// head, report and release. SIGXFSZ is ignored, so a file size limit fails
-// a write instead of ending the process. Returns the exit status: 0 after
-// a report, 2 after an error.
-int VelmarMain(int argc, char** argv);
 
 #endif  // VELMAR_DRIVER_REPORT_H

@@ -98,13 +98,24 @@ Obtained ObtainEvent(ScanState* scan, HANDLE log, DWORD recNo, BYTE** buffer, DW
   return kHandled;
 }
 
-// Adds the interval to the time of the lines in use while it lasted.
+// The text after each printed duration: the port table flags intervals in
+// which every port was busy. Without the table it is empty.
+const char* Marker(const ScanState* scan) {
+  return scan->Ports != nullptr ? PortMarker(scan->Ports, scan->LinesInUse) : "";
+}
+
+// Adds the interval since PrevTime to the time of the lines in use while it
+// lasted, and to the chart at the same count.
 void ChargeInterval(ScanState* scan, EventTime interval) {
   int32_t slot = scan->LinesInUse;
   if (slot >= LINE_TIME_SLOTS) slot = LINE_TIME_SLOTS - 1;
   if (slot < 0) slot = 0;
   scan->LineTime[slot] += interval;
   scan->TotalTime += interval;
+  if (scan->Chart != nullptr) {
+    ChartCharge(scan->Chart, scan->PrevTime, scan->PrevTime + interval, slot,
+                Marker(scan)[0] != '\0');
+  }
 }
 
 // The count of lines in use after the event: the busy ports when the table
@@ -121,12 +132,6 @@ void UpdateLinesInUse(ScanState* scan, int id) {
   } else if (IsReset(id)) {
     scan->LinesInUse = 0;
   }
-}
-
-// The text after each printed duration: the port table flags intervals in
-// which every port was busy. Without the table it is empty.
-const char* Marker(const ScanState* scan) {
-  return scan->Ports != nullptr ? PortMarker(scan->Ports, scan->LinesInUse) : "";
 }
 
 // Applies the event to the port table, when there is one, before the
@@ -185,6 +190,8 @@ void ScanUsePorts(ScanState* scan, PortTable* ports) {
 }
 
 void ScanUseCollector(ScanState* scan, UserCollector* users) { scan->Users = users; }
+
+void ScanUseChart(ScanState* scan, ChartData* chart) { scan->Chart = chart; }
 
 void FormatTimeTexts(EventTime t, TimeTexts* texts) {
   time_t when = static_cast<time_t>(t);

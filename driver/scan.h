@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "driver/chart.h"
 #include "driver/options.h"
 #include "driver/porttable.h"
 #include "driver/usercollect.h"
@@ -56,6 +57,7 @@ struct ScanState {
   bool First;                           // no handled event yet
   PortTable* Ports;                     // the port table, or null without one
   UserCollector* Users;                 // the user-statistics collector, or null
+  ChartData* Chart;                     // the web page's chart figures, or null
 };
 
 // The end of the window: start + duration hours, or with duration 0 the
@@ -76,6 +78,11 @@ void ScanUsePorts(ScanState* scan, PortTable* ports);
 // before the loop, and each disconnect adds its user and connected time.
 // Call after ScanInit.
 void ScanUseCollector(ScanState* scan, UserCollector* users);
+
+// Lets the chart figures follow the scan: every interval charged to
+// LineTime is charged to them too, at the same count of lines in use,
+// flagged when every port of the table was busy. Call after ScanInit.
+void ScanUseChart(ScanState* scan, ChartData* chart);
 
 // Forms the date and time texts of t in local time under TZ.
 void FormatTimeTexts(EventTime t, TimeTexts* texts);

@@ -92,16 +92,26 @@ int ReadRec(HANDLE log, DWORD recNo, BYTE** buffer, DWORD* capacity, const char*
   return 0;
 }
 
-EventTime GetWindowStart(HANDLE log, DWORD* firstRec, DWORD* newestRec, int32_t offset,
-                         const char** message) {
+void SetReportZone() {
   if (getenv("TZ") == nullptr) putenv(DefaultTz);
   tzset();
+}
+
+EventTime ReportDay(EventTime t) {
   // timezone is standard time's offset west of UTC, so the day is cut at
   // midnight of standard time even while daylight time is shown.
-  EventTime local = static_cast<EventTime>(time(nullptr)) - timezone;
-  local -= local % kSecondsPerDay;
-  EventTime start = local + timezone;
-  start += static_cast<EventTime>(offset) * kSecondsPerDay;
+  EventTime local = t - timezone;
+  return (local - (local % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay) / kSecondsPerDay;
+}
+
+EventTime WindowStartOf(int32_t offset, EventTime now) {
+  return (ReportDay(now) + offset) * kSecondsPerDay + timezone;
+}
+
+EventTime GetWindowStart(HANDLE log, DWORD* firstRec, DWORD* newestRec, int32_t offset,
+                         const char** message) {
+  SetReportZone();
+  EventTime start = WindowStartOf(offset, static_cast<EventTime>(time(nullptr)));
   return FindFirstRec(log, firstRec, newestRec, start, message);
 }
 

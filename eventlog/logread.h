@@ -41,10 +41,23 @@ BYTE* NewRecordBuffer(DWORD* capacity);
 // the caller's on every path.
 int ReadRec(HANDLE log, DWORD recNo, BYTE** buffer, DWORD* capacity, const char** message);
 
-// Fixes the report window's start: sets "TZ=" DEFAULT_TZ when TZ is absent,
-// reads the zone (tzset), takes 00:00:00 of today's standard time and moves
-// it by offset whole 86400-second days; then finds the window's first record
-// with FindFirstRec. Returns the start with *firstRec and *newestRec set, or 0
+// Puts "TZ=" DEFAULT_TZ into the environment when TZ is absent, and reads
+// the zone (tzset). Every local time of a report follows it.
+void SetReportZone();
+
+// The report's day of t: days since 1970-01-01 of the date t has in the
+// zone's standard time, the day the window cuts at midnight. Call
+// SetReportZone first.
+EventTime ReportDay(EventTime t);
+
+// The window's start for offset: 00:00:00 of the standard time of the day
+// of now, moved by offset whole 86400-second days. Call SetReportZone
+// first.
+EventTime WindowStartOf(int32_t offset, EventTime now);
+
+// Fixes the report window's start: SetReportZone, then WindowStartOf with
+// offset and the current time; then finds the window's first record with
+// FindFirstRec. Returns the start with *firstRec and *newestRec set, or 0
 // with *message set (FindFirstRec's or ReadRec's text).
 EventTime GetWindowStart(HANDLE log, DWORD* firstRec, DWORD* newestRec, int32_t offset,
                          const char** message);

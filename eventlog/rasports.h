@@ -7,12 +7,6 @@
 #include "platform/rassapi.h"  // RAS_PORT_RECORD_SIZE
 #include "platform/winapi.h"
 
-#ifdef _WIN32
-#define VELMAR_RASAPI WINAPI  // the library's calling convention
-#else
-#define VELMAR_RASAPI
-#endif
-
 // The library and what is bound from it.
 #define RAS_LIBRARY_NAME "RASSAPI.dll"
 #define RAS_PORT_ENUM_ORDINAL 5     // enumerate the ports of a server
@@ -22,10 +16,10 @@
 // library has put a heap array of *count records of RAS_PORT_RECORD_SIZE
 // bytes in *ports, each starting with its UTF-16 port name ended by a 0
 // unit. Any other result is a failure.
-typedef DWORD(VELMAR_RASAPI* RasPortEnumFn)(const WCHAR* server, BYTE** ports, WORD* count);
+typedef DWORD(WINAPI* RasPortEnumFn)(const WCHAR* server, BYTE** ports, WORD* count);
 
 // Ordinal 10: releases an array that ordinal 5 gave; the result is not used.
-typedef DWORD(VELMAR_RASAPI* RasFreeBufferFn)(void* buffer);
+typedef DWORD(WINAPI* RasFreeBufferFn)(void* buffer);
 
 // Converts a NUL-terminated text in the ANSI code page to a new heap UTF-16
 // string ended by a 0 unit, for the caller to release with free(). Null

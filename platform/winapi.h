@@ -32,6 +32,9 @@ typedef void (*FARPROC)(void);
 #define FALSE 0
 #endif
 
+// The calling convention of the system's libraries: one convention here.
+#define WINAPI
+
 // Results kept for GetLastError (the Win32 numbers).
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2

@@ -9,11 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <map>
-#include <string>
 
-#include "platform/failreason.h"
-#include "platform/rassapi.h"
+#include "platform/environment.h"
+#include "tools/logtool.h"
 
 const char* const kAnswerUsage =
     "       velmar-log info FILE... [--since T] [--until T] [--format text|csv|json] [--utc]\n"
@@ -180,16 +178,12 @@ int ParseAnswerArgs(AnswerOptions* opt, int command, int argc, char** argv, Time
 }
 
 // TZ for every time of the run: UTC with --utc, else TZ, else the report's
-// default zone.
+// default zone. A zone file that is missing is said, as the report says it.
 void SetZone(bool utc) {
   const char* tz = utc ? "UTC0" : getenv("TZ") == nullptr ? DEFAULT_TZ : nullptr;
-#ifdef _WIN32
-  if (tz != nullptr) _putenv_s("TZ", tz);
-  _tzset();
-#else
-  if (tz != nullptr) setenv("TZ", tz, 1);
-  tzset();
-#endif
+  if (tz != nullptr) PlatformSetEnv("TZ", tz);
+  PlatformReadZone();
+  if (!utc) WarnMissingZone(getenv("TZ"));
 }
 
 int ParseTimes(AnswerOptions* opt, const TimeTexts* times) {
@@ -201,77 +195,6 @@ int ParseTimes(AnswerOptions* opt, const TimeTexts* times) {
     return BadValue("--until", times->Until, want);
   }
   if (opt->Since >= opt->Until) return BadUsage("--since must come before --until");
-  return 0;
-}
-
-// ---- the pool's lines ----
-
-// Adds the ports of the list at path to *lines. A missing list sets
-// *missing when that is allowed; anything else wrong with it is a failure.
-int CountPorts(const char* path, bool mayBeMissing, int64_t* lines, bool* missing) {
-  BYTE* records = nullptr;
-  WORD count = 0;
-  DWORD error = PlatformReadPortFile(path, &records, &count);
-  if (error == ERROR_FILE_NOT_FOUND && mayBeMissing) {
-    *missing = true;
-    return 0;
-  }
-  const char* detail = error != 0 ? PlatformErrorDetail() : nullptr;
-  if (error == 0 && count == 0) error = ERROR_INVALID_DATA, detail = "no port listed";
-  for (WORD i = 0; error == 0 && i < count; ++i) {
-    const WCHAR* name = (const WCHAR*)(records + (size_t)i * RAS_PORT_RECORD_SIZE);
-    if (name[0] == 0) error = ERROR_INVALID_DATA, detail = "a blank line";
-  }
-  PlatformFreePortFile(records);
-  if (error != 0) {
-    char text[4352];
-    DescribeOpenFailure(path, error, detail, text, sizeof text);
-    fprintf(stderr, "velmar-log: %s\n", text);
-    return kAnswerFailed;
-  }
-  *lines += count;
-  return 0;
-}
-
-// RasPorts.txt in the folder of the log at path.
-std::string BesideLog(const char* path) {
-  std::string p = path;
-  size_t slash = p.find_last_of("/\\");
-  return slash == std::string::npos ? std::string("RasPorts.txt")
-                                    : p.substr(0, slash + 1) + "RasPorts.txt";
-}
-
-// N from the RasPorts.txt lists beside the logs: each server (the computer
-// of a log's oldest record) counted once, however many of its logs are
-// given; unknown when a server has no list.
-int LinesBesideLogs(AnswerOptions* opt) {
-  std::map<std::string, bool> servers;
-  int64_t lines = 0;
-  bool missing = false;
-  for (const char* log : opt->Logs) {
-    std::string computer;
-    ModelFailure failure = {};
-    if (!ModelLogComputer(log, &computer, &failure)) return AnswerModelFailed(&failure);
-    if (!servers.emplace(computer, true).second) continue;
-    int status = CountPorts(BesideLog(log).c_str(), true, &lines, &missing);
-    if (status != 0) return status;
-  }
-  opt->Lines = missing ? 0 : lines;
-  opt->LinesFrom = missing ? nullptr : "RasPorts.txt";
-  return 0;
-}
-
-int FindLines(AnswerOptions* opt) {
-  if (opt->Lines > 0) return 0;
-  if (opt->PortFiles.empty()) return LinesBesideLogs(opt);
-  int64_t lines = 0;
-  bool missing = false;
-  for (const char* path : opt->PortFiles) {
-    int status = CountPorts(path, false, &lines, &missing);
-    if (status != 0) return status;
-  }
-  opt->Lines = lines;
-  opt->LinesFrom = "--ports";
   return 0;
 }
 
@@ -317,30 +240,17 @@ int RunWithOutput(int command, AnswerOptions* opt) {
 
 }  // namespace
 
-int AnswerModelFailed(const ModelFailure* failure) {
-  fprintf(stderr, "velmar-log: %s\n", failure->Text);
-  return kAnswerFailed;
-}
-
 int RunAnswer(const char* command, int argc, char** argv) {
   int which = CommandBit(command);
   if (which == 0) return -1;
   AnswerOptions opt;
-  opt.Since = kAlways;
-  opt.Until = kForever;
-  opt.Format = kFormatText;
-  opt.Utc = false;
-  opt.Step = kStepHour;
-  opt.WeekHour = false;
-  opt.Lines = 0;
-  opt.LinesFrom = nullptr;
-  opt.Targets = {0.01, 0.02, 0.05};
+  AnswerOptionsInit(&opt);
   TimeTexts times = {nullptr, nullptr};
   int status = ParseAnswerArgs(&opt, which, argc, argv, &times);
   if (status != 0) return status;
   SetZone(opt.Utc);
   ZoneInit(&opt.Zone);
   status = ParseTimes(&opt, &times);
-  if (status == 0 && (which & (kBusy | kCapacity)) != 0) status = FindLines(&opt);
+  if (status == 0 && (which & (kBusy | kCapacity)) != 0) status = AnswerFindLines(&opt);
   return status != 0 ? status : RunWithOutput(which, &opt);
 }

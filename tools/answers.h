@@ -1,46 +1,10 @@
-// The answering commands of velmar-log (info, sessions, users, busy,
-// capacity): their settings, the table writer they share for text, CSV,
-// JSON and NDJSON, and each command's output. Failures go to standard error
-// as "velmar-log: PATH: REASON" and end the command with status 2.
+// velmar-log's answering commands: the command line of info, sessions,
+// users, busy and capacity over the shared answers (answers/answers.h), and
+// capacity's own answer, which only velmar-log gives.
 #ifndef VELMAR_TOOLS_ANSWERS_H
 #define VELMAR_TOOLS_ANSWERS_H
 
-#include <cstdint>
-#include <vector>
-
-#include "analytics/busy.h"
-#include "analytics/model.h"
-#include "analytics/zone.h"
-#include "tools/logtool.h"
-
-// Exit status of a failed answer: bad usage, a log that cannot be read, a
-// port list that cannot be used, output that cannot be written.
-const int kAnswerFailed = 2;
-
-// Output formats.
-enum AnswerFormat {
-  kFormatText,    // aligned columns for a terminal
-  kFormatCsv,     // RFC 4180, a header row, the same columns on every row
-  kFormatJson,    // one document
-  kFormatNdjson,  // one object per line (sessions)
-  kFormatSvg,     // a standalone chart (busy)
-};
-
-// The settings of one answering command.
-struct AnswerOptions {
-  std::vector<const char*> Logs;       // the .evt files
-  EventTime Since;                     // --since, kAlways when not given
-  EventTime Until;                     // --until, kForever when not given
-  AnswerFormat Format;                 // --format
-  bool Utc;                            // --utc: times in UTC
-  BucketStep Step;                     // --step hour or day (weekhour is hour)
-  bool WeekHour;                       // --step weekhour
-  int64_t Lines;                       // the pool's lines N, 0 when unknown
-  const char* LinesFrom;               // where N came from: "--lines", "--ports", "RasPorts.txt"
-  std::vector<const char*> PortFiles;  // --ports
-  std::vector<double> Targets;         // --target
-  ZoneCache Zone;                      // the zone of every time
-};
+#include "answers/answers.h"
 
 // Runs the answering command `command` with its arguments. Returns the exit
 // status, or -1 when command is not one of them.
@@ -49,85 +13,7 @@ int RunAnswer(const char* command, int argc, char** argv);
 // The usage lines of the answering commands, for velmar-log's usage text.
 extern const char* const kAnswerUsage;
 
-// ---- the table writer ----
-
-// What a cell holds.
-enum CellKind {
-  kCellText,  // Text
-  kCellInt,   // Int
-  kCellReal,  // Real with Digits decimals
-  kCellTime,  // Int as an ISO 8601 time with its offset
-  kCellBool,  // Int: true or false
-  kCellNull,  // nothing: empty in text and CSV, null in JSON
-};
-
-struct Cell {
-  CellKind Kind;     // what it holds
-  const char* Text;  // kCellText
-  int64_t Int;       // kCellInt, kCellTime, kCellBool
-  double Real;       // kCellReal
-  int Digits;        // decimals of a kCellReal
-};
-
-Cell TextCell(const char* text);
-Cell IntCell(int64_t v);
-Cell RealCell(double v, int digits);
-Cell TimeCell(EventTime t);
-Cell BoolCell(bool v);
-Cell NullCell();
-
-// A column: its name (the CSV header and the JSON key) and its text width.
-struct Column {
-  const char* Name;  // also the text heading
-  int Width;         // text: padded to this many bytes (longer values push on)
-  bool Right;        // text: aligned to the right (numbers)
-};
-
-// Rows of one table on one output.
-struct Table {
-  OutBuf* Out;            // where it goes
-  AnswerFormat Format;    // text, CSV, JSON (an array's elements) or NDJSON
-  const Column* Columns;  // the columns
-  int Count;              // how many
-  ZoneCache* Zone;        // for time cells
-  uint64_t Rows;          // rows written so far
-};
-
-// Starts a table: the heading line in text, the header row in CSV.
-void TableStart(Table* t, OutBuf* out, AnswerFormat format, const Column* columns, int count,
-                ZoneCache* zone);
-
-// Writes one row of t->Count cells.
-void TableRow(Table* t, const Cell* cells);
-
-// Writes text as a JSON string, quoted and escaped.
-void JsonString(OutBuf* o, const char* text);
-
-// Writes a cell's value alone: in JSON form when json is set, else as text.
-void CellValue(OutBuf* o, const Cell& c, ZoneCache* zone, bool json);
-
-// ---- the commands' outputs (each returns the exit status) ----
-
-// sessions: one row per session overlapping the range, streamed as they end.
-int AnswerSessions(AnswerOptions* opt, OutBuf* out);
-// users: per user over the sessions ending in the range.
-int AnswerUsers(AnswerOptions* opt, OutBuf* out);
-// info: per log its numbers, times, header state and counts.
-int AnswerInfo(AnswerOptions* opt, OutBuf* out);
-// busy: the busy table, and the time at exactly k lines.
-int AnswerBusy(AnswerOptions* opt, OutBuf* out);
 // capacity: the busy hour and Erlang B.
 int AnswerCapacity(AnswerOptions* opt, OutBuf* out);
-
-// Runs the busy model over the logs into b (set up with the options'
-// range, lines and the given step). Returns 0, or the exit status after a
-// message.
-int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b);
-
-// The busy table as an SVG chart: bars per bucket, or the week's heat map.
-void BusySvg(AnswerOptions* opt, const BusyModel* b, OutBuf* out);
-
-// Says on standard error why the model failed. Returns kAnswerFailed.
-int AnswerModelFailed(const ModelFailure* failure);
 
 #endif  // VELMAR_TOOLS_ANSWERS_H

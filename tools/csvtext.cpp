@@ -1,15 +1,12 @@
-// Texts of the CSV form: UTC times, decimal numbers, RFC 4180 fields in and
-// out. The reader keeps one row in memory and refuses what it could not
-// write back the same way, so make and dump round-trip exactly.
-#include <cerrno>
+// Texts of the CSV form: UTC times, decimal numbers, RFC 4180 fields in (the
+// writer is answers/outbuf). The reader keeps one row in memory and refuses
+// what it could not write back the same way, so make and dump round-trip
+// exactly.
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/stdstreams.h"
 #include "tools/logtool.h"
-
-#ifdef _WIN32
-#define getc_unlocked _getc_nolock  // the C runtime's name for the same call
-#endif
 
 const char* const kCsvHeader =
     "number,generated,written,event_id,type,category,source,computer,strings";
@@ -76,15 +73,16 @@ void FormatUtc(uint32_t t, char* out) {
 }
 
 int ParseUtc(const char* s, uint32_t* t) {
-  if (strlen(s) != kUtcTextSize - 1 || s[4] != '-' || s[7] != '-' || s[10] != 'T' ||
-      s[13] != ':' || s[16] != ':' || s[19] != 'Z')
+  if (strlen(s) != kUtcTextSize - 1 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' ||
+      s[16] != ':' || s[19] != 'Z')
     return 0;
   int y = Digits(s, 4), mo = Digits(s + 5, 2), d = Digits(s + 8, 2);
   int h = Digits(s + 11, 2), mi = Digits(s + 14, 2), se = Digits(s + 17, 2);
   if (y < 1970 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h < 0 || h > 23 ||
       mi < 0 || mi > 59 || se < 0 || se > 59)
     return 0;
-  int64_t v = DaysFromCivil(y, (unsigned)mo, (unsigned)d) * kSecondsPerDay + h * 3600 + mi * 60 + se;
+  int64_t v =
+      DaysFromCivil(y, (unsigned)mo, (unsigned)d) * kSecondsPerDay + h * 3600 + mi * 60 + se;
   if (v > 0xFFFFFFFFLL) return 0;
   *t = (uint32_t)v;
   return 1;
@@ -102,78 +100,6 @@ int ParseNumber(const char* s, uint64_t max, uint64_t* value) {
   }
   *value = v;
   return 1;
-}
-
-// ---- buffered output ----
-
-void OutInit(OutBuf* o, FILE* file) {
-  o->File = file;
-  o->Len = 0;
-  o->Failed = 0;
-  o->Errno = 0;
-}
-
-static void OutDrain(OutBuf* o) {
-  if (o->Len != 0 && !o->Failed && fwrite(o->Data, 1, o->Len, o->File) != o->Len) {
-    o->Failed = 1;
-    o->Errno = errno;
-  }
-  o->Len = 0;
-}
-
-void OutBytes(OutBuf* o, const char* s, size_t n) {
-  while (n > 0) {
-    if (o->Len == sizeof o->Data) OutDrain(o);
-    size_t chunk = sizeof o->Data - o->Len;
-    if (chunk > n) chunk = n;
-    memcpy(o->Data + o->Len, s, chunk);
-    o->Len += chunk, s += chunk, n -= chunk;
-  }
-}
-
-void OutText(OutBuf* o, const char* s) { OutBytes(o, s, strlen(s)); }
-
-void OutChar(OutBuf* o, char c) {
-  if (o->Len == sizeof o->Data) OutDrain(o);
-  o->Data[o->Len++] = c;
-}
-
-void OutNumber(OutBuf* o, uint64_t v) {
-  char digits[20];
-  int n = 0;
-  do {
-    digits[sizeof digits - 1 - n++] = (char)('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  OutBytes(o, digits + sizeof digits - n, (size_t)n);
-}
-
-int OutFlush(OutBuf* o) {
-  OutDrain(o);
-  if (!o->Failed && fflush(o->File) != 0) {
-    o->Failed = 1;
-    o->Errno = errno;
-  }
-  return !o->Failed;
-}
-
-void CsvPutField(OutBuf* o, const char* s, size_t n) {
-  size_t i = 0;
-  while (i < n && s[i] != ',' && s[i] != '"' && s[i] != '\r' && s[i] != '\n') ++i;
-  if (i == n) {
-    OutBytes(o, s, n);
-    return;
-  }
-  OutChar(o, '"');
-  for (size_t start = 0;;) {
-    const char* q = (const char*)memchr(s + start, '"', n - start);
-    size_t end = q == nullptr ? n : (size_t)(q - s) + 1;
-    OutBytes(o, s + start, end - start);
-    if (q == nullptr) break;
-    OutChar(o, '"');
-    start = end;
-  }
-  OutChar(o, '"');
 }
 
 // ---- CSV reader ----
@@ -219,10 +145,10 @@ int Bad(CsvReader* r, const char* message) {
 // character after the closing quote, or -2 on failure.
 int ReadQuoted(CsvReader* r) {
   for (;;) {
-    int c = getc_unlocked(r->File);
+    int c = PlatformGetcUnlocked(r->File);
     if (c == EOF) return Bad(r, "quoted field not closed"), -2;
     if (c == '"') {
-      c = getc_unlocked(r->File);
+      c = PlatformGetcUnlocked(r->File);
       if (c != '"') return c;
     }
     if (c == 0) return Bad(r, "NUL byte in the CSV"), -2;
@@ -237,7 +163,7 @@ int ReadPlain(CsvReader* r, int c) {
     if (c == '"') return Bad(r, "quote inside an unquoted field"), -2;
     if (c == 0) return Bad(r, "NUL byte in the CSV"), -2;
     if (!Append(r, c)) return -2;
-    c = getc_unlocked(r->File);
+    c = PlatformGetcUnlocked(r->File);
   }
   return c;
 }
@@ -261,17 +187,18 @@ int CsvReadRow(CsvReader* r) {
   r->TextLen = 0;
   r->FieldCount = 0;
   r->Line = r->NextLine;
-  int c = getc_unlocked(r->File);
+  int c = PlatformGetcUnlocked(r->File);
   if (c == EOF) return ferror(r->File) ? Bad(r, "can't read the CSV file") : 0;
   for (;;) {
     if (!StartField(r)) return -1;
     c = c == '"' ? ReadQuoted(r) : ReadPlain(r, c);
     if (c == -2 || !Append(r, 0)) return -1;
     if (c == ',') {
-      c = getc_unlocked(r->File);
+      c = PlatformGetcUnlocked(r->File);
       continue;
     }
-    if (c == '\r' && (c = getc_unlocked(r->File)) != '\n') return Bad(r, "CR outside quotes");
+    if (c == '\r' && (c = PlatformGetcUnlocked(r->File)) != '\n')
+      return Bad(r, "CR outside quotes");
     if (c == '\n') {
       r->NextLine++;
       return 1;
@@ -281,7 +208,9 @@ int CsvReadRow(CsvReader* r) {
   }
 }
 
-const char* CsvField(const CsvReader* r, size_t i) { return r->Text + r->Fields[i]; }
+const char* CsvField(const CsvReader* r, size_t i) {
+  return r->Text + r->Fields[i];
+}
 
 void CsvClose(CsvReader* r) {
   if (r->OwnsFile && r->File != nullptr) fclose(r->File);

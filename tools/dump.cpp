@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
+#include "platform/files.h"
 #include "platform/winapi.h"
 #include "tools/logtool.h"
 
@@ -140,9 +140,9 @@ int DumpRecords(HANDLE log, const char* path, OutBuf* o) {
 }  // namespace
 
 int LogDump(const char* path, FILE* out) {
-  struct stat st;
-  if (stat(path, &st) != 0) return CommandFail("can't open", path, errno);
-  if (!S_ISREG(st.st_mode)) return CommandFail("not a regular file:", path, 0);
+  int regular = PlatformIsRegularFile(path);
+  if (regular < 0) return CommandFail("can't open", path, errno);
+  if (regular == 0) return CommandFail("not a regular file:", path, 0);
   HANDLE log = nullptr;
   int status = OpenDumpLog(path, &log);
   OutBuf* o = (OutBuf*)malloc(sizeof(OutBuf));
@@ -151,7 +151,8 @@ int LogDump(const char* path, FILE* out) {
     OutInit(o, out);
     status = DumpRecords(log, path, o);
     if (!OutFlush(o) && status == 0) {
-      if (o->Errno != EPIPE) fprintf(stderr, "velmar-log: can't write the CSV: %s\n", strerror(o->Errno));
+      if (o->Errno != EPIPE)
+        fprintf(stderr, "velmar-log: can't write the CSV: %s\n", strerror(o->Errno));
       status = 1;
     }
   }

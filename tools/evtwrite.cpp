@@ -7,40 +7,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
+#include "platform/files.h"
 #include "platform/winapi.h"
 
-#ifdef _WIN32
-#include <io.h>
-#endif
-
 namespace {
-
-#ifdef _WIN32
-// Windows has no positioned transfers on a descriptor. The writer is the
-// only user of its descriptor and always says where, so a seek before each
-// transfer does the same.
-ssize_t pread(int fd, void* buf, size_t n, int64_t at) {
-  if (_lseeki64(fd, at, SEEK_SET) < 0) return -1;
-  return _read(fd, buf, (unsigned)n);
-}
-
-ssize_t pwrite(int fd, const void* buf, size_t n, int64_t at) {
-  if (_lseeki64(fd, at, SEEK_SET) < 0) return -1;
-  return _write(fd, buf, (unsigned)n);
-}
-
-// The log file is bytes, never text; it is not handed to child processes.
-const int kOpenFlags = O_RDWR | O_CREAT | O_BINARY | O_NOINHERIT;
-
-int SetFileSize(int fd, uint32_t size) { return _chsize_s(fd, size) == 0 ? 0 : -1; }
-#else
-const int kOpenFlags = O_RDWR | O_CREAT | O_CLOEXEC;
-
-int SetFileSize(int fd, uint32_t size) { return ftruncate(fd, size); }
-#endif
 
 const UINT kTextCodePage = CP_UTF8;       // the texts come as UTF-8, whatever the ANSI code page
 const uint32_t kOutCap = 1u << 16;        // write-back block
@@ -88,7 +59,9 @@ void PutText(uint8_t* p, const char* s, int units) {
 #endif
 }
 
-uint64_t Align4(uint64_t n) { return (n + 3) & ~(uint64_t)3; }
+uint64_t Align4(uint64_t n) {
+  return (n + 3) & ~(uint64_t)3;
+}
 
 // Computes the record's layout as a server lays it out: names, padding to 4,
 // SID, strings, data, padding to 4, Length. Returns 0 for a record that
@@ -166,8 +139,7 @@ int BuildRecord(EvtWriter* w, const EvtRecordIn* r, const RecordPlan* plan, uint
 
 int WriteAt(EvtWriter* w, uint32_t pos, const uint8_t* data, size_t n) {
   while (n > 0) {
-    ssize_t done = pwrite(w->Fd, data, n, pos);
-    if (done < 0 && errno == EINTR) continue;
+    int64_t done = PlatformWriteAt(w->Fd, data, n, pos);
     if (done <= 0) {
       w->Failed = 1;
       return Fail(w, "can't write the log file", done < 0 ? errno : EIO);
@@ -217,10 +189,7 @@ int Emit(EvtWriter* w, uint32_t* pos, const uint8_t* data, uint32_t n) {
 int ReadLength(EvtWriter* w, uint32_t pos, uint32_t* length) {
   if (w->OutLen != 0 && pos < w->OutPos + w->OutLen && pos + 4 > w->OutPos && !Flush(w)) return 0;
   uint8_t b[4];
-  ssize_t got;
-  do {
-    got = pread(w->Fd, b, 4, pos);
-  } while (got < 0 && errno == EINTR);
+  int64_t got = PlatformReadAt(w->Fd, b, 4, pos);
   *length = (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
   if (got != 4 || *length < kEvtFixedSize || *length > w->Size - kEvtHeaderSize) {
     w->Failed = 1;
@@ -333,13 +302,11 @@ const char* EvtLayoutProblem(uint32_t maxSize, uint32_t startOffset) {
   return nullptr;
 }
 
-int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
-                  uint32_t firstNumber) {
-  return EvtWriterCreate(w, path, maxSize, startOffset, firstNumber, 1);
-}
+namespace {
 
-int EvtWriterCreate(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
-                    uint32_t firstNumber, int replace) {
+// Checks the layout and takes the writer's memory: everything a start needs
+// but the file. Returns 1, or 0 with w->Message set and nothing held.
+int Prepare(EvtWriter* w, uint32_t maxSize, uint32_t startOffset, uint32_t firstNumber) {
   memset(w, 0, sizeof *w);
   w->Fd = -1;
   const char* problem = EvtLayoutProblem(maxSize, startOffset);
@@ -352,19 +319,40 @@ int EvtWriterCreate(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t s
     return Fail(w, "out of memory", ENOMEM);
   }
   w->RecCap = 1024;
-  // O_EXCL also refuses a link, even a dangling one, so nothing is written
-  // through it.
-  w->Fd = open(path, kOpenFlags | (replace ? O_TRUNC : O_EXCL), 0644);
-  if (w->Fd < 0 || (maxSize != 0 && SetFileSize(w->Fd, maxSize) != 0)) {
-    int err = errno;
-    if (w->Fd >= 0) close(w->Fd);
-    Release(w);
-    return Fail(w, "can't create the log file", err);
-  }
   w->Size = maxSize;
   w->Begin = w->End = startOffset;
   w->Current = firstNumber;
   return 1;
+}
+
+// Gives the prepared writer its file, sized for a circular log. Returns 1,
+// or 0 with w->Message set, the file closed and the writer released.
+int Attach(EvtWriter* w, int fd) {
+  w->Fd = fd;
+  if (w->Size == 0 || PlatformSetFileSize(fd, w->Size) == 0) return 1;
+  int err = errno;
+  PlatformCloseFile(fd);
+  Release(w);
+  return Fail(w, "can't create the log file", err);
+}
+
+}  // namespace
+
+int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
+                  uint32_t firstNumber) {
+  if (!Prepare(w, maxSize, startOffset, firstNumber)) return 0;
+  int fd = PlatformCreateFile(path, 1, 0644);
+  if (fd >= 0) return Attach(w, fd);
+  int err = errno;
+  Release(w);
+  return Fail(w, "can't create the log file", err);
+}
+
+int EvtWriterStart(EvtWriter* w, int fd, uint32_t maxSize, uint32_t startOffset,
+                   uint32_t firstNumber) {
+  if (Prepare(w, maxSize, startOffset, firstNumber)) return Attach(w, fd);
+  PlatformCloseFile(fd);
+  return 0;
 }
 
 int EvtWriterAdd(EvtWriter* w, const EvtRecordIn* rec) {
@@ -394,7 +382,8 @@ int EvtWriterClose(EvtWriter* w) {
     PutHeader(w, header);
     ok = ok && WriteAt(w, 0, header, kEvtHeaderSize);
   }
-  if (w->Fd >= 0 && close(w->Fd) != 0 && ok) ok = Fail(w, "can't write the log file", errno);
+  if (w->Fd >= 0 && PlatformCloseFile(w->Fd) != 0 && ok)
+    ok = Fail(w, "can't write the log file", errno);
   Release(w);
   return ok;
 }

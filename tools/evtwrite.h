@@ -34,22 +34,22 @@ struct EvtRecordIn {
 
 // An open writer. Fields are the writer's own; read Message after a failure.
 struct EvtWriter {
-  int Fd;                 // the file, -1 when closed
-  uint32_t Size;          // physical size S of a circular log; 0 grows as needed
-  uint32_t Begin;         // offset of the oldest record (= End when empty)
-  uint32_t End;           // offset where the next record (or the EOF record) goes
-  uint32_t Oldest;        // number of the oldest record, 0 when empty
-  uint32_t Current;       // number the next record gets
-  uint32_t FileEnd;       // growing log: bytes written so far, header included
-  int Wrapped;            // a record or the tail fill has reached S
-  int Failed;             // a write failed: the file is unusable
-  uint8_t* Out;           // write-back block
-  uint32_t OutPos;        // file offset of Out[0]
-  uint32_t OutLen;        // bytes held in Out
-  uint8_t* Rec;           // the record being built
-  size_t RecCap;          // bytes allocated at Rec
-  const char* Message;    // fixed text of the last failure
-  int Errno;              // errno of the last failed system call, else 0
+  int Fd;               // the file, -1 when closed
+  uint32_t Size;        // physical size S of a circular log; 0 grows as needed
+  uint32_t Begin;       // offset of the oldest record (= End when empty)
+  uint32_t End;         // offset where the next record (or the EOF record) goes
+  uint32_t Oldest;      // number of the oldest record, 0 when empty
+  uint32_t Current;     // number the next record gets
+  uint32_t FileEnd;     // growing log: bytes written so far, header included
+  int Wrapped;          // a record or the tail fill has reached S
+  int Failed;           // a write failed: the file is unusable
+  uint8_t* Out;         // write-back block
+  uint32_t OutPos;      // file offset of Out[0]
+  uint32_t OutLen;      // bytes held in Out
+  uint8_t* Rec;         // the record being built
+  size_t RecCap;        // bytes allocated at Rec
+  const char* Message;  // fixed text of the last failure
+  int Errno;            // errno of the last failed system call, else 0
 };
 
 // Creates (or truncates) the file at path and prepares an empty log.
@@ -63,11 +63,11 @@ struct EvtWriter {
 int EvtWriterOpen(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
                   uint32_t firstNumber);
 
-// As EvtWriterOpen, but with replace 0 the file is made afresh or not at
-// all: when anything is at path already (a file, a folder, a link even when
-// dangling) the open fails with w->Errno EEXIST and leaves it alone.
-int EvtWriterCreate(EvtWriter* w, const char* path, uint32_t maxSize, uint32_t startOffset,
-                    uint32_t firstNumber, int replace);
+// As EvtWriterOpen, on a file the caller has made: fd, open for reading
+// and writing, and empty. The writer takes it over: EvtWriterClose closes
+// it, and so does a failed start (the caller removes the file).
+int EvtWriterStart(EvtWriter* w, int fd, uint32_t maxSize, uint32_t startOffset,
+                   uint32_t firstNumber);
 
 // Appends one record numbered w->Current, first dropping oldest records of a
 // circular log until it and an EOF record fit. Returns 1, or 0 with

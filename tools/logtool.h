@@ -1,5 +1,6 @@
 // The commands of velmar-log and the pieces they share: UTC time texts, the
-// CSV reader and writer (RFC 4180), and a buffered output. Commands report
+// CSV reader, and the buffered output with its CSV fields (answers/outbuf.h,
+// shared with the report's downloads). Commands report
 // their own failures on standard error as "velmar-log: ..." and return the
 // process's exit status.
 #ifndef VELMAR_TOOLS_LOGTOOL_H
@@ -8,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "answers/outbuf.h"
 
 // The CSV header row of dump and make.
 extern const char* const kCsvHeader;
@@ -25,28 +28,6 @@ int ParseUtc(const char* text, uint32_t* t);
 
 // Reads a decimal number of at most `max` (digits only). Returns 1 or 0.
 int ParseNumber(const char* text, uint64_t max, uint64_t* value);
-
-// ---- buffered output ----
-
-struct OutBuf {
-  FILE* File;      // where the bytes go
-  char Data[1 << 16];  // pending bytes
-  size_t Len;      // bytes pending in Data
-  int Failed;      // a write failed; errno kept in Errno
-  int Errno;       // errno of the failed write
-};
-
-void OutInit(OutBuf* o, FILE* file);
-void OutBytes(OutBuf* o, const char* s, size_t n);
-void OutText(OutBuf* o, const char* s);
-void OutChar(OutBuf* o, char c);
-void OutNumber(OutBuf* o, uint64_t v);
-// Writes what is pending. Returns 1, or 0 when any write failed.
-int OutFlush(OutBuf* o);
-
-// Writes one CSV field: as it stands, or in quotes with quotes doubled when
-// it holds a comma, a quote, a CR or an LF.
-void CsvPutField(OutBuf* o, const char* s, size_t n);
 
 // ---- CSV reader ----
 
@@ -79,6 +60,36 @@ const char* CsvField(const CsvReader* r, size_t i);
 
 void CsvClose(CsvReader* r);
 
+// ---- files written whole or not at all ----
+
+// A file that make or sample writes in the place of Path. Without replace
+// it is made at Path itself, exclusively, so nothing there is touched; with
+// replace it is written beside Path under a unique name and renamed over
+// Path only once complete, so a run that fails leaves the old file as it
+// was. Something at Path that is no regular file (a device such as
+// /dev/null) is opened and written as it is. A failed run removes what it
+// made, and only that.
+struct NewFile {
+  const char* Path;  // where the file belongs
+  char Name[4120];   // the name it is written under: Path, or Path.XXXXXX.tmp
+  int Made;          // a file made here is at Name; NewFileDiscard removes it
+  int Rename;        // Name is renamed over Path by NewFilePlace
+};
+
+// Makes the file for path with the permission bits `permissions` (before
+// the umask). Returns its descriptor, open for reading and writing, for the
+// caller to close; or -1 with errno set. Call NewFileDiscard after a
+// failure too.
+int NewFileOpen(NewFile* f, const char* path, int replace, int permissions);
+
+// Puts the complete and closed file in place. Returns 1, or 0 with errno
+// set.
+int NewFilePlace(NewFile* f);
+
+// Removes the file NewFileOpen made, if any, for a run that failed; safe on
+// a NewFile set to zeros.
+void NewFileDiscard(NewFile* f);
+
 // ---- the commands ----
 
 // Prints the records of the .evt file at path as CSV on out, read through
@@ -88,6 +99,11 @@ int LogDump(const char* path, FILE* out);
 // Says on standard error "velmar-log: WHAT PATH", followed by ": " and the
 // text of err when err is not 0. Returns 1, a command's failure status.
 int CommandFail(const char* what, const char* path, int err);
+
+// Says on standard error "velmar-log: TZ=TEXT: no such zone file; the C
+// library takes it as UTC" when tz names a zone by its file and no such
+// file exists (as the report says it); nothing for null or a POSIX rule.
+void WarnMissingZone(const char* tz);
 
 // Whether anything is at path already (a file, a folder, a link even when
 // dangling): then it says so on standard error, naming path, and returns 1.

@@ -2,11 +2,11 @@
 // row by row through the writer, so that dumping the result gives the same
 // CSV. Record numbers come from the CSV and must follow one another.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/files.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
@@ -20,13 +20,17 @@ int RowError(const char* csvPath, uint64_t line, const char* message) {
   return 0;
 }
 
-// A writer failure, with the system's reason when a call failed.
-int WriterError(const char* evtPath, const EvtWriter* w) {
-  if (w->Errno != 0)
-    fprintf(stderr, "velmar-log: %s: %s: %s\n", evtPath, w->Message, strerror(w->Errno));
+// A failure of the log file, with the system's reason when a call failed.
+int FileError(const char* evtPath, const char* message, int err) {
+  if (err != 0)
+    fprintf(stderr, "velmar-log: %s: %s: %s\n", evtPath, message, strerror(err));
   else
-    fprintf(stderr, "velmar-log: %s: %s\n", evtPath, w->Message);
+    fprintf(stderr, "velmar-log: %s: %s\n", evtPath, message);
   return 0;
+}
+
+int WriterError(const char* evtPath, const EvtWriter* w) {
+  return FileError(evtPath, w->Message, w->Errno);
 }
 
 // The header row must name the columns as dump does.
@@ -89,9 +93,28 @@ int PointStrings(const CsvReader* r, StringList* list, EvtRecordIn* rec) {
   return 1;
 }
 
+// Where the log goes and how it is laid out.
+struct MakeTarget {
+  const char* Path;      // the .evt file
+  uint32_t MaxSize;      // 0 grows; else the circular log's size
+  uint32_t StartOffset;  // where the first record goes
+  int Replace;           // an existing file may be replaced
+  NewFile File;          // the file being written
+  EvtWriter W;           // the writer on it
+  int Opened;            // W is open
+};
+
+// Makes the file and starts the writer on it with firstNumber. Returns 1,
+// or 0 after a message.
+int StartLog(MakeTarget* t, uint32_t firstNumber) {
+  int fd = NewFileOpen(&t->File, t->Path, t->Replace, 0644);
+  if (fd < 0) return FileError(t->Path, "can't create the log file", errno);
+  t->Opened = EvtWriterStart(&t->W, fd, t->MaxSize, t->StartOffset, firstNumber);
+  return t->Opened ? 1 : WriterError(t->Path, &t->W);
+}
+
 // Writes the rows after the header; opens the writer at the first one.
-int WriteRows(CsvReader* r, const char* csvPath, const char* evtPath, uint32_t maxSize,
-              uint32_t startOffset, int replace, EvtWriter* w, int* opened) {
+int WriteRows(CsvReader* r, const char* csvPath, MakeTarget* t) {
   StringList list = {nullptr, 0};
   uint32_t expected = 0;
   int got, ok = 1;
@@ -104,19 +127,26 @@ int WriteRows(CsvReader* r, const char* csvPath, const char* evtPath, uint32_t m
       ok = RowError(csvPath, r->Line, why);
     } else if (!PointStrings(r, &list, &rec)) {
       ok = RowError(csvPath, r->Line, "out of memory");
-    } else if (*opened && number != expected) {
+    } else if (t->Opened && number != expected) {
       ok = RowError(csvPath, r->Line, "record number does not follow the one before");
-    } else if (!*opened &&
-               !(*opened = EvtWriterCreate(w, evtPath, maxSize, startOffset, number, replace))) {
-      ok = WriterError(evtPath, w);
-    } else if (!EvtWriterAdd(w, &rec)) {
-      ok = w->Failed ? WriterError(evtPath, w) : RowError(csvPath, r->Line, w->Message);
+    } else if (!t->Opened && !StartLog(t, number)) {
+      ok = 0;
+    } else if (!EvtWriterAdd(&t->W, &rec)) {
+      ok = t->W.Failed ? WriterError(t->Path, &t->W) : RowError(csvPath, r->Line, t->W.Message);
     }
     expected = number + 1;
   }
   if (ok && got < 0) ok = RowError(csvPath, r->Line, r->Message);
   free(list.Items);
   return ok;
+}
+
+// Completes the log and puts it in place. Returns 1, or 0 after a message.
+int FinishLog(MakeTarget* t) {
+  if (!t->Opened && !StartLog(t, 1)) return 0;  // a CSV without rows: an empty log
+  t->Opened = 0;
+  if (!EvtWriterClose(&t->W)) return WriterError(t->Path, &t->W);
+  return NewFilePlace(&t->File) ? 1 : FileError(t->Path, "can't put the log file in place", errno);
 }
 
 }  // namespace
@@ -130,12 +160,7 @@ int CommandFail(const char* what, const char* path, int err) {
 }
 
 int RefuseExisting(const char* path) {
-  struct stat st;
-#ifdef _WIN32
-  if (stat(path, &st) != 0) return 0;
-#else
-  if (lstat(path, &st) != 0) return 0;  // a link is refused, not followed
-#endif
+  if (!PlatformPathTaken(path)) return 0;  // a link is refused, not followed
   fprintf(stderr, "velmar-log: %s exists; --force replaces it\n", path);
   return 1;
 }
@@ -151,15 +176,16 @@ int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t
   if (!replace && RefuseExisting(evtPath)) return 1;
   CsvReader r;
   if (!CsvOpen(&r, csvPath)) return CommandFail("can't open", csvPath, errno);
-  EvtWriter w;
-  int opened = 0;
-  int ok = CheckHeader(&r, csvPath) &&
-           WriteRows(&r, csvPath, evtPath, maxSize, startOffset, replace, &w, &opened);
-  if (ok && !opened && !(opened = EvtWriterCreate(&w, evtPath, maxSize, startOffset, 1, replace)))
-    WriterError(evtPath, &w);
-  ok = ok && opened;
-  if (opened && !EvtWriterClose(&w) && ok) ok = WriterError(evtPath, &w);
-  if (opened && !ok) unlink(evtPath);  // no half-written log is left behind
+  MakeTarget t;
+  memset(&t, 0, sizeof t);
+  t.Path = evtPath;
+  t.MaxSize = maxSize;
+  t.StartOffset = startOffset;
+  t.Replace = replace;
+  int ok = CheckHeader(&r, csvPath) && WriteRows(&r, csvPath, &t) && FinishLog(&t);
+  if (t.Opened) EvtWriterClose(&t.W);
+  // No half-written log is left behind, and a replaced one stays as it was.
+  if (!ok) NewFileDiscard(&t.File);
   CsvClose(&r);
   return ok ? 0 : 1;
 }

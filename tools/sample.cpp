@@ -9,36 +9,31 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#ifdef _WIN32
-#include <direct.h>
-#include <io.h>
-#endif
 
 #include "eventlog/logread.h"
+#include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/logdir.h"
+#include "platform/zonefile.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
 
 namespace {
 
 // Full event ids as the server stores them (severity bits included).
-const uint32_t kIdConnect = 0x40000000u | 20017;     // RemoteAccess, informational
-const uint32_t kIdDisconnect = 0x40000000u | 20050;  // RemoteAccess, informational
-const uint32_t kIdLogStarted = 0x80000000u | 6005;   // EventLog
-const uint32_t kIdLogStopped = 0x80000000u | 6006;   // EventLog
-const uint32_t kIdUnexpected = 0x80000000u | 6008;   // EventLog, an error
-const uint32_t kIdVersion = 0x80000000u | 6009;      // EventLog
-const uint32_t kIdElection = 0x40000000u | 8033;     // BROWSER
-const uint32_t kIdServiceSent = 0x40000000u | 7035;  // Service Control Manager
-const uint32_t kIdServiceState = 0x40000000u | 7036; // Service Control Manager
-const uint32_t kIdPrinted = 10;                      // Print
-const uint32_t kIdTimedOut = 0x80000000u | 3013;     // Rdr, a warning
-const uint32_t kIdDiskFull = 0x80000000u | 2013;     // Srv, a warning
-const uint32_t kIdNoDc = 0xC0000000u | 5719;         // NETLOGON, an error
+const uint32_t kIdConnect = 0x40000000u | 20017;      // RemoteAccess, informational
+const uint32_t kIdDisconnect = 0x40000000u | 20050;   // RemoteAccess, informational
+const uint32_t kIdLogStarted = 0x80000000u | 6005;    // EventLog
+const uint32_t kIdLogStopped = 0x80000000u | 6006;    // EventLog
+const uint32_t kIdUnexpected = 0x80000000u | 6008;    // EventLog, an error
+const uint32_t kIdVersion = 0x80000000u | 6009;       // EventLog
+const uint32_t kIdElection = 0x40000000u | 8033;      // BROWSER
+const uint32_t kIdServiceSent = 0x40000000u | 7035;   // Service Control Manager
+const uint32_t kIdServiceState = 0x40000000u | 7036;  // Service Control Manager
+const uint32_t kIdPrinted = 10;                       // Print
+const uint32_t kIdTimedOut = 0x80000000u | 3013;      // Rdr, a warning
+const uint32_t kIdDiskFull = 0x80000000u | 2013;      // Srv, a warning
+const uint32_t kIdNoDc = 0xC0000000u | 5719;          // NETLOGON, an error
 const uint16_t kError = 1, kWarning = 2, kInformation = 4;
 
 const char* const kComputer = "RAS01";
@@ -58,29 +53,31 @@ uint32_t Below(uint64_t* state, uint32_t n) {
   return (uint32_t)(((NextRandom(state) >> 32) * n) >> 32);
 }
 
-uint32_t Between(uint64_t* state, uint32_t lo, uint32_t hi) { return lo + Below(state, hi - lo + 1); }
+uint32_t Between(uint64_t* state, uint32_t lo, uint32_t hi) {
+  return lo + Below(state, hi - lo + 1);
+}
 
 // One dial-up port.
 struct Port {
-  int64_t Next;        // time of its next connect (idle) or disconnect (busy)
-  int Busy;            // a user is connected
-  uint32_t User;       // who, when busy
-  int64_t Since;       // when the user connected
-  uint32_t Received;   // bytes a second the line carries in this connection
+  int64_t Next;       // time of its next connect (idle) or disconnect (busy)
+  int Busy;           // a user is connected
+  uint32_t User;      // who, when busy
+  int64_t Since;      // when the user connected
+  uint32_t Received;  // bytes a second the line carries in this connection
 };
 
 // The simulation.
 struct Sim {
-  uint64_t Rng;          // generator state
-  EvtWriter W;           // the log being written
-  Port* Ports;           // one per port
-  uint32_t PortCount;    // ports
-  char (*Users)[12];     // user names
-  uint8_t* UserBusy;     // user is connected on some port
-  int64_t Now;           // the end of the sample
-  int64_t NextReboot;    // next shutdown
-  int64_t NextChatter;   // next record of an unrelated service
-  int Ok;                // no write has failed
+  uint64_t Rng;         // generator state
+  EvtWriter W;          // the log being written
+  Port* Ports;          // one per port
+  uint32_t PortCount;   // ports
+  char (*Users)[12];    // user names
+  uint8_t* UserBusy;    // user is connected on some port
+  int64_t Now;          // the end of the sample
+  int64_t NextReboot;   // next shutdown
+  int64_t NextChatter;  // next record of an unrelated service
+  int Ok;               // no write has failed
 };
 
 // The server's local date and time texts ("12/8/2026", "9:05 AM").
@@ -92,13 +89,8 @@ struct LocalText {
 };
 
 void LocalTexts(int64_t t, LocalText* out) {
-  time_t tt = (time_t)t;
   struct tm tm;
-#ifdef _WIN32
-  localtime_s(&tm, &tt);
-#else
-  localtime_r(&tt, &tm);
-#endif
+  PlatformLocalTime((time_t)t, &tm);
   int h12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
   const char* half = tm.tm_hour < 12 ? "AM" : "PM";
   snprintf(out->Date, sizeof out->Date, "%d/%d/%d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);
@@ -110,8 +102,8 @@ void LocalTexts(int64_t t, LocalText* out) {
 void Log(Sim* s, int64_t t, uint32_t id, uint16_t type, const char* source,
          const char* const* strings, uint16_t n, const uint8_t* data = nullptr,
          uint32_t dataLength = 0) {
-  EvtRecordIn r = {(uint32_t)t, (uint32_t)t, id, type, 0, source, kComputer, strings, n,
-                   nullptr, 0, data, dataLength};
+  EvtRecordIn r = {(uint32_t)t, (uint32_t)t, id,      type, 0,    source,    kComputer,
+                   strings,     n,           nullptr, 0,    data, dataLength};
   if (s->Ok && !EvtWriterAdd(&s->W, &r)) s->Ok = 0;
 }
 
@@ -149,7 +141,9 @@ uint32_t PickUser(Sim* s) {
   return start;
 }
 
-void PortName(uint32_t index, char* out, size_t size) { snprintf(out, size, "COM%u", index + 1); }
+void PortName(uint32_t index, char* out, size_t size) {
+  snprintf(out, size, "COM%u", index + 1);
+}
 
 void Connect(Sim* s, uint32_t i, int64_t t) {
   Port* p = &s->Ports[i];
@@ -178,7 +172,7 @@ void Disconnect(Sim* s, uint32_t i, int64_t t) {
   snprintf(sent, sizeof sent, "%lld", (long long)(seconds * (p->Received / 8 + 20)));
   snprintf(received, sizeof received, "%lld", (long long)(seconds * p->Received));
   const char* strings[] = {kDomain, s->Users[p->User], port, from.Date, from.Time, to.Date,
-                           to.Time, minutes, secs, sent, received};
+                           to.Time, minutes,           secs, sent,      received};
   Log(s, t, kIdDisconnect, kInformation, "RemoteAccess", strings, 11);
   s->UserBusy[p->User] = 0;
   p->Busy = 0;
@@ -230,8 +224,8 @@ void Reboot(Sim* s, int64_t t) {
 // ---- unrelated services ----
 
 void Chatter(Sim* s, int64_t t) {
-  static const char* const services[] = {"Spooler", "Messenger", "Remote Access Server",
-                                         "Schedule", "Computer Browser"};
+  static const char* const services[] = {"Spooler", "Messenger", "Remote Access Server", "Schedule",
+                                         "Computer Browser"};
   uint32_t kind = Below(&s->Rng, 10);
   const char* service = services[Below(&s->Rng, 5)];
   if (kind < 4) {
@@ -244,8 +238,13 @@ void Chatter(Sim* s, int64_t t) {
     snprintf(job, sizeof job, "%u", Between(&s->Rng, 1, 999));
     snprintf(bytes, sizeof bytes, "%u", Between(&s->Rng, 2000, 900000));
     snprintf(pages, sizeof pages, "%u", Between(&s->Rng, 1, 40));
-    const char* printed[] = {job, "Microsoft Word - report.doc", s->Users[Below(&s->Rng, kUserCount)],
-                             "LaserJet", "LPT1:", bytes, pages};
+    const char* printed[] = {job,
+                             "Microsoft Word - report.doc",
+                             s->Users[Below(&s->Rng, kUserCount)],
+                             "LaserJet",
+                             "LPT1:",
+                             bytes,
+                             pages};
     Log(s, t, kIdPrinted, kInformation, "Print", printed, 7);
   } else if (kind == 7) {
     const char* server[] = {"\\\\FILES01"};
@@ -265,10 +264,10 @@ void Chatter(Sim* s, int64_t t) {
 
 void MakeUsers(Sim* s) {
   static const char* const surnames[] = {
-      "tan",   "lim",   "lee",   "ng",     "ong",    "wong",  "goh",   "chua",  "chan",  "koh",
-      "teo",   "ang",   "yeo",   "tay",    "ho",     "low",   "toh",   "sim",   "chong", "chia",
-      "smith", "jones", "brown", "taylor", "wilson", "evans", "white", "moore", "clark", "hall",
-      "kumar", "singh", "raj",   "menon",  "nair",   "pillai", "das",  "iyer",  "rao",   "shah"};
+      "tan",   "lim",   "lee",   "ng",     "ong",    "wong",   "goh",   "chua",  "chan",  "koh",
+      "teo",   "ang",   "yeo",   "tay",    "ho",     "low",    "toh",   "sim",   "chong", "chia",
+      "smith", "jones", "brown", "taylor", "wilson", "evans",  "white", "moore", "clark", "hall",
+      "kumar", "singh", "raj",   "menon",  "nair",   "pillai", "das",   "iyer",  "rao",   "shah"};
   const uint32_t nSurnames = sizeof surnames / sizeof surnames[0];
   uint8_t taken[26 * 40 * 10] = {0};
   for (uint32_t u = 0; u < kUserCount; ++u) {
@@ -312,46 +311,45 @@ void Run(Sim* s, int64_t start) {
   }
 }
 
-#ifdef _WIN32
-const int kPortsFlags = O_WRONLY | O_CREAT | O_BINARY;  // the same bytes on every system
-#else
-const int kPortsFlags = O_WRONLY | O_CREAT;
-#endif
-
-// Writes the port list; without replace only into a file made afresh, so
-// one that appeared since the check, or a link, is left alone.
-int WritePorts(const char* path, uint32_t ports, int replace) {
-  int fd = open(path, kPortsFlags | (replace ? O_TRUNC : O_EXCL), 0666);
-  FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-  if (f == nullptr) {
-    if (fd >= 0) close(fd);
-    return 0;
-  }
-  for (uint32_t i = 0; i < ports; ++i) fprintf(f, "COM%u\n", i + 1);
-  return fclose(f) == 0;
+// The port list's text, COM1..COMn a line each, into out. Returns its
+// length.
+size_t PortListText(uint32_t ports, char* out, size_t size) {
+  size_t n = 0;
+  for (uint32_t i = 0; i < ports && n < size; ++i)
+    n += (size_t)snprintf(out + n, size - n, "COM%u\n", i + 1);
+  return n < size ? n : size;
 }
 
-}  // namespace
+// Writes the port list into its new file. Returns 1, or 0 with errno set.
+int WritePorts(NewFile* file, const char* path, uint32_t ports, int replace) {
+  char text[256 * 8];  // at most 256 ports of "COMnnn\n"
+  size_t n = PortListText(ports, text, sizeof text);
+  int fd = NewFileOpen(file, path, replace, 0666);
+  if (fd < 0) return 0;
+  size_t done = 0;
+  while (done < n) {
+    int64_t wrote = PlatformWriteAt(fd, text + done, n - done, done);
+    if (wrote <= 0) {
+      int err = wrote < 0 ? errno : EIO;
+      PlatformCloseFile(fd);
+      errno = err;
+      return 0;
+    }
+    done += (size_t)wrote;
+  }
+  return PlatformCloseFile(fd) == 0;
+}
 
-int LogSample(const char* dir, const SampleOptions* opt) {
-#ifdef _WIN32
-  if (getenv("TZ") == nullptr) _putenv_s("TZ", DEFAULT_TZ);  // the report's own default zone
-  _tzset();
-  if (_mkdir(dir) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
-#else
-  if (getenv("TZ") == nullptr) setenv("TZ", DEFAULT_TZ, 1);  // the report's own default zone
-  tzset();
-  if (mkdir(dir, 0755) != 0 && errno != EEXIST) return CommandFail("can't make", dir, errno);
-#endif
-  char logPath[4096], portsPath[4096];
-  if ((size_t)snprintf(logPath, sizeof logPath, "%s/%s", dir, kSystemLogFile) >= sizeof logPath ||
-      (size_t)snprintf(portsPath, sizeof portsPath, "%s/%s", dir, kPortListFile) >=
-          sizeof portsPath)
-    return CommandFail("folder name too long:", dir, ENAMETOOLONG);
-  // Both are checked, and each one found is named, before either is written.
-  if (!opt->Replace && RefuseExisting(logPath) + RefuseExisting(portsPath) != 0) return 1;
-  if (!WritePorts(portsPath, opt->Ports, opt->Replace))
-    return CommandFail("can't write", portsPath, errno);
+// The two files of a sample and where they go.
+struct SampleFiles {
+  char LogPath[4096];    // DIR/SysEvent.Evt
+  char PortsPath[4096];  // DIR/RasPorts.txt
+  NewFile Log;           // the log being written
+  NewFile Ports;         // the port list being written
+};
+
+// Simulates the traffic into the log file. Returns 0, or 1 after a message.
+int WriteLog(SampleFiles* files, const SampleOptions* opt) {
   Sim s;
   memset(&s, 0, sizeof s);
   s.Rng = opt->Seed;
@@ -361,10 +359,13 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   s.Ports = (Port*)calloc(opt->Ports, sizeof(Port));
   s.Users = (char(*)[12])calloc(kUserCount, sizeof *s.Users);
   s.UserBusy = (uint8_t*)calloc(kUserCount, 1);
-  int status = 0;
+  int status = 0, fd = -1;
+  const char* logPath = files->LogPath;
   if (s.Ports == nullptr || s.Users == nullptr || s.UserBusy == nullptr) {
     status = CommandFail("out of memory for", logPath, ENOMEM);
-  } else if (!EvtWriterCreate(&s.W, logPath, 0, kEvtHeaderSize, 1, opt->Replace)) {
+  } else if ((fd = NewFileOpen(&files->Log, logPath, opt->Replace, 0644)) < 0) {
+    status = CommandFail("can't create the log file", logPath, errno);
+  } else if (!EvtWriterStart(&s.W, fd, 0, kEvtHeaderSize, 1)) {
     status = CommandFail(s.W.Message, logPath, s.W.Errno);
   } else {
     MakeUsers(&s);
@@ -374,5 +375,55 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   free(s.Ports);
   free(s.Users);
   free(s.UserBusy);
+  return status;
+}
+
+// Writes both files and puts them in place. Returns 0, or 1 after a message.
+int WriteSample(SampleFiles* files, const SampleOptions* opt) {
+  if (!WritePorts(&files->Ports, files->PortsPath, opt->Ports, opt->Replace))
+    return CommandFail("can't write", files->PortsPath, errno);
+  int status = WriteLog(files, opt);
+  if (status != 0) return status;
+  if (!NewFilePlace(&files->Log)) return CommandFail("can't put in place", files->LogPath, errno);
+  if (!NewFilePlace(&files->Ports))
+    return CommandFail("can't put in place", files->PortsPath, errno);
+  return 0;
+}
+
+}  // namespace
+
+void WarnMissingZone(const char* tz) {
+  if (PlatformZoneFileMissing(tz))
+    fprintf(stderr, "velmar-log: TZ=%s: no such zone file; the C library takes it as UTC\n", tz);
+}
+
+int LogSample(const char* dir, const SampleOptions* opt) {
+  if (getenv("TZ") == nullptr) PlatformSetEnv("TZ", DEFAULT_TZ);  // the report's own default zone
+  PlatformReadZone();
+  WarnMissingZone(getenv("TZ"));
+  SampleFiles* files = (SampleFiles*)calloc(1, sizeof(SampleFiles));
+  if (files == nullptr) return CommandFail("out of memory for", dir, ENOMEM);
+  int status = 0, madeDir = PlatformMakeFolder(dir) == 0;
+  if (!madeDir && errno != EEXIST) {
+    status = CommandFail("can't make", dir, errno);
+  } else if ((size_t)snprintf(files->LogPath, sizeof files->LogPath, "%s/%s", dir,
+                              kSystemLogFile) >= sizeof files->LogPath ||
+             (size_t)snprintf(files->PortsPath, sizeof files->PortsPath, "%s/%s", dir,
+                              kPortListFile) >= sizeof files->PortsPath) {
+    status = CommandFail("folder name too long:", dir, ENAMETOOLONG);
+  } else if (!opt->Replace &&
+             RefuseExisting(files->LogPath) + RefuseExisting(files->PortsPath) != 0) {
+    status = 1;  // both are checked, and each one found is named, before either is written
+  } else {
+    status = WriteSample(files, opt);
+  }
+  // A failed sample leaves nothing of its own: not a file, nor the folder
+  // it made (which is empty again then).
+  if (status != 0) {
+    NewFileDiscard(&files->Log);
+    NewFileDiscard(&files->Ports);
+    if (madeDir) PlatformRemoveFolder(dir);
+  }
+  free(files);
   return status;
 }

@@ -5,11 +5,8 @@
 #include <cstring>
 #include <ctime>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
+#include "platform/signalguard.h"
+#include "platform/stdstreams.h"
 #include "tools/answers.h"
 #include "tools/logtool.h"
 
@@ -78,11 +75,11 @@ int ParseValue(const char* text, uint64_t max, uint64_t* value) {
 // One option a command takes: a number in a range ("--days N") or a switch
 // that takes no value ("--force").
 struct CommandOption {
-  const char* Name;   // "--days"
-  uint64_t Min;       // smallest value
-  uint64_t Max;       // largest value
-  uint64_t* Value;    // set when given; null for a switch
-  int* Given;         // set to 1 when given
+  const char* Name;  // "--days"
+  uint64_t Min;      // smallest value
+  uint64_t Max;      // largest value
+  uint64_t* Value;   // set when given; null for a switch
+  int* Given;        // set to 1 when given
 };
 
 // Splits args into positionals and options. Returns 0 or a usage status.
@@ -164,14 +161,16 @@ int RunSample(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  // The CSV goes in and out as the same bytes as on every other system.
-  _setmode(_fileno(stdin), _O_BINARY);
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  // The CSV goes in and out as the same bytes on every system.
+  PlatformBinaryStdio();
+  // A file size limit makes the write that passes it fail, which the
+  // commands report (and make and sample clean up after), instead of
+  // ending the process without a word.
+  SignalGuardIgnoreFileSizeLimit();
   if (argc < 2) return Usage(nullptr);
   const char* command = argv[1];
-  if (strcmp(command, "-h") == 0 || strcmp(command, "--help") == 0 || strcmp(command, "help") == 0) {
+  if (strcmp(command, "-h") == 0 || strcmp(command, "--help") == 0 ||
+      strcmp(command, "help") == 0) {
     PutUsage(stdout);
     return 0;
   }

@@ -68,7 +68,7 @@ std::string CaptureStdout(Fn fn) {
 }
 
 std::string ErrorPage(const char* message) {
-  return std::string("Content-type: text/plain\n\nForm Error:\n") + message + "\n";
+  return std::string("Content-type: text/plain; charset=utf-8\n\nForm Error:\n") + message + "\n";
 }
 
 // One CGI request: the three variables (null: absent) and the bytes on stdin.

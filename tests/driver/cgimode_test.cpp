@@ -4,6 +4,8 @@
 #include "driver/cgimode.h"
 
 #include <gtest/gtest.h>
+#include <stdio_ext.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
@@ -127,9 +129,9 @@ TEST(CgiMode, OutsideTextsEscapedOnlyOnAPage) {
   };
   const EscapeCase cases[] = {
       {true, nullptr, "Velmar", "a<b",
-       "Content-type: text/html\n\n<h3>Velmar</h3>\n<p><pre>a&lt;b   "},
+       "Content-type: text/html; charset=utf-8\n\n<h3>Velmar</h3>\n<p><pre>a&lt;b   "},
       {true, "<script>alert(1)</script>", "\"A&B\"", "\"q\"&",
-       "Content-type: text/html\n\n<h3>&lt;script&gt;alert(1)&lt;/script&gt; - "
+       "Content-type: text/html; charset=utf-8\n\n<h3>&lt;script&gt;alert(1)&lt;/script&gt; - "
        "&quot;A&amp;B&quot;</h3>\n<p><pre>&quot;q&quot;&amp;  "},
       {false, "<b>", "A&B", "a<b", "<b> - A&B\na<b   "},
   };
@@ -144,3 +146,47 @@ TEST(CgiMode, OutsideTextsEscapedOnlyOnAPage) {
   OutputEscapesHtml = false;
 }
 
+// Every request that is no usable form would make the decoders write
+// FormError's page when asked to: the mode decision never asks, so nothing
+// reaches standard output before the report's own head (or the usage text).
+TEST(CgiMode, DecidingTheModeNeverWritesAnErrorPage) {
+  struct Request {
+    const char* Method;  // REQUEST_METHOD, or null
+    const char* Length;  // CONTENT_LENGTH, or null
+    bool Form;           // a form comes of it
+  };
+  const Request requests[] = {
+      {nullptr, nullptr, false}, {"PUT", "3", false},   {"get", nullptr, false},
+      {"POST", nullptr, false},  {"POST", "-9", false}, {"POST", "4", false},
+      {"GET", nullptr, true},
+  };
+  int savedIn = dup(0), savedOut = dup(1);
+  for (const Request& r : requests) {
+    r.Method ? setenv("REQUEST_METHOD", r.Method, 1) : unsetenv("REQUEST_METHOD");
+    r.Length ? setenv("CONTENT_LENGTH", r.Length, 1) : unsetenv("CONTENT_LENGTH");
+    unsetenv("QUERY_STRING");
+    FILE* in = tmpfile();   // an empty body: "Can't read POST variables."
+    FILE* out = tmpfile();  // what goes to standard output
+    dup2(fileno(in), 0);
+    __fpurge(stdin);
+    clearerr(stdin);
+    fflush(stdout);
+    dup2(fileno(out), 1);
+    Form* form = CgiDecideMode();
+    fflush(stdout);
+    dup2(savedOut, 1);
+    EXPECT_EQ(r.Form, form != nullptr) << (r.Method ? r.Method : "-");
+    EXPECT_EQ(0, lseek(fileno(out), 0, SEEK_END)) << (r.Method ? r.Method : "-");
+    FormFree(&form);
+    fclose(in);
+    fclose(out);
+  }
+  dup2(savedIn, 0);
+  close(savedIn);
+  close(savedOut);
+  __fpurge(stdin);
+  clearerr(stdin);
+  unsetenv("REQUEST_METHOD");
+  unsetenv("CONTENT_LENGTH");
+  OutputEscapesHtml = false;
+}

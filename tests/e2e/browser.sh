@@ -2,22 +2,34 @@
 # End-to-end in a real browser: Chromium loads the form from a private
 # lighttpd, a person's entries are typed in and submitted, and the report as
 # the browser renders it must equal a text written by hand: markup in titles
-# and log names shows as text. Screenshots of the form and of each report
-# go to $VELMAR_BUILD_DIR/web-shots/.
+# and log names shows as text, UTF-8 names show intact, a picked date is the
+# offset it names. The charts of a week fit a 390 and a 1280 pixel wide
+# screen, and a download button gives velmar-log's answer as a file.
+# Screenshots of the form, of each report and of the charts go to
+# $VELMAR_BUILD_DIR/web-shots/.
 source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
 source "$src/tests/web/lighttpd.sh"
 [ -d "$src/tests/web/node_modules/playwright-core" ] ||
   { echo "FAIL: playwright-core missing: run scripts/install-deps"; exit 1; }
 shots=$build/web-shots
 
-# submit NAME FIELDS: fills the form with the JSON FIELDS, submits it and
-# compares the rendered heading and report with expected/NAME.txt.
+# submit NAME FIELDS [ARGS...]: fills the form with the JSON FIELDS, submits
+# it and compares the rendered heading and report with expected/NAME.txt;
+# ARGS go to browser.mjs.
 submit() {
   local name=$1 fields=$2
+  shift 2
   node "$src/tests/web/browser.mjs" --url "$WEB_URL" --fields "$fields" --timeout 60000 \
-    --form-shot "$shots/$name-form.png" --report-shot "$shots/$name-report.png" \
+    --form-shot "$shots/$name-form.png" --report-shot "$shots/$name-report.png" "$@" \
     >"$work/out.txt" 2>"$work/err.txt"
   expect_run "$name ($fields)" "$expected/$name.txt" 0 $?
+}
+
+# facts_hold LABEL PYTHON-CONDITION: the facts browser.mjs wrote to
+# $work/facts.json (as f) meet the condition.
+facts_hold() {
+  python3 -c "import json, sys; f = json.load(open(sys.argv[1])); sys.exit(0 if ($2) else 1)" \
+    "$work/facts.json" || { fail "$1: $2"; cat "$work/facts.json"; }
 }
 
 worked_rows | mklog "$work/logs"
@@ -25,6 +37,13 @@ worked_rows | mklog "$work/logs"
   rec 1 2026-12-08T01:00:00Z 20017 DIALUP '<i>eve</i>&co' 'COM<1>'
   rec 2 2026-12-08T02:00:00Z 20050 DIALUP '<i>eve</i>&co' 'COM<1>'
 } | mklog "$work/logs/ESC"
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP 'Zoë' COM1
+  rec 2 2026-12-08T01:30:00Z 20017 DIALUP 'José' COM2
+  rec 3 2026-12-08T02:00:00Z 20050 DIALUP 'Zoë' COM1
+} | mklog "$work/logs/UTF"
+LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
+  "$tool" sample "$work/logs/WEEK" --days 7 >/dev/null || fail "velmar-log sample"
 server_env=(LD_PRELOAD="$faketime_lib" FAKETIME_FMT=%s FAKETIME="$now" ASAN_OPTIONS="$ASAN_OPTIONS")
 [ -n "${UBSAN_OPTIONS:-}" ] && server_env+=(UBSAN_OPTIONS="$UBSAN_OPTIONS")
 web_start "$velmar" "$work/logs" '' "${server_env[@]}" || { echo "FAIL: lighttpd did not start"; exit 1; }
@@ -33,6 +52,45 @@ mkdir -p "$shots"
 submit browser-titles '{"title1":"Pool <b>&","gstat":false}'
 submit browser-escape '{"computername":"\\\\ESC","title1":"<script>alert(\"x\")</script>",
   "width":20,"tz":"EST5EDT,M3.2.0/2"}'
+
+# A date picked in the form is the offset it names; it wins over the offset.
+submit browser-titles '{"title1":"Pool <b>&","date":"2026-12-08","offset":"-5"}'
+
+# UTF-8 names from the form and the log: the page says its charset.
+submit browser-utf8 '{"computername":"UTF","title1":"Zoë"}' --facts "$work/facts.json"
+facts_hold "UTF-8 page" 'f["characterSet"] == "UTF-8"'
+
+# The charts of the week, tabulated with the general statistics: three
+# charts, each inside the screen, the page no wider than it, the title's
+# markup shown as text in every chart's title.
+for size in 390x844 1280x800; do
+  node "$src/tests/web/browser.mjs" --url "$WEB_URL" --timeout 60000 --viewport "$size" \
+    --fields '{"computername":"WEEK","title1":"<script>alert(1)</script> Zoë",
+      "offset":"-6","chart":true,"gstat":true,"table":true}' \
+    --form-shot "$shots/charts-form-${size%x*}.png" --charts-shot "$shots/charts-${size%x*}.png" \
+    --facts "$work/facts.json" >"$work/out.txt" 2>"$work/err.txt" ||
+    fail "charts at $size: $(cat "$work/err.txt")"
+  head -n 1 "$work/out.txt" | grep -qx '<script>alert(1)</script> Zoë - Velmar' ||
+    fail "charts at $size: heading $(head -n 1 "$work/out.txt")"
+  facts_hold "charts at $size" 'len(f["charts"]) == 3 and f["scripts"] == 0'
+  facts_hold "charts at $size inside the screen" \
+    'all(c["left"] >= 0 and c["right"] <= f["viewportWidth"] for c in f["charts"])'
+  facts_hold "page at $size not wider than the screen" 'f["pageWidth"] <= f["viewportWidth"]'
+  facts_hold "chart titles at $size" 'all(c["desc"] and c["title"].startswith(
+    "<script>alert(1)</script> Zoë - Velmar: ") for c in f["charts"])'
+done
+
+# A download button: the file velmar-log answers, under the suggested name.
+node "$src/tests/web/browser.mjs" --url "$WEB_URL" --timeout 60000 \
+  --fields '{"computername":"WEEK","offset":"-6","format":"json"}' \
+  --download busy --save "$work/busy.json" >"$work/out.txt" 2>"$work/err.txt" ||
+  fail "download: $(cat "$work/err.txt")"
+echo velmar-WEEK-2026-12-02-busy.json | cmp -s - "$work/out.txt" ||
+  fail "download named $(cat "$work/out.txt")"
+(unset TZ; LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now exec "$tool" busy \
+  "$work/logs/WEEK/SysEvent.Evt" --since 2026-12-02 --until 2026-12-09 --format json) \
+  >"$work/busy-log.json"
+cmp -s "$work/busy.json" "$work/busy-log.json" || fail "the downloaded busy hours"
 
 web_stop
 finish "the browser shows the reports as expected"

@@ -60,6 +60,14 @@ mkdir -p "$work/named" && cp "$work/worked/SysEvent.Evt" "$work/named/" && mkdir
 mv "$work/named/SysEvent.Evt" "$work/named/RAS1/"
 post cgi-computer 0 "$work/named" 'offset=-1&computername=%5C%5CRAS1&title1=Monthly&width=6'
 
+# --- The date field: today's date is offset 0, and a date wins over an
+# offset; a date that does not exist is the Bad Date page, before the port
+# list is read. ---
+get cgi-worked 0 "$work/worked" 'date=2026-12-08'
+post cgi-worked 0 "$work/worked" 'offset=-3&date=2026-12-08'
+get cgi-bad-date 2 "$work/worked" 'date=2026-02-30&table=1'
+post cgi-bad-date 2 "$work/worked" 'date=2026-13-01&offset=0'
+
 # --- Failures inside the page; no file outside the log folder. ---
 missing="No such file or directory"
 want_err="velmar: $work/named/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/named" ''
@@ -99,6 +107,35 @@ done
 get cgi-stats 0 "$work/worked" 'user=1&gstat=1&port=1&table=1'
 post cgi-stats 0 "$work/worked" 'user=0&port=0&gstat=0&table=0'
 
+# --- Charts: the page is the report's page with a viewport and a style
+# before the heading, and after the report's last line the preformatted
+# block closes and the SVG charts follow; after an error there are none. ---
+# chart_page QUERY CHARTS: QUERY with a chart field added gives its own page
+# so framed and then CHARTS charts.
+chart_page() {
+  local query=$1 charts=$2 got
+  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=$query" -- </dev/null
+  {
+    head -n 2 "$work/out.txt"
+    echo '<meta name="viewport" content="width=device-width, initial-scale=1">'
+    echo '<style>pre{overflow-x:auto}</style>'
+    tail -n +3 "$work/out.txt"
+    echo '</pre>'
+  } >"$work/want.html"
+  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=$query&chart=1" -- </dev/null
+  cmp -s -n "$(stat -c %s "$work/want.html")" "$work/want.html" "$work/out.txt" ||
+    { fail "$query&chart=1: the report part"; diff "$work/want.html" "$work/out.txt" | head; }
+  got=$(tail -c +"$(stat -c %s "$work/want.html")" "$work/out.txt" | grep -c '^<svg ')
+  [ "$got" = "$charts" ] || fail "$query&chart=1: $got charts, not $charts"
+  [ "$(tail -n 1 "$work/out.txt")" = '</svg>' ] || fail "$query&chart=1: no chart at the end"
+}
+chart_page '' 1
+chart_page 'gstat=1&port=1&table=1&offset=-3' 3
+chart_page 'user=1&nolist=1&duration=72' 2
+run_velmar "$work/worked" REQUEST_METHOD=GET 'QUERY_STRING=chart=1&computername=NOSUCH' -- </dev/null
+grep -q -e '<svg' -e '</pre>' "$work/out.txt" && fail "a chart after an error"
+tail -n 1 "$work/out.txt" | grep -qx "Error: Can't Open Log" || fail "the error is not the page's end"
+
 # --- Escaping: a title from the form and names from the log. ---
 {
   rec 1 2026-12-08T01:00:00Z 20017 DIALUP '<i>eve</i>&co' 'COM<1>'
@@ -131,6 +168,67 @@ get cgi-tz-sgt 0 "$work/tz" 'tz=Asia%2FSingapore' TZ=UTC0
 post cgi-tz-est 0 "$work/tz" 'tz=EST5EDT%2CM3.2.0%2F2'
 # The command line's +z is not filtered.
 page tz-utc.txt 0 "$work/tz" -- 0 +z/usr/share/zoneinfo/UTC
+
+# --- Downloads: what velmar-log answers for the report's computer and
+# window, byte for byte, as an attachment named for the computer, the
+# window's first day and the answer; the page with its error line when
+# there is no whole answer to send. ---
+mkdir -p "$work/pool"
+LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
+  "$tool" sample "$work/pool/RAS2" --days 9 --ports 4 --seed 3 >/dev/null || fail "sample"
+# download QUERY TYPE FILE ANSWER ARGS...: the download of QUERY is TYPE,
+# named FILE, and holds what "velmar-log ANSWER LOG ARGS..." writes.
+download() {
+  local query=$1 type=$2 file=$3 answer=$4
+  shift 4
+  get_status=0
+  run_velmar "$work/pool" REQUEST_METHOD=GET "QUERY_STRING=$query" -- </dev/null || get_status=$?
+  [ "$get_status" = 0 ] || fail "$query: status $get_status: $(cat "$work/err.txt")"
+  printf 'Content-type: %s\nContent-Disposition: attachment; filename="%s"\n\n' "$type" "$file" |
+    cmp -s - <(head -n 3 "$work/out.txt") || fail "$query: header $(head -n 2 "$work/out.txt")"
+  (unset TZ; LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now \
+    exec "$tool" "$answer" "$work/pool/RAS2/SysEvent.Evt" "$@") >"$work/answer.txt"
+  tail -n +4 "$work/out.txt" | cmp -s - "$work/answer.txt" ||
+    { fail "$query: not velmar-log's $answer $*"; tail -n +4 "$work/out.txt" | diff - "$work/answer.txt" | head; }
+}
+csv='text/csv; charset=utf-8'
+download 'export=busy&format=csv&offset=-6&computername=%5C%5CRAS2' "$csv" \
+  velmar-RAS2-2026-12-02-busy.csv busy --since 2026-12-02 --until 2026-12-09 --format csv
+download 'export=busy&format=json&computername=RAS2&date=2026-12-05&duration=30' application/json \
+  velmar-RAS2-2026-12-05-busy.json busy --since 2026-12-05 --until 2026-12-06T06:00 --format json
+download 'export=sessions&computername=RAS2&offset=-1' "$csv" \
+  velmar-RAS2-2026-12-07-sessions.csv sessions --since 2026-12-07 --until 2026-12-09 --format csv
+download 'export=sessions&format=json&computername=RAS2&offset=-2&duration=5' application/json \
+  velmar-RAS2-2026-12-06-sessions.json sessions --since 2026-12-06 --until 2026-12-06T05:00 \
+  --format json
+download 'export=users&format=csv&computername=RAS2&offset=-8&table=1&chart=1' "$csv" \
+  velmar-RAS2-2026-11-30-users.csv users --since 2026-11-30 --until 2026-12-09 --format csv
+download 'export=users&format=json&computername=RAS2&tz=UTC0' application/json \
+  velmar-RAS2-2026-12-08-users.json users --since 2026-12-08T00:00Z --until 2026-12-09T00:00Z \
+  --format json --utc
+# Refusals and failures: the page, no file.
+get cgi-bad-export 2 "$work/pool" 'export=sessions&format=xml'
+get cgi-bad-export 2 "$work/pool" 'export=Busy'
+post cgi-bad-export 2 "$work/pool" 'export=capacity&format=csv'
+get cgi-bad-date 2 "$work/pool" 'export=busy&date=2026-02-29'
+want_err="velmar: $work/pool/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/pool" 'export=users'
+want_err="velmar: ..: not a valid computer name" \
+  get cgi-cant-open 2 "$work/pool" 'export=users&computername=..'
+# busy needs a port list beside the log it can use, or none at all.
+printf 'COM1\n\nCOM2\n' >"$work/pool/RAS2/RasPorts.txt"
+want_err="velmar: $work/pool/RAS2/RasPorts.txt: invalid data: a blank line" \
+  get cgi-download-ports 2 "$work/pool" 'export=busy&computername=RAS2'
+# A log damaged half way: no file at all, however much was answered.
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP alice COM1
+  rec 2 2026-12-08T02:00:00Z 20017 DIALUP bob COM2
+  rec 3 2026-12-08T03:00:00Z 20050 DIALUP bob COM2
+} | mklog "$work/pool"
+damage "$work/pool/SysEvent.Evt" 2
+for answer in sessions users busy; do
+  want_err="velmar: $work/pool/SysEvent.Evt: damaged: record 2 can't be read" \
+    get cgi-download-damaged 2 "$work/pool" "export=$answer&title1=Pool&format=json"
+done
 
 # --- A negative CONTENT_LENGTH is no POST form, and without a GET the
 # command line decides: the usage text, or the plain report. ---

@@ -42,6 +42,14 @@ mklog() {
   "$tool" make "$dir/log.csv" "$dir/SysEvent.Evt" "$@" || fail "velmar-log make $dir"
 }
 
+# damage LOG N: breaks the signature of record N in the log file LOG (the
+# header's signature comes first), so that the record can't be read.
+damage() {
+  local sig
+  sig=$(grep -obaP 'LfLe' "$1" | sed -n "$(($2 + 1))p" | cut -d: -f1)
+  printf 'XXXX' | dd of="$1" bs=1 seek="$sig" conv=notrunc status=none
+}
+
 # worked_rows: the worked day. Two users overlap on the 8th (SGT); before
 # the window a login and logout, among the day's records unrelated ones and
 # records of other event ids from the same source.

@@ -44,6 +44,18 @@ check two-days 0 "$work/two" -- -1
 mklog "$work/named/RAS1" <"$work/two.csv"
 check titles-computer 0 "$work/named" -- -1 '\\RAS1' Monthly
 
+# --- A date in place of the offset: the day it names in the report's zone,
+# -1 for yesterday's date, -7 for the date a week ago. A date that does not
+# exist ends the run before the port list is read. ---
+check two-days 0 "$work/two" -- 2026-12-07
+check titles-computer 0 "$work/named" -- 2026-12-07 '\\RAS1' Monthly
+run_velmar "$work/two" -- 2026-12-01 +g && mv "$work/out.txt" "$work/date.txt"
+run_velmar "$work/two" -- -7 +g
+cmp -s "$work/date.txt" "$work/out.txt" || fail "velmar 2026-12-01 differs from velmar -7"
+for date in 2026-02-30 2026-13-01 2026-12-1 2026-12-01x; do
+  check bad-date 2 "$work/two" -- "$date" +t
+done
+
 # --- Intervals of 100 hours, 3725 s and -5 s. ---
 {
   rec 1 2026-12-02T17:00:00Z 20017 DIALUP hal COM1
@@ -97,9 +109,7 @@ check usage 1 "$work/worked" --
   rec 3 2026-12-08T02:00:00Z 20017 DIALUP bob COM2
   rec 4 2026-12-08T03:00:00Z 20050 DIALUP bob COM2
 } | mklog "$work/damaged"
-# Signatures: the header's, then records 1, 2 and 3; break record 3's.
-sig=$(grep -obaP 'LfLe' "$work/damaged/SysEvent.Evt" | sed -n 4p | cut -d: -f1)
-printf 'XXXX' | dd of="$work/damaged/SysEvent.Evt" bs=1 seek="$sig" conv=notrunc status=none
+damage "$work/damaged/SysEvent.Evt" 3
 check damaged 2 "$work/damaged" -- 0
 
 # --- The zone: from the environment, from +z, and the default. ---

@@ -56,7 +56,7 @@ wall=$((($(date +%s%N) - start) / 1000000))
 broken=$at_once_failed
 for ((i = 1; i <= requests; i++)); do
   code=$(cat "$work/code.$i" 2>/dev/null)
-  if [ "$code" != "200 text/html" ] || ! cmp -s "$work/month.page" "$work/once.$i"; then
+  if [ "$code" != "200 text/html; charset=utf-8" ] || ! cmp -s "$work/month.page" "$work/once.$i"; then
     user_rows "$work/once.$i" | cmp -s "$work/big.want" - && broken=$((broken + 1))
     fail "request $i: answered '$code', page not whole $(cat "$work/curl.$i")"
   fi

@@ -30,8 +30,19 @@ struct Sized {
 
 void MakeSized(uint32_t length, uint32_t i, Sized* s) {
   s->Strings.assign((length - 0x44) / 4, "x");
-  s->Rec = {1000000000u + i, 1000000000u + i, 0x40004E51, 4, 0, "S", "C",
-            s->Strings.data(), (uint16_t)s->Strings.size(), nullptr, 0, nullptr, 0};
+  s->Rec = {1000000000u + i,
+            1000000000u + i,
+            0x40004E51,
+            4,
+            0,
+            "S",
+            "C",
+            s->Strings.data(),
+            (uint16_t)s->Strings.size(),
+            nullptr,
+            0,
+            nullptr,
+            0};
 }
 
 int WriteLog(const std::string& path, uint32_t maxSize, uint32_t start,
@@ -71,8 +82,8 @@ TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
   const uint8_t sid[12] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
   const uint8_t data[3] = {0xAA, 0xBB, 0xCC};
   const char* strings[] = {"alice", ""};
-  EvtRecordIn r = {1796702400u, 1796702401u, 0xC0004E82, 1, 3, "RemoteAccess", "RAS01",
-                   strings, 2, sid, sizeof sid, data, sizeof data};
+  EvtRecordIn r = {1796702400u, 1796702401u, 0xC0004E82, 1,          3,    "RemoteAccess", "RAS01",
+                   strings,     2,           sid,        sizeof sid, data, sizeof data};
   EvtWriter w;
   ASSERT_TRUE(EvtWriterOpen(&w, path.c_str(), 0, kEvtHeaderSize, 7));
   ASSERT_TRUE(EvtWriterAdd(&w, &r));
@@ -83,15 +94,16 @@ TEST(EvtWrite, RecordHeaderAndEofLaidOutAsAServerDoes) {
   ASSERT_EQ(0xDCu, b.size());
   const uint32_t header[12] = {0x30, 0x654C664C, 1, 1, 0x30, 0xB4, 8, 7, 0xDC, 0, 0, 0x30};
   for (int i = 0; i < 12; ++i) EXPECT_EQ(header[i], Get32(b, 4 * i)) << "header dword " << i;
-  const uint32_t fixed[14] = {0x84, 0x654C664C, 7, 1796702400u, 1796702401u, 0xC0004E82,
-                              0x00020001, 3, 0, 0x6C, 12, 0x60, 3, 0x7A};
+  const uint32_t fixed[14] = {0x84,       0x654C664C, 7, 1796702400u, 1796702401u,
+                              0xC0004E82, 0x00020001, 3, 0,           0x6C,
+                              12,         0x60,       3, 0x7A};
   for (int i = 0; i < 14; ++i) EXPECT_EQ(fixed[i], Get32(b, 0x30 + 4 * i)) << "record dword " << i;
   EXPECT_EQ(0x84u, Get32(b, 0x30 + 0x80));
   EXPECT_EQ(0u, Get32(b, 0x30 + 0x5E) & 0xFFFF) << "padding before the SID";
   EXPECT_EQ(0x00CCBBAAu, Get32(b, 0x30 + 0x7A) & 0xFFFFFF);
   EXPECT_EQ(0, b[0x30 + 0x7D] | b[0x30 + 0x7E] | b[0x30 + 0x7F]) << "padding after the data";
   const uint32_t eof[10] = {0x28, 0x11111111, 0x22222222, 0x33333333, 0x44444444,
-                            0x30, 0xB4, 8, 7, 0x28};
+                            0x30, 0xB4,       8,          7,          0x28};
   for (int i = 0; i < 10; ++i) EXPECT_EQ(eof[i], Get32(b, 0xB4 + 4 * i)) << "EOF dword " << i;
   remove(path.c_str());
 }
@@ -115,12 +127,12 @@ TEST(EvtWrite, EmptyLogHasOnlyHeaderAndEof) {
 
 // A circular log and what must be found where once its records are written.
 struct WrapCase {
-  const char* Name;               // the layout it shows
-  uint32_t MaxSize;               // S
-  uint32_t Start;                 // where the first record went
-  std::vector<uint32_t> Lengths;  // record lengths, numbered from 1
-  uint32_t Begin, End;            // header StartOffset and EndOffset
-  uint32_t Oldest, Current;       // header record numbers
+  const char* Name;                                   // the layout it shows
+  uint32_t MaxSize;                                   // S
+  uint32_t Start;                                     // where the first record went
+  std::vector<uint32_t> Lengths;                      // record lengths, numbered from 1
+  uint32_t Begin, End;                                // header StartOffset and EndOffset
+  uint32_t Oldest, Current;                           // header record numbers
   std::vector<std::pair<uint32_t, uint32_t>> Dwords;  // (offset, value) in the file
 };
 
@@ -129,26 +141,83 @@ TEST(EvtWrite, CircularLogsWrapByTheServersRules) {
   const WrapCase cases[] = {
       // r1..r3 at 0x30, 0xB0, 0x130 leave a 0x20 tail: it is filled, r1 and
       // r2 go to make room, r4 starts at 0x30.
-      {"tail filled with 0x27", 0x1D0, 0x30, {L, L, L, L}, 0x130, 0xB0, 3, 5,
+      {"tail filled with 0x27",
+       0x1D0,
+       0x30,
+       {L, L, L, L},
+       0x130,
+       0xB0,
+       3,
+       5,
        {{0x1B0, F}, {0x1C0, F}, {0x1CC, F}, {0x30, L}, {0xAC, L}, {0x130, L}, {0xB0, 0x28}}},
       // r4 starts at 0x1B0: 0x50 bytes before S, 0x30 after 0x30.
-      {"record split at the end", 0x200, 0x30, {L, L, L, L}, 0xB0, 0x60, 2, 5,
+      {"record split at the end",
+       0x200,
+       0x30,
+       {L, L, L, L},
+       0xB0,
+       0x60,
+       2,
+       5,
        {{0x1B0, L}, {0x1B4, 0x654C664C}, {0x1B8, 4}, {0x5C, L}, {0x60, 0x28}}},
       // r4 ends exactly at S = 0x230: r5 follows at 0x30.
-      {"record ending exactly at the end", 0x230, 0x30, {L, L, L, L, L}, 0x130, 0xB0, 3, 6,
+      {"record ending exactly at the end",
+       0x230,
+       0x30,
+       {L, L, L, L, L},
+       0x130,
+       0xB0,
+       3,
+       6,
        {{0x1B0, L}, {0x22C, L}, {0x30, L}, {0x38, 5}, {0xB0, 0x28}}},
       // r3 ends at 0x1B0, 0x10 before S: the EOF record is split there.
-      {"EOF record split at the end", 0x1C0, 0x30, {L, L, L}, 0xB0, 0x1B0, 2, 4,
-       {{0x1B0, 0x28}, {0x1B4, 0x11111111}, {0x1B8, 0x22222222}, {0x1BC, 0x33333333},
-        {0x30, 0x44444444}, {0x34, 0xB0}, {0x38, 0x1B0}, {0x3C, 4}, {0x40, 2}, {0x44, 0x28}}},
+      {"EOF record split at the end",
+       0x1C0,
+       0x30,
+       {L, L, L},
+       0xB0,
+       0x1B0,
+       2,
+       4,
+       {{0x1B0, 0x28},
+        {0x1B4, 0x11111111},
+        {0x1B8, 0x22222222},
+        {0x1BC, 0x33333333},
+        {0x30, 0x44444444},
+        {0x34, 0xB0},
+        {0x38, 0x1B0},
+        {0x3C, 4},
+        {0x40, 2},
+        {0x44, 0x28}}},
       // The first record starts at 0x1C0 and is split; the next follows it.
-      {"first record at a start offset", 0x200, 0x1C0, {L, L}, 0x1C0, 0xF0, 1, 3,
+      {"first record at a start offset",
+       0x200,
+       0x1C0,
+       {L, L},
+       0x1C0,
+       0xF0,
+       1,
+       3,
        {{0x1C0, L}, {0x6C, L}, {0x70, L}, {0x78, 2}, {0xF0, 0x28}}},
       // The start offset leaves a 0x20 tail: filled, the record goes to 0x30.
-      {"start offset in a short tail", 0x200, 0x1E0, {L}, 0x30, 0xB0, 1, 2,
+      {"start offset in a short tail",
+       0x200,
+       0x1E0,
+       {L},
+       0x30,
+       0xB0,
+       1,
+       2,
        {{0x1E0, F}, {0x1FC, F}, {0x30, L}, {0xB0, 0x28}}},
       // A record that needs more than the rest drops every older one.
-      {"all older records dropped", 0x200, 0x30, {0x180, 0x180}, 0x1B0, 0x160, 2, 3,
+      {"all older records dropped",
+       0x200,
+       0x30,
+       {0x180, 0x180},
+       0x1B0,
+       0x160,
+       2,
+       3,
        {{0x1B0, 0x180}, {0x1B8, 2}, {0x15C, 0x180}, {0x160, 0x28}}},
   };
   for (const WrapCase& c : cases) {
@@ -193,30 +262,6 @@ TEST(EvtWrite, RefusesWhatCannotBeStored) {
   ASSERT_TRUE(EvtWriterClose(&w));
   EXPECT_EQ((std::vector<uint32_t>{1}), DumpNumbers(path));
   remove(path.c_str());
-}
-
-// Without replace, neither a file nor a link (even a dangling one) at the
-// path is touched; with it the file is a new empty log.
-TEST(EvtWrite, MadeAfreshOrNotAtAll) {
-  std::string path = ScratchPath("afresh.evt"), link = ScratchPath("afresh-link.evt");
-  std::string target = ScratchPath("afresh-target");
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(nullptr, f);
-  fputs("old", f);
-  fclose(f);
-  ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
-  EvtWriter w;
-  for (const std::string& taken : {path, link}) {
-    EXPECT_FALSE(EvtWriterCreate(&w, taken.c_str(), 0, 0x30, 1, 0)) << taken;
-    EXPECT_EQ(EEXIST, w.Errno) << taken;
-  }
-  EXPECT_EQ((std::vector<uint8_t>{'o', 'l', 'd'}), ReadBytes(path));
-  EXPECT_NE(0, access(target.c_str(), F_OK)) << "written through the link";
-  ASSERT_TRUE(EvtWriterCreate(&w, path.c_str(), 0, 0x30, 1, 1)) << w.Message;
-  ASSERT_TRUE(EvtWriterClose(&w));
-  EXPECT_EQ(kEvtHeaderSize + kEvtEofSize, ReadBytes(path).size());
-  remove(path.c_str());
-  remove(link.c_str());
 }
 
 // Many records through a small circular log: every state the wrap reaches

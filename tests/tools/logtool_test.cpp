@@ -1,17 +1,22 @@
-// The texts of the CSV form (times, quoting, the row reader) and the sample
-// generator: same seed and clock give the same bytes, and the traffic it
-// writes is consistent (disconnects match connects, ports are free before a
-// connect, records in time order).
+// The texts of the CSV form (times, quoting, the row reader), the files make
+// and sample write whole or not at all, and the sample generator: same seed
+// and clock give the same bytes, and the traffic it writes is consistent
+// (disconnects match connects, ports are free before a connect, records in
+// time order).
 #include "tools/logtool.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -33,12 +38,23 @@ void WriteAll(const std::string& path, const std::string& text) {
   fclose(f);
 }
 
+// The names in a folder, each followed by ';', in the order listed.
+std::string Names(const std::string& folder) {
+  std::string names;
+  DIR* d = opendir(folder.c_str());
+  for (struct dirent* e; d != nullptr && (e = readdir(d)) != nullptr;)
+    if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+      names += std::string(e->d_name) + ";";
+  if (d != nullptr) closedir(d);
+  return names;
+}
+
 TEST(TimeText, UtcTextsBothWays) {
   const struct {
     uint32_t T;
     const char* Text;
-  } good[] = {{0, "1970-01-01T00:00:00Z"},          {951782400, "2000-02-29T00:00:00Z"},
-              {1796702400, "2026-12-08T04:00:00Z"}, {4107542399u, "2100-02-28T23:59:59Z"},
+  } good[] = {{0, "1970-01-01T00:00:00Z"},           {951782400, "2000-02-29T00:00:00Z"},
+              {1796702400, "2026-12-08T04:00:00Z"},  {4107542399u, "2100-02-28T23:59:59Z"},
               {4107542400u, "2100-03-01T00:00:00Z"}, {4294967295u, "2106-02-07T06:28:15Z"}};
   for (const auto& c : good) {
     char text[kUtcTextSize];
@@ -48,9 +64,9 @@ TEST(TimeText, UtcTextsBothWays) {
     EXPECT_TRUE(ParseUtc(c.Text, &t)) << c.Text;
     EXPECT_EQ(c.T, t) << c.Text;
   }
-  const char* bad[] = {"2001-02-29T00:00:00Z", "2100-02-29T00:00:00Z", "2106-02-07T06:28:16Z",
-                       "1969-12-31T23:59:59Z", "2026-12-08 04:00:00Z", "2026-12-08T04:00:00",
-                       "2026-13-01T00:00:00Z", "2026-12-08T24:00:00Z", "2026-12-08T04:60:00Z",
+  const char* bad[] = {"2001-02-29T00:00:00Z", "2100-02-29T00:00:00Z",  "2106-02-07T06:28:16Z",
+                       "1969-12-31T23:59:59Z", "2026-12-08 04:00:00Z",  "2026-12-08T04:00:00",
+                       "2026-13-01T00:00:00Z", "2026-12-08T24:00:00Z",  "2026-12-08T04:60:00Z",
                        "+026-12-08T04:00:00Z", "2026-12-08T04:00:00Z ", ""};
   for (const char* text : bad) {
     uint32_t t;
@@ -61,10 +77,10 @@ TEST(TimeText, UtcTextsBothWays) {
 TEST(CsvText, FieldsQuotedOnlyWhenNeeded) {
   const struct {
     std::string In, Out;
-  } cases[] = {{"plain", "plain"},         {"", ""},
-               {"a,b", "\"a,b\""},         {"say \"hi\"", "\"say \"\"hi\"\"\""},
-               {"\"", "\"\"\"\""},         {"two\nlines", "\"two\nlines\""},
-               {"cr\r", "\"cr\r\""},       {"caf\xC3\xA9 \xE4\xB8\xAD", "caf\xC3\xA9 \xE4\xB8\xAD"}};
+  } cases[] = {{"plain", "plain"},   {"", ""},
+               {"a,b", "\"a,b\""},   {"say \"hi\"", "\"say \"\"hi\"\"\""},
+               {"\"", "\"\"\"\""},   {"two\nlines", "\"two\nlines\""},
+               {"cr\r", "\"cr\r\""}, {"caf\xC3\xA9 \xE4\xB8\xAD", "caf\xC3\xA9 \xE4\xB8\xAD"}};
   std::string path = ScratchPath("fields.csv");
   for (const auto& c : cases) {
     FILE* f = fopen(path.c_str(), "wb");
@@ -121,6 +137,67 @@ TEST(CsvText, ReaderSplitsRowsAndRefusesWhatItCouldNotWriteBack) {
   remove(path.c_str());
 }
 
+// What is at the path before ("file" holding "old", a dangling "link", or
+// nothing), with or without replace, and the run then placing its file or
+// failing: the path holds the new bytes or exactly what it held, and no
+// other name is left in the folder.
+TEST(NewFile, WrittenWholeOrNotAtAll) {
+  const struct {
+    const char* Before;  // "file", "link" or ""
+    int Replace;         // --force
+    bool Opens;          // without replace only a free path opens
+    bool Place;          // the run succeeds
+  } cases[] = {{"", 0, true, true},       {"", 0, true, false},    {"file", 0, false, false},
+               {"link", 0, false, false}, {"", 1, true, true},     {"file", 1, true, true},
+               {"file", 1, true, false},  {"link", 1, true, true}, {"link", 1, true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Before) + (c.Replace ? " replace" : "") + (c.Place ? " place" : ""));
+    TempFolder dir("newfile");
+    std::string path = dir.Path + "/SysEvent.Evt";
+    std::string before = c.Before;
+    if (before == "file") WriteAll(path, "old");
+    if (before == "link") {
+      ASSERT_EQ(0, symlink("gone", path.c_str()));
+    }
+    NewFile f;
+    errno = 0;
+    int fd = NewFileOpen(&f, path.c_str(), c.Replace, 0644);
+    ASSERT_EQ(c.Opens, fd >= 0);
+    if (!c.Opens) {
+      EXPECT_EQ(EEXIST, errno);
+    }
+    if (fd >= 0) {
+      EXPECT_EQ(3, PlatformWriteAt(fd, "new", 3, 0));
+      EXPECT_EQ(0, PlatformCloseFile(fd));
+    }
+    if (c.Opens && c.Place) {
+      EXPECT_TRUE(NewFilePlace(&f));
+    } else {
+      NewFileDiscard(&f);
+    }
+    std::string want = c.Opens && c.Place ? "new" : before == "file" ? "old" : "";
+    EXPECT_EQ(want, ReadAll(path));
+    char target[16] = "";
+    bool linked = readlink(path.c_str(), target, sizeof target - 1) > 0;
+    EXPECT_EQ(before == "link" && want.empty(), linked) << "the link is kept";
+    EXPECT_FALSE(PlatformPathTaken((dir.Path + "/gone").c_str())) << "written through the link";
+    bool kept = !want.empty() || linked;
+    EXPECT_EQ(kept ? "SysEvent.Evt;" : "", Names(dir.Path)) << "nothing else in the folder";
+  }
+}
+
+// Replacing something that is no regular file writes to it as it is, and a
+// failed run never removes it.
+TEST(NewFile, DeviceIsWrittenInPlaceAndKept) {
+  NewFile f;
+  int fd = NewFileOpen(&f, "/dev/null", 1, 0644);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(3, PlatformWriteAt(fd, "new", 3, 0));
+  EXPECT_EQ(0, PlatformCloseFile(fd));
+  NewFileDiscard(&f);
+  EXPECT_EQ(0, PlatformIsRegularFile("/dev/null"));
+}
+
 // ---- sample ----
 
 const int64_t kNow = 1796702400;  // 2026-12-08T04:00:00Z
@@ -140,7 +217,8 @@ void RemoveSample(const std::string& dir) {
 
 TEST(Sample, SameSeedAndClockGiveTheSameBytes) {
   setenv("TZ", "UTC0", 1);
-  std::string a = MakeSample("a", 7, 8, 1), b = MakeSample("b", 7, 8, 1), c = MakeSample("c", 7, 8, 2);
+  std::string a = MakeSample("a", 7, 8, 1), b = MakeSample("b", 7, 8, 1),
+              c = MakeSample("c", 7, 8, 2);
   std::string log = ReadAll(a + "/SysEvent.Evt");
   EXPECT_GT(log.size(), 10000u);
   EXPECT_EQ(log, ReadAll(b + "/SysEvent.Evt"));

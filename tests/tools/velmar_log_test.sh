@@ -2,8 +2,9 @@
 # velmar-log end to end: dump(make(csv)) == csv for awkward CSV, circular logs
 # made with --max-size/--start-offset checked byte by byte and read back,
 # libevt-utils' evtexport reading the same numbers, times, ids and strings
-# (or stopping where its documented limits say), usage and errors, and the
-# sample under a pinned clock.
+# (or stopping where its documented limits say), usage and errors, the
+# sample under a pinned clock, failures that leave nothing half-written,
+# and the warning for a missing zone file.
 set -u
 V=${VELMAR_BUILD_DIR:?}/velmar-log
 work=$(mktemp -d)
@@ -284,6 +285,59 @@ done <<'EOF'
 0|SysEvent.Evt|make --force rt.csv ex/SysEvent.Evt|SysEvent.Evt=rt.evt
 0|SysEvent.Evt|make - ex/SysEvent.Evt --force|SysEvent.Evt=rt.evt
 0|SysEvent.Evt|make rt.csv --force ex/SysEvent.Evt --max-size 0x400000|
+EOF
+
+# ---- failures say why and leave nothing half-written ----
+# Each case starts from a folder lim holding the planted files ("old NAME"
+# in each; - for no folder at all) and runs under a file size limit in KiB
+# (- for none) with SIGXFSZ at its default action, as a shell leaves it.
+# The run says why, exits with 1, and leaves lim as it was: no cut file,
+# no temporary one, the old bytes kept, the folder gone when it made it.
+$V dump s1/SysEvent.Evt > s1.csv
+{ head -n 2000 s1.csv; echo '1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,C'; } > halfbad.csv
+lsnap() { [ -d lim ] && (cd lim && for f in $(ls -A); do printf '%s:%s;' "$f" "$(cksum < "$f")"; done); }
+# limit | planted | arguments | message
+while IFS='|' read -r limit planted args message; do
+  rm -rf lim
+  if [ "$planted" != - ]; then
+    mkdir lim
+    for f in $planted; do echo "old $f" > "lim/$f"; done
+  fi
+  before=$(lsnap)
+  [ "$limit" = - ] && limit=unlimited
+  bash -c 'ulimit -f "$0"; exec "$@"' "$limit" $V $args > lim.out 2> lim.err
+  got=$?
+  [ "$got" = 1 ] || fail "velmar-log $args (limit $limit): status $got, not 1"
+  grep -qF -- "$message" lim.err || fail "velmar-log $args (limit $limit): no '$message'"
+  [ "$(lsnap)" = "$before" ] || fail "velmar-log $args (limit $limit): left $(ls -A lim)"
+done <<'EOF'
+100|-|sample lim --days 30|velmar-log: can't write the log file lim/SysEvent.Evt: File too large
+100||sample lim --days 30|velmar-log: can't write the log file lim/SysEvent.Evt: File too large
+100|RasPorts.txt SysEvent.Evt|sample lim --days 30 --force|lim/SysEvent.Evt: File too large
+100||make s1.csv lim/SysEvent.Evt|velmar-log: lim/SysEvent.Evt: can't write the log file: File too large
+100|SysEvent.Evt|make s1.csv lim/SysEvent.Evt --force|lim/SysEvent.Evt: can't write the log file: File too large
+100||make empty.csv lim/SysEvent.Evt --max-size 0x200000|lim/SysEvent.Evt: can't create the log file: File too large
+100||dump s1/SysEvent.Evt|velmar-log: can't write the CSV: File too large
+-|SysEvent.Evt|make halfbad.csv lim/SysEvent.Evt --force|halfbad.csv line 2001: record number does not follow
+EOF
+
+# A zone named by a file that does not exist is said once, as the report
+# says it; a zone that exists, a POSIX rule, --utc and dump say nothing.
+# TZ | arguments | warned (1) or not (0)
+while IFS='|' read -r tz args warned; do
+  rm -rf tzs
+  TZ=$tz $V $args > tz.out 2> tz.err || fail "TZ=$tz velmar-log $args: status $?"
+  want=""
+  [ "$warned" = 1 ] && want="velmar-log: TZ=$tz: no such zone file; the C library takes it as UTC"
+  [ "$(cat tz.err)" = "$want" ] || fail "TZ=$tz velmar-log $args: stderr '$(cat tz.err)'"
+done <<'EOF'
+Asia/Nowhere|users s1/SysEvent.Evt|1
+:Asia/Nowhere|busy s1/SysEvent.Evt --step day|1
+Asia/Nowhere|sample tzs --days 1|1
+Asia/Nowhere|users s1/SysEvent.Evt --utc|0
+Asia/Nowhere|dump s1/SysEvent.Evt|0
+Asia/Singapore|sessions s1/SysEvent.Evt|0
+SGT-8|info s1/SysEvent.Evt|0
 EOF
 
 # A reader that stops early (a closed pipe) leaves no private folder behind.

@@ -5,14 +5,23 @@
 //
 //   node browser.mjs --url URL [--fields JSON] [--form-shot PNG]
 //                    [--report-shot PNG] [--viewport WxH] [--timeout MS]
+//                    [--facts JSON-FILE] [--charts-shot PNG]
+//                    [--download VALUE --save FILE]
 //
 // --fields maps field names to values: a string or number fills the text or
 // number field of that name, true ticks the box of that name and false
-// clears it, e.g. '{"offset":"-1","title1":"Pool","table":true}'. Output on
+// clears it, a radio button takes the value to pick, e.g.
+// '{"offset":"-1","title1":"Pool","table":true,"format":"json"}'. Output on
 // standard output: the heading's text on one line, then the text of the
-// preformatted block exactly as rendered.
+// preformatted block exactly as rendered. --facts writes what the page is
+// as rendered: its characterSet, the viewport's and the page's widths, the
+// <script> elements, and each chart's box and <title> text; --charts-shot
+// takes a screenshot of the page from its first chart to its last. --download
+// clicks the form's export button of that value instead of "Show report",
+// saves the file the browser receives as FILE and prints the name the
+// server suggested for it.
 
-import { mkdtempSync, mkdirSync, rmSync } from 'node:fs';
+import { mkdtempSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { parseArgs } from 'node:util';
@@ -39,6 +48,10 @@ function readOptions() {
       'report-shot': { type: 'string' },
       viewport: { type: 'string', default: '1024x768' },
       timeout: { type: 'string', default: '60000' },
+      facts: { type: 'string' },
+      'charts-shot': { type: 'string' },
+      download: { type: 'string' },
+      save: { type: 'string' },
     },
   });
   if (!values.url) return fail('--url is required'), null;
@@ -54,16 +67,26 @@ function readOptions() {
   if (!size) return fail('--viewport must be WIDTHxHEIGHT'), null;
   const timeout = Number(values.timeout);
   if (!(timeout > 0)) return fail('--timeout must be a positive number of ms'), null;
+  if (Boolean(values.download) !== Boolean(values.save))
+    return fail('--download and --save go together'), null;
   return {
     url: values.url, fields, formShot: values['form-shot'],
-    reportShot: values['report-shot'], timeout,
+    reportShot: values['report-shot'], timeout, facts: values.facts,
+    chartsShot: values['charts-shot'],
+    download: values.download, save: values.save,
     viewport: { width: Number(size[1]), height: Number(size[2]) },
   };
 }
 
 // Fill one field by name: boxes take true/false, other inputs a text.
 async function fillField(page, name, value) {
-  const field = page.locator(`form [name="${name}"]`);
+  const field = page.locator(`form input[name="${name}"]`);
+  if ((await field.count()) > 1 && (await field.first().getAttribute('type')) === 'radio') {
+    const choice = page.locator(`form input[name="${name}"][value="${value}"]`);
+    if ((await choice.count()) !== 1) throw new Error(`field "${name}" has no choice "${value}"`);
+    await choice.check();
+    return;
+  }
   if ((await field.count()) !== 1) throw new Error(`form has no single field "${name}"`);
   const type = await field.getAttribute('type');
   if (type === 'checkbox') {
@@ -98,6 +121,56 @@ async function readReport(page, response) {
   return `${heading}\n${text}`;
 }
 
+// What the rendered page is: its character set, widths, scripts and charts.
+async function pageFacts(page) {
+  return page.evaluate(() => ({
+    characterSet: document.characterSet,
+    viewportWidth: window.innerWidth,
+    pageWidth: document.documentElement.scrollWidth,
+    scripts: document.getElementsByTagName('script').length,
+    charts: [...document.querySelectorAll('svg')].map((svg) => {
+      const box = svg.getBoundingClientRect();
+      const title = svg.querySelector(':scope > title');
+      return {
+        left: box.left, right: box.right, width: box.width, height: box.height,
+        title: title ? title.textContent : null,
+        desc: Boolean(svg.querySelector(':scope > desc')),
+      };
+    }),
+  }));
+}
+
+// A screenshot of the page from the top of its first chart to the bottom of
+// its last, as wide as the viewport.
+async function chartsShot(page, path) {
+  const span = await page.evaluate(() => {
+    const boxes = [...document.querySelectorAll('svg')].map((svg) => svg.getBoundingClientRect());
+    if (boxes.length === 0) return null;
+    return { top: boxes[0].top + window.scrollY, bottom: boxes.at(-1).bottom + window.scrollY };
+  });
+  if (!span) throw new Error('the page has no chart');
+  mkdirSync(dirname(path), { recursive: true });
+  const width = page.viewportSize().width;
+  await page.screenshot({
+    path, fullPage: true,
+    clip: { x: 0, y: Math.max(0, span.top - 8), width, height: span.bottom - span.top + 16 },
+  });
+}
+
+// Clicks the export button of that value and saves what the browser
+// receives; prints the file name the server suggested.
+async function download(page, options) {
+  const [file] = await Promise.all([
+    page.waitForEvent('download'),
+    page.locator(`form button[name="export"][value="${options.download}"]`).click(),
+  ]);
+  const failure = await file.failure();
+  if (failure) throw new Error(`download failed: ${failure}`);
+  mkdirSync(dirname(options.save), { recursive: true });
+  await file.saveAs(options.save);
+  process.stdout.write(`${file.suggestedFilename()}\n`);
+}
+
 async function run(options, profile) {
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium',
@@ -113,12 +186,15 @@ async function run(options, profile) {
     if (!form || !form.ok()) throw new Error(`form page answered ${form ? form.status() : 'nothing'}`);
     for (const [name, value] of Object.entries(options.fields)) await fillField(page, name, value);
     await screenshot(page, options.formShot);
+    if (options.download) return await download(page, options);
     const [response] = await Promise.all([
       page.waitForNavigation({ waitUntil: 'load' }),
-      page.locator('form [type="submit"]').click(),
+      page.locator('form button[type="submit"]:not([name])').click(),
     ]);
     const report = await readReport(page, response);
     await screenshot(page, options.reportShot);
+    if (options.chartsShot) await chartsShot(page, options.chartsShot);
+    if (options.facts) writeFileSync(options.facts, JSON.stringify(await pageFacts(page), null, 1));
     process.stdout.write(report);
   } finally {
     await context.close();

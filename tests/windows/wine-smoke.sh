@@ -111,7 +111,7 @@ want_err=$unreachable wcheck "live log, named computer" "$expected/cant-open.txt
 wcheck "CGI GET" "$wexpected/cgi-get.html" 2 "$velmar_exe" REQUEST_METHOD=GET \
   'QUERY_STRING=title1=Pool%20%231&title2=Dial%20%26%20Line&offset=-1' --
 body=$'title1=A\r\n\x1aB&offset=0'
-printf 'Content-type: text/html\n\n<h3>A\r\n\x1aB - Velmar</h3>\n<p><pre>\nError: Can'"'"'t Read Rec\n' \
+printf 'Content-type: text/html; charset=utf-8\n\n<h3>A\r\n\x1aB - Velmar</h3>\n<p><pre>\nError: Can'"'"'t Read Rec\n' \
   >"$work/cgi-post.html"
 printf '%s' "$body" | wrun "$velmar_exe" REQUEST_METHOD=POST "CONTENT_LENGTH=${#body}" --
 expect_run "CGI POST with CR LF and Ctrl-Z" "$work/cgi-post.html" 2 $?

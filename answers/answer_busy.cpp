@@ -3,7 +3,7 @@
 // rows alone), JSON or an SVG chart.
 #include <cstdio>
 
-#include "tools/answers.h"
+#include "answers/answers.h"
 
 namespace {
 
@@ -148,9 +148,9 @@ void WarnShort(BusyModel* b) {
   ZoneFormat(b->Zone, b->ShortFrom, from);
   ZoneFormat(b->Zone, b->ShortStart, start);
   fprintf(stderr,
-          "velmar-log: warning: the session of %s, rebuilt to start at %s, reaches back past "
+          "%s: warning: the session of %s, rebuilt to start at %s, reaches back past "
           "the time still held in memory: the figures miss its time before %s",
-          b->ShortSession.c_str(), start, from);
+          AnswerProgram, b->ShortSession.c_str(), start, from);
   if (b->ShortSessions > 1) {
     fprintf(stderr, " (and %llu more such sessions)", (unsigned long long)(b->ShortSessions - 1));
   }
@@ -170,9 +170,9 @@ int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b) {
   BusyFinish(b);
   if (b->Overflow) {
     fprintf(stderr,
-            "velmar-log: more than %zu buckets: narrow the range with --since and --until, or "
+            "%s: more than %zu buckets: narrow the range with --since and --until, or "
             "use --step day\n",
-            b->MaxRows);
+            AnswerProgram, b->MaxRows);
     return kAnswerFailed;
   }
   if (b->ShortSessions > 0) WarnShort(b);

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/answers.h"
+#include "answers/answers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "tools/answers.h"
+#include "answers/answers.h"
 
 namespace {
 

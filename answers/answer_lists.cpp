@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "analytics/users.h"
-#include "tools/answers.h"
+#include "answers/answers.h"
 
 namespace {
 

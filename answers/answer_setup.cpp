@@ -1,0 +1,103 @@
+// What every answer needs before it runs: the settings' defaults, the
+// pool's lines from the port lists, and the program's name on its messages.
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "answers/answers.h"
+#include "platform/failreason.h"
+#include "platform/rassapi.h"
+
+const char* AnswerProgram = "velmar-log";
+
+namespace {
+
+// Adds the ports of the list at path to *lines. A missing list sets
+// *missing when that is allowed; anything else wrong with it is a failure.
+int CountPorts(const char* path, bool mayBeMissing, int64_t* lines, bool* missing) {
+  BYTE* records = nullptr;
+  WORD count = 0;
+  DWORD error = PlatformReadPortFile(path, &records, &count);
+  if (error == ERROR_FILE_NOT_FOUND && mayBeMissing) {
+    *missing = true;
+    return 0;
+  }
+  const char* detail = error != 0 ? PlatformErrorDetail() : nullptr;
+  if (error == 0 && count == 0) error = ERROR_INVALID_DATA, detail = "no port listed";
+  for (WORD i = 0; error == 0 && i < count; ++i) {
+    const WCHAR* name = (const WCHAR*)(records + (size_t)i * RAS_PORT_RECORD_SIZE);
+    if (name[0] == 0) error = ERROR_INVALID_DATA, detail = "a blank line";
+  }
+  PlatformFreePortFile(records);
+  if (error != 0) {
+    char text[4352];
+    DescribeOpenFailure(path, error, detail, text, sizeof text);
+    fprintf(stderr, "%s: %s\n", AnswerProgram, text);
+    return kAnswerFailed;
+  }
+  *lines += count;
+  return 0;
+}
+
+// RasPorts.txt in the folder of the log at path.
+std::string BesideLog(const char* path) {
+  std::string p = path;
+  size_t slash = p.find_last_of("/\\");
+  return slash == std::string::npos ? std::string("RasPorts.txt")
+                                    : p.substr(0, slash + 1) + "RasPorts.txt";
+}
+
+// N from the RasPorts.txt lists beside the logs: each server (the computer
+// of a log's oldest record) counted once, however many of its logs are
+// given; unknown when a server has no list.
+int LinesBesideLogs(AnswerOptions* opt) {
+  std::map<std::string, bool> servers;
+  int64_t lines = 0;
+  bool missing = false;
+  for (const char* log : opt->Logs) {
+    std::string computer;
+    ModelFailure failure = {};
+    if (!ModelLogComputer(log, &computer, &failure)) return AnswerModelFailed(&failure);
+    if (!servers.emplace(computer, true).second) continue;
+    int status = CountPorts(BesideLog(log).c_str(), true, &lines, &missing);
+    if (status != 0) return status;
+  }
+  opt->Lines = missing ? 0 : lines;
+  opt->LinesFrom = missing ? nullptr : "RasPorts.txt";
+  return 0;
+}
+
+}  // namespace
+
+int AnswerFindLines(AnswerOptions* opt) {
+  if (opt->Lines > 0) return 0;
+  if (opt->PortFiles.empty()) return LinesBesideLogs(opt);
+  int64_t lines = 0;
+  bool missing = false;
+  for (const char* path : opt->PortFiles) {
+    int status = CountPorts(path, false, &lines, &missing);
+    if (status != 0) return status;
+  }
+  opt->Lines = lines;
+  opt->LinesFrom = "--ports";
+  return 0;
+}
+
+void AnswerOptionsInit(AnswerOptions* opt) {
+  opt->Logs.clear();
+  opt->Since = kAlways;
+  opt->Until = kForever;
+  opt->Format = kFormatText;
+  opt->Utc = false;
+  opt->Step = kStepHour;
+  opt->WeekHour = false;
+  opt->Lines = 0;
+  opt->LinesFrom = nullptr;
+  opt->PortFiles.clear();
+  opt->Targets = {0.01, 0.02, 0.05};
+}
+
+int AnswerModelFailed(const ModelFailure* failure) {
+  fprintf(stderr, "%s: %s\n", AnswerProgram, failure->Text);
+  return kAnswerFailed;
+}

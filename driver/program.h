@@ -1,0 +1,15 @@
+// The program `velmar` as a whole: where its settings come from, and
+// whether the run is a report or a download.
+#ifndef VELMAR_DRIVER_PROGRAM_H
+#define VELMAR_DRIVER_PROGRAM_H
+
+// The whole program: settings from a web form when one was handed over;
+// else from the command line, or the usage text (exit status 1) without
+// arguments; a note when TZ names a zone file that does not exist; then
+// head, report and release, or for a form that asks for a download
+// (RunDownload) the file and release. SIGXFSZ is ignored, so a file size
+// limit fails a write instead of ending the process. Returns the exit
+// status: 0 after a report or a whole download, 2 after an error.
+int VelmarMain(int argc, char** argv);
+
+#endif  // VELMAR_DRIVER_PROGRAM_H

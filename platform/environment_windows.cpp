@@ -1,0 +1,25 @@
+// Environment and local time with the Windows C runtime: _putenv_s sets a
+// variable, and removes it when the value is empty.
+#include "platform/environment.h"
+
+#ifdef _WIN32
+
+#include <cstdlib>
+
+int PlatformSetEnv(const char* name, const char* value) {
+  return _putenv_s(name, value) == 0;
+}
+
+void PlatformUnsetEnv(const char* name) {
+  _putenv_s(name, "");
+}
+
+void PlatformReadZone(void) {
+  _tzset();
+}
+
+int PlatformLocalTime(time_t t, struct tm* out) {
+  return localtime_s(out, &t) == 0;
+}
+
+#endif  // _WIN32

@@ -1,0 +1,102 @@
+// velmar-log's file calls on POSIX: open with O_EXCL or O_TRUNC, mkostemps,
+// rename, pread and pwrite, lstat and stat.
+#include "platform/files.h"
+
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+// O_EXCL refuses whatever is at the path, a link even when dangling, so no
+// file is ever written through one.
+int CreateFlags(int replace) {
+  return O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL);
+}
+
+}  // namespace
+
+int PlatformCreateFile(const char* path, int replace, int permissions) {
+  return open(path, O_RDWR | CreateFlags(replace), (mode_t)permissions);
+}
+
+FILE* PlatformCreateStream(const char* path, int replace, int permissions) {
+  int fd = open(path, O_WRONLY | CreateFlags(replace), (mode_t)permissions);
+  FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  if (f == nullptr && fd >= 0) {
+    int err = errno;
+    close(fd);
+    errno = err;
+  }
+  return f;
+}
+
+int PlatformCreateUniqueFile(char* name, int suffixLen, int permissions) {
+  int fd = mkostemps(name, suffixLen, O_CLOEXEC);
+  if (fd < 0) return -1;
+  // mkostemps makes it 0600; the file is to be what an open would have made.
+  mode_t mask = umask(0);
+  umask(mask);
+  if (fchmod(fd, (mode_t)permissions & ~mask) != 0) {
+    int err = errno;
+    close(fd);
+    unlink(name);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
+int PlatformReplaceFile(const char* from, const char* to) {
+  return rename(from, to);
+}
+
+int PlatformCloseFile(int fd) {
+  return close(fd);
+}
+
+int PlatformSetFileSize(int fd, uint64_t size) {
+  return ftruncate(fd, (off_t)size);
+}
+
+int64_t PlatformReadAt(int fd, void* buf, size_t n, uint64_t at) {
+  ssize_t got;
+  do {
+    got = pread(fd, buf, n, (off_t)at);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+int64_t PlatformWriteAt(int fd, const void* buf, size_t n, uint64_t at) {
+  ssize_t done;
+  do {
+    done = pwrite(fd, buf, n, (off_t)at);
+  } while (done < 0 && errno == EINTR);
+  return done;
+}
+
+bool PlatformPathTaken(const char* path) {
+  struct stat st;
+  return lstat(path, &st) == 0;
+}
+
+int PlatformIsRegularFile(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return -1;
+  return S_ISREG(st.st_mode) ? 1 : 0;
+}
+
+int PlatformMakeFolder(const char* path) {
+  return mkdir(path, 0755);
+}
+
+int PlatformRemoveFolder(const char* path) {
+  return rmdir(path);
+}
+
+#endif  // _WIN32

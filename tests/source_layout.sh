@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The source tree's layout rules: only platform/ knows the operating system
+# (outside platform/, tests/ and bench/ no file mentions _WIN32 or includes
+# unistd.h, fcntl.h, sys/..., io.h or windows.h), and the includes among
+# driver/'s files run one way (a file and its header count as one, so no
+# two of them need each other). Checks the tree at $1, else
+# $VELMAR_SOURCE_DIR; build folders in it (those holding a CMakeCache.txt)
+# and hidden ones are skipped.
+set -uo pipefail
+root=${1:-${VELMAR_SOURCE_DIR:?}}
+cd "$root" || exit 1
+failed=0
+
+# Every file outside the folders that may know the system.
+mapfile -d '' files < <(find . -mindepth 1 \
+  \( -type d \( -path ./platform -o -path ./tests -o -path ./bench -o -name '.*' \
+  -o -exec test -e '{}/CMakeCache.txt' \; \) -prune \) -o -type f -print0 | sort -z)
+
+os_include='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([Ww]indows\.h|io\.h|unistd\.h|fcntl\.h|sys/[^>"]*)[>"]'
+if [ ${#files[@]} -gt 0 ]; then
+  if grep -nI -- '_WIN32' "${files[@]}"; then
+    echo "FAIL: _WIN32 outside platform/, tests/ and bench/ (above)"
+    failed=1
+  fi
+  if grep -nIE -- "$os_include" "${files[@]}"; then
+    echo "FAIL: an operating-system header outside platform/, tests/ and bench/ (above)"
+    failed=1
+  fi
+fi
+
+# driver/'s includes as "unit unit" pairs for tsort, which names a loop.
+# A unit is a file's name without its extension; a file's own header is
+# not an edge.
+edges=$(
+  for f in driver/*.cpp driver/*.h; do
+    [ -e "$f" ] || continue
+    from=$(basename "${f%.*}")
+    echo "$from $from"
+    sed -nE 's|^[[:space:]]*#[[:space:]]*include[[:space:]]*"driver/([^"]*)\.h".*|\1|p' "$f" |
+      while read -r to; do [ "$to" = "$from" ] || echo "$from $to"; done
+  done
+)
+if ! loops=$(printf '%s\n' "$edges" | tsort 2>&1 >/dev/null) || [ -n "$loops" ]; then
+  printf '%s\n' "$loops"
+  echo "FAIL: the includes among driver/'s files form a cycle (above)"
+  failed=1
+fi
+
+[ "$failed" = 0 ] && echo "PASS: the source layout keeps its rules"
+exit "$failed"
