@@ -29,6 +29,7 @@ std::string Row(const std::vector<const char*>& users, int width, bool page) {
   OutputEscapesHtml = page;
   std::string s = Written([&](FILE* out) { PortWriteRow(out, &table, width, false); });
   OutputEscapesHtml = false;
+  free(table.Row);  // the row the table kept
   return s;
 }
 
