@@ -438,7 +438,8 @@ int32_t GetWritten(DBI* dbi, const DbiLinks* links, const char* key) {
   if (slot != 0 && appended) dbi->Header.N_Rec++;  // the new slot is a slot for the seek below
   unsigned char block[16];
   EncodeLinks(links, block);
-  // (No seek back to the slot afterwards: every primitive seeks for itself.)
+  // The stream is left past the slot's key: every primitive seeks to its
+  // own slot first, so no caller depends on where a write ends.
   int written = slot != 0 && SeekSlot(dbi, slot, 0) == 0 &&
                 WriteItem(dbi, block, sizeof block, kMore) == 1 &&
                 WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) == 1;
