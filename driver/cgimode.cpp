@@ -88,9 +88,10 @@ void WebRequestFromForm(WebRequest* web, const Form* form) {
 void WriteCgiHead(FILE* out, const ReportOptions* opts, bool charts) {
   fputs("Content-type: text/html; charset=utf-8\n\n", out);
   if (charts) {
-    fputs("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-          "<style>pre{overflow-x:auto}</style>\n",
-          out);
+    fputs(
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        "<style>pre{overflow-x:auto}</style>\n",
+        out);
   }
   fputs("<h3>", out);
   WriteTitles(out, opts->Title1, opts->Title2);

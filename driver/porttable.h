@@ -16,7 +16,9 @@ struct PortSlot {
   const char* PortName;             // the port's name; it belongs to PortTable.PortNames
   char CurrentUser[MAX_WIDTH + 1];  // who is on the port, cut to the width; "" when free
   int32_t Logins;                   // connects seen on the port in the window
-  EventTime BusySeconds;            // seconds the port was busy in the window
+  EventTime BusySeconds;            // seconds the port was busy in the window, up to
+                                    // its last busy time when it is busy now
+  EventTime BusySince;              // the table's Clock when the port became busy
 };
 
 // The port names of the server and the slots that point into them. All
@@ -27,6 +29,13 @@ struct PortTable {
   PortSlot* Slots;         // PortCount slots, the last enumerated port first
   DWORD EnumError;         // why the enumeration failed (a Win32 code), 0 when it did not
   const char* EnumDetail;  // the platform's detail of that failure, or null
+  EventTime Clock;         // the intervals charged so far, summed
+  int32_t Busy;            // busy slots, as the updates leave them
+  int32_t* ByName;         // slot of each port name, hashed; null: PortFind searches
+  uint32_t ByNameMask;     // entries of ByName - 1 (their count is a power of two)
+  char* Row;               // the tabulated row as last written, width + 1 bytes a port
+  int32_t RowWidth;        // the width Row was written for; 0 when it is not in step
+  int32_t RowChanged;      // -1, or the one slot changed since Row was written; -2: more
 };
 
 // Enumerates the ports of computerName (null for the local computer) and
@@ -51,7 +60,8 @@ PortSlot* PortFind(PortTable* table, const char* port);
 // interval since the previous event is charged to every busy slot first;
 // then a connect puts user, cut to at most width bytes at a character
 // boundary, on the port's slot and counts a login, and a disconnect frees
-// it. A port that matches no slot changes no slot.
+// it. A port that matches no slot changes no slot. (A busy slot's time is
+// added to its BusySeconds when it is freed, by this or PortResetUpdate.)
 void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const char* port,
                        const char* user, int width);
 
@@ -60,6 +70,7 @@ void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const
 void PortResetUpdate(PortTable* table, EventTime interval);
 
 // The number of busy slots: the count of lines in use after an update.
+// (Counted as the updates make slots busy or free, not slot by slot.)
 int32_t PortRecount(const PortTable* table);
 
 // The text written after an interval's duration: " ***" when linesInUse,
@@ -72,8 +83,11 @@ void PortWriteHeader(FILE* out, const PortTable* table, int width);
 
 // A tabulated row after an update: per slot the user padded to width and a
 // blank, or width + 1 blanks for a free port. A reset writes "Reset."
-// padded over all the port columns instead.
-void PortWriteRow(FILE* out, const PortTable* table, int width, bool reset);
+// padded over all the port columns instead. The row is kept in the table
+// and only the columns of the slots changed since are put in again: the
+// slots' users change through PortConnectUpdate and PortResetUpdate alone
+// once a row has been written.
+void PortWriteRow(FILE* out, PortTable* table, int width, bool reset);
 
 // How many leading bytes of name go into a column of width bytes: at most
 // width, never ending inside a UTF-8 sequence; a name whose first character

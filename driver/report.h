@@ -66,5 +66,4 @@ int RunReport(RunState* run);
 // the log handle, then the chart figures.
 void RunRelease(RunState* run);
 
-
 #endif  // VELMAR_DRIVER_REPORT_H

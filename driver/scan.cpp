@@ -3,11 +3,11 @@
 // up to the time from the window start to the scan's end.
 #include "driver/scan.h"
 
-#include "driver/output.h"
-
 #include <cinttypes>
 #include <cstring>
 #include <ctime>
+
+#include "driver/output.h"
 
 namespace {
 
@@ -189,9 +189,13 @@ void ScanUsePorts(ScanState* scan, PortTable* ports) {
   scan->PortCount = ports->PortCount;
 }
 
-void ScanUseCollector(ScanState* scan, UserCollector* users) { scan->Users = users; }
+void ScanUseCollector(ScanState* scan, UserCollector* users) {
+  scan->Users = users;
+}
 
-void ScanUseChart(ScanState* scan, ChartData* chart) { scan->Chart = chart; }
+void ScanUseChart(ScanState* scan, ChartData* chart) {
+  scan->Chart = chart;
+}
 
 void FormatTimeTexts(EventTime t, TimeTexts* texts) {
   time_t when = static_cast<time_t>(t);

@@ -8,9 +8,11 @@ namespace {
 
 // The node being attached and where: x goes below p on side.
 struct Attach {
-  int32_t X;  // node to attach (the new node, later a key moved up)
-  int32_t P;  // node to attach it below; 0 makes x the root
-  int Side;   // DBI_LEFT or DBI_RIGHT of p
+  int32_t X;     // node to attach (the new node, later a key moved up)
+  int32_t P;     // node to attach it below; 0 makes x the root
+  int Side;      // DBI_LEFT or DBI_RIGHT of p, once known
+  int32_t From;  // 0, or the child of p that x moved up from: Side is then
+                 // p's Left or Right as p's link block, read next, says
 };
 
 // ---- Placement ---------------------------------------------------------
@@ -19,7 +21,7 @@ struct Attach {
 // node whose chosen child is missing.
 int Descend(DBI* dbi, Attach* at) {
   if (!DbiPlace(dbi, dbi->Header.Head)) return DbiFail(4, "Goto Header in Add");
-  int32_t steps = 0;
+  DbiSteps steps = DbiStepsOf(dbi);
   for (;;) {
     int left = DbiCompare(dbi) < 0;
     int32_t child = left ? dbi->Left : dbi->Right;
@@ -40,13 +42,13 @@ int FindPlace(DBI* dbi, Attach* at) {
   DbiHeader& h = dbi->Header;
   if (!DbiPlace(dbi, h.First)) return DbiFail(2, "Goto First in Add");
   if (DbiCompare(dbi) < 0) {
-    *at = Attach{at->X, h.First, DBI_LEFT};
+    *at = Attach{at->X, h.First, DBI_LEFT, 0};
     h.First = at->X;
     return 0;
   }
   if (!DbiPlace(dbi, h.Last)) return DbiFail(3, "Goto Last in Add");
   if (DbiCompare(dbi) >= 0) {
-    *at = Attach{at->X, h.Last, DBI_RIGHT};
+    *at = Attach{at->X, h.Last, DBI_RIGHT, 0};
     h.Last = at->X;
     return 0;
   }
@@ -54,10 +56,6 @@ int FindPlace(DBI* dbi, Attach* at) {
 }
 
 // ---- Repair: the cases of attaching x below p ----------------------------
-
-int SideOf(DBI* dbi, int32_t parent, int32_t child) {
-  return DbiReadField(dbi, parent, DBI_LEFT) == child ? DBI_LEFT : DBI_RIGHT;
-}
 
 // p is red: the group (g, p) is full. Split it; the middle key of g, p and
 // x moves up to be attached below g's parent gg where g was.
@@ -76,7 +74,7 @@ void SplitRedParent(DBI* dbi, Attach* at, const DbiLinks& pl, const DbiLinks& xl
     at->X = at->P;
   }
   at->P = gg;
-  if (gg != 0) at->Side = SideOf(dbi, gg, g);
+  at->From = g;
 }
 
 // p is black with a red right child r: the group (p, r) is full and x
@@ -85,7 +83,7 @@ void SplitFullGroup(DBI* dbi, Attach* at, const DbiLinks& pl) {
   int32_t g = DbiAbs(pl.Parent);
   DbiLink(dbi, at->P, DBI_LEFT, at->X);
   DbiLink(dbi, at->P, DBI_RIGHT, pl.Right);
-  if (g != 0) at->Side = SideOf(dbi, g, at->P);
+  at->From = at->P;
   at->X = at->P;
   at->P = g;
 }
@@ -127,15 +125,19 @@ void ReadAttached(DBI* dbi, int32_t x, DbiLinks* xl, int first) {
 // Attaches x below p, splitting upwards until a group has room or x becomes
 // the root. Bounded (DbiStepBound) against a damaged file.
 void Repair(DBI* dbi, Attach at) {
-  for (int32_t rounds = 0; DbiStepOk(dbi, &rounds);) {
+  DbiSteps rounds = DbiStepsOf(dbi);
+  while (DbiStepOk(&rounds)) {
     if (at.P == 0) {
       DbiWriteField(dbi, at.X, DBI_PARENT, 0);
       dbi->Header.Head = at.X;
       return;
     }
     DbiLinks pl, xl;
-    ReadParent(dbi, at.P, &pl, rounds == 1);
-    ReadAttached(dbi, at.X, &xl, rounds == 1);
+    ReadParent(dbi, at.P, &pl, rounds.Taken == 1);
+    ReadAttached(dbi, at.X, &xl, rounds.Taken == 1);
+    // x moved up from a child of p: its side is in p's Left, just read with
+    // p's links (nothing wrote p since the split), not read on its own.
+    if (at.From != 0) at.Side = pl.Left == at.From ? DBI_LEFT : DBI_RIGHT;
     if (pl.Parent < 0) {
       SplitRedParent(dbi, &at, pl, xl);
     } else if (DbiIsRed(dbi, pl.Right)) {
@@ -148,16 +150,16 @@ void Repair(DBI* dbi, Attach at) {
 }
 
 int Add(DBI* dbi, const char* key, int32_t value) {
-  int32_t x = DbiGet(dbi);
+  // The new slot is written once, as the new node: DbiGet's zeros would be
+  // overwritten at once.
+  int32_t x = DbiGetNode(dbi, key, value);
   if (x == 0) return DbiFail(1, "Get in Add");
   DbiSetSearchKey(dbi, key);
-  DbiLinks fresh = {0, 0, 0, value};
-  DbiWriteNode(dbi, x, &fresh, dbi->SearchKey);
   DbiHeader& h = dbi->Header;
   if (h.Head == 0) {
     h.Head = h.First = h.Last = x;
   } else {
-    Attach at = {x, 0, DBI_LEFT};
+    Attach at = {x, 0, DBI_LEFT, 0};
     int r = FindPlace(dbi, &at);
     if (r != 0) return r;
     Repair(dbi, at);

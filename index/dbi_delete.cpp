@@ -118,7 +118,8 @@ int FixRightShort(DBI* dbi, int32_t y, int32_t yR, int32_t p, const DbiLinks& pl
 // Unlinks y (no left child, at most a red right child), repairing upwards;
 // y keeps naming the same slot. Bounded (DbiStepBound).
 void Unlink(DBI* dbi, int32_t y) {
-  for (int32_t rounds = 0; DbiStepOk(dbi, &rounds);) {
+  DbiSteps rounds = DbiStepsOf(dbi);
+  while (DbiStepOk(&rounds)) {
     DbiLinks yl;
     DbiReadNode(dbi, y, &yl, nullptr);
     int32_t p = DbiAbs(yl.Parent);

@@ -64,16 +64,28 @@ inline int32_t DbiStepBound(const DBI* dbi) {
   return bound < n ? bound : (n > 0 ? n : 0);
 }
 
+// The steps a descent, climb or repair loop has taken and the most it may
+// take. The bound is worked out once, when the loop starts: N_Rec does not
+// change while one runs.
+struct DbiSteps {
+  int32_t Taken;  // steps so far
+  int32_t Bound;  // DbiStepBound when the loop began
+};
+
+inline DbiSteps DbiStepsOf(const DBI* dbi) {
+  return DbiSteps{0, DbiStepBound(dbi)};
+}
+
 // Counts one more step of a descent, climb or repair loop; 0 once it has
 // taken more than a sound tree allows, which only a damaged file can cause.
-inline int DbiStepOk(const DBI* dbi, int32_t* steps) {
-  return ++*steps <= DbiStepBound(dbi);
+inline int DbiStepOk(DbiSteps* steps) {
+  return ++steps->Taken <= steps->Bound;
 }
 
 // A step of a bounded descent or climb: DbiPlace, or a failed step (status
 // 0) once the bound is used up.
-inline int32_t DbiPlaceBounded(DBI* dbi, int32_t node, int32_t* steps) {
-  if (!DbiStepOk(dbi, steps)) {
+inline int32_t DbiPlaceBounded(DBI* dbi, int32_t node, DbiSteps* steps) {
+  if (!DbiStepOk(steps)) {
     DbiLastStatus = 0;
     return 0;
   }
@@ -103,6 +115,12 @@ inline void DbiReplace(DBI* dbi, int32_t old, int32_t next, int32_t parent) {
 // key length, label, both key buffers, and the header written. Returns 0, or
 // DbiNew's result and text for the step that failed (2, 3 or 4).
 int DbiSetUpNew(DBI* dbi, const char* label, int keyLen);
+
+// DbiAdd's steps 1 and 3 in one write: a slot obtained as DbiGet does (the
+// current key cleared), holding Parent, Left and Right 0, value and key (cut
+// to KeyLen bytes, NUL-padded). The slot, or 0 when DbiGet would fail or the
+// write does.
+int32_t DbiGetNode(DBI* dbi, const char* key, int32_t value);
 
 // Copies text (null: empty) into the n bytes at dest, cut to n bytes and
 // NUL-padded; no terminator when the text has n or more characters.

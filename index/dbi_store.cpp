@@ -423,24 +423,47 @@ int32_t ChooseSlot(DBI* dbi, int32_t* nextFree) {
 
 }  // namespace
 
-// The header image changes (Free moves on, or N_Rec grows) only once the
-// slot has been written, so a slot that could not be had is never counted.
-int32_t DbiGet(DBI* dbi) {
-  unsigned char zeros[16] = {0};
-  if (dbi->Key) std::memset(dbi->Key, 0, KeyBytes(dbi));
+namespace {
+
+// Obtains a slot and writes it whole, links and key (text cut to KeyLen
+// bytes and NUL-padded; null for none) in one go. The header image changes
+// (Free moves on, or N_Rec grows) only once the slot has been written, so a
+// slot that could not be had is never counted. The current node's key is
+// cleared, as DbiGet promises.
+int32_t GetWritten(DBI* dbi, const DbiLinks* links, const char* key) {
+  if (dbi->Key) DbiCopyPadded(dbi->Key, key, KeyBytes(dbi));
   int32_t nextFree = 0;
   int32_t slot = ChooseSlot(dbi, &nextFree);
-  if (slot == 0) return 0;
   int appended = dbi->Header.Free == 0;
-  if (appended) dbi->Header.N_Rec++;  // the new slot is a slot for the seeks below
-  // (No seek back to the slot afterwards: every primitive seeks for itself.)
-  if (SeekSlot(dbi, slot, 0) != 0 || WriteItem(dbi, zeros, sizeof zeros, kMore) != 1 ||
-      WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) != 1) {
-    if (appended) dbi->Header.N_Rec--;
+  if (slot != 0 && appended) dbi->Header.N_Rec++;  // the new slot is a slot for the seek below
+  unsigned char block[16];
+  EncodeLinks(links, block);
+  // The stream is left past the slot's key: every primitive seeks to its
+  // own slot first, so no caller depends on where a write ends.
+  int written = slot != 0 && SeekSlot(dbi, slot, 0) == 0 &&
+                WriteItem(dbi, block, sizeof block, kMore) == 1 &&
+                WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) == 1;
+  if (dbi->Key) std::memset(dbi->Key, 0, KeyBytes(dbi));
+  if (!written) {
+    if (slot != 0 && appended) dbi->Header.N_Rec--;
     return 0;
   }
   if (!appended) dbi->Header.Free = nextFree;
   return slot;
+}
+
+}  // namespace
+
+int32_t DbiGet(DBI* dbi) {
+  DbiLinks zeros = {0, 0, 0, 0};
+  return GetWritten(dbi, &zeros, nullptr);
+}
+
+// DbiAdd's new node: the slot DbiGet would hand out, written at once with
+// the node it then gets (where DbiGet's zeros would be overwritten at once).
+int32_t DbiGetNode(DBI* dbi, const char* key, int32_t value) {
+  DbiLinks fresh = {0, 0, 0, value};
+  return GetWritten(dbi, &fresh, key);
 }
 
 int DbiRelease(DBI* dbi, int32_t node) {

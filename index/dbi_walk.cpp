@@ -29,7 +29,7 @@ int32_t Child(const DBI* dbi, int side) {
 // One step down on the near side, then down the far side to its end.
 int32_t StepDown(DBI* dbi, const Direction& d) {
   if (!DbiPlace(dbi, Child(dbi, d.Near))) return DbiFail(0, d.DownNear);
-  int32_t steps = 0;
+  DbiSteps steps = DbiStepsOf(dbi);
   while (Child(dbi, d.Far) != 0) {
     if (!DbiPlaceBounded(dbi, Child(dbi, d.Far), &steps)) return DbiFail(0, d.DownFar);
   }
@@ -40,7 +40,7 @@ int32_t StepDown(DBI* dbi, const Direction& d) {
 // position may be the root) or on a failure.
 int32_t StepUp(DBI* dbi, const Direction& d) {
   if (dbi->Parent == 0) return 0;
-  int32_t steps = 0;
+  DbiSteps steps = DbiStepsOf(dbi);
   for (;;) {
     int32_t from = dbi->Cur;
     // q's far child is read with q itself: one seek, not a field read first.
@@ -72,7 +72,7 @@ int32_t Find(DBI* dbi, const char* key) {
   if (dbi->Header.Head == 0) return 0;
   DbiSetSearchKey(dbi, key);
   if (!DbiPlace(dbi, dbi->Header.Head)) return DbiFail(0, "Goto Header in Find");
-  int32_t steps = 0;
+  DbiSteps steps = DbiStepsOf(dbi);
   int c;
   for (;;) {
     c = DbiComparePrefix(dbi, key);

@@ -17,9 +17,9 @@ enum : int {
 };
 
 // Opens name with mode "w+b" (create or truncate) or "r+b" (existing file),
-// both for reading and writing, as fopen would. The cache holds at most
-// cacheBytes of the file (a multiple of CACHED_STREAM_PAGE, at least two
-// pages; other values are rounded to that), whatever the file's size.
+// both for reading and writing, as fopen would. The cache takes at most
+// cacheBytes of memory, its pages and the tables that find them (but never
+// fewer than two pages), whatever the file's size; files up to 2 TB.
 // Writes reach the cache when the stream's buffer is flushed (fflush or a
 // seek). Before a write makes the file longer, room is reserved on disk (256
 // kB at a time within the file size limit; where that is not supported the

@@ -21,58 +21,116 @@
 namespace {
 
 const int32_t kNone = -1;
+const uint32_t kNoPage = UINT32_MAX;   // a frame that holds no page
+const int64_t kPageLimit = kNoPage;    // pages a file may have: 2 TB of 512-byte pages
 const int32_t kMaxFrames = 1 << 24;    // 8 GB of pages: far past any cache asked for
 const int64_t kGrowBytes = 256 << 10;  // file space reserved at a time
 const int32_t kRunPages = 256;         // pages written back in one call at most
 const size_t kHugeBytes = 2 << 20;     // a large page of the system's memory
+const int kFirstTableBits = 10;        // the page table has 2^10 entries at first
 
-// One cache frame: which page it holds and its state.
-struct Frame {
-  int64_t PageNo;  // page number in the file, kNone when unused
-  int32_t Next;    // next frame in the same hash bucket, kNone ends
-  uint8_t Dirty;   // holds bytes not yet in the file
-  uint8_t Ref;     // used since the clock hand last passed
+// Frame state bits.
+enum : uint8_t {
+  kDirty = 1,  // holds bytes not yet in the file
+  kRef = 2,    // used since the clock hand last passed
+};
+
+// One entry of the page table: which frame holds a page. Open addressing
+// with linear probing; an entry whose Frame is kNone is empty.
+struct Entry {
+  uint32_t Page;  // page number in the file
+  int32_t Frame;  // frame holding it, kNone for an empty entry
 };
 
 // The cookie: the file, its logical length and position, and the cache.
 struct Cache {
-  int Fd;                          // the open file
-  int64_t Size;                    // file length as read and written
-  int64_t OnDisk;                  // length of the file on disk (reserved space too)
-  int CanReserve;                  // 1 while fallocate works on this file
-  int64_t Pos;                     // stream position
-  int64_t SizeAtSeek;              // Size when the stream was last positioned
-  int32_t Used;                    // frames handed out so far
-  int32_t Hand;                    // clock hand for eviction
-  int32_t Recent;                  // frame of the last page used, kNone at first
-  int32_t FrameCount;              // frames in the cache
-  int32_t BucketMask;              // chain heads - 1 (their count is a power of two)
-  Frame* Frames;                   // FrameCount frames
-  int32_t* Bucket;                 // BucketMask + 1 chain heads
-  unsigned char* Data;             // FrameCount pages of CACHED_STREAM_PAGE bytes
+  int Fd;                             // the open file
+  int64_t Size;                       // file length as read and written
+  int64_t OnDisk;                     // length of the file on disk (reserved space too)
+  int CanReserve;                     // 1 while fallocate works on this file
+  int64_t Pos;                        // stream position
+  int64_t SizeAtSeek;                 // Size when the stream was last positioned
+  int32_t Used;                       // frames handed out so far
+  int32_t Hand;                       // clock hand for eviction
+  uint32_t RecentPage;                // page of the last frame used, kNoPage at first
+  int32_t Recent;                     // frame of the last page used, kNone at first
+  int32_t FrameCount;                 // frames in the cache
+  int32_t TableMask;                  // page table entries - 1 (their count is a power of two)
+  int TableShift;                     // 32 - log2 of the entries: the hash's top bits
+  uint32_t* PageOf;                   // per frame: the page it holds, kNoPage when none
+  uint8_t* State;                     // per frame: kDirty and kRef bits
+  Entry* Table;                       // the page table, at least twice the frames in use
+  unsigned char* Data;                // FrameCount pages of CACHED_STREAM_PAGE bytes
   char Buffer[CACHED_STREAM_BUFFER];  // the stdio buffer of the stream
 };
 
-int32_t BucketOf(const Cache* c, int64_t pageNo) {
-  uint64_t h = static_cast<uint64_t>(pageNo) * 0x9E3779B97F4A7C15ull;
-  return static_cast<int32_t>(h >> 40) & c->BucketMask;
+// Page numbers of one file are mostly consecutive: a multiplicative hash
+// spreads them over the table, so that probe runs stay short.
+uint32_t SlotOf(const Cache* c, uint32_t page) {
+  return (page * 0x9E3779B1u) >> c->TableShift;
 }
 
 unsigned char* PageData(Cache* c, int32_t f) {
   return c->Data + static_cast<size_t>(f) * CACHED_STREAM_PAGE;
 }
 
-int32_t Lookup(Cache* c, int64_t pageNo) {
-  if (c->Recent != kNone && c->Frames[c->Recent].PageNo == pageNo) return c->Recent;
-  int32_t f = c->Bucket[BucketOf(c, pageNo)];
-  while (f != kNone && c->Frames[f].PageNo != pageNo) f = c->Frames[f].Next;
-  return f;
+// The frame holding page, or kNone: one probe of the table as a rule, its
+// entry holding both the page number and the frame.
+int32_t Lookup(const Cache* c, uint32_t page) {
+  if (page == c->RecentPage) return c->Recent;
+  for (uint32_t i = SlotOf(c, page);; i = (i + 1) & c->TableMask) {
+    const Entry& e = c->Table[i];
+    if (e.Frame == kNone || e.Page == page) return e.Frame;
+  }
 }
 
+void Hash(Cache* c, uint32_t page, int32_t f) {
+  uint32_t i = SlotOf(c, page);
+  while (c->Table[i].Frame != kNone) i = (i + 1) & c->TableMask;
+  c->Table[i] = Entry{page, f};
+}
+
+// Takes frame f's page out of the table, moving back the entries after it
+// in its probe run that the gap would cut off from their slot.
 void Unhash(Cache* c, int32_t f) {
-  int32_t* link = &c->Bucket[BucketOf(c, c->Frames[f].PageNo)];
-  while (*link != f) link = &c->Frames[*link].Next;
-  *link = c->Frames[f].Next;
+  uint32_t page = c->PageOf[f];
+  uint32_t i = SlotOf(c, page);
+  while (c->Table[i].Frame != f) i = (i + 1) & c->TableMask;
+  for (uint32_t j = (i + 1) & c->TableMask; c->Table[j].Frame != kNone;
+       j = (j + 1) & c->TableMask) {
+    uint32_t home = SlotOf(c, c->Table[j].Page);
+    // Entry j may fill the gap at i when its home slot does not lie
+    // cyclically in (i, j].
+    if (((j - home) & c->TableMask) >= ((j - i) & c->TableMask)) {
+      c->Table[i] = c->Table[j];
+      i = j;
+    }
+  }
+  c->Table[i].Frame = kNone;
+  if (c->RecentPage == page) {
+    c->RecentPage = kNoPage;
+    c->Recent = kNone;
+  }
+}
+
+// Doubles the page table when the frames in use would fill more than half
+// of it (the table starts small: a small file never needs a large one).
+// 0, or -1 when no memory could be had (the table stays as it was).
+int GrowTable(Cache* c) {
+  int32_t entries = c->TableMask + 1;
+  if (2 * (c->Used + 1) <= entries) return 0;
+  Entry* old = c->Table;
+  Entry* grown = static_cast<Entry*>(std::malloc(sizeof(Entry) * 2 * entries));
+  if (!grown) return -1;
+  for (int32_t i = 0; i < 2 * entries; ++i) grown[i] = Entry{0, kNone};
+  c->Table = grown;
+  c->TableMask = 2 * entries - 1;
+  c->TableShift -= 1;
+  for (int32_t i = 0; i < entries; ++i) {
+    if (old[i].Frame != kNone) Hash(c, old[i].Page, old[i].Frame);
+  }
+  std::free(old);
+  return 0;
 }
 
 // Whole pread/pwrite: 0 when all n bytes moved (reads may stop at the end
@@ -102,10 +160,10 @@ int WriteAll(int fd, const unsigned char* p, size_t n, int64_t at) {
 
 // Writes a dirty frame back: only the part below the file's length.
 int WriteBack(Cache* c, int32_t f) {
-  int64_t start = c->Frames[f].PageNo * CACHED_STREAM_PAGE;
+  int64_t start = static_cast<int64_t>(c->PageOf[f]) * CACHED_STREAM_PAGE;
   int64_t n = std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start);
   if (n > 0 && WriteAll(c->Fd, PageData(c, f), static_cast<size_t>(n), start) != 0) return -1;
-  c->Frames[f].Dirty = 0;
+  c->State[f] &= ~kDirty;
   return 0;
 }
 
@@ -113,7 +171,7 @@ int WriteBack(Cache* c, int32_t f) {
 // one call for the lot where the system takes it whole, else page by page.
 int WriteRun(Cache* c, const int32_t* run, int32_t n) {
   struct iovec parts[kRunPages] = {};
-  int64_t start = c->Frames[run[0]].PageNo * CACHED_STREAM_PAGE;
+  int64_t start = static_cast<int64_t>(c->PageOf[run[0]]) * CACHED_STREAM_PAGE;
   int64_t total = 0;
   for (int32_t i = 0; i < n; ++i) {
     int64_t bytes = std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start - total);
@@ -122,7 +180,7 @@ int WriteRun(Cache* c, const int32_t* run, int32_t n) {
     total += static_cast<int64_t>(parts[i].iov_len);
   }
   if (pwritev(c->Fd, parts, n, start) == total) {
-    for (int32_t i = 0; i < n; ++i) c->Frames[run[i]].Dirty = 0;
+    for (int32_t i = 0; i < n; ++i) c->State[run[i]] &= ~kDirty;
     return 0;
   }
   int result = 0;
@@ -137,16 +195,16 @@ int WriteRun(Cache* c, const int32_t* run, int32_t n) {
 // finds dirty usually lie side by side, and each later costs nothing.
 int WriteCluster(Cache* c, int32_t f) {
   int32_t run[kRunPages];
-  int64_t first = c->Frames[f].PageNo;
+  uint32_t first = c->PageOf[f];
   for (int32_t back = 1; back < kRunPages / 2 && first > 0; ++back) {
     int32_t g = Lookup(c, first - 1);
-    if (g == kNone || !c->Frames[g].Dirty) break;
+    if (g == kNone || !(c->State[g] & kDirty)) break;
     --first;
   }
   int32_t n = 0;
-  for (int64_t page = first; n < kRunPages; ++page) {
-    int32_t g = page == c->Frames[f].PageNo ? f : Lookup(c, page);
-    if (g == kNone || !c->Frames[g].Dirty) break;
+  for (uint32_t page = first; n < kRunPages && page != kNoPage; ++page) {
+    int32_t g = page == c->PageOf[f] ? f : Lookup(c, page);
+    if (g == kNone || !(c->State[g] & kDirty)) break;
     run[n++] = g;
   }
   return WriteRun(c, run, n);
@@ -167,63 +225,108 @@ void AskForLargePages(Cache* c) {
 }
 
 // A frame to fill: an unused one, else the clock's victim (written back
-// first when dirty). kNone when the write-back fails.
+// first when dirty). kNone when the write-back fails or the table cannot
+// grow.
 int32_t FreeFrame(Cache* c) {
   if (c->Used < c->FrameCount) {
+    if (GrowTable(c) != 0) return kNone;
     if (c->Used == static_cast<int32_t>(kHugeBytes / CACHED_STREAM_PAGE)) AskForLargePages(c);
     return c->Used++;
   }
   for (;;) {
     int32_t f = c->Hand;
     c->Hand = c->Hand + 1 == c->FrameCount ? 0 : c->Hand + 1;
-    if (c->Frames[f].Ref) {
-      c->Frames[f].Ref = 0;
+    if (c->State[f] & kRef) {
+      c->State[f] &= ~kRef;
       continue;
     }
-    if (c->Frames[f].PageNo == kNone) return f;
-    if (c->Frames[f].Dirty && WriteCluster(c, f) != 0) return kNone;
+    if (c->PageOf[f] == kNoPage) return f;
+    if ((c->State[f] & kDirty) && WriteCluster(c, f) != 0) return kNone;
     Unhash(c, f);
+    c->PageOf[f] = kNoPage;
     return f;
   }
 }
 
-// The frame holding pageNo, read from the file on a miss. kNone on failure.
-int32_t Load(Cache* c, int64_t pageNo) {
-  int32_t f = Lookup(c, pageNo);
-  if (f == kNone) {
-    f = FreeFrame(c);
-    if (f == kNone) return kNone;
-    unsigned char* p = PageData(c, f);
-    int64_t start = pageNo * CACHED_STREAM_PAGE;
-    size_t got = 0;
-    if (start < c->Size) {
-      size_t want = static_cast<size_t>(std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start));
-      if (ReadAll(c->Fd, p, want, start, &got) != 0) {
-        c->Frames[f] = Frame{kNone, kNone, 0, 0};  // an empty frame, in no bucket
-        return kNone;
-      }
+// A frame filled with page from the file (zeros past its end): a miss,
+// kept out of line so that a hit saves no registers for it. kNone on
+// failure.
+__attribute__((noinline)) int32_t Fill(Cache* c, uint32_t page) {
+  int32_t f = FreeFrame(c);
+  if (f == kNone) return kNone;
+  unsigned char* p = PageData(c, f);
+  int64_t start = static_cast<int64_t>(page) * CACHED_STREAM_PAGE;
+  size_t got = 0;
+  if (start < c->Size) {
+    size_t want = static_cast<size_t>(std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start));
+    if (ReadAll(c->Fd, p, want, start, &got) != 0) {
+      c->State[f] = 0;  // an empty frame, in no table entry
+      return kNone;
     }
-    std::memset(p + got, 0, CACHED_STREAM_PAGE - got);
-    int32_t b = BucketOf(c, pageNo);
-    c->Frames[f] = Frame{pageNo, c->Bucket[b], 0, 0};
-    c->Bucket[b] = f;
   }
-  c->Frames[f].Ref = 1;
+  std::memset(p + got, 0, CACHED_STREAM_PAGE - got);
+  c->PageOf[f] = page;
+  c->State[f] = 0;
+  Hash(c, page, f);
+  return f;
+}
+
+// The frame holding page, read from the file on a miss. kNone on failure.
+int32_t Load(Cache* c, uint32_t page) {
+  int32_t f = Lookup(c, page);
+  if (f == kNone) {
+    f = Fill(c, page);
+    if (f == kNone) return kNone;
+  }
+  c->State[f] |= kRef;
+  c->RecentPage = page;
   c->Recent = f;
   return f;
 }
 
+// The page of a stream position (never negative; below kPageLimit pages,
+// which the reads and writes check).
+uint32_t PageAt(int64_t pos) {
+  return static_cast<uint32_t>(static_cast<uint64_t>(pos) / CACHED_STREAM_PAGE);
+}
+
+// Where a stream position lies in its page.
+size_t OffsetAt(int64_t pos) {
+  return static_cast<size_t>(static_cast<uint64_t>(pos) % CACHED_STREAM_PAGE);
+}
+
 // ---- Cookie functions --------------------------------------------------
+
+// Copies the n bytes of a read or write within one page. The stream's
+// refills are a whole buffer: that size is copied as a constant, in a few
+// wide moves, where a length the compiler cannot bound costs a call.
+void CopyBytes(void* to, const void* from, size_t n) {
+  if (n == CACHED_STREAM_BUFFER) {
+    std::memcpy(to, from, CACHED_STREAM_BUFFER);
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
 
 ssize_t CookieRead(void* cookie, char* buf, size_t n) {
   Cache* c = static_cast<Cache*>(cookie);
   if (c->Pos >= c->Size) return 0;
   n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), c->Size - c->Pos));
+  // The usual case: every seek refills the stream's buffer, a whole
+  // buffer from within one page.
+  size_t at = OffsetAt(c->Pos);
+  if (at + n <= CACHED_STREAM_PAGE) {
+    int32_t f = Load(c, PageAt(c->Pos));
+    if (f == kNone) return -1;
+    CopyBytes(buf, PageData(c, f) + at, n);
+    c->Pos += static_cast<int64_t>(n);
+    return static_cast<ssize_t>(n);
+  }
   size_t done = 0;
   while (done < n) {
-    int32_t f = Load(c, c->Pos / CACHED_STREAM_PAGE);
+    int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) return done > 0 ? static_cast<ssize_t>(done) : -1;
-    size_t off = static_cast<size_t>(c->Pos % CACHED_STREAM_PAGE);
+    size_t off = OffsetAt(c->Pos);
     size_t k = std::min(n - done, static_cast<size_t>(CACHED_STREAM_PAGE) - off);
     std::memcpy(buf + done, PageData(c, f) + off, k);
     done += k;
@@ -243,7 +346,7 @@ void UndoGrowth(Cache* c) {
   for (int64_t at = c->Size; at < end;) {
     int64_t pageNo = at / CACHED_STREAM_PAGE;
     int64_t next = std::min(end, (pageNo + 1) * CACHED_STREAM_PAGE);
-    int32_t f = Lookup(c, pageNo);
+    int32_t f = Lookup(c, static_cast<uint32_t>(pageNo));
     if (f != kNone)
       std::memset(PageData(c, f) + at % CACHED_STREAM_PAGE, 0, static_cast<size_t>(next - at));
     at = next;
@@ -289,7 +392,7 @@ ssize_t ExtendingWrite(Cache* c, const unsigned char* buf, size_t n) {
   for (int64_t at = c->Pos; at < end;) {
     int64_t pageNo = at / CACHED_STREAM_PAGE;
     int64_t next = std::min(end, (pageNo + 1) * CACHED_STREAM_PAGE);
-    int32_t f = Lookup(c, pageNo);
+    int32_t f = Lookup(c, static_cast<uint32_t>(pageNo));
     if (f != kNone) {
       std::memcpy(PageData(c, f) + at % CACHED_STREAM_PAGE, buf + (at - c->Pos),
                   static_cast<size_t>(next - at));
@@ -308,6 +411,10 @@ ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
   Cache* c = static_cast<Cache*>(cookie);
   const unsigned char* src = reinterpret_cast<const unsigned char*>(buf);
   int64_t end = c->Pos + static_cast<int64_t>(n);
+  if (end > kPageLimit * CACHED_STREAM_PAGE) {
+    errno = EFBIG;  // past the pages the cache can name
+    return -1;
+  }
   if (end > c->Size) {
     if (!c->CanReserve || c->Pos > c->Size || end - c->Size > kGrowBytes) {
       return ExtendingWrite(c, src, n);
@@ -323,14 +430,24 @@ ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
       return -1;
     }
   }
+  size_t at = OffsetAt(c->Pos);
+  if (at + n <= CACHED_STREAM_PAGE) {  // the usual case: within one page
+    int32_t f = Load(c, PageAt(c->Pos));
+    if (f == kNone) return -1;
+    CopyBytes(PageData(c, f) + at, src, n);
+    c->State[f] |= kDirty;
+    c->Pos += static_cast<int64_t>(n);
+    c->Size = std::max(c->Size, c->Pos);
+    return static_cast<ssize_t>(n);
+  }
   size_t done = 0;
   while (done < n) {
-    int32_t f = Load(c, c->Pos / CACHED_STREAM_PAGE);
+    int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) break;
-    size_t off = static_cast<size_t>(c->Pos % CACHED_STREAM_PAGE);
+    size_t off = OffsetAt(c->Pos);
     size_t k = std::min(n - done, static_cast<size_t>(CACHED_STREAM_PAGE) - off);
     std::memcpy(PageData(c, f) + off, src + done, k);
-    c->Frames[f].Dirty = 1;
+    c->State[f] |= kDirty;
     done += k;
     c->Pos += static_cast<int64_t>(k);
   }
@@ -363,7 +480,7 @@ int FlushAll(Cache* c) {
   int result = 0;
   int32_t n = 0;
   for (int32_t f = 0; f < c->Used; ++f) {
-    if (c->Frames[f].PageNo == kNone || !c->Frames[f].Dirty) continue;
+    if (c->PageOf[f] == kNoPage || !(c->State[f] & kDirty)) continue;
     if (order) {
       order[n++] = f;
     } else if (WriteBack(c, f) != 0) {
@@ -371,12 +488,11 @@ int FlushAll(Cache* c) {
     }
   }
   if (order) {
-    std::sort(order, order + n,
-              [c](int32_t a, int32_t b) { return c->Frames[a].PageNo < c->Frames[b].PageNo; });
+    std::sort(order, order + n, [c](int32_t a, int32_t b) { return c->PageOf[a] < c->PageOf[b]; });
     for (int32_t i = 0; i < n;) {
       int32_t k = 1;
       while (i + k < n && k < kRunPages &&
-             c->Frames[order[i + k]].PageNo == c->Frames[order[i]].PageNo + k) {
+             c->PageOf[order[i + k]] == c->PageOf[order[i]] + static_cast<uint32_t>(k)) {
         ++k;
       }
       if (WriteRun(c, order + i, k) != 0) result = -1;
@@ -388,8 +504,9 @@ int FlushAll(Cache* c) {
 }
 
 void FreeCache(Cache* c) {
-  std::free(c->Frames);
-  std::free(c->Bucket);
+  std::free(c->PageOf);
+  std::free(c->State);
+  std::free(c->Table);
   std::free(c->Data);
   std::free(c);
 }
@@ -404,10 +521,22 @@ int CookieClose(void* cookie) {
   return result;
 }
 
-// The frames a cache of cacheBytes holds: whole pages, at least two.
+// The bytes of the page table at its largest for frames frames.
+long TableBytes(long frames) {
+  long entries = 1L << kFirstTableBits;
+  while (entries < 2 * frames) entries <<= 1;
+  return entries * static_cast<long>(sizeof(Entry));
+}
+
+// The frames a cache of cacheBytes holds: as many as fit with their page
+// numbers, their state bytes and the page table; at least two.
 int32_t FramesFor(long cacheBytes) {
-  long frames = cacheBytes / CACHED_STREAM_PAGE;
-  return static_cast<int32_t>(std::min<long>(std::max<long>(frames, 2), kMaxFrames));
+  const long perFrame = CACHED_STREAM_PAGE + sizeof(uint32_t) + sizeof(uint8_t);
+  long frames = std::min<long>(cacheBytes / perFrame, kMaxFrames);
+  while (frames > 2 && frames * perFrame + TableBytes(frames) > cacheBytes) {
+    frames = std::min(frames - 1, (cacheBytes - TableBytes(frames)) / perFrame);
+  }
+  return static_cast<int32_t>(std::max<long>(frames, 2));
 }
 
 Cache* NewCache(int fd, long cacheBytes) {
@@ -415,23 +544,30 @@ Cache* NewCache(int fd, long cacheBytes) {
   if (!c) return nullptr;
   c->Fd = fd;
   c->FrameCount = FramesFor(cacheBytes);
-  int32_t buckets = 1;
-  while (buckets < 2 * c->FrameCount) buckets <<= 1;
-  c->BucketMask = buckets - 1;
-  c->Frames = static_cast<Frame*>(std::malloc(sizeof(Frame) * c->FrameCount));
-  c->Bucket = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * buckets));
+  c->PageOf = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * c->FrameCount));
+  c->State = static_cast<uint8_t*>(std::calloc(c->FrameCount, 1));
+  const int32_t entries = 1 << kFirstTableBits;
+  c->Table = static_cast<Entry*>(std::malloc(sizeof(Entry) * entries));
   // Aligned to a large page, so that AskForLargePages covers whole ones.
   void* data = nullptr;
   size_t bytes = static_cast<size_t>(c->FrameCount) * CACHED_STREAM_PAGE;
   if (posix_memalign(&data, kHugeBytes, bytes) != 0) data = nullptr;
   c->Data = static_cast<unsigned char*>(data);
-  if (!c->Frames || !c->Bucket || !c->Data) {
+  if (!c->PageOf || !c->State || !c->Table || !c->Data) {
     FreeCache(c);
     return nullptr;
   }
-  for (int32_t b = 0; b < buckets; ++b) c->Bucket[b] = kNone;
+  for (int32_t f = 0; f < c->FrameCount; ++f) c->PageOf[f] = kNoPage;
+  for (int32_t i = 0; i < entries; ++i) c->Table[i] = Entry{0, kNone};
+  c->TableMask = entries - 1;
+  c->TableShift = 32 - kFirstTableBits;
+  c->RecentPage = kNoPage;
   c->Recent = kNone;
   off_t size = lseek(fd, 0, SEEK_END);
+  if (size > kPageLimit * CACHED_STREAM_PAGE) {  // more pages than the cache can name
+    FreeCache(c);
+    return nullptr;
+  }
   c->Size = size < 0 ? 0 : size;
   c->SizeAtSeek = c->Size;
   c->OnDisk = c->Size;

@@ -3,9 +3,9 @@
 // buffer is not touched), 0 is failure (also for an empty text), a length of
 // -1 means "up to and including the terminator". Invalid input never fails
 // the call: it becomes U+FFFD in UTF-16 and '?' in 8-bit text.
-#include "platform/winapi.h"
-
 #include <climits>
+
+#include "platform/winapi.h"
 
 #ifndef _WIN32
 
@@ -13,7 +13,9 @@ namespace {
 
 const char32_t kReplacement = 0xFFFD;
 
-bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
+bool KnownCodePage(UINT codePage) {
+  return codePage == CP_ACP || codePage == CP_UTF8;
+}
 
 // The number of elements up to and including the 0 terminator, or -1 when
 // that count does not fit an int.
@@ -70,7 +72,9 @@ char32_t NextUtf16(const WCHAR* s, int n, int* i) {
   return u;
 }
 
-int Utf8Length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+int Utf8Length(char32_t cp) {
+  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
 
 void PutUtf8(char32_t cp, char* out) {
   int len = Utf8Length(cp);
@@ -84,11 +88,11 @@ void PutUtf8(char32_t cp, char* out) {
 
 }  // namespace
 
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLen,
-                        LPWSTR wide, int wideLen) {
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLen, LPWSTR wide,
+                        int wideLen) {
   (void)flags;
-  if (!KnownCodePage(codePage) || multiByte == nullptr || multiByteLen == 0 ||
-      multiByteLen < -1 || wideLen < 0 || (wide == nullptr && wideLen != 0)) {
+  if (!KnownCodePage(codePage) || multiByte == nullptr || multiByteLen == 0 || multiByteLen < -1 ||
+      wideLen < 0 || (wide == nullptr && wideLen != 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

@@ -80,6 +80,33 @@ bool PutText(EvtWide* wide, Out* o, const uint8_t* s, uint32_t units) {
   return true;
 }
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+// Copies the leading run of whole groups of four ASCII units (none of them
+// 0) at rec[p..end) as bytes to dst, four at a time; returns the units
+// copied. The group holding a terminator or another unit is left to the
+// caller's loop. (Little-endian hosts: a group is one 64-bit word, each
+// unit a 16-bit lane with its low byte first.)
+uint32_t PutAsciiGroups(uint8_t* dst, const uint8_t* rec, uint32_t p, uint32_t end) {
+  const uint64_t kLanes = 0x0001000100010001ull;
+  uint32_t k = 0;
+  for (; p + 8 <= end; p += 8, k += 4) {
+    uint64_t w;
+    std::memcpy(&w, rec + p, 8);
+    bool ascii = (w & 0xFF80FF80FF80FF80ull) == 0;
+    bool zero = ((w - kLanes) & ~w & (kLanes << 15)) != 0;
+    if (!ascii || zero) break;
+    uint64_t x = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;  // the low bytes, two by two
+    uint32_t four = (uint32_t)(x | (x >> 16));
+    std::memcpy(dst + k, &four, 4);
+  }
+  return k;
+}
+#else
+uint32_t PutAsciiGroups(uint8_t*, const uint8_t*, uint32_t, uint32_t) {
+  return 0;
+}
+#endif
+
 // The usual case in one pass: an ASCII string that fits the caller's buffer
 // even at its longest is copied while its end is looked for. False, with
 // nothing counted, when that does not apply; bytes already copied then lie
@@ -88,8 +115,8 @@ bool PutAsciiString(Out* o, const uint8_t* rec, uint32_t* at, uint32_t end) {
   uint32_t from = *at;
   if (o->Buf == nullptr || from >= end || o->Pos + (end - from) / 2 + 1 > o->Cap) return false;
   uint8_t* dst = o->Buf + o->Pos;
-  uint32_t k = 0;
-  uint32_t p = from;
+  uint32_t k = PutAsciiGroups(dst, rec, from, end);
+  uint32_t p = from + 2 * k;
   for (; p + 2 <= end; p += 2, ++k) {
     uint8_t lo = rec[p], hi = rec[p + 1];
     if ((lo | hi) == 0) break;

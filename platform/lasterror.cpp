@@ -7,8 +7,12 @@ namespace {
 thread_local DWORD lastError = ERROR_SUCCESS;
 }
 
-DWORD GetLastError(void) { return lastError; }
+DWORD GetLastError(void) {
+  return lastError;
+}
 
-void SetLastError(DWORD error) { lastError = error; }
+void SetLastError(DWORD error) {
+  lastError = error;
+}
 
 #endif  // _WIN32

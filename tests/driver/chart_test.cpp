@@ -69,7 +69,10 @@ struct Ports {
     Names.resize(n);
     Slots.resize(n);
     for (int i = 0; i < n; ++i) Names[i] = "COM" + std::to_string(n - i);
-    for (int i = 0; i < n; ++i) Slots[i] = {Names[i].c_str(), "", 0, 0};
+    for (int i = 0; i < n; ++i) {
+      Slots[i] = PortSlot{};
+      Slots[i].PortName = Names[i].c_str();
+    }
     Table.Slots = Slots.data();
   }
   std::vector<std::string> Names;  // the ports' names

@@ -150,8 +150,11 @@ TEST(PortTable, UserNamesCutAtACharacterBoundary) {
       {"", 8, ""},
       {"abcdefghijklmnopqrstuvwxyz", 30, "abcdefghijklmnopqrst"},  // at most 20
   };
-  PortSlot slot = {"P", "", 0, 0};
-  PortTable table = {1, nullptr, &slot, 0, nullptr};
+  PortSlot slot = {};
+  slot.PortName = "P";
+  PortTable table = {};
+  table.PortCount = 1;
+  table.Slots = &slot;
   for (const auto& c : cases) {
     PortConnectUpdate(&table, true, 0, "P", c.Name, c.Width);
     EXPECT_STREQ(slot.CurrentUser, c.Kept) << c.Name << " " << c.Width;

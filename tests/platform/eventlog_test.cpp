@@ -511,9 +511,9 @@ TEST_F(EventLogTest, FailedOpensTellWhy) {
   Bytes text(64, 'x'), noSignature = good, cut(good.begin(), good.begin() + 0x54), longer = good,
                        badHeader = good, noEof = good;
   longer.push_back(0);
-  Put32(&noSignature, 4, 0);
-  Put32(&badHeader, 0x2C, 0);
-  Put32(&noEof, l.Eof + 8, 0);
+  Put32(&noSignature, kEvtHdrSignature, 0);
+  Put32(&badHeader, kEvtHdrEndHeaderSize, 0);
+  Put32(&noEof, l.Eof + kEvtEofOne + 4, 0);  // the second magic dword
   const struct {
     const Bytes* File;   // the file, or null for none
     DWORD Error;         // GetLastError after the failed open
