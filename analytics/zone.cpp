@@ -146,18 +146,15 @@ char* PutDigits(char* out, int v, int width) {
 }  // namespace
 
 void ZoneInit(ZoneCache* z) {
-  for (int i = 0; i < 4; ++i) z->From[i] = z->To[i] = 0, z->Offset[i] = 0;
-  z->Next = 0;
+  for (int i = 0; i < kZoneSlots; ++i) z->From[i] = z->To[i] = 0, z->Offset[i] = 0;
 }
 
 int32_t ZoneOffset(ZoneCache* z, EventTime t) {
-  for (int i = 0; i < 4; ++i) {
-    if (t >= z->From[i] && t < z->To[i]) return z->Offset[i];
-  }
-  EventTime a = FloorDiv(t, kQuarter) * kQuarter;
+  EventTime quarter = FloorDiv(t, kQuarter);
+  int slot = (int)(quarter & (kZoneSlots - 1));
+  if (t >= z->From[slot] && t < z->To[slot]) return z->Offset[slot];
+  EventTime a = quarter * kQuarter;
   int32_t first = LibraryOffset(a);
-  int slot = z->Next;
-  z->Next = (z->Next + 1) % 4;
   if (LibraryOffset(a + kQuarter - 1) == first) {
     z->From[slot] = a, z->To[slot] = a + kQuarter, z->Offset[slot] = first;
   } else {

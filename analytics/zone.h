@@ -14,13 +14,17 @@
 // Bytes of an ISO text "2026-12-08T09:30:00+08:00" and its terminator.
 const size_t kIsoTextSize = 26;
 
-// Remembers the offsets of a few recent quarter hours, so that printing a
-// million times asks the C library about once per quarter hour of them.
+// Quarter hours whose offsets a ZoneCache remembers: 16 hours of them, so
+// that a session's start, printed beside its end, is found as a rule.
+const int kZoneSlots = 64;
+
+// Remembers the offsets of recent quarter hours, each in the slot of its
+// number, so that printing a million times asks the C library about once
+// per quarter hour of them.
 struct ZoneCache {
-  EventTime From[4];  // the offset holds on [From, To)
-  EventTime To[4];    // From == To marks an empty entry
-  int32_t Offset[4];  // seconds east of UTC
-  int Next;           // entry to replace on the next miss
+  EventTime From[kZoneSlots];  // the offset holds on [From, To)
+  EventTime To[kZoneSlots];    // From == To marks an empty entry
+  int32_t Offset[kZoneSlots];  // seconds east of UTC
 };
 
 // A local date and time.

@@ -28,6 +28,21 @@ void PutReal(OutBuf* o, double v, int digits) {
   OutText(o, text);
 }
 
+// The decimal text of v at the end of buf's size bytes (at least 21), as
+// "%lld" writes it: a session row has four integers, and snprintf would
+// parse its format for each.
+const char* IntText(int64_t v, char* buf, size_t size) {
+  char* p = buf + size;
+  *--p = '\0';
+  uint64_t u = v < 0 ? 0 - (uint64_t)v : (uint64_t)v;
+  do {
+    *--p = (char)('0' + u % 10);
+    u /= 10;
+  } while (u != 0);
+  if (v < 0) *--p = '-';
+  return p;
+}
+
 // The text of a cell into buf (for measuring and padding); null and text
 // cells point elsewhere.
 const char* CellText(const Cell& c, ZoneCache* zone, char* buf, size_t size) {
@@ -35,8 +50,7 @@ const char* CellText(const Cell& c, ZoneCache* zone, char* buf, size_t size) {
     case kCellText:
       return c.Text;
     case kCellInt:
-      snprintf(buf, size, "%lld", (long long)c.Int);
-      return buf;
+      return IntText(c.Int, buf, size);
     case kCellReal:
       snprintf(buf, size, "%.*f", c.Digits, c.Real);
       return buf;
@@ -69,7 +83,12 @@ void CsvRow(Table* t, const Cell* cells) {
     if (i > 0) OutChar(t->Out, ',');
     char buf[64];
     const char* text = CellText(cells[i], t->Zone, buf, sizeof buf);
-    CsvPutField(t->Out, text, strlen(text));
+    // Only a text cell can hold a comma, a quote or a line end.
+    if (cells[i].Kind == kCellText) {
+      CsvPutField(t->Out, text, strlen(text));
+    } else {
+      OutText(t->Out, text);
+    }
   }
   OutChar(t->Out, '\n');
 }
