@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 
 #include "platform/failreason.h"
 
@@ -39,7 +40,11 @@ struct LogReader {
   DWORD Number;      // its number
   EventTime Time;    // its time, never earlier than the record before
   PortMap Ports;     // (computer, port) -> state
-  LogFacts* Facts;   // where the facts go, or null
+  // The same entries found by hashing: every connect and disconnect looks
+  // its port up, and the ordered map (kept for its order, in which a reset
+  // closes the sessions) compares a key at each of its levels.
+  std::unordered_map<std::string, PortMap::value_type*> ByKey;
+  LogFacts* Facts;  // where the facts go, or null
 };
 
 // A run over all logs.
@@ -133,12 +138,12 @@ PortMap::value_type* Lookup(Model* m, LogReader* r, const char* computer, const 
   size_t computerLength = m->Key.size();
   m->Key.push_back('\0');
   m->Key.append(port);
-  PortMap::iterator it = r->Ports.find(m->Key);
-  if (it == r->Ports.end()) {
-    PortState fresh = {false, std::string(), 0, 0, false, 0, computerLength};
-    it = r->Ports.emplace(m->Key, fresh).first;
-  }
-  return &*it;
+  auto known = r->ByKey.find(m->Key);
+  if (known != r->ByKey.end()) return known->second;
+  PortState fresh = {false, std::string(), 0, 0, false, 0, computerLength};
+  PortMap::value_type* e = &*r->Ports.emplace(m->Key, fresh).first;
+  r->ByKey.emplace(m->Key, e);  // map entries stay where they are
+  return e;
 }
 
 // A session on entry e of log `log`, from what the entry holds.

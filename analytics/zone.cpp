@@ -3,6 +3,7 @@
 // calendar in plain integer arithmetic, so no other time call is needed.
 #include "analytics/zone.h"
 
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -147,6 +148,7 @@ char* PutDigits(char* out, int v, int width) {
 
 void ZoneInit(ZoneCache* z) {
   for (int i = 0; i < kZoneSlots; ++i) z->From[i] = z->To[i] = 0, z->Offset[i] = 0;
+  z->TextDay = INT64_MIN;  // no day's text yet
 }
 
 int32_t ZoneOffset(ZoneCache* z, EventTime t) {
@@ -168,21 +170,30 @@ void ZoneCivil(ZoneCache* z, EventTime t, CivilTime* out) {
   CivilFromLocal(t + ZoneOffset(z, t), out);
 }
 
+// Times come in runs of one day (a session list, a bucket table), so the
+// date part is worked out once a day and copied.
 size_t ZoneFormat(ZoneCache* z, EventTime t, char* out) {
   int32_t offset = ZoneOffset(z, t);
-  CivilTime c;
-  CivilFromLocal(t + offset, &c);
-  char* p = PutDigits(out, c.Year, 4);
-  *p++ = '-';
-  p = PutDigits(p, c.Month, 2);
-  *p++ = '-';
-  p = PutDigits(p, c.Day, 2);
-  *p++ = 'T';
-  p = PutDigits(p, c.Hour, 2);
+  EventTime local = t + offset;
+  EventTime day = FloorDiv(local, kDay);
+  if (day != z->TextDay) {
+    CivilTime c;
+    CivilFromDays(day, &c);
+    char* d = PutDigits(z->DayText, c.Year, 4);
+    *d++ = '-';
+    d = PutDigits(d, c.Month, 2);
+    *d++ = '-';
+    d = PutDigits(d, c.Day, 2);
+    *d = 'T';
+    z->TextDay = day;
+  }
+  std::memcpy(out, z->DayText, sizeof z->DayText);
+  int32_t secs = (int32_t)(local - day * kDay);
+  char* p = PutDigits(out + sizeof z->DayText, secs / 3600, 2);
   *p++ = ':';
-  p = PutDigits(p, c.Minute, 2);
+  p = PutDigits(p, secs / 60 % 60, 2);
   *p++ = ':';
-  p = PutDigits(p, c.Second, 2);
+  p = PutDigits(p, secs % 60, 2);
   *p++ = offset < 0 ? '-' : '+';
   int32_t minutes = (offset < 0 ? -offset : offset) / 60;
   p = PutDigits(p, minutes / 60 % 100, 2);

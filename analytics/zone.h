@@ -25,6 +25,8 @@ struct ZoneCache {
   EventTime From[kZoneSlots];  // the offset holds on [From, To)
   EventTime To[kZoneSlots];    // From == To marks an empty entry
   int32_t Offset[kZoneSlots];  // seconds east of UTC
+  EventTime TextDay;           // local day (days since 1970) of DayText; see ZoneFormat
+  char DayText[11];            // "YYYY-MM-DDT" of TextDay, unterminated
 };
 
 // A local date and time.

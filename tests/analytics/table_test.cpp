@@ -1,10 +1,11 @@
 // The answers' row writer: integers at their limits and signs, and which
 // CSV cells are quoted, in text and CSV alike; times in a zone whose
-// quarter hours lie before 1970 as well as after.
+// quarter hours lie before 1970 as well as after, one cache across days.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "answers/answers.h"
@@ -69,3 +70,25 @@ TEST(AnswerTable, TimesOnEitherSideOf1970) {
 }
 
 }  // namespace
+
+// One cache formats times back and forth across midnight and across years,
+// as a session list does with its starts and ends.
+TEST(AnswerTable, OneZoneCacheAcrossDays) {
+  setenv("TZ", "SGT-8", 1);
+  tzset();
+  ZoneCache zone;
+  ZoneInit(&zone);
+  const struct {
+    EventTime When;
+    const char* Text;
+  } steps[] = {
+      {1796745599, "2026-12-08T23:59:59+08:00"}, {1796745600, "2026-12-09T00:00:00+08:00"},
+      {1796745599, "2026-12-08T23:59:59+08:00"}, {-57601, "1969-12-31T15:59:59+08:00"},
+      {-1, "1970-01-01T07:59:59+08:00"},         {1796745600, "2026-12-09T00:00:00+08:00"},
+  };
+  for (const auto& s : steps) {
+    char text[kIsoTextSize];
+    EXPECT_EQ(ZoneFormat(&zone, s.When, text), strlen(s.Text));
+    EXPECT_STREQ(text, s.Text) << s.When;
+  }
+}
