@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <initializer_list>
 
 #include "answers/answers.h"
 
@@ -30,16 +31,6 @@ double Mean(const BusyFigures& f) {
   return f.Covered > 0 ? (double)f.LineSeconds / (double)f.Covered : 0.0;
 }
 
-// A round step (1, 2 or 5 times a power of ten) for at most eight ticks up
-// to top.
-double TickStep(double top) {
-  for (double scale = 1;; scale *= 10) {
-    for (double m : {1.0, 2.0, 5.0}) {
-      if (top / (m * scale) <= 8) return m * scale;
-    }
-  }
-}
-
 void Open(OutBuf* out, int width, int height, const char* title, const char* desc) {
   Put(out,
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -53,7 +44,7 @@ void Open(OutBuf* out, int width, int height, const char* title, const char* des
 
 // The y axis from 0 to top lines, with ticks and its label.
 void YAxis(OutBuf* out, double top, int plotWidth) {
-  double step = TickStep(top);
+  double step = SvgTickStep(top, 8);
   for (double v = 0; v <= top + 1e-9; v += step) {
     double y = kTop + kPlotHeight - v / top * kPlotHeight;
     Put(out, "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#ddd\"/>\n", kLeft, y,
@@ -185,6 +176,14 @@ void HeatMap(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
 }
 
 }  // namespace
+
+double SvgTickStep(double top, int most) {
+  for (double scale = 1;; scale *= 10) {
+    for (double m : {1.0, 2.0, 5.0}) {
+      if (top / (m * scale) <= most) return m * scale;
+    }
+  }
+}
 
 void BusySvg(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
   if (opt->WeekHour) {

@@ -135,6 +135,11 @@ int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b);
 // The busy table as an SVG chart: bars per bucket, or the week's heat map.
 void BusySvg(AnswerOptions* opt, const BusyModel* b, OutBuf* out);
 
+// The step between a chart axis's ticks from 0 to top: a round step (1, 2
+// or 5 times a power of ten) that gives at most `most` ticks. The report's
+// web charts use it too.
+double SvgTickStep(double top, int most);
+
 // Says on standard error why the model failed. Returns kAnswerFailed.
 int AnswerModelFailed(const ModelFailure* failure);
 

@@ -6,8 +6,8 @@
 
 #include <cinttypes>
 #include <cstring>
-#include <initializer_list>
 
+#include "answers/answers.h"
 #include "driver/output.h"
 
 namespace {
@@ -19,16 +19,6 @@ const int kTop = 44;                        // room for the heading and the lege
 const int kPlot = kWidth - kLeft - kRight;  // plot width
 const EventTime kHour = 3600;
 const EventTime kDay = 86400;
-
-// A round step (1, 2 or 5 times a power of ten) for at most five ticks up
-// to top.
-double TickStep(double top) {
-  for (double scale = 1;; scale *= 10) {
-    for (double m : {1.0, 2.0, 5.0}) {
-      if (top / (m * scale) <= 5) return m * scale;
-    }
-  }
-}
 
 // The <svg> element with its size, its <title> (the report's titles, then
 // what), its <desc> and a visible heading.
@@ -46,7 +36,7 @@ void OpenSvg(FILE* out, const ChartFrame* frame, int height, const char* what, c
 // Grid lines and labels of a y axis from 0 to top over a plot of the given
 // height whose bottom is at base, and the axis's caption.
 void YAxis(FILE* out, double top, int height, int base, const char* caption) {
-  double step = TickStep(top);
+  double step = SvgTickStep(top, 5);
   for (double v = 0; v <= top + 1e-9; v += step) {
     double y = base - v / top * height;
     fprintf(out, "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#ddd\"/>\n", kLeft, y,

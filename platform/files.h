@@ -5,6 +5,7 @@
 #ifndef VELMAR_PLATFORM_FILES_H
 #define VELMAR_PLATFORM_FILES_H
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -52,6 +53,22 @@ int64_t PlatformReadAt(int fd, void* buf, size_t n, uint64_t at);
 // bytes written (possibly fewer), or -1 with errno set. A write that a
 // signal breaks off before any byte is tried again.
 int64_t PlatformWriteAt(int fd, const void* buf, size_t n, uint64_t at);
+
+// Writes all n bytes of buf at offset `at`, in as many calls as it takes.
+// Returns 0, or -1 with errno set (EIO when a call wrote nothing and gave
+// no reason).
+inline int PlatformWriteAllAt(int fd, const void* buf, size_t n, uint64_t at) {
+  const char* p = static_cast<const char*>(buf);
+  while (n > 0) {
+    int64_t done = PlatformWriteAt(fd, p, n, at);
+    if (done <= 0) {
+      if (done == 0) errno = EIO;
+      return -1;
+    }
+    p += done, at += static_cast<uint64_t>(done), n -= static_cast<size_t>(done);
+  }
+  return 0;
+}
 
 // Whether anything is at path: a file, a folder, or a link, which is not
 // followed (a dangling link counts). Windows has no such links to refuse:

@@ -138,15 +138,9 @@ int BuildRecord(EvtWriter* w, const EvtRecordIn* r, const RecordPlan* plan, uint
 // ---- file output through the write-back block ----
 
 int WriteAt(EvtWriter* w, uint32_t pos, const uint8_t* data, size_t n) {
-  while (n > 0) {
-    int64_t done = PlatformWriteAt(w->Fd, data, n, pos);
-    if (done <= 0) {
-      w->Failed = 1;
-      return Fail(w, "can't write the log file", done < 0 ? errno : EIO);
-    }
-    pos += (uint32_t)done, data += done, n -= (size_t)done;
-  }
-  return 1;
+  if (PlatformWriteAllAt(w->Fd, data, n, pos) == 0) return 1;
+  w->Failed = 1;
+  return Fail(w, "can't write the log file", errno);
 }
 
 int Flush(EvtWriter* w) {

@@ -326,16 +326,11 @@ int WritePorts(NewFile* file, const char* path, uint32_t ports, int replace) {
   size_t n = PortListText(ports, text, sizeof text);
   int fd = NewFileOpen(file, path, replace, 0666);
   if (fd < 0) return 0;
-  size_t done = 0;
-  while (done < n) {
-    int64_t wrote = PlatformWriteAt(fd, text + done, n - done, done);
-    if (wrote <= 0) {
-      int err = wrote < 0 ? errno : EIO;
-      PlatformCloseFile(fd);
-      errno = err;
-      return 0;
-    }
-    done += (size_t)wrote;
+  if (PlatformWriteAllAt(fd, text, n, 0) != 0) {
+    int err = errno;
+    PlatformCloseFile(fd);
+    errno = err;
+    return 0;
   }
   return PlatformCloseFile(fd) == 0;
 }
