@@ -10,6 +10,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "eventlog/number.h"
 #include "platform/failreason.h"
 
 namespace {
@@ -307,23 +308,11 @@ int Sweep(Model* m) {
   return 1;
 }
 
-// Reads an integer as atol does, held to the limit.
-int64_t ReadLong(const char* text) {
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-  bool negative = *text == '-';
-  if (*text == '-' || *text == '+') ++text;
-  int64_t v = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    if (v < kSecondsLimit) v = v * 10 + (*text - '0');
-  }
-  if (v > kSecondsLimit) v = kSecondsLimit;
-  return negative ? -v : v;
-}
-
 }  // namespace
 
 int64_t ModelConnectedSeconds(const char* minutes, const char* seconds) {
-  int64_t total = ReadLong(minutes) * 60 + ReadLong(seconds);
+  int64_t total = NumberAtol(minutes, -kSecondsLimit, kSecondsLimit) * 60 +
+                  NumberAtol(seconds, -kSecondsLimit, kSecondsLimit);
   if (total > kSecondsLimit) return kSecondsLimit;
   if (total < -kSecondsLimit) return -kSecondsLimit;
   return total;
