@@ -1,5 +1,5 @@
-// The one decoding of a RAS record and the small rules that go with it. The
-// strings of a record are walked once, only as far as the reader needs.
+// The small rules that go with the decoding of a RAS record: the connected
+// time, the cut of names and the local time.
 #include "eventlog/rasevent.h"
 
 #include <cstring>
@@ -8,11 +8,6 @@
 #include "platform/environment.h"
 
 namespace {
-
-// Insertion strings a decoding reads: 2 (user) and 3 (port), and for the
-// connected time 8 (minutes) and 9 (seconds).
-const int kUserPortStrings = 3;
-const int kSecondsStrings = 9;
 
 bool IsContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
@@ -40,27 +35,6 @@ size_t CharacterStart(const unsigned char* name, size_t n) {
 }
 
 }  // namespace
-
-void RasDecode(const BYTE* rec, DWORD capacity, unsigned want, RasEvent* out) {
-  out->Code = RecEventCode(rec);
-  out->Kind = RasCodeKind(out->Code);
-  out->Seconds = 0;
-  bool connection = out->Kind == RAS_CONNECT || out->Kind == RAS_DISCONNECT;
-  if (!connection || RecNumStrings(rec) == 0) {
-    if (connection) out->Kind = RAS_OTHER;
-    out->Computer = "";
-    out->User = "";
-    out->Port = "";
-    return;
-  }
-  bool seconds = out->Kind == RAS_DISCONNECT && (want & RAS_WANT_SECONDS) != 0;
-  const char* strings[kSecondsStrings];
-  RecStrings(rec, capacity, strings, seconds ? kSecondsStrings : kUserPortStrings);
-  out->User = strings[1];
-  out->Port = strings[2];
-  if (seconds) out->Seconds = RasConnectedSeconds(strings[7], strings[8]);
-  out->Computer = (want & RAS_WANT_COMPUTER) != 0 ? RecComputer(rec, capacity) : "";
-}
 
 int32_t RasConnectedSeconds(const char* minutes, const char* seconds) {
   int64_t total =

@@ -59,17 +59,43 @@ struct RasEvent {
   int32_t Seconds;       // connected time of a disconnect, when wanted; else 0
 };
 
-// Decodes the record at the start of a buffer of the given capacity (filled
-// by ReadRec). A connect or disconnect counts only when it has insertion
-// strings; a string it lacks (or that lies outside the record) reads as "".
-// want is 0 or RAS_WANT_ flags. Never reads past the record.
-void RasDecode(const BYTE* rec, DWORD capacity, unsigned want, RasEvent* out);
-
 // The connected time a disconnect reports from its texts of minutes and
 // seconds, each read as atol reads it: minutes * 60 + seconds, held to the
 // signed 32-bit range instead of overflowing. ("35791394", "8") gives
 // 2147483647; (" 2x", "+3") gives 123.
 int32_t RasConnectedSeconds(const char* minutes, const char* seconds);
+
+// Insertion strings a decoding reads: 2 (user) and 3 (port), and for the
+// connected time 8 (minutes) and 9 (seconds).
+#define RAS_USER_PORT_STRINGS 3
+#define RAS_SECONDS_STRINGS 9
+
+// Decodes the record at the start of a buffer of the given capacity (filled
+// by ReadRec). A connect or disconnect counts only when it has insertion
+// strings; a string it lacks (or that lies outside the record) reads as "".
+// want is 0 or RAS_WANT_ flags. Never reads past the record. Inline, as
+// every record of a pass comes through here: its strings are walked once,
+// only as far as the reader needs.
+inline void RasDecode(const BYTE* rec, DWORD capacity, unsigned want, RasEvent* out) {
+  out->Code = RecEventCode(rec);
+  out->Kind = RasCodeKind(out->Code);
+  out->Seconds = 0;
+  bool connection = out->Kind == RAS_CONNECT || out->Kind == RAS_DISCONNECT;
+  if (!connection || RecNumStrings(rec) == 0) {
+    if (connection) out->Kind = RAS_OTHER;
+    out->Computer = "";
+    out->User = "";
+    out->Port = "";
+    return;
+  }
+  bool seconds = out->Kind == RAS_DISCONNECT && (want & RAS_WANT_SECONDS) != 0;
+  const char* strings[RAS_SECONDS_STRINGS];
+  RecStrings(rec, capacity, strings, seconds ? RAS_SECONDS_STRINGS : RAS_USER_PORT_STRINGS);
+  out->User = strings[1];
+  out->Port = strings[2];
+  if (seconds) out->Seconds = RasConnectedSeconds(strings[7], strings[8]);
+  out->Computer = (want & RAS_WANT_COMPUTER) != 0 ? RecComputer(rec, capacity) : "";
+}
 
 // How many leading bytes of name go into a column of width bytes: at most
 // width, never ending inside a UTF-8 sequence. A name whose first character
