@@ -10,6 +10,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "eventlog/rasevent.h"
 #include "platform/failreason.h"
 
 namespace {
@@ -56,8 +57,6 @@ struct Model {
   std::string Key;              // scratch key for lookups
   ModelFailure* Failure;        // where a failure goes
 };
-
-const int64_t kSecondsLimit = (int64_t)1 << 53;
 
 // The failure of log r: its path and the reason for the error, with the
 // detail given (the platform's own when null).
@@ -239,37 +238,35 @@ bool InRange(const Model* m, EventTime t) {
   return t >= m->Since && t < m->Until;
 }
 
-void CountFacts(Model* m, LogReader* r, int code, const char* user, const char* port) {
+void CountFacts(Model* m, LogReader* r, const RasEvent* ev) {
   LogFacts* f = r->Facts;
   if (f == nullptr || !InRange(m, r->Time)) return;
-  if (code == kEventConnect) ++f->Connects;
-  if (code == kEventDisconnect) ++f->Disconnects;
-  if (code != kEventConnect && code != kEventDisconnect) {
+  if (ev->Kind == RAS_CONNECT) ++f->Connects;
+  if (ev->Kind == RAS_DISCONNECT) ++f->Disconnects;
+  if (ev->Kind == RAS_RESET) {
     ++f->Resets;
     return;
   }
-  f->Ports.insert(port);
-  f->Users.insert(user);
+  f->Ports.insert(ev->Port);
+  f->Users.insert(ev->User);
 }
 
 // Applies the current record of log `log` to its sessions.
 void HandleRecord(Model* m, int log) {
   LogReader* r = &m->Logs[log];
-  int code = RecEventCode(r->Buffer);
-  if (code == kEventLogStarted || code == kEventReset8033) {
-    CountFacts(m, r, code, "", "");
+  RasEvent ev;
+  RasDecode(r->Buffer, r->Capacity, RAS_WANT_COMPUTER | RAS_WANT_SECONDS, &ev);
+  if (ev.Kind == RAS_OTHER) return;
+  CountFacts(m, r, &ev);
+  if (ev.Kind == RAS_RESET) {
     CloseAll(m, log, kEndReset);
     return;
   }
-  if ((code != kEventConnect && code != kEventDisconnect) || RecNumStrings(r->Buffer) == 0) return;
-  const char* s[9];
-  RecStrings(r->Buffer, r->Capacity, s, code == kEventDisconnect ? 9 : 3);
-  CountFacts(m, r, code, s[1], s[2]);
-  PortMap::value_type* e = Lookup(m, r, RecComputer(r->Buffer, r->Capacity), s[2]);
-  if (code == kEventConnect) {
-    OnConnect(m, log, e, s[1]);
+  PortMap::value_type* e = Lookup(m, r, ev.Computer, ev.Port);
+  if (ev.Kind == RAS_CONNECT) {
+    OnConnect(m, log, e, ev.User);
   } else {
-    OnDisconnect(m, log, e, s[1], ModelConnectedSeconds(s[7], s[8]));
+    OnDisconnect(m, log, e, ev.User, ev.Seconds);
   }
 }
 
@@ -307,27 +304,7 @@ int Sweep(Model* m) {
   return 1;
 }
 
-// Reads an integer as atol does, held to the limit.
-int64_t ReadLong(const char* text) {
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-  bool negative = *text == '-';
-  if (*text == '-' || *text == '+') ++text;
-  int64_t v = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    if (v < kSecondsLimit) v = v * 10 + (*text - '0');
-  }
-  if (v > kSecondsLimit) v = kSecondsLimit;
-  return negative ? -v : v;
-}
-
 }  // namespace
-
-int64_t ModelConnectedSeconds(const char* minutes, const char* seconds) {
-  int64_t total = ReadLong(minutes) * 60 + ReadLong(seconds);
-  if (total > kSecondsLimit) return kSecondsLimit;
-  if (total < -kSecondsLimit) return -kSecondsLimit;
-  return total;
-}
 
 int ModelReadLogs(const char* const* paths, int count, const ModelListener* listener,
                   std::vector<LogFacts>* facts, EventTime since, EventTime until,

@@ -2,17 +2,18 @@
 // order through the platform's event log calls, and merged by record time.
 //
 // The rules:
-//  - A session is keyed by (computer, port) within one log: the computer is
-//    the name stored in the record, the port its insertion string 3, the
-//    user string 2. Connects and disconnects without insertion strings are
-//    passed over, as the report passes them over.
+//  - Records are decoded as the report decodes them (RasDecode). A session
+//    is keyed by (computer, port) within one log: the computer is the name
+//    stored in the record, the port its insertion string 3, the user string
+//    2. Connects and disconnects without insertion strings are passed over.
 //  - A connect (20017) opens a session. The disconnect (20050) on that port
 //    closes it ("disconnect"). A connect on a port that already has an open
 //    session closes the old one ("replaced") and opens a new one. A reset
 //    (6005 or 8033) closes every open session of that log ("reset").
 //  - A disconnect with no open session began before the log: its start is
 //    rebuilt from the connected time the disconnect reports (insertion
-//    strings 8 and 9, minutes and seconds, each read as atol reads it):
+//    strings 8 and 9, minutes and seconds, each read as atol reads it, held
+//    to 32 bits as in the report's user statistics):
 //    start = end - connected time ("rebuilt"). A negative connected time
 //    counts as 0. A port carries one connection at a time, so the start is
 //    never put before the end of the previous session on the same port of
@@ -38,12 +39,6 @@
 #include "eventlog/logread.h"
 #include "platform/evtstats.h"
 #include "platform/winapi.h"
-
-// Event codes (low 16 bits of EventID) the model reads.
-const int kEventConnect = 20017;     // a user connected on a port
-const int kEventDisconnect = 20050;  // a user disconnected
-const int kEventLogStarted = 6005;   // the log service started: every line is free
-const int kEventReset8033 = 8033;    // the other reset: every line is free
 
 // How a session began.
 enum SessionStart {
@@ -71,7 +66,7 @@ struct Session {
   SessionStart Started;  // connect or rebuilt
   SessionEnd Ended;      // disconnect, replaced, reset or open
   bool HasConnected;     // ended by a disconnect, whose connected time is in Connected
-  int64_t Connected;     // seconds the disconnect reported (minutes * 60 + seconds)
+  int64_t Connected;     // seconds the disconnect reported (RasConnectedSeconds)
   bool HasStartRecord;   // StartRecord holds the connect's number
   DWORD StartRecord;     // record number of the connect
   bool HasEndRecord;     // EndRecord holds the number of the record that ended it
@@ -132,10 +127,5 @@ int ModelReadLogs(const char* const* paths, int count, const ModelListener* list
 // The computer name stored in the oldest record of the log at path ("" for
 // an empty log). Returns 1, or 0 with *failure set as ModelReadLogs does.
 int ModelLogComputer(const char* path, std::string* computer, ModelFailure* failure);
-
-// The connected time a disconnect reports from its texts of minutes and
-// seconds, each read as atol reads it (blanks, a sign, digits; no digits is
-// 0): minutes * 60 + seconds, held to +-2^53.
-int64_t ModelConnectedSeconds(const char* minutes, const char* seconds);
 
 #endif  // VELMAR_ANALYTICS_MODEL_H

@@ -1,10 +1,13 @@
-// Local time through the C library's localtime, turned into offsets once per
-// quarter hour and cached; dates are reckoned by the proleptic Gregorian
-// calendar in plain integer arithmetic, so no other time call is needed.
+// Local time through the one conversion the report's listing uses too
+// (RasLocalTime), turned into offsets once per quarter hour and cached;
+// dates are reckoned by the proleptic Gregorian calendar in plain integer
+// arithmetic, so no other time call is needed.
 #include "analytics/zone.h"
 
 #include <cstring>
 #include <ctime>
+
+#include "eventlog/rasevent.h"
 
 namespace {
 
@@ -57,12 +60,10 @@ void CivilFromLocal(EventTime local, CivilTime* out) {
 
 // The offset the C library gives for t.
 int32_t LibraryOffset(EventTime t) {
-  time_t tt = (time_t)t;
-  if ((EventTime)tt != t) return 0;
-  const std::tm* tm = std::localtime(&tt);
-  if (tm == nullptr) return 0;
-  EventTime local = DaysFromCivil(tm->tm_year + 1900LL, tm->tm_mon + 1, tm->tm_mday) * kDay +
-                    tm->tm_hour * kHour + tm->tm_min * 60 + tm->tm_sec;
+  std::tm tm;
+  if (!RasLocalTime(t, &tm)) return 0;
+  EventTime local = DaysFromCivil(tm.tm_year + 1900LL, tm.tm_mon + 1, tm.tm_mday) * kDay +
+                    tm.tm_hour * kHour + tm.tm_min * 60 + tm.tm_sec;
   return (int32_t)(local - t);
 }
 

@@ -1,6 +1,7 @@
 // Local time for the answers: the offset from UTC in force at an instant
-// (the zone is TZ, read by the C library), ISO 8601 texts with that offset,
-// the times a user types, and the edges of clock hours and days. Zones with
+// (the zone is TZ as the C library last read it, by SetReportZone or
+// PlatformReadZone), ISO 8601 texts with that offset, the times a user
+// types, and the edges of clock hours and days. Zones with
 // daylight time and half-hour offsets come out right: an hour or a day is
 // cut where the clock shows a new hour or a new date.
 #ifndef VELMAR_ANALYTICS_ZONE_H

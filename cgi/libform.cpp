@@ -3,9 +3,10 @@
 // in place; a Form is the text, its two arrays and itself, nothing more.
 #include "cgi/libform.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
+
+#include "eventlog/number.h"
 
 namespace {
 
@@ -55,19 +56,13 @@ bool MethodIs(const char* method) {
 }
 
 // CONTENT_LENGTH read as atol reads it (blanks, sign, digits; no digits is 0),
-// but a negative length, or one above kMaxBody, is refused: 0. The bound is
-// checked digit by digit, so no length can overflow.
+// but a negative length, or one above kMaxBody, is refused: 0. The reader
+// holds the number to just past either bound, so no length can overflow.
 int ContentLength(const char* text, size_t* length) {
-  while (std::isspace(static_cast<unsigned char>(*text))) ++text;
-  bool negative = *text == '-';
-  if (*text == '-' || *text == '+') ++text;
-  size_t n = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    n = n * 10 + static_cast<size_t>(*text - '0');
-    if (n > kMaxBody) return 0;
-  }
-  if (negative && n != 0) return 0;
-  *length = n;
+  const int64_t most = static_cast<int64_t>(kMaxBody);
+  int64_t n = NumberAtol(text, -1, most + 1);
+  if (n < 0 || n > most) return 0;
+  *length = static_cast<size_t>(n);
   return 1;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "eventlog/number.h"
 #include "platform/environment.h"
 
 namespace {
@@ -96,10 +97,7 @@ int AssignTz(const char* tz) {
 }  // namespace
 
 int32_t ToInt32(const char* text) {
-  long value = strtol(text, nullptr, 10);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(value);
+  return static_cast<int32_t>(NumberAtol(text, INT32_MIN, INT32_MAX));
 }
 
 void OptionsInit(ReportOptions* opts) {

@@ -32,9 +32,8 @@ struct ReportOptions {
 };
 
 // A number as atol reads it (blanks, sign, digits up to the first other
-// character, 0 without digits), held to the 32-bit range instead of
-// overflowing. Used for every number setting, from any source, and for the
-// connected time's texts of a disconnect.
+// character, 0 without digits; NumberAtol), held to the 32-bit range instead
+// of overflowing. Used for every number setting, from any source.
 int32_t ToInt32(const char* text);
 
 // Sets every field to its default: offset 0, local computer, no titles,

@@ -8,36 +8,11 @@
 #include <cstring>
 
 #include "driver/output.h"
+#include "eventlog/rasevent.h"
 #include "eventlog/rasports.h"
 #include "platform/failreason.h"
 
 namespace {
-
-bool IsContinuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
-
-// The number of bytes of the UTF-8 sequence a lead byte opens, or 0 for a
-// byte that opens none (ASCII opens one, but never needs keeping whole).
-size_t SequenceLength(unsigned char lead) {
-  if ((lead & 0xE0) == 0xC0) return 2;
-  if ((lead & 0xF0) == 0xE0) return 3;
-  if ((lead & 0xF8) == 0xF0) return 4;
-  return 0;
-}
-
-// Where the character holding byte n starts: n itself, or the lead byte
-// before it whose sequence runs over n. Bytes that form no sequence (an
-// 8-bit code page, a damaged name) are cut as bytes.
-size_t CharacterStart(const unsigned char* name, size_t n) {
-  if (!IsContinuation(name[n])) return n;
-  for (size_t back = 1; back <= 3 && back <= n; ++back) {
-    unsigned char byte = name[n - back];
-    if (IsContinuation(byte)) continue;
-    return SequenceLength(byte) > back ? n - back : n;
-  }
-  return n;
-}
 
 // Empties every slot of a fresh table and points slot i at the name the
 // enumeration gave last but i.
@@ -234,21 +209,6 @@ PortSlot* PortFind(PortTable* table, const char* port) {
   return nullptr;
 }
 
-size_t PortUserCut(const char* name, int width) {
-  if (width < 1) width = 1;
-  if (width > MAX_WIDTH) width = MAX_WIDTH;
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(name);
-  size_t n = strnlen(name, static_cast<size_t>(width));
-  if (bytes[n] == '\0') return n;
-  size_t start = CharacterStart(bytes, n);
-  if (start > 0) return start;
-  // The first character alone overflows the column: it is kept whole (at
-  // most 4 bytes), since an empty user would mark the port free.
-  size_t length = SequenceLength(bytes[0]);
-  while (n < length && IsContinuation(bytes[n])) ++n;
-  return n;
-}
-
 void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const char* port,
                        const char* user, int width) {
   PortSlot* slot = PortFind(table, port);
@@ -258,7 +218,8 @@ void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const
   if (!connect) {
     slot->CurrentUser[0] = '\0';
   } else {
-    size_t n = PortUserCut(user, width);
+    // The slot holds MAX_WIDTH bytes of a name, whatever width is asked.
+    size_t n = RasNameCut(user, width < MAX_WIDTH ? width : MAX_WIDTH);
     memcpy(slot->CurrentUser, user, n);
     slot->CurrentUser[n] = '\0';
     ++slot->Logins;

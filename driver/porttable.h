@@ -58,10 +58,11 @@ PortSlot* PortFind(PortTable* table, const char* port);
 
 // Applies a connect (connect true) or disconnect of user on port: the
 // interval since the previous event is charged to every busy slot first;
-// then a connect puts user, cut to at most width bytes at a character
-// boundary, on the port's slot and counts a login, and a disconnect frees
-// it. A port that matches no slot changes no slot. (A busy slot's time is
-// added to its BusySeconds when it is freed, by this or PortResetUpdate.)
+// then a connect puts user, cut to at most width bytes (1 to MAX_WIDTH) at a
+// character boundary (RasNameCut), on the port's slot and counts a login, and
+// a disconnect frees it. A port that matches no slot changes no slot. (A
+// busy slot's time is added to its BusySeconds when it is freed, by this or
+// PortResetUpdate.)
 void PortConnectUpdate(PortTable* table, bool connect, EventTime interval, const char* port,
                        const char* user, int width);
 
@@ -88,10 +89,5 @@ void PortWriteHeader(FILE* out, const PortTable* table, int width);
 // slots' users change through PortConnectUpdate and PortResetUpdate alone
 // once a row has been written.
 void PortWriteRow(FILE* out, PortTable* table, int width, bool reset);
-
-// How many leading bytes of name go into a column of width bytes: at most
-// width, never ending inside a UTF-8 sequence; a name whose first character
-// alone is wider keeps that character, so a named user never looks absent.
-size_t PortUserCut(const char* name, int width);
 
 #endif  // VELMAR_DRIVER_PORTTABLE_H

@@ -49,19 +49,12 @@ char* FormatNumber(char* end, int64_t v, int width, bool zeros) {
 }
 
 bool IsConnection(int id) {
-  return id == EVENT_CONNECT || id == EVENT_DISCONNECT;
+  RasKind kind = RasCodeKind(id);
+  return kind == RAS_CONNECT || kind == RAS_DISCONNECT;
 }
 
 bool IsReset(int id) {
-  return id == EVENT_RESET_START || id == EVENT_RESET_8033;
-}
-
-// The filter: connects and disconnects need an insertion string, resets a
-// line in use; everything else is skipped.
-bool IsHandled(const ScanState* scan, int id, int numStrings) {
-  if (IsConnection(id)) return numStrings > 0;
-  if (IsReset(id)) return scan->LinesInUse != 0;
-  return false;
+  return RasCodeKind(id) == RAS_RESET;
 }
 
 // Fills ev from record recNo, or from the end of the window or of the log.
@@ -82,19 +75,16 @@ Obtained ObtainEvent(ScanState* scan, HANDLE log, DWORD recNo, BYTE** buffer, DW
     ev->Time = scan->WindowEnd;
     return kHandled;
   }
-  ev->Id = RecEventCode(*buffer);
-  if (!IsHandled(scan, ev->Id, RecNumStrings(*buffer))) return kSkipped;
-  if (IsConnection(ev->Id)) {
-    // Strings 2 and 3; string 1 is stepped over. For the user-statistics
-    // collector a disconnect's strings 8 and 9 give the connected minutes
-    // and seconds (missing ones read as empty).
-    const char* strings[9];
-    bool collect = scan->Users != nullptr && ev->Id == EVENT_DISCONNECT;
-    RecStrings(*buffer, *capacity, strings, collect ? 9 : 3);
-    ev->User = strings[1];
-    ev->Port = strings[2];
-    if (collect) ev->Seconds = ConnectedSeconds(strings[7], strings[8]);
-  }
+  // The filter: connects and disconnects need an insertion string (the
+  // decoding's rule), resets a line in use; everything else is skipped. Only
+  // the user-statistics collector needs a disconnect's connected time.
+  RasEvent ras;
+  RasDecode(*buffer, *capacity, scan->Users != nullptr ? RAS_WANT_SECONDS : 0, &ras);
+  if (ras.Kind == RAS_OTHER || (ras.Kind == RAS_RESET && scan->LinesInUse == 0)) return kSkipped;
+  ev->Id = ras.Code;
+  ev->User = ras.User;
+  ev->Port = ras.Port;
+  ev->Seconds = ras.Seconds;
   return kHandled;
 }
 
@@ -198,37 +188,36 @@ void ScanUseChart(ScanState* scan, ChartData* chart) {
 }
 
 void FormatTimeTexts(EventTime t, TimeTexts* texts) {
-  time_t when = static_cast<time_t>(t);
-  const struct tm* local = localtime(&when);
-  if (local == nullptr) {
+  struct tm local;
+  if (!RasLocalTime(t, &local)) {
     snprintf(texts->Date, sizeof texts->Date, "?? ??? ????");
     snprintf(texts->Time, sizeof texts->Time, "??:??:??");
     texts->Day = 0;
     return;
   }
-  int year = local->tm_year + 1900;
+  int year = local.tm_year + 1900;
   if (year < 0 || year > 9999) {
-    snprintf(texts->Date, sizeof texts->Date, "%02d %s %04d", local->tm_mday,
-             kMonths[local->tm_mon], year);
+    snprintf(texts->Date, sizeof texts->Date, "%02d %s %04d", local.tm_mday, kMonths[local.tm_mon],
+             year);
   } else {
     // Digit by digit: this runs once per listed event.
     char* d = texts->Date;
-    PutTwoDigits(d, local->tm_mday);
+    PutTwoDigits(d, local.tm_mday);
     d[2] = ' ';
-    memcpy(d + 3, kMonths[local->tm_mon], 3);
+    memcpy(d + 3, kMonths[local.tm_mon], 3);
     d[6] = ' ';
     PutTwoDigits(d + 7, year / 100);
     PutTwoDigits(d + 9, year % 100);
     d[11] = '\0';
   }
   char* h = texts->Time;
-  PutTwoDigits(h, local->tm_hour);
+  PutTwoDigits(h, local.tm_hour);
   h[2] = ':';
-  PutTwoDigits(h + 3, local->tm_min);
+  PutTwoDigits(h + 3, local.tm_min);
   h[5] = ':';
-  PutTwoDigits(h + 6, local->tm_sec);
+  PutTwoDigits(h + 6, local.tm_sec);
   h[8] = '\0';
-  texts->Day = local->tm_mday;
+  texts->Day = local.tm_mday;
 }
 
 // Formatted by hand, as printf's "%2d:%2d:%02d" would: it comes with every

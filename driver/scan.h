@@ -14,13 +14,10 @@
 #include "driver/porttable.h"
 #include "driver/usercollect.h"
 #include "eventlog/logread.h"
+#include "eventlog/rasevent.h"
 
-// Event codes (low 16 bits of EventID) the scan handles.
-#define EVENT_CONNECT 20017     // a user connected on a port
-#define EVENT_DISCONNECT 20050  // a user disconnected
-#define EVENT_RESET_START 6005  // the event log service started: every line is free
-#define EVENT_RESET_8033 8033   // the other reset: every line is free
-#define END_MARKER 99999        // pseudo-event that ends the scan
+// Pseudo-event that ends the scan, beside the RAS records' event codes.
+#define END_MARKER 99999
 
 // Counters of time per number of lines in use; a higher count is charged to
 // the last one.
@@ -35,7 +32,7 @@ struct TimeTexts {
 
 // One handled event of the pass.
 struct ScanEvent {
-  int Id;            // event code, or END_MARKER
+  int Id;            // event code (EVENT_CONNECT ...), or END_MARKER
   EventTime Time;    // TimeGenerated, or the time the scan ends
   const char* User;  // insertion string 2 of a connect or disconnect, else ""
   const char* Port;  // insertion string 3 of a connect or disconnect, else ""
@@ -84,7 +81,7 @@ void ScanUseCollector(ScanState* scan, UserCollector* users);
 // flagged when every port of the table was busy. Call after ScanInit.
 void ScanUseChart(ScanState* scan, ChartData* chart);
 
-// Forms the date and time texts of t in local time under TZ.
+// Forms the date and time texts of t in local time under TZ (RasLocalTime).
 void FormatTimeTexts(EventTime t, TimeTexts* texts);
 
 // Writes a duration as "%2d:%2d:%02d" of hours, minutes and seconds, each

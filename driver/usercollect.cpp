@@ -6,8 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "driver/options.h"
-#include "driver/porttable.h"
+#include "eventlog/rasevent.h"
 #include "platform/signalguard.h"
 
 namespace {
@@ -22,13 +21,6 @@ void KeepFailure(UserCollector* users, const char* fallback) {
 }
 
 }  // namespace
-
-int32_t ConnectedSeconds(const char* minutes, const char* seconds) {
-  int64_t total = static_cast<int64_t>(ToInt32(minutes)) * 60 + ToInt32(seconds);
-  if (total > INT32_MAX) return INT32_MAX;
-  if (total < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(total);
-}
 
 const char* UserCollectStart(UserCollector* users) {
   SignalGuardHold();
@@ -54,7 +46,7 @@ void UserCollectAdd(UserCollector* users, const char* user, int32_t seconds) {
   // The key is cut where the index would cut it, but never inside a
   // character, so the summary never shows half of one.
   char key[USER_KEY_LEN + 1];
-  size_t n = PortUserCut(user, USER_KEY_LEN);
+  size_t n = RasNameCut(user, USER_KEY_LEN);
   memcpy(key, user, n);
   key[n] = '\0';
   errno = 0;

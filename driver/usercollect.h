@@ -25,11 +25,6 @@ struct UserCollector {
   bool Guarding;       // signal handlers installed, to be put back at release
 };
 
-// The connected time of a disconnect from its texts of minutes and seconds
-// (insertion strings 8 and 9), each read as atol does: minutes * 60 +
-// seconds, held to the 32-bit range instead of overflowing.
-int32_t ConnectedSeconds(const char* minutes, const char* seconds);
-
 // Creates the index file with the label "USER" and key length 20, and from
 // then on lets the signals that end a process delete it first (see
 // SignalGuardInstall; on Windows the system deletes the file however the
@@ -38,8 +33,8 @@ int32_t ConnectedSeconds(const char* minutes, const char* seconds);
 // the collector's, for UserCollectRelease). One collector per process.
 const char* UserCollectStart(UserCollector* users);
 
-// Adds one connection of user with its connected seconds. The name is cut to
-// at most 20 bytes at a UTF-8 character boundary (as PortUserCut cuts it), so
+// Adds one connection of user with its connected seconds (RasDecode's). The
+// name is cut to at most 20 bytes at a UTF-8 character boundary (RasNameCut), so
 // names that agree up to there are one user. The first failure is kept in
 // Failed (the index's message) with SystemError; nothing is added after it.
 // Does nothing before a start.

@@ -25,12 +25,6 @@ DWORD FieldDword(const BYTE* rec, size_t offset) {
   return value;
 }
 
-WORD FieldWord(const BYTE* rec, size_t offset) {
-  WORD value;
-  memcpy(&value, rec + offset, sizeof value);
-  return value;
-}
-
 // Bisection and final probe of FindFirstRec, reading into the search's own
 // buffer (which the caller releases). Returns 1, or 0 with *message set.
 int SearchFirstRec(HANDLE log, BYTE** buffer, DWORD* capacity, DWORD* firstRec, DWORD* newestRec,
@@ -141,33 +135,21 @@ LogCover GetLogCover(HANDLE log, DWORD firstRec, DWORD newestRec, EventTime star
   return LOG_STALE;
 }
 
-EventTime RecTimeGenerated(const BYTE* rec) {
-  return FieldDword(rec, offsetof(EVENTLOGRECORD, TimeGenerated));
-}
-
-int RecEventCode(const BYTE* rec) {
-  return static_cast<int>(FieldDword(rec, offsetof(EVENTLOGRECORD, EventID)) & 0xFFFF);
-}
-
-int RecNumStrings(const BYTE* rec) {
-  return FieldWord(rec, offsetof(EVENTLOGRECORD, NumStrings));
-}
-
 int RecStrings(const BYTE* rec, DWORD capacity, const char** out, int count) {
-  for (int k = 0; k < count; ++k) out[k] = "";
   DWORD length = FieldDword(rec, offsetof(EVENTLOGRECORD, Length));
   size_t end = length < capacity ? length : capacity;
   size_t pos = FieldDword(rec, offsetof(EVENTLOGRECORD, StringOffset));
-  // Strings start after the fixed part; an offset into it is damage.
-  if (pos < sizeof(EVENTLOGRECORD)) return 0;
   int have = RecNumStrings(rec);
   int found = 0;
-  while (found < count && found < have && pos < end) {
+  // Strings start after the fixed part; an offset into it is damage.
+  while (pos >= sizeof(EVENTLOGRECORD) && found < count && found < have && pos < end) {
     const BYTE* nul = static_cast<const BYTE*>(memchr(rec + pos, 0, end - pos));
     if (nul == nullptr) break;
     out[found++] = reinterpret_cast<const char*>(rec + pos);
     pos = static_cast<size_t>(nul - rec) + 1;
   }
+  // Each string the record lacks is given as "", set once rather than before.
+  for (int k = found; k < count; ++k) out[k] = "";
   return found;
 }
 

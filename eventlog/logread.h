@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/winapi.h"
 
@@ -93,9 +94,22 @@ LogCover GetLogCover(HANDLE log, DWORD firstRec, DWORD newestRec, EventTime star
                      BYTE** buffer, DWORD* capacity, EventTime* when);
 
 // The fields of the record at the start of a buffer filled by ReadRec.
-EventTime RecTimeGenerated(const BYTE* rec);  // TimeGenerated, unsigned 32-bit
-int RecEventCode(const BYTE* rec);            // low 16 bits of EventID
-int RecNumStrings(const BYTE* rec);           // NumStrings
+// Inline: every record of a pass asks for them.
+inline EventTime RecTimeGenerated(const BYTE* rec) {  // TimeGenerated, unsigned 32-bit
+  DWORD value;
+  memcpy(&value, rec + offsetof(EVENTLOGRECORD, TimeGenerated), sizeof value);
+  return value;
+}
+inline int RecEventCode(const BYTE* rec) {  // low 16 bits of EventID
+  DWORD value;
+  memcpy(&value, rec + offsetof(EVENTLOGRECORD, EventID), sizeof value);
+  return static_cast<int>(value & 0xFFFF);
+}
+inline int RecNumStrings(const BYTE* rec) {  // NumStrings
+  WORD value;
+  memcpy(&value, rec + offsetof(EVENTLOGRECORD, NumStrings), sizeof value);
+  return value;
+}
 
 // Points out[0..count-1] at insertion strings 1..count of the record at the
 // start of a buffer of the given capacity. A string that the record does not

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The source tree's layout rules: only platform/ knows the operating system
 # (outside platform/, tests/ and bench/ no file mentions _WIN32 or includes
-# unistd.h, fcntl.h, sys/..., io.h or windows.h), and the includes among
+# unistd.h, fcntl.h, sys/..., io.h or windows.h), a RAS record has one
+# decoding (its event codes live in eventlog/rasevent.h, and local times and
+# numbers in text are read through eventlog/), and the includes among
 # driver/'s files run one way (a file and its header count as one, so no
 # two of them need each other). Checks the tree at $1, else
 # $VELMAR_SOURCE_DIR; build folders in it (those holding a CMakeCache.txt)
@@ -24,6 +26,27 @@ if [ ${#files[@]} -gt 0 ]; then
   fi
   if grep -nIE -- "$os_include" "${files[@]}"; then
     echo "FAIL: an operating-system header outside platform/, tests/ and bench/ (above)"
+    failed=1
+  fi
+fi
+
+# One decoding of a RAS record: its event codes are written as numbers
+# (outside comments) only in eventlog/rasevent.h, and no code calls the C
+# library's local-time or number conversions itself; they go through
+# RasLocalTime and the number reader in eventlog/.
+code=()
+for f in "${files[@]}"; do
+  case $f in *.cpp | *.h | *.c) code+=("$f") ;; esac
+done
+if [ ${#code[@]} -gt 0 ]; then
+  if grep -nE -- '^([^/]|/[^/])*\<(20017|20050|6005|8033)\>' "${code[@]}" |
+    grep -v '^\./eventlog/rasevent\.h:'; then
+    echo "FAIL: a RAS event code outside eventlog/rasevent.h (above)"
+    failed=1
+  fi
+  if grep -nE -- '\<(localtime(_r|_s)?|strto(u?ll?|imax|umax)|ato(i|l|ll))[[:space:]]*\(' "${code[@]}" |
+    grep -vE '^[^:]*:[0-9]+:[[:space:]]*//'; then
+    echo "FAIL: a direct local-time or number conversion outside platform/ (above)"
     failed=1
   fi
 fi

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "eventlog/number.h"
 #include "platform/stdstreams.h"
 #include "tools/logtool.h"
 
@@ -88,17 +89,13 @@ int ParseUtc(const char* s, uint32_t* t) {
   return 1;
 }
 
+// The atol reader, with nothing allowed around the digits: no blanks, no
+// sign, no other character after them.
 int ParseNumber(const char* s, uint64_t max, uint64_t* value) {
-  if (*s == 0) return 0;
-  uint64_t v = 0;
-  for (; *s != 0; ++s) {
-    if (*s < '0' || *s > '9') return 0;
-    uint64_t digit = (uint64_t)(*s - '0');
-    // Checked before the step: past the limit the product would wrap.
-    if (digit > max || v > (max - digit) / 10) return 0;
-    v = v * 10 + digit;
-  }
-  *value = v;
+  NumberText n;
+  NumberRead(s, max, &n);
+  if (n.Digits != s || n.End == s || *n.End != 0 || n.Over) return 0;
+  *value = n.Magnitude;
   return 1;
 }
 

@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "eventlog/logread.h"
+#include "eventlog/rasevent.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/logdir.h"
@@ -20,20 +21,21 @@
 
 namespace {
 
-// Full event ids as the server stores them (severity bits included).
-const uint32_t kIdConnect = 0x40000000u | 20017;      // RemoteAccess, informational
-const uint32_t kIdDisconnect = 0x40000000u | 20050;   // RemoteAccess, informational
-const uint32_t kIdLogStarted = 0x80000000u | 6005;    // EventLog
-const uint32_t kIdLogStopped = 0x80000000u | 6006;    // EventLog
-const uint32_t kIdUnexpected = 0x80000000u | 6008;    // EventLog, an error
-const uint32_t kIdVersion = 0x80000000u | 6009;       // EventLog
-const uint32_t kIdElection = 0x40000000u | 8033;      // BROWSER
-const uint32_t kIdServiceSent = 0x40000000u | 7035;   // Service Control Manager
-const uint32_t kIdServiceState = 0x40000000u | 7036;  // Service Control Manager
-const uint32_t kIdPrinted = 10;                       // Print
-const uint32_t kIdTimedOut = 0x80000000u | 3013;      // Rdr, a warning
-const uint32_t kIdDiskFull = 0x80000000u | 2013;      // Srv, a warning
-const uint32_t kIdNoDc = 0xC0000000u | 5719;          // NETLOGON, an error
+// Full event ids as the server stores them (severity bits included); the
+// report and the answers handle the RAS codes among them.
+const uint32_t kIdConnect = 0x40000000u | EVENT_CONNECT;         // RemoteAccess, informational
+const uint32_t kIdDisconnect = 0x40000000u | EVENT_DISCONNECT;   // RemoteAccess, informational
+const uint32_t kIdLogStarted = 0x80000000u | EVENT_RESET_START;  // EventLog
+const uint32_t kIdLogStopped = 0x80000000u | 6006;               // EventLog
+const uint32_t kIdUnexpected = 0x80000000u | 6008;               // EventLog, an error
+const uint32_t kIdVersion = 0x80000000u | 6009;                  // EventLog
+const uint32_t kIdElection = 0x40000000u | EVENT_RESET_8033;     // BROWSER
+const uint32_t kIdServiceSent = 0x40000000u | 7035;              // Service Control Manager
+const uint32_t kIdServiceState = 0x40000000u | 7036;             // Service Control Manager
+const uint32_t kIdPrinted = 10;                                  // Print
+const uint32_t kIdTimedOut = 0x80000000u | 3013;                 // Rdr, a warning
+const uint32_t kIdDiskFull = 0x80000000u | 2013;                 // Srv, a warning
+const uint32_t kIdNoDc = 0xC0000000u | 5719;                     // NETLOGON, an error
 const uint16_t kError = 1, kWarning = 2, kInformation = 4;
 
 const char* const kComputer = "RAS01";
@@ -89,8 +91,9 @@ struct LocalText {
 };
 
 void LocalTexts(int64_t t, LocalText* out) {
-  struct tm tm;
-  PlatformLocalTime((time_t)t, &tm);
+  // A simulated time always converts: it lies between 1970 and the clock.
+  struct tm tm = {};
+  RasLocalTime(t, &tm);
   int h12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
   const char* half = tm.tm_hour < 12 ? "AM" : "PM";
   snprintf(out->Date, sizeof out->Date, "%d/%d/%d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);

@@ -117,6 +117,13 @@ const std::vector<ModelCase>& Cases() {
        {10800},
        0,
        0},
+      {"a connected time past 32 bits is held as the report holds it",
+       {{Other("08:00"), Connect("09:00", "alice", "COM1"),
+         Disconnect("10:00", "alice", "COM1", "35791394", "8"), Other("11:00")}},
+       {"RAS1 COM1 alice 09:00:00-10:00:00 connect/disconnect 2147483647 #2-3"},
+       {7200, 3600},
+       1,
+       3600},
       {"the computer of the record keys the port; records without strings pass",
        {{Connect("09:00", "alice", "COM1"), Connect("09:00", "bob", "COM1", "RAS2"),
          AnswerRec{"09:10", "RAS1", 20050, {}}, AnswerRec{"09:20", "RAS1", 20017, {}},
@@ -302,14 +309,6 @@ TEST_F(ModelTest, LogsThatCannotBeReadFailWithTheirReason) {
     EXPECT_FALSE(ModelReadLogs(list.data(), 2, &l, nullptr, kAlways, kForever, &failure));
     EXPECT_EQ(failure.Text, c.Path + ": " + c.Reason);
   }
-}
-
-TEST_F(ModelTest, ConnectedSecondsReadAsAtol) {
-  EXPECT_EQ(ModelConnectedSeconds("90", "5"), 5405);
-  EXPECT_EQ(ModelConnectedSeconds(" 2x", "+3"), 123);
-  EXPECT_EQ(ModelConnectedSeconds("", "abc"), 0);
-  EXPECT_EQ(ModelConnectedSeconds("-1", "30"), -30);
-  EXPECT_EQ(ModelConnectedSeconds("99999999999999999999999", "0"), (int64_t)1 << 53);
 }
 
 }  // namespace

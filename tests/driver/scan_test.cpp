@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "eventlog/testlog.h"
@@ -31,6 +32,7 @@ struct Scanned {
 // Scans the log from its first record with the window [kT0, windowEnd).
 Scanned Scan(HANDLE log, uint32_t windowEnd, DWORD newest) {
   setenv("TZ", "UTC0", 1);
+  tzset();  // the listing follows the zone last read
   ReportOptions opts;
   OptionsInit(&opts);
   Capture text;

@@ -152,23 +152,6 @@ TEST(Stats, GeneralSummaryStopsAtTheLastCounter) {
   EXPECT_EQ(text.find("256 Lines"), std::string::npos);
 }
 
-TEST(Stats, ConnectedSecondsFromTheirTexts) {
-  const struct {
-    const char* Minutes;  // string 8
-    const char* Seconds;  // string 9
-    int32_t Want;         // connected seconds
-  } cases[] = {
-      {" 1x", "5 ", 65},
-      {"-2", "", -120},
-      {"35791394", "0", 2147483640},  // 35791394 minutes: the last whole minute
-      {"35791394", "8", INT32_MAX},   // one second past the range
-      {"-99999999999999999999", "-5", INT32_MIN},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ConnectedSeconds(c.Minutes, c.Seconds), c.Want) << c.Minutes << " " << c.Seconds;
-  }
-}
-
 TEST(Collector, KeepsItsFileOnlyWhileItRuns) {
   InFolder folder;
   struct sigaction ignore = {};
