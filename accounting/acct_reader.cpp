@@ -149,7 +149,7 @@ int Start(AcctReader* r, AcctKind kind) {
   return Detect(r, kind);
 }
 
-// Makes the next line current; see AcctNextLine.
+// Makes the next line current; see AcctNextLineSlow.
 int NextLine(AcctReader* r) {
   for (;;) {
     char* start = r->Block + r->Pos;
@@ -250,7 +250,7 @@ void AcctClose(AcctReader* r) {
   r->Block = nullptr;
 }
 
-int AcctNextLine(AcctReader* r) {
+int AcctNextLineSlow(AcctReader* r) {
   int got = NextLine(r);
   r->Counts.Lines = r->LineNumber;
   return got;

@@ -105,13 +105,22 @@ bool AcctIpv6(const char* s, size_t n) {
   return colons >= 2;
 }
 
+void AcctPortText(uint32_t v, char* out) {
+  char digits[12];
+  int n = 0;
+  do digits[n++] = static_cast<char>('0' + v % 10), v /= 10;
+  while (v != 0);
+  for (int i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
+  out[n] = '\0';
+}
+
 void AcctKeepPort(AcctReader* r, const char* s, size_t n) {
   uint32_t v;
   if (!AcctNumber(s, n, &v)) {
     AcctDamage(r, kSkipBadValue);
     return;
   }
-  snprintf(r->Fields.PortNumber, sizeof r->Fields.PortNumber, "%lu", static_cast<unsigned long>(v));
+  AcctPortText(v, r->Fields.PortNumber);
 }
 
 void AcctKeepStatus(AcctReader* r, const char* s, size_t n) {

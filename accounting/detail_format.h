@@ -43,7 +43,7 @@ enum DetailAttribute {
 };
 
 // Their names as the file writes them (compared without regard to case).
-inline const char* const kDetailNames[kDetailAttributeCount] = {
+inline constexpr const char* kDetailNames[kDetailAttributeCount] = {
     "User-Name",
     "NAS-IP-Address",
     "NAS-IPv6-Address",

@@ -4,6 +4,7 @@
 // a line, or that holds a line too long, a value of the wrong type or an
 // attribute twice is skipped and counted.
 #include <cstring>
+#include <string>
 
 #include "accounting/acct_internal.h"
 #include "accounting/detail_format.h"
@@ -110,9 +111,96 @@ long Unquote(char* s, size_t n) {
   return static_cast<long>(out);
 }
 
+constexpr size_t kLength[kDetailAttributeCount] = {
+    std::char_traits<char>::length(kDetailNames[0]),
+    std::char_traits<char>::length(kDetailNames[1]),
+    std::char_traits<char>::length(kDetailNames[2]),
+    std::char_traits<char>::length(kDetailNames[3]),
+    std::char_traits<char>::length(kDetailNames[4]),
+    std::char_traits<char>::length(kDetailNames[5]),
+    std::char_traits<char>::length(kDetailNames[6]),
+    std::char_traits<char>::length(kDetailNames[7]),
+    std::char_traits<char>::length(kDetailNames[8]),
+    std::char_traits<char>::length(kDetailNames[9]),
+    std::char_traits<char>::length(kDetailNames[10]),
+    std::char_traits<char>::length(kDetailNames[11]),
+    std::char_traits<char>::length(kDetailNames[12]),
+};
+static_assert(kDetailAttributeCount == 13, "every name has its length");
+
+// Whether the len bytes at s spell name, letters without regard to case.
+bool Spells(const char* name, const char* s, size_t len) {
+  for (size_t i = 0; i < len; ++i) {
+    char a = s[i], b = name[i];
+    if (a == b) continue;
+    char lower = static_cast<char>(b | 0x20);
+    if ((a ^ b) != 0x20 || lower < 'a' || lower > 'z') return false;
+  }
+  return true;
+}
+
+// The attribute whose name starts the n bytes at s, or -1. Most lines
+// name one the reader passes over: a letter or two leave few names to
+// try, a name's length fails most of them at once, and the rest fail
+// within a few bytes.
 int Attribute(const char* s, size_t n) {
-  for (int a = 0; a < kDetailAttributeCount; ++a)
-    if (SameName(kDetailNames[a], s, n)) return a;
+  static const int kStatusOrSession[] = {kDetailAcctStatusType, kDetailAcctSessionId,
+                                         kDetailAcctSessionTime, -1};
+  static const int kDelay[] = {kDetailAcctDelayTime, -1};
+  static const int kUnique[] = {kDetailAcctUniqueSessionId, -1};
+  static const int kIp[] = {kDetailNasIpAddress, kDetailNasIpv6Address, kDetailNasIdentifier, -1};
+  static const int kPort[] = {kDetailNasPort, kDetailNasPortId, -1};
+  static const int kUser[] = {kDetailUserName, -1};
+  static const int kEvent[] = {kDetailEventTimestamp, -1};
+  static const int kTime[] = {kDetailTimestamp, -1};
+  if (n < 9) return -1;  // shorter than the shortest name and its " ="
+  const int* tries;
+  switch (s[0] | 0x20) {
+    case 'a':  // Acct-...
+      switch (s[5] | 0x20) {
+        case 's':
+          tries = kStatusOrSession;
+          break;
+        case 'd':
+          tries = kDelay;
+          break;
+        case 'u':
+          tries = kUnique;
+          break;
+        default:
+          return -1;
+      }
+      break;
+    case 'n':  // NAS-...
+      switch (s[4] | 0x20) {
+        case 'i':
+          tries = kIp;
+          break;
+        case 'p':
+          tries = kPort;
+          break;
+        default:
+          return -1;
+      }
+      break;
+    case 'u':
+      tries = kUser;
+      break;
+    case 'e':
+      tries = kEvent;
+      break;
+    case 't':
+      tries = kTime;
+      break;
+    default:
+      return -1;
+  }
+  for (; *tries >= 0; ++tries) {
+    size_t len = kLength[*tries];
+    if (len < n && (s[len] == ' ' || s[len] == '\t' || s[len] == '=') &&
+        (memcmp(kDetailNames[*tries], s, len) == 0 || Spells(kDetailNames[*tries], s, len)))
+      return *tries;
+  }
   return -1;
 }
 
@@ -183,20 +271,20 @@ void Value(AcctReader* r, int a, const char* v, size_t n, bool quoted) {
   }
 }
 
-// One "Name = value" line of the record being read.
+// One "Name = value" line of the record being read. Lines of attributes
+// the reader passes over are not looked at further.
 void AttributeLine(AcctReader* r, char* s, size_t n) {
   size_t i = 0;
   while (i < n && (s[i] == ' ' || s[i] == '\t')) ++i;
-  size_t name = i;
-  while (i < n && s[i] != ' ' && s[i] != '\t' && s[i] != '=') ++i;
-  size_t nameLen = i - name;
+  int a = Attribute(s + i, n - i);
+  if (a < 0) return;
+  i += kLength[a];
   while (i < n && (s[i] == ' ' || s[i] == '\t')) ++i;
-  if (nameLen == 0 || i == n || s[i] != '=') return AcctDamage(r, kSkipBadLine);
+  if (i == n || s[i] != '=') return AcctDamage(r, kSkipBadLine);
   ++i;
   while (i < n && (s[i] == ' ' || s[i] == '\t')) ++i;
   while (n > i && (s[n - 1] == ' ' || s[n - 1] == '\t')) --n;
-  int a = Attribute(s + name, nameLen);
-  if (a < 0 || !AcctFirstMeeting(r, a)) return;
+  if (!AcctFirstMeeting(r, a)) return;
   bool quoted = i < n && s[i] == '"';
   long len = Unquote(s + i, n - i);
   if (len < 0) return AcctDamage(r, kSkipBadValue);
@@ -210,6 +298,11 @@ int Body(AcctReader* r) {
   for (;;) {
     int got = AcctNextLine(r);
     if (got <= 0) return got < 0 ? -1 : 1;
+    if (r->LineLength > 1 && r->Line[0] == '\t' && r->Line[1] != ' ' && r->Line[1] != '\t' &&
+        r->LineEnded) {  // most lines: a tab, then a name
+      AttributeLine(r, r->Line, r->LineLength);
+      continue;
+    }
     if (r->LineLong) {
       AcctDamage(r, kSkipLongLine);
       continue;

@@ -76,7 +76,7 @@ void Pair(AcctReader* r, uint32_t number, const char* raw, size_t n) {
       return;
     case kIasAttrNasPort:
       CsvKeepNumber(r, raw, n, &has, &v);
-      if (has) snprintf(f.PortNumber, sizeof f.PortNumber, "%lu", static_cast<unsigned long>(v));
+      if (has) AcctPortText(v, f.PortNumber);
       return;
     case kIasAttrAcctStatusType:
       CsvKeepNumber(r, raw, n, &has, &v);

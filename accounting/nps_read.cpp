@@ -69,7 +69,7 @@ void Columns(AcctReader* r, const Field* col) {
   CsvKeepText(r, col[kNpsNasIpAddress].Raw, col[kNpsNasIpAddress].Length, f.Ip, &f.IpLength);
   if (f.IpLength > 0 && !AcctIpv4(f.Ip, f.IpLength)) AcctDamage(r, kSkipBadValue);
   CsvKeepNumber(r, col[kNpsNasPort].Raw, col[kNpsNasPort].Length, &has, &v);
-  if (has) snprintf(f.PortNumber, sizeof f.PortNumber, "%lu", static_cast<unsigned long>(v));
+  if (has) AcctPortText(v, f.PortNumber);
   CsvKeepNumber(r, col[kNpsEventTimestamp].Raw, col[kNpsEventTimestamp].Length, &f.HasEvent, &v);
   f.Event = v;
   CsvKeepNumber(r, col[kNpsAcctStatusType].Raw, col[kNpsAcctStatusType].Length, &has, &v);
