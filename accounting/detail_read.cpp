@@ -3,6 +3,7 @@
 // next header follows without a blank line, that the input cuts off inside
 // a line, or that holds a line too long, a value of the wrong type or an
 // attribute twice is skipped and counted.
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -127,6 +128,23 @@ constexpr size_t kLength[kDetailAttributeCount] = {
     std::char_traits<char>::length(kDetailNames[12]),
 };
 static_assert(kDetailAttributeCount == 13, "every name has its length");
+static_assert(std::char_traits<char>::length(kDetailNames[kDetailNasPort]) >= 8,
+              "the shortest name is compared eight bytes at a time");
+
+// Whether the len bytes (8 or more) at a and b are the same, eight at a
+// time, the last eight overlapping: a call to memcmp costs more than this
+// for the names of attributes.
+bool SameBytes(const char* a, const char* b, size_t len) {
+  uint64_t x, y;
+  for (size_t i = 0; i + 8 < len; i += 8) {
+    memcpy(&x, a + i, 8);
+    memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  memcpy(&x, a + len - 8, 8);
+  memcpy(&y, b + len - 8, 8);
+  return x == y;
+}
 
 // Whether the len bytes at s spell name, letters without regard to case.
 bool Spells(const char* name, const char* s, size_t len) {
@@ -198,7 +216,7 @@ int Attribute(const char* s, size_t n) {
   for (; *tries >= 0; ++tries) {
     size_t len = kLength[*tries];
     if (len < n && (s[len] == ' ' || s[len] == '\t' || s[len] == '=') &&
-        (memcmp(kDetailNames[*tries], s, len) == 0 || Spells(kDetailNames[*tries], s, len)))
+        (SameBytes(kDetailNames[*tries], s, len) || Spells(kDetailNames[*tries], s, len)))
       return *tries;
   }
   return -1;
@@ -291,6 +309,17 @@ void AttributeLine(AcctReader* r, char* s, size_t n) {
   Value(r, a, s + i, static_cast<size_t>(len), quoted);
 }
 
+const size_t kHeaderMax = 25;  // "Tue Sep 13 16:24:27 2011" and a blank more before the day
+
+// Whether a line can be a header: a `ctime` text's blanks, colons and
+// year where they stand. DetailHeaderTime reads it when it is needed.
+bool HeaderShape(const char* s, size_t n) {
+  if (n < 23 || n > kHeaderMax) return false;
+  const char* year = s + n - 4;
+  return s[3] == ' ' && s[7] == ' ' && year[-1] == ' ' && year[-4] == ':' && year[-7] == ':' &&
+         year[0] >= '0' && year[0] <= '9' && year[3] >= '0' && year[3] <= '9';
+}
+
 // Reads the lines after a record's header up to its end: a blank line,
 // the end of the input, or the next header (kept as the current line).
 // Returns 1, or -1 when a read failed.
@@ -348,19 +377,31 @@ int DetailNext(AcctReader* r, AcctRecord* rec) {
     r->HaveLine = false;
     if (!r->LineLong && AcctBlank(r->Line, r->LineLength)) continue;
     AcctBeginFields(r, r->LineNumber);
-    int64_t local;
+    // The header is read only when no attribute gives the time, as most
+    // do; it is kept, since the lines after it may move the block.
+    char header[kHeaderMax + 1];
+    size_t headerLength = 0;
     if (r->LineLong) {
       AcctDamage(r, kSkipLongLine);
     } else if (!r->LineEnded) {
       AcctDamage(r, kSkipTruncated);
-    } else if (Indented(r->Line, r->LineLength) ||
-               !DetailHeaderTime(r->Line, r->LineLength, &local)) {
+    } else if (Indented(r->Line, r->LineLength) || !HeaderShape(r->Line, r->LineLength)) {
       AcctDamage(r, kSkipBadLine);  // attribute lines with no header, or a header of no time
     } else {
-      r->Fields.HasReceivedLocal = true;
-      r->Fields.ReceivedLocal = local;
+      headerLength = r->LineLength;
+      memcpy(header, r->Line, headerLength);
     }
     if (Body(r) < 0) return -1;
+    AcctFields& f = r->Fields;
+    int64_t local;
+    if (f.Damage < 0 && !f.HasEvent && !f.HasReceived && !f.HasEventLocal) {
+      if (!DetailHeaderTime(header, headerLength, &local)) {
+        AcctDamage(r, kSkipBadLine);
+      } else {
+        f.HasReceivedLocal = true;
+        f.ReceivedLocal = local;
+      }
+    }
     if (AcctFinish(r, rec)) return 1;
   }
 }
