@@ -13,6 +13,22 @@
 // Damage never yields a misread record. A record that cannot be read whole
 // and sure is skipped and counted by reason (AcctSkip), with the line of the
 // first one; only a failed read of the input ends the reading.
+//
+// What a caller gets, and what is left to it:
+//  - Records come in file order, which is the order the server received
+//    them: event times within one NAS may go back (a delayed request), and
+//    a request sent twice comes twice (same NAS, Acct-Session-Id, status
+//    and time). Nothing is sorted, merged or dropped as a duplicate here.
+//  - Every record has a NAS key and a time; Start, Stop and Interim-Update
+//    have a session id; Accounting-On and -Off may have none, and any
+//    record may name no port or no user ("").
+//  - Event time, best first: Event-Timestamp in seconds (or a date text
+//    that names UTC); the server's receive time in UTC less Acct-Delay-Time
+//    (detail's Timestamp); detail's Event-Timestamp as a local date text;
+//    the receive time in the server's local time less Acct-Delay-Time
+//    (detail's header, nps and ias Record-Date and Record-Time, nps-xml's
+//    Timestamp), turned into UTC in the zone of TZ (PlatformMakeLocalTime).
+//    AcctRecord::TimeFrom says which one it was.
 #ifndef VELMAR_ACCOUNTING_ACCT_H
 #define VELMAR_ACCOUNTING_ACCT_H
 
@@ -184,32 +200,33 @@ struct AcctZoneCache {
 // One open accounting file. Its fields are the reader's; read Kind, Counts
 // and Message.
 struct AcctReader {
-  char Name[kAcctNameMax];           // the path as given ("-" for standard input), for messages
-  AcctKind Kind;                     // what the file holds, once open
-  FILE* File;                        // the input, or null for bytes in memory
-  bool OwnsFile;                     // File was opened here and is closed by AcctClose
-  const char* Bytes;                 // bytes in memory not yet taken (AcctOpenBytes)
-  size_t BytesLeft;                  // how many
-  char* Block;                       // kAcctBlockSize + 1 bytes
-  size_t Pos;                        // next unread byte in Block
-  size_t End;                        // bytes held in Block
-  bool AtEnd;                        // the input has no more bytes
-  bool Skipping;                     // inside a line longer than kAcctLineLimit
-  char* Line;                        // the current line in Block, CR LF or LF dropped
-  size_t LineLength;                 // its bytes
-  bool LineEnded;                    // it had its line end (not cut off by the end of input)
-  bool LineLong;                     // it was too long: its text is gone, LineLength is 0
-  uint64_t LineNumber;               // number of the current line, from 1
-  bool HaveLine;                     // detail: the current line is unhandled (read ahead)
-  uint64_t RecordLine;               // line where the record being read starts
-  AcctFields Fields;                 // the record being read
-  AcctZoneCache Zone;                // local times turned into UTC
-  AcctCounts Counts;                 // what was met
-  char Message[kAcctNameMax + 256];  // "NAME: line N: REASON" after a failure
+  char Name[kAcctNameMax];               // the path as given ("-" for standard input), for messages
+  AcctKind Kind;                         // what the file holds, once open
+  FILE* File;                            // the input, or null for bytes in memory
+  bool OwnsFile;                         // File was opened here and is closed by AcctClose
+  const char* Bytes;                     // bytes in memory not yet taken (AcctOpenBytes)
+  size_t BytesLeft;                      // how many
+  char* Block;                           // kAcctBlockSize + 1 bytes
+  size_t Pos;                            // next unread byte in Block
+  size_t End;                            // bytes held in Block
+  bool AtEnd;                            // the input has no more bytes
+  bool Skipping;                         // inside a line longer than kAcctLineLimit
+  char* Line;                            // the current line in Block, CR LF or LF dropped
+  size_t LineLength;                     // its bytes
+  bool LineEnded;                        // it had its line end (not cut off by the end of input)
+  bool LineLong;                         // it was too long: its text is gone, LineLength is 0
+  uint64_t LineNumber;                   // number of the current line, from 1
+  bool HaveLine;                         // detail: the current line is unhandled (read ahead)
+  uint64_t RecordLine;                   // line where the record being read starts
+  AcctFields Fields;                     // the record being read
+  AcctZoneCache Zone;                    // local times turned into UTC
+  AcctCounts Counts;                     // what was met
+  char Message[2 * kAcctNameMax + 256];  // "NAME: line N: REASON" after a failure
 };
 
 // Opens the file at path ("-" is standard input) and tells its kind from
-// the first bytes, or takes `kind` as it is when it is not kAcctAuto.
+// the first bytes, or takes `kind` as it is when it is not kAcctAuto (but
+// gzip is refused all the same).
 // Returns 1 with r->Kind set: an accounting kind or kAcctEmpty, ready for
 // AcctRead, or kAcctEvt, for the caller to read with the event log reader
 // (nothing more is read here; from standard input it cannot be, since that

@@ -116,16 +116,19 @@ int Detect(AcctReader* r, AcctKind forced) {
   if (Fill(r) < 0) return 0;
   int gzip = 0;
   AcctKind kind = AcctDetectKind(r->Block, r->End, &gzip);
+  // No text format starts as gzip does, so even a kind given is no reason
+  // to read its bytes as lines.
+  if (gzip) {
+    const char* file = strcmp(r->Name, "-") == 0 ? "FILE" : r->Name;
+    snprintf(r->Message, sizeof r->Message,
+             "%s: compressed with gzip, which is not read here; "
+             "pipe it in instead: zcat %s | velmar-log busy -",
+             r->Name, file);
+    return 0;
+  }
   if (forced != kAcctAuto) {
     r->Kind = forced;
     return 1;
-  }
-  if (gzip) {
-    snprintf(r->Message, sizeof r->Message,
-             "%s: compressed with gzip, which is not read here; "
-             "pipe it in instead: zcat FILE | velmar-log busy -",
-             r->Name);
-    return 0;
   }
   if (kind == kAcctEmpty && !r->AtEnd) kind = kAcctAuto;
   if (kind == kAcctAuto) {

@@ -87,7 +87,7 @@ TEST(AcctOpen, FailuresNameTheFile) {
        "nps-xml)"},
       {"\x1f\x8b\x08\x00",
        "test: compressed with gzip, which is not read here; pipe it in "
-       "instead: zcat FILE | velmar-log busy -"},
+       "instead: zcat test | velmar-log busy -"},
       {std::string(kAcctBlockSize, '\n') + kDetail,  // blank for all the first block shows
        "test: not an accounting log nor an event log (tried evt, detail, nps, ias, nps-xml)"},
   };
@@ -115,10 +115,13 @@ TEST(AcctOpen, ForcedKindReadsAsTold) {
   EXPECT_EQ(kAcctNps, got.Kind);
   EXPECT_EQ(0u, got.Records.size());
   EXPECT_EQ("3=4@1", SkipText(got.Counts));
-  // And a gzip file given a kind is read as its bytes, never misread.
+  // But gzip is no text of any kind.
   got = ReadAcct(std::string("\x1f\x8b\x08\x00\x01\x02\n", 7), kAcctDetail);
-  EXPECT_TRUE(got.Opened);
-  EXPECT_EQ("3=1@1", SkipText(got.Counts));
+  EXPECT_FALSE(got.Opened);
+  EXPECT_EQ(
+      "test: compressed with gzip, which is not read here; pipe it in instead: zcat test | "
+      "velmar-log busy -",
+      got.Message);
   // An empty file of any kind has no record.
   got = ReadAcct("", kAcctIas);
   EXPECT_TRUE(got.Opened);
