@@ -211,7 +211,7 @@ struct AcctReader {
   size_t End;                            // bytes held in Block
   bool AtEnd;                            // the input has no more bytes
   bool Skipping;                         // inside a line longer than kAcctLineLimit
-  char* Line;                            // the current line in Block, CR LF or LF dropped
+  char* Line;                            // the current line in Block, CR LF or LF dropped (no NUL)
   size_t LineLength;                     // its bytes
   bool LineEnded;                        // it had its line end (not cut off by the end of input)
   bool LineLong;                         // it was too long: its text is gone, LineLength is 0

@@ -14,8 +14,9 @@
 // ---- lines ----
 
 // Makes the next line of the input current (r->Line, LineLength, LineEnded,
-// LineLong, LineNumber). Returns 1, 0 at the end of the input, or -1 with
-// r->Message set when a read failed.
+// LineLong, LineNumber; the line is not NUL-terminated). Returns 1, 0 at
+// the end of the input, or -1 with r->Message set when a read failed.
+// Counts.Lines follows LineNumber at each AcctRead.
 int AcctNextLineSlow(AcctReader* r);
 
 // The same, for a whole line in the block without asking more of
@@ -28,9 +29,8 @@ inline int AcctNextLine(AcctReader* r) {
     if (nl != nullptr && static_cast<size_t>(nl - start) <= kAcctLineLimit) {
       size_t len = static_cast<size_t>(nl - start);
       r->Pos += len + 1;
-      r->Counts.Lines = ++r->LineNumber;
+      ++r->LineNumber;
       if (len > 0 && start[len - 1] == '\r') --len;
-      start[len] = '\0';
       r->Line = start;
       r->LineLength = len;
       r->LineEnded = true;

@@ -99,7 +99,6 @@ void Deliver(AcctReader* r, char* s, size_t n, bool ended) {
   r->LineLength = n;
   r->LineEnded = ended;
   r->LineLong = false;
-  s[n] = '\0';
 }
 
 void DeliverLong(AcctReader* r, bool ended) {
@@ -107,7 +106,6 @@ void DeliverLong(AcctReader* r, bool ended) {
   r->LineLength = 0;
   r->LineEnded = ended;
   r->LineLong = true;
-  r->Block[0] = '\0';
   r->Skipping = false;
 }
 
@@ -254,9 +252,7 @@ void AcctClose(AcctReader* r) {
 }
 
 int AcctNextLineSlow(AcctReader* r) {
-  int got = NextLine(r);
-  r->Counts.Lines = r->LineNumber;
-  return got;
+  return NextLine(r);
 }
 
 bool AcctBlank(const char* s, size_t n) {
@@ -266,16 +262,23 @@ bool AcctBlank(const char* s, size_t n) {
 }
 
 int AcctRead(AcctReader* r, AcctRecord* rec) {
+  int got = 0;
   switch (r->Kind) {
     case kAcctDetail:
-      return DetailNext(r, rec);
+      got = DetailNext(r, rec);
+      break;
     case kAcctNps:
-      return NpsNext(r, rec);
+      got = NpsNext(r, rec);
+      break;
     case kAcctIas:
-      return IasNext(r, rec);
+      got = IasNext(r, rec);
+      break;
     case kAcctNpsXml:
-      return DtsNext(r, rec);
+      got = DtsNext(r, rec);
+      break;
     default:
-      return 0;
+      break;
   }
+  r->Counts.Lines = r->LineNumber;
+  return got;
 }
