@@ -17,8 +17,8 @@ inline void FuzzCheckRecord(const AcctRecord& r) {
   if (!known || r.NasLength == 0 || r.NasLength > kAcctTextMax || r.PortLength > kAcctTextMax ||
       r.UserLength > kAcctTextMax || r.SessionIdLength > kAcctTextMax ||
       (session && r.SessionIdLength == 0) || r.Time < 0 || r.Time > 0xFFFFFFFFll ||
-      r.Nas[r.NasLength] != '\0' || r.Port[r.PortLength] != '\0' ||
-      r.User[r.UserLength] != '\0' || r.SessionId[r.SessionIdLength] != '\0' || r.Line == 0)
+      r.Nas[r.NasLength] != '\0' || r.Port[r.PortLength] != '\0' || r.User[r.UserLength] != '\0' ||
+      r.SessionId[r.SessionIdLength] != '\0' || r.Line == 0)
     __builtin_trap();
 }
 
