@@ -22,4 +22,11 @@ void PlatformReadZone(void);
 // or 0 for a time the C library can't convert.
 int PlatformLocalTime(time_t t, struct tm* out);
 
+// The instant the local clock shows at the date and time in *local (its
+// tm_isdst and the weekday fields are not read), in the zone last read;
+// where the clock shows that time twice, or skips it, the C library picks
+// one of the offsets around it. Returns 1 with *t set, or 0 when the C
+// library has no such instant.
+int PlatformMakeLocalTime(const struct tm* local, time_t* t);
+
 #endif  // VELMAR_PLATFORM_ENVIRONMENT_H

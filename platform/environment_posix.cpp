@@ -21,4 +21,13 @@ int PlatformLocalTime(time_t t, struct tm* out) {
   return localtime_r(&t, out) != nullptr;
 }
 
+int PlatformMakeLocalTime(const struct tm* local, time_t* t) {
+  struct tm copy = *local;
+  copy.tm_isdst = -1;
+  time_t v = mktime(&copy);
+  if (v == static_cast<time_t>(-1)) return 0;
+  *t = v;
+  return 1;
+}
+
 #endif  // _WIN32

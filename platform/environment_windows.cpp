@@ -22,4 +22,13 @@ int PlatformLocalTime(time_t t, struct tm* out) {
   return localtime_s(out, &t) == 0;
 }
 
+int PlatformMakeLocalTime(const struct tm* local, time_t* t) {
+  struct tm copy = *local;
+  copy.tm_isdst = -1;
+  time_t v = mktime(&copy);
+  if (v == static_cast<time_t>(-1)) return 0;
+  *t = v;
+  return 1;
+}
+
 #endif  // _WIN32

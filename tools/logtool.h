@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "accounting/acct.h"
 #include "answers/outbuf.h"
 
 // The CSV header row of dump and make.
@@ -120,16 +121,27 @@ int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t
 
 // Settings of the sample command.
 struct SampleOptions {
-  uint32_t Days;   // days of traffic up to Now
-  uint32_t Ports;  // dial-up ports COM1..COMn
-  uint64_t Seed;   // seed of the generator
-  int64_t Now;     // the clock: the last moment of the sample
-  int Replace;     // existing files may be replaced
+  uint32_t Days;     // days of traffic up to Now
+  uint32_t Ports;    // dial-up ports COM1..COMn of each server
+  uint64_t Seed;     // seed of the generator
+  int64_t Now;       // the clock: the last moment of the sample
+  int Replace;       // existing files may be replaced
+  uint32_t Servers;  // servers (NAS) in the pool, at least 1
+  AcctKind Format;   // kAcctEvt, or the accounting format to write
 };
 
-// Writes DIR/SysEvent.Evt and DIR/RasPorts.txt. The same options give the
-// same bytes (for the same TZ). Without Replace, when either file exists
-// neither is written. Returns 0, or 1 after a message.
+// Writes DIR/SysEvent.Evt and DIR/RasPorts.txt for one server, or for a
+// pool DIR/RASnn/SysEvent.Evt and DIR/RASnn/RasPorts.txt for each; for an
+// accounting format, AcctSample's files. The same options give the same
+// bytes (for the same TZ). Without Replace, when any file exists none is
+// written. Returns 0, or 1 after a message.
 int LogSample(const char* dir, const SampleOptions* opt);
+
+// The sample's traffic as the accounting server of the pool logs it, into
+// the folder dir (made already): DIR/detail, DIR/nps.log, DIR/ias.log or
+// DIR/nps-xml.log as opt->Format says, and DIR/NasPorts.txt, one
+// "NAS PORTCOUNT" line per server. Returns 0, or 1 after a message, having
+// removed what it made.
+int AcctSample(const char* dir, const SampleOptions* opt);
 
 #endif  // VELMAR_TOOLS_LOGTOOL_H

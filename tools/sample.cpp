@@ -1,10 +1,8 @@
-// velmar-log sample: simulates a dial-up server over the last days and writes
-// its SYSTEM log and port list. Every port alternates idle and busy spells
-// (busy hours in the day, connections of minutes to hours), the server
-// reboots every few weeks (cleanly, or after a crash that leaves connections
-// without a disconnect), and unrelated services log now and then. Events
-// come out in time order from one seeded generator, so the same seed, clock
-// and TZ give the same bytes.
+// velmar-log sample: the pool's traffic (tools/sample_sim.h) written as each
+// server's SYSTEM log and port list, the records a server of that time
+// writes for each event. Without --format, and with one server, these are
+// the bytes the sample always wrote; the accounting formats go to
+// sample_acct.cpp.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +16,7 @@
 #include "platform/zonefile.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"
+#include "tools/sample_sim.h"
 
 namespace {
 
@@ -38,56 +37,13 @@ const uint32_t kIdDiskFull = 0x80000000u | 2013;                 // Srv, a warni
 const uint32_t kIdNoDc = 0xC0000000u | 5719;                     // NETLOGON, an error
 const uint16_t kError = 1, kWarning = 2, kInformation = 4;
 
-const char* const kComputer = "RAS01";
 const char* const kDomain = "DIALUP";
-const int64_t kNever = INT64_MAX;
-const uint32_t kUserCount = 300;
-const uint32_t kHeavyUsers = 30;  // dial in far more often than the rest
-
-uint64_t NextRandom(uint64_t* state) {  // splitmix64
-  uint64_t z = (*state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
-uint32_t Below(uint64_t* state, uint32_t n) {
-  return (uint32_t)(((NextRandom(state) >> 32) * n) >> 32);
-}
-
-uint32_t Between(uint64_t* state, uint32_t lo, uint32_t hi) {
-  return lo + Below(state, hi - lo + 1);
-}
-
-// One dial-up port.
-struct Port {
-  int64_t Next;       // time of its next connect (idle) or disconnect (busy)
-  int Busy;           // a user is connected
-  uint32_t User;      // who, when busy
-  int64_t Since;      // when the user connected
-  uint32_t Received;  // bytes a second the line carries in this connection
-};
-
-// The simulation.
-struct Sim {
-  uint64_t Rng;         // generator state
-  EvtWriter W;          // the log being written
-  Port* Ports;          // one per port
-  uint32_t PortCount;   // ports
-  char (*Users)[12];    // user names
-  uint8_t* UserBusy;    // user is connected on some port
-  int64_t Now;          // the end of the sample
-  int64_t NextReboot;   // next shutdown
-  int64_t NextChatter;  // next record of an unrelated service
-  int Ok;               // no write has failed
-};
 
 // The server's local date and time texts ("12/8/2026", "9:05 AM").
 struct LocalText {
   char Date[40];     // month/day/year
   char Time[40];     // hour:minutes AM/PM
   char Seconds[40];  // hour:minutes:seconds AM/PM
-  int Hour;          // 0..23
 };
 
 void LocalTexts(int64_t t, LocalText* out) {
@@ -99,219 +55,135 @@ void LocalTexts(int64_t t, LocalText* out) {
   snprintf(out->Date, sizeof out->Date, "%d/%d/%d", tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900);
   snprintf(out->Time, sizeof out->Time, "%d:%02d %s", h12, tm.tm_min, half);
   snprintf(out->Seconds, sizeof out->Seconds, "%d:%02d:%02d %s", h12, tm.tm_min, tm.tm_sec, half);
-  out->Hour = tm.tm_hour;
 }
 
-void Log(Sim* s, int64_t t, uint32_t id, uint16_t type, const char* source,
-         const char* const* strings, uint16_t n, const uint8_t* data = nullptr,
-         uint32_t dataLength = 0) {
-  EvtRecordIn r = {(uint32_t)t, (uint32_t)t, id,      type, 0,    source,    kComputer,
-                   strings,     n,           nullptr, 0,    data, dataLength};
-  if (s->Ok && !EvtWriterAdd(&s->W, &r)) s->Ok = 0;
-}
+// The logs being written, one per server.
+struct EvtSink {
+  EvtWriter* Writers;  // one per server
+  uint32_t Count;      // servers
+  int Ok;              // no write has failed
+  uint32_t Failed;     // the server whose write failed
+};
 
-// ---- traffic ----
-
-// Idle time before the next call on a free port, by the hour of the day:
-// quiet at night, busiest mornings, afternoons and evenings.
-uint32_t IdleGap(Sim* s, int64_t t) {
-  static const char kHourClass[] = "NNNNNNNSSBBBMBBBBMSSBBBM";
-  static const uint32_t kRange[4][2] = {{40, 200}, {10, 45}, {6, 35}, {1, 18}};
-  LocalText lt;
-  LocalTexts(t, &lt);
-  const char* cls = "NSMB";
-  int c = (int)(strchr(cls, kHourClass[lt.Hour]) - cls);
-  return Between(&s->Rng, kRange[c][0] * 60, kRange[c][1] * 60);
-}
-
-// Length of one connection: mostly minutes, some an hour, a few several.
-uint32_t CallLength(Sim* s) {
-  uint32_t kind = Below(&s->Rng, 100);
-  if (kind < 50) return Between(&s->Rng, 60, 900);
-  if (kind < 85) return Between(&s->Rng, 900, 3600);
-  return Between(&s->Rng, 3600, 14400);
-}
-
-// A user who is not connected elsewhere (any user when all are).
-uint32_t PickUser(Sim* s) {
-  for (int tries = 0; tries < 8; ++tries) {
-    uint32_t u = Below(&s->Rng, 3) == 0 ? Below(&s->Rng, kHeavyUsers) : Below(&s->Rng, kUserCount);
-    if (!s->UserBusy[u]) return u;
-  }
-  uint32_t start = Below(&s->Rng, kUserCount);
-  for (uint32_t i = 0; i < kUserCount; ++i)
-    if (!s->UserBusy[(start + i) % kUserCount]) return (start + i) % kUserCount;
-  return start;
+// A server's computer name: RAS01, RAS02, ...
+void ServerName(uint32_t server, char* out, size_t size) {
+  snprintf(out, size, "RAS%02u", server + 1);
 }
 
 void PortName(uint32_t index, char* out, size_t size) {
   snprintf(out, size, "COM%u", index + 1);
 }
 
-void Connect(Sim* s, uint32_t i, int64_t t) {
-  Port* p = &s->Ports[i];
-  char port[16];
-  PortName(i, port, sizeof port);
-  p->Busy = 1;
-  p->User = PickUser(s);
-  p->Since = t;
-  p->Received = Between(&s->Rng, 200, 3000);
-  p->Next = t + CallLength(s);
-  s->UserBusy[p->User] = 1;
-  const char* strings[] = {kDomain, s->Users[p->User], port};
-  Log(s, t, kIdConnect, kInformation, "RemoteAccess", strings, 3);
+void Log(EvtSink* s, uint32_t server, int64_t t, uint32_t id, uint16_t type, const char* source,
+         const char* const* strings, uint16_t n, const uint8_t* data = nullptr,
+         uint32_t dataLength = 0) {
+  char computer[16];
+  ServerName(server, computer, sizeof computer);
+  EvtRecordIn r = {(uint32_t)t, (uint32_t)t, id,      type, 0,    source,    computer,
+                   strings,     n,           nullptr, 0,    data, dataLength};
+  if (s->Ok && !EvtWriterAdd(&s->Writers[server], &r)) s->Ok = 0, s->Failed = server;
 }
 
-void Disconnect(Sim* s, uint32_t i, int64_t t) {
-  Port* p = &s->Ports[i];
+void Connect(EvtSink* s, const SimEvent* e) {
+  char port[16];
+  PortName(e->Port, port, sizeof port);
+  const char* strings[] = {kDomain, e->User, port};
+  Log(s, e->Server, e->Time, kIdConnect, kInformation, "RemoteAccess", strings, 3);
+}
+
+void Disconnect(EvtSink* s, const SimEvent* e) {
   LocalText from, to;
-  LocalTexts(p->Since, &from);
-  LocalTexts(t, &to);
-  int64_t seconds = t - p->Since;
+  LocalTexts(e->Since, &from);
+  LocalTexts(e->Time, &to);
+  int64_t seconds = e->Time - e->Since;
   char port[16], minutes[24], secs[8], sent[24], received[24];
-  PortName(i, port, sizeof port);
+  PortName(e->Port, port, sizeof port);
   snprintf(minutes, sizeof minutes, "%lld", (long long)(seconds / 60));
   snprintf(secs, sizeof secs, "%lld", (long long)(seconds % 60));
-  snprintf(sent, sizeof sent, "%lld", (long long)(seconds * (p->Received / 8 + 20)));
-  snprintf(received, sizeof received, "%lld", (long long)(seconds * p->Received));
-  const char* strings[] = {kDomain, s->Users[p->User], port, from.Date, from.Time, to.Date,
-                           to.Time, minutes,           secs, sent,      received};
-  Log(s, t, kIdDisconnect, kInformation, "RemoteAccess", strings, 11);
-  s->UserBusy[p->User] = 0;
-  p->Busy = 0;
-  p->Next = t + IdleGap(s, t);
+  snprintf(sent, sizeof sent, "%lld", (long long)(seconds * (e->Rate / 8 + 20)));
+  snprintf(received, sizeof received, "%lld", (long long)(seconds * e->Rate));
+  const char* strings[] = {kDomain, e->User, port, from.Date, from.Time, to.Date,
+                           to.Time, minutes, secs, sent,      received};
+  Log(s, e->Server, e->Time, kIdDisconnect, kInformation, "RemoteAccess", strings, 11);
 }
 
-// ---- reboots ----
-
-void Boot(Sim* s, int64_t t) {
+void Boot(EvtSink* s, const SimEvent* e) {
   static const char* const version[] = {"4.00", "1381", "Service Pack 6", "Uniprocessor Free"};
-  Log(s, t, kIdVersion, kInformation, "EventLog", version, 4);
-  Log(s, t, kIdLogStarted, kInformation, "EventLog", nullptr, 0);
-  for (uint32_t i = 0; i < s->PortCount; ++i) s->Ports[i].Next = t + IdleGap(s, t);
+  Log(s, e->Server, e->Time, kIdVersion, kInformation, "EventLog", version, 4);
+  Log(s, e->Server, e->Time, kIdLogStarted, kInformation, "EventLog", nullptr, 0);
 }
 
-// Ends every connection: a clean shutdown logs the disconnects, a crash
-// loses them. Returns when the server is back (or past the end).
-void Reboot(Sim* s, int64_t t) {
-  int crash = Below(&s->Rng, 4) == 0;
-  for (uint32_t i = 0; i < s->PortCount; ++i) {
-    if (!s->Ports[i].Busy) continue;
-    if (crash) {
-      s->UserBusy[s->Ports[i].User] = 0;
-      s->Ports[i].Busy = 0;
-    } else {
-      Disconnect(s, i, t);
-    }
-  }
-  if (!crash) {
-    static const char* const net[] = {"\\Device\\NetBT_E100B1"};
-    if (Below(&s->Rng, 2) == 0) Log(s, t, kIdElection, kInformation, "BROWSER", net, 1);
-    Log(s, t + 2, kIdLogStopped, kInformation, "EventLog", nullptr, 0);
-  }
-  int64_t back = t + Between(&s->Rng, crash ? 120 : 90, crash ? 1800 : 600);
-  for (uint32_t i = 0; i < s->PortCount; ++i) s->Ports[i].Next = kNever;
-  s->NextReboot = s->NextChatter = kNever;
-  if (back > s->Now) return;
-  if (crash) {
-    LocalText lt;
-    LocalTexts(t, &lt);
-    const char* when[] = {lt.Seconds, lt.Date};
-    Log(s, back, kIdUnexpected, kError, "EventLog", when, 2);
-  }
-  Boot(s, back);
-  s->NextReboot = back + (int64_t)Between(&s->Rng, 10, 30) * 86400 + Below(&s->Rng, 86400);
-  s->NextChatter = back + Between(&s->Rng, 60, 1800);
+// A clean shutdown: the browser's election, then the log service stops.
+void Shutdown(EvtSink* s, const SimEvent* e) {
+  static const char* const net[] = {"\\Device\\NetBT_E100B1"};
+  if (e->Election) Log(s, e->Server, e->Time, kIdElection, kInformation, "BROWSER", net, 1);
+  Log(s, e->Server, e->Time + 2, kIdLogStopped, kInformation, "EventLog", nullptr, 0);
 }
 
-// ---- unrelated services ----
+void CrashNoted(EvtSink* s, const SimEvent* e) {
+  LocalText lt;
+  LocalTexts(e->CrashTime, &lt);
+  const char* when[] = {lt.Seconds, lt.Date};
+  Log(s, e->Server, e->Time, kIdUnexpected, kError, "EventLog", when, 2);
+}
 
-void Chatter(Sim* s, int64_t t) {
+void Chatter(EvtSink* s, const SimEvent* e) {
   static const char* const services[] = {"Spooler", "Messenger", "Remote Access Server", "Schedule",
                                          "Computer Browser"};
-  uint32_t kind = Below(&s->Rng, 10);
-  const char* service = services[Below(&s->Rng, 5)];
+  uint32_t kind = e->Chatter, k = e->Server;
+  const char* service = services[e->Service];
   if (kind < 4) {
     const char* sent[] = {service, kind < 2 ? "start" : "stop"};
     const char* state[] = {service, kind < 2 ? "running" : "stopped"};
-    Log(s, t, kIdServiceSent, kInformation, "Service Control Manager", sent, 2);
-    Log(s, t, kIdServiceState, kInformation, "Service Control Manager", state, 2);
+    Log(s, k, e->Time, kIdServiceSent, kInformation, "Service Control Manager", sent, 2);
+    Log(s, k, e->Time, kIdServiceState, kInformation, "Service Control Manager", state, 2);
   } else if (kind < 7) {
     char job[12], bytes[16], pages[8];
-    snprintf(job, sizeof job, "%u", Between(&s->Rng, 1, 999));
-    snprintf(bytes, sizeof bytes, "%u", Between(&s->Rng, 2000, 900000));
-    snprintf(pages, sizeof pages, "%u", Between(&s->Rng, 1, 40));
-    const char* printed[] = {job,
-                             "Microsoft Word - report.doc",
-                             s->Users[Below(&s->Rng, kUserCount)],
-                             "LaserJet",
-                             "LPT1:",
-                             bytes,
-                             pages};
-    Log(s, t, kIdPrinted, kInformation, "Print", printed, 7);
+    snprintf(job, sizeof job, "%u", e->Job);
+    snprintf(bytes, sizeof bytes, "%u", e->Bytes);
+    snprintf(pages, sizeof pages, "%u", e->Pages);
+    const char* printed[] = {
+        job, "Microsoft Word - report.doc", e->Printer, "LaserJet", "LPT1:", bytes, pages};
+    Log(s, k, e->Time, kIdPrinted, kInformation, "Print", printed, 7);
   } else if (kind == 7) {
     const char* server[] = {"\\\\FILES01"};
-    Log(s, t, kIdTimedOut, kWarning, "Rdr", server, 1);
+    Log(s, k, e->Time, kIdTimedOut, kWarning, "Rdr", server, 1);
   } else if (kind == 8) {
     static const uint8_t dump[24] = {0, 0, 4, 0, 1, 0, 0x54, 0, 0, 0, 0, 0, 0xDD, 7, 0, 0x80};
     const char* disk[] = {"D:"};
-    Log(s, t, kIdDiskFull, kWarning, "Srv", disk, 1, dump, sizeof dump);
+    Log(s, k, e->Time, kIdDiskFull, kWarning, "Srv", disk, 1, dump, sizeof dump);
   } else {
     const char* domain[] = {kDomain};
-    Log(s, t, kIdNoDc, kError, "NETLOGON", domain, 1);
-  }
-  s->NextChatter = t + Between(&s->Rng, 1800, 6 * 3600);
-}
-
-// ---- the run ----
-
-void MakeUsers(Sim* s) {
-  static const char* const surnames[] = {
-      "tan",   "lim",   "lee",   "ng",     "ong",    "wong",   "goh",   "chua",  "chan",  "koh",
-      "teo",   "ang",   "yeo",   "tay",    "ho",     "low",    "toh",   "sim",   "chong", "chia",
-      "smith", "jones", "brown", "taylor", "wilson", "evans",  "white", "moore", "clark", "hall",
-      "kumar", "singh", "raj",   "menon",  "nair",   "pillai", "das",   "iyer",  "rao",   "shah"};
-  const uint32_t nSurnames = sizeof surnames / sizeof surnames[0];
-  uint8_t taken[26 * 40 * 10] = {0};
-  for (uint32_t u = 0; u < kUserCount; ++u) {
-    uint32_t pick;
-    do pick = Below(&s->Rng, 26 * nSurnames * 10);
-    while (taken[pick]);
-    taken[pick] = 1;
-    uint32_t digit = pick % 10, initial = pick / 10 % 26, surname = pick / 260;
-    if (digit < 7)  // most names have no number
-      snprintf(s->Users[u], sizeof s->Users[u], "%c%s", 'a' + initial, surnames[surname]);
-    else
-      snprintf(s->Users[u], sizeof s->Users[u], "%c%s%u", 'a' + initial, surnames[surname], digit);
+    Log(s, k, e->Time, kIdNoDc, kError, "NETLOGON", domain, 1);
   }
 }
 
-// The event due first: a port (index), or -1 a reboot, -2 an unrelated record.
-int64_t NextEvent(const Sim* s, int* which) {
-  int64_t best = s->NextChatter;
-  *which = -2;
-  if (s->NextReboot < best) best = s->NextReboot, *which = -1;
-  for (uint32_t i = 0; i < s->PortCount; ++i)
-    if (s->Ports[i].Next < best) best = s->Ports[i].Next, *which = (int)i;
-  return best;
-}
-
-void Run(Sim* s, int64_t start) {
-  Boot(s, start);
-  s->NextReboot = start + (int64_t)Between(&s->Rng, 3, 30) * 86400 + Below(&s->Rng, 86400);
-  s->NextChatter = start + Between(&s->Rng, 60, 3600);
-  int which;
-  int64_t t;
-  while (s->Ok && (t = NextEvent(s, &which)) <= s->Now) {
-    if (which == -2)
-      Chatter(s, t);
-    else if (which == -1)
-      Reboot(s, t);
-    else if (s->Ports[which].Busy)
-      Disconnect(s, (uint32_t)which, t);
-    else
-      Connect(s, (uint32_t)which, t);
+// The records of one event (a crash leaves none).
+int EvtEvent(void* context, const SimEvent* e) {
+  EvtSink* s = static_cast<EvtSink*>(context);
+  switch (e->Kind) {
+    case kSimBoot:
+      Boot(s, e);
+      break;
+    case kSimConnect:
+      Connect(s, e);
+      break;
+    case kSimDisconnect:
+      Disconnect(s, e);
+      break;
+    case kSimShutdown:
+      Shutdown(s, e);
+      break;
+    case kSimCrash:
+      break;
+    case kSimCrashNoted:
+      CrashNoted(s, e);
+      break;
+    case kSimChatter:
+      Chatter(s, e);
+      break;
   }
+  return s->Ok;
 }
 
 // The port list's text, COM1..COMn a line each, into out. Returns its
@@ -338,54 +210,131 @@ int WritePorts(NewFile* file, const char* path, uint32_t ports, int replace) {
   return PlatformCloseFile(fd) == 0;
 }
 
-// The two files of a sample and where they go.
+// The files of one server and where they go.
 struct SampleFiles {
-  char LogPath[4096];    // DIR/SysEvent.Evt
-  char PortsPath[4096];  // DIR/RasPorts.txt
+  char Folder[4096];     // DIR, or DIR/RASnn of a pool
+  char LogPath[4096];    // its SysEvent.Evt
+  char PortsPath[4096];  // its RasPorts.txt
+  int MadeFolder;        // Folder was made here (a server's folder of a pool)
   NewFile Log;           // the log being written
   NewFile Ports;         // the port list being written
 };
 
-// Simulates the traffic into the log file. Returns 0, or 1 after a message.
-int WriteLog(SampleFiles* files, const SampleOptions* opt) {
-  Sim s;
-  memset(&s, 0, sizeof s);
-  s.Rng = opt->Seed;
-  s.Now = opt->Now;
-  s.PortCount = opt->Ports;
-  s.Ok = 1;
-  s.Ports = (Port*)calloc(opt->Ports, sizeof(Port));
-  s.Users = (char(*)[12])calloc(kUserCount, sizeof *s.Users);
-  s.UserBusy = (uint8_t*)calloc(kUserCount, 1);
-  int status = 0, fd = -1;
-  const char* logPath = files->LogPath;
-  if (s.Ports == nullptr || s.Users == nullptr || s.UserBusy == nullptr) {
-    status = CommandFail("out of memory for", logPath, ENOMEM);
-  } else if ((fd = NewFileOpen(&files->Log, logPath, opt->Replace, 0644)) < 0) {
-    status = CommandFail("can't create the log file", logPath, errno);
-  } else if (!EvtWriterStart(&s.W, fd, 0, kEvtHeaderSize, 1)) {
-    status = CommandFail(s.W.Message, logPath, s.W.Errno);
-  } else {
-    MakeUsers(&s);
-    Run(&s, opt->Now - (int64_t)opt->Days * 86400);
-    if (!EvtWriterClose(&s.W) || !s.Ok) status = CommandFail(s.W.Message, logPath, s.W.Errno);
+// Opens every server's log. Returns 0, or 1 after a message.
+int StartLogs(SampleFiles* files, EvtSink* sink, const SampleOptions* opt) {
+  for (uint32_t k = 0; k < opt->Servers; ++k) {
+    const char* logPath = files[k].LogPath;
+    int fd = NewFileOpen(&files[k].Log, logPath, opt->Replace, 0644);
+    if (fd < 0) return CommandFail("can't create the log file", logPath, errno);
+    if (!EvtWriterStart(&sink->Writers[k], fd, 0, kEvtHeaderSize, 1))
+      return CommandFail(sink->Writers[k].Message, logPath, sink->Writers[k].Errno);
+    sink->Count = k + 1;
   }
-  free(s.Ports);
-  free(s.Users);
-  free(s.UserBusy);
+  return 0;
+}
+
+// Simulates the traffic into the log files. Returns 0, or 1 after a
+// message.
+int WriteLogs(SampleFiles* files, const SampleOptions* opt) {
+  EvtSink sink;
+  memset(&sink, 0, sizeof sink);
+  sink.Ok = 1;
+  sink.Writers = (EvtWriter*)calloc(opt->Servers, sizeof(EvtWriter));
+  if (sink.Writers == nullptr) return CommandFail("out of memory for", files[0].LogPath, ENOMEM);
+  int status = StartLogs(files, &sink, opt);
+  if (status == 0) {
+    SimSettings settings = {opt->Days, opt->Ports, opt->Servers, opt->Seed, opt->Now};
+    SimSink to = {&sink, EvtEvent};
+    if (SimRun(&settings, &to) < 0)
+      status = CommandFail("out of memory for", files[0].LogPath, ENOMEM);
+  }
+  for (uint32_t k = 0; k < sink.Count; ++k) {
+    EvtWriter* w = &sink.Writers[k];
+    int closed = EvtWriterClose(w);
+    if (status == 0 && (!closed || (!sink.Ok && sink.Failed == k)))
+      status = CommandFail(w->Message, files[k].LogPath, w->Errno);
+  }
+  free(sink.Writers);
   return status;
 }
 
-// Writes both files and puts them in place. Returns 0, or 1 after a message.
+// Writes every file and puts them in place. Returns 0, or 1 after a
+// message.
 int WriteSample(SampleFiles* files, const SampleOptions* opt) {
-  if (!WritePorts(&files->Ports, files->PortsPath, opt->Ports, opt->Replace))
-    return CommandFail("can't write", files->PortsPath, errno);
-  int status = WriteLog(files, opt);
+  for (uint32_t k = 0; k < opt->Servers; ++k)
+    if (!WritePorts(&files[k].Ports, files[k].PortsPath, opt->Ports, opt->Replace))
+      return CommandFail("can't write", files[k].PortsPath, errno);
+  int status = WriteLogs(files, opt);
   if (status != 0) return status;
-  if (!NewFilePlace(&files->Log)) return CommandFail("can't put in place", files->LogPath, errno);
-  if (!NewFilePlace(&files->Ports))
-    return CommandFail("can't put in place", files->PortsPath, errno);
+  for (uint32_t k = 0; k < opt->Servers; ++k) {
+    if (!NewFilePlace(&files[k].Log))
+      return CommandFail("can't put in place", files[k].LogPath, errno);
+    if (!NewFilePlace(&files[k].Ports))
+      return CommandFail("can't put in place", files[k].PortsPath, errno);
+  }
   return 0;
+}
+
+// Names each server's folder and files: DIR itself for one server, else
+// DIR/RASnn. Returns 0, or 1 after a message.
+int NameFiles(SampleFiles* files, const char* dir, uint32_t servers) {
+  for (uint32_t k = 0; k < servers; ++k) {
+    SampleFiles* f = &files[k];
+    char name[16];
+    ServerName(k, name, sizeof name);
+    if ((servers == 1 ? (size_t)snprintf(f->Folder, sizeof f->Folder, "%s", dir)
+                      : (size_t)snprintf(f->Folder, sizeof f->Folder, "%s/%s", dir, name)) >=
+            sizeof f->Folder ||
+        (size_t)snprintf(f->LogPath, sizeof f->LogPath, "%s/%s", f->Folder, kSystemLogFile) >=
+            sizeof f->LogPath ||
+        (size_t)snprintf(f->PortsPath, sizeof f->PortsPath, "%s/%s", f->Folder, kPortListFile) >=
+            sizeof f->PortsPath)
+      return CommandFail("folder name too long:", dir, ENAMETOOLONG);
+  }
+  return 0;
+}
+
+// Makes the servers' own folders of a pool. Returns 0, or 1 after a
+// message.
+int MakeServerFolders(SampleFiles* files, uint32_t servers) {
+  if (servers == 1) return 0;
+  for (uint32_t k = 0; k < servers; ++k) {
+    files[k].MadeFolder = PlatformMakeFolder(files[k].Folder) == 0;
+    if (!files[k].MadeFolder && errno != EEXIST)
+      return CommandFail("can't make", files[k].Folder, errno);
+  }
+  return 0;
+}
+
+// Whether any file of the sample is there already; each one found is named.
+int RefuseAny(const SampleFiles* files, uint32_t servers) {
+  int found = 0;
+  for (uint32_t k = 0; k < servers; ++k)
+    found += RefuseExisting(files[k].LogPath) + RefuseExisting(files[k].PortsPath);
+  return found;
+}
+
+// Writes the .evt sample into dir (made already). Returns 0, or 1 after a
+// message, having removed what it made.
+int EvtSample(const char* dir, const SampleOptions* opt) {
+  SampleFiles* files = (SampleFiles*)calloc(opt->Servers, sizeof(SampleFiles));
+  if (files == nullptr) return CommandFail("out of memory for", dir, ENOMEM);
+  int status = NameFiles(files, dir, opt->Servers);
+  if (status == 0 && !opt->Replace && RefuseAny(files, opt->Servers) != 0)
+    status = 1;  // every file is checked, and each one found is named, before any is written
+  if (status == 0) status = MakeServerFolders(files, opt->Servers);
+  if (status == 0) status = WriteSample(files, opt);
+  // A failed sample leaves nothing of its own: not a file, nor a folder it
+  // made (which is empty again then).
+  if (status != 0) {
+    for (uint32_t k = 0; k < opt->Servers; ++k) {
+      NewFileDiscard(&files[k].Log);
+      NewFileDiscard(&files[k].Ports);
+      if (files[k].MadeFolder) PlatformRemoveFolder(files[k].Folder);
+    }
+  }
+  free(files);
+  return status;
 }
 
 }  // namespace
@@ -399,29 +348,9 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   if (getenv("TZ") == nullptr) PlatformSetEnv("TZ", DEFAULT_TZ);  // the report's own default zone
   PlatformReadZone();
   WarnMissingZone(getenv("TZ"));
-  SampleFiles* files = (SampleFiles*)calloc(1, sizeof(SampleFiles));
-  if (files == nullptr) return CommandFail("out of memory for", dir, ENOMEM);
-  int status = 0, madeDir = PlatformMakeFolder(dir) == 0;
-  if (!madeDir && errno != EEXIST) {
-    status = CommandFail("can't make", dir, errno);
-  } else if ((size_t)snprintf(files->LogPath, sizeof files->LogPath, "%s/%s", dir,
-                              kSystemLogFile) >= sizeof files->LogPath ||
-             (size_t)snprintf(files->PortsPath, sizeof files->PortsPath, "%s/%s", dir,
-                              kPortListFile) >= sizeof files->PortsPath) {
-    status = CommandFail("folder name too long:", dir, ENAMETOOLONG);
-  } else if (!opt->Replace &&
-             RefuseExisting(files->LogPath) + RefuseExisting(files->PortsPath) != 0) {
-    status = 1;  // both are checked, and each one found is named, before either is written
-  } else {
-    status = WriteSample(files, opt);
-  }
-  // A failed sample leaves nothing of its own: not a file, nor the folder
-  // it made (which is empty again then).
-  if (status != 0) {
-    NewFileDiscard(&files->Log);
-    NewFileDiscard(&files->Ports);
-    if (madeDir) PlatformRemoveFolder(dir);
-  }
-  free(files);
+  int madeDir = PlatformMakeFolder(dir) == 0;
+  if (!madeDir && errno != EEXIST) return CommandFail("can't make", dir, errno);
+  int status = opt->Format == kAcctEvt ? EvtSample(dir, opt) : AcctSample(dir, opt);
+  if (status != 0 && madeDir) PlatformRemoveFolder(dir);
   return status;
 }

@@ -15,7 +15,8 @@ namespace {
 const char* const kUsage =
     "Usage: velmar-log dump FILE\n"
     "       velmar-log make CSV FILE [--max-size N] [--start-offset N] [--force]\n"
-    "       velmar-log sample DIR [--days N] [--ports N] [--seed N] [--force]\n";
+    "       velmar-log sample DIR [--days N] [--ports N] [--seed N] [--nas N]\n"
+    "                         [--format detail|nps|ias|nps-xml] [--force]\n";
 
 const char* const kUsageMore =
     "\n"
@@ -27,7 +28,13 @@ const char* const kUsageMore =
     "          --start-offset N (default 48) and wrap, dropping the oldest\n"
     "  sample  write a sample SysEvent.Evt and RasPorts.txt into DIR: dial-up traffic on\n"
     "          --ports N ports (default 8) over the last --days N days (default 7),\n"
-    "          generated from --seed N (default 1); the same seed and clock give the same files\n"
+    "          generated from --seed N (default 1); the same seed and clock give the same files;\n"
+    "          --nas N servers (default 1), each then in DIR/RAS01, DIR/RAS02, ...;\n"
+    "          --format detail|nps|ias|nps-xml the same traffic as the pool's accounting log\n"
+    "          instead (DIR/detail, nps.log, ias.log or nps-xml.log) and DIR/NasPorts.txt\n"
+    "          (NAS PORTCOUNT lines): its Interim-Updates, retransmissions, delays, lost Starts\n"
+    "          and authentication lines have no .evt record, nor the .evt's unrelated records\n"
+    "          any accounting one; the sessions are the same\n"
     "  info      per log: record numbers, first and last times, wrapped, dirty, counts\n"
     "  sessions  one row per session, in the order they end\n"
     "  users     per user: sessions, seconds, longest, first start, last end\n"
@@ -140,17 +147,41 @@ int RunMake(int argc, char** argv) {
   return LogMake(pos[0], pos[1], (uint32_t)size, (uint32_t)start, force);
 }
 
+// Takes "--format NAME" (or "--format=NAME") out of the arguments into
+// *kind. Returns 0, or a usage status for a name of no format.
+int TakeFormat(int* argc, char** argv, AcctKind* kind) {
+  for (int i = 0; i < *argc; ++i) {
+    const char* a = argv[i];
+    const char* name = strncmp(a, "--format=", 9) == 0 ? a + 9 : nullptr;
+    int taken = 1;
+    if (name == nullptr && strcmp(a, "--format") == 0)
+      name = i + 1 < *argc ? argv[i + 1] : "", taken = 2;
+    if (name == nullptr) continue;
+    if (!AcctKindFromName(name, kind))
+      return Usage("--format wants evt, detail, nps, ias or nps-xml");
+    for (int j = i; j + taken < *argc; ++j) argv[j] = argv[j + taken];
+    *argc -= taken;
+    --i;
+  }
+  return 0;
+}
+
 int RunSample(int argc, char** argv) {
   const char* pos[1];
-  uint64_t days = 7, ports = 8, seed = 1;
-  int given[4] = {0, 0, 0, 0};
+  uint64_t days = 7, ports = 8, seed = 1, nas = 1;
+  int given[5] = {0, 0, 0, 0, 0};
+  AcctKind format = kAcctEvt;
+  int bad = TakeFormat(&argc, argv, &format);
+  if (bad != 0) return bad;
   CommandOption options[] = {{"--days", 1, 3650, &days, &given[0]},
                              {"--ports", 1, 256, &ports, &given[1]},
                              {"--seed", 0, UINT64_MAX, &seed, &given[2]},
-                             {"--force", 0, 0, nullptr, &given[3]}};
-  int bad = ParseArgs(argc, argv, pos, 1, options, 4);
+                             {"--force", 0, 0, nullptr, &given[3]},
+                             {"--nas", 1, 64, &nas, &given[4]}};
+  bad = ParseArgs(argc, argv, pos, 1, options, 5);
   if (bad != 0) return bad;
-  SampleOptions opt = {(uint32_t)days, (uint32_t)ports, seed, (int64_t)time(nullptr), given[3]};
+  SampleOptions opt = {(uint32_t)days, (uint32_t)ports, seed,  (int64_t)time(nullptr),
+                       given[3],       (uint32_t)nas,   format};
   if (opt.Now < (int64_t)days * 86400 || opt.Now > 0xFFFFFFFFLL) {
     fprintf(stderr, "velmar-log: the clock is outside the times a log can hold\n");
     return 1;

@@ -204,7 +204,7 @@ const int64_t kNow = 1796702400;  // 2026-12-08T04:00:00Z
 
 std::string MakeSample(const std::string& name, uint32_t days, uint32_t ports, uint64_t seed) {
   std::string dir = ScratchPath(name);
-  SampleOptions opt = {days, ports, seed, kNow, 0};
+  SampleOptions opt = {days, ports, seed, kNow, 0, 1, kAcctEvt};
   EXPECT_EQ(0, LogSample(dir.c_str(), &opt));
   return dir;
 }

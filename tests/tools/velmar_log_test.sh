@@ -201,6 +201,12 @@ done <<'EOF'
 2|sample d --seed=99999999999999999999|--seed wants a number from 0
 2|sample d --days 3651|--days wants a number from 1 to 3650
 2|sample d --ports 257|--ports wants a number from 1 to 256
+2|sample d --nas 0|--nas wants a number from 1 to 64
+2|sample d --nas 65|--nas wants a number from 1 to 64
+2|sample d --format xml|--format wants evt, detail, nps, ias or nps-xml
+2|sample d --format|--format wants evt, detail, nps, ias or nps-xml
+2|sample d --format=|--format wants evt, detail, nps, ias or nps-xml
+0|sample nasmax --days 1 --ports 1 --nas 64 --format nps|
 0|make empty.csv sizemax.evt --max-size=4294967292|
 2|make empty.csv x.evt --max-size 4294967296|--max-size wants a number from 144 to 4294967292
 2|make empty.csv x.evt --max-size 0x100000000|--max-size wants a number
@@ -245,6 +251,39 @@ awk -F, -v from="2026-12-05T04:00:00Z" -v to="2026-12-08T04:00:00Z" '
   NR > 1 && $4 % 65536 == 20017 && $11 !~ /^COM[123]$/ { print "port outside the list: " $0; bad = 1 }
   END { exit bad }' s3.csv || fail "sample: times and ports within the options"
 $V make s3.csv s3.evt && $V dump s3.evt | cmp -s - s3.csv || fail "sample: round trip through make"
+# One server's sample keeps the bytes it always had: .evt files that the
+# README, the tests and users' scripts were made from.
+[ "$(cksum < s1/SysEvent.Evt)" = "3987718439 489188" ] || fail "sample: the .evt bytes changed"
+pinned $V sample s4 --format evt --nas 1 || fail "sample --format evt"
+cmp -s s1/SysEvent.Evt s4/SysEvent.Evt || fail "sample --format evt differs from sample"
+
+# A pool: one folder per server, each its own computer name; the first
+# server's traffic is not the single server's (the users are shared).
+pinned $V sample pool --nas 3 --days 2 --ports 4 || fail "sample --nas 3"
+for k in 1 2 3; do
+  $V dump pool/RAS0$k/SysEvent.Evt > pool$k.csv || fail "dump of pool/RAS0$k"
+  awk -F, -v k="RAS0$k" 'NR > 1 && $8 != k { bad = 1 } END { exit bad }' pool$k.csv ||
+    fail "pool/RAS0$k: records of another computer"
+  [ "$(cat pool/RAS0$k/RasPorts.txt | tr '\n' ' ')" = "COM1 COM2 COM3 COM4 " ] ||
+    fail "pool/RAS0$k: port list"
+done
+[ ! -e pool/SysEvent.Evt ] || fail "sample --nas 3 wrote a log of no server"
+
+# Accounting formats: the log and its NAS PORTCOUNT list, the same bytes
+# for the same options, and every format's file named after it.
+pinned $V sample a1 --format detail --nas 2 --days 2 --ports 3 || fail "sample --format detail"
+pinned $V sample a2 --format=detail --nas=2 --days 2 --ports 3 || fail "sample --format=detail"
+cmp -s a1/detail a2/detail || fail "sample --format detail: same options, different bytes"
+[ "$(cat a1/NasPorts.txt)" = "$(printf '192.0.2.1 3\n192.0.2.2 3')" ] ||
+  fail "sample --format detail: NasPorts.txt"
+[ "$(head -n 1 a1/detail)" = "Sun Dec  6 04:00:00 2026" ] || fail "detail: first header"
+for f in nps:nps.log ias:ias.log nps-xml:nps-xml.log; do
+  pinned $V sample "a-${f%%:*}" --format "${f%%:*}" --nas 2 --days 2 --ports 3 ||
+    fail "sample --format ${f%%:*}"
+  [ -s "a-${f%%:*}/${f#*:}" ] && [ -s "a-${f%%:*}/NasPorts.txt" ] ||
+    fail "sample --format ${f%%:*}: no ${f#*:}"
+  [ "$(ls a-"${f%%:*}" | wc -l)" = 2 ] || fail "sample --format ${f%%:*}: other files"
+done
 
 # ---- files that exist: replaced only with --force ----
 # Each case starts from a folder ex holding the planted files ("old NAME" in
@@ -285,6 +324,10 @@ done <<'EOF'
 0|SysEvent.Evt|make --force rt.csv ex/SysEvent.Evt|SysEvent.Evt=rt.evt
 0|SysEvent.Evt|make - ex/SysEvent.Evt --force|SysEvent.Evt=rt.evt
 0|SysEvent.Evt|make rt.csv --force ex/SysEvent.Evt --max-size 0x400000|
+1|detail NasPorts.txt|sample ex --format detail --nas 2 --days 2 --ports 3|
+1|NasPorts.txt|sample ex --format detail --nas 2 --days 2 --ports 3|
+1|nps.log|sample ex --format nps|
+0|detail NasPorts.txt|sample ex --format detail --nas 2 --days 2 --ports 3 --force|detail=a1/detail NasPorts.txt=a1/NasPorts.txt
 EOF
 
 # ---- failures say why and leave nothing half-written ----
@@ -314,6 +357,9 @@ done <<'EOF'
 100|-|sample lim --days 30|velmar-log: can't write the log file lim/SysEvent.Evt: File too large
 100||sample lim --days 30|velmar-log: can't write the log file lim/SysEvent.Evt: File too large
 100|RasPorts.txt SysEvent.Evt|sample lim --days 30 --force|lim/SysEvent.Evt: File too large
+100|-|sample lim --days 30 --nas 2|SysEvent.Evt: File too large
+100|-|sample lim --days 30 --format detail|velmar-log: can't write the log file lim/detail: File too large
+100|detail NasPorts.txt|sample lim --days 30 --format detail --force|lim/detail: File too large
 100||make s1.csv lim/SysEvent.Evt|velmar-log: lim/SysEvent.Evt: can't write the log file: File too large
 100|SysEvent.Evt|make s1.csv lim/SysEvent.Evt --force|lim/SysEvent.Evt: can't write the log file: File too large
 100||make empty.csv lim/SysEvent.Evt --max-size 0x200000|lim/SysEvent.Evt: can't create the log file: File too large
