@@ -71,12 +71,12 @@ AnswerRec Disconnect(const std::string& when, const std::string& user, const std
       when, computer, 20050, {"DIALUP", user, port, "d", "t", "d", "t", minutes, seconds}};
 }
 
-AnswerRec Reset(const std::string& when, int code) {
-  return AnswerRec{when, "RAS1", code, {}};
+AnswerRec Reset(const std::string& when, int code, const std::string& computer) {
+  return AnswerRec{when, computer, code, {}};
 }
 
-AnswerRec Other(const std::string& when) {
-  return AnswerRec{when, "RAS1", 7036, {"Spooler", "running"}};
+AnswerRec Other(const std::string& when, const std::string& computer) {
+  return AnswerRec{when, computer, 7036, {"Spooler", "running"}};
 }
 
 TestFolder::TestFolder() : Dir(MakeTempFolder("answers")) {}

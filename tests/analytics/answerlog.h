@@ -28,8 +28,9 @@ AnswerRec Connect(const std::string& when, const std::string& user, const std::s
 AnswerRec Disconnect(const std::string& when, const std::string& user, const std::string& port,
                      const std::string& minutes, const std::string& seconds,
                      const std::string& computer = "RAS1");
-AnswerRec Reset(const std::string& when, int code = 6005);
-AnswerRec Other(const std::string& when);  // an unrelated record
+AnswerRec Reset(const std::string& when, int code = 6005, const std::string& computer = "RAS1");
+AnswerRec Other(const std::string& when,
+                const std::string& computer = "RAS1");  // an unrelated record
 
 // A temporary folder that removes itself and what it holds.
 struct TestFolder {
