@@ -37,11 +37,14 @@ struct TestFolder {
   std::string Dir;  // the folder
   TestFolder();
   ~TestFolder();
-  // Writes the records as DIR/NAME (records numbered from 1), a circular log
-  // of maxSize bytes when it is not 0. Returns the path.
-  std::string Log(const std::string& name, const std::vector<AnswerRec>& recs,
-                  uint32_t maxSize = 0);
+  // Writes the records as DIR/NAME (records numbered from firstNumber), a
+  // circular log of maxSize bytes when it is not 0. Returns the path.
+  std::string Log(const std::string& name, const std::vector<AnswerRec>& recs, uint32_t maxSize = 0,
+                  uint32_t firstNumber = 1);
 };
+
+// A session as one line, as SessionLines gives them.
+std::string SessionLine(const Session* s);
 
 // Runs the model over the logs and gives each session as one line:
 // "COMPUTER PORT USER HH:MM:SS-HH:MM:SS STARTED/ENDED CONNECTED #START-#END"
