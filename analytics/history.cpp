@@ -4,7 +4,6 @@
 #include "analytics/history.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -13,17 +12,10 @@
 
 namespace {
 
-// A failure of the plan: the text, with any byte below 0x20 or 0x7F (from
-// a path or a computer name in a record) made a '?', so that a message
-// cannot start a line of its own in a server's log.
-int PlanFailed(ModelFailure* failure, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
-
-int PlanFailed(ModelFailure* failure, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  vsnprintf(failure->Text, sizeof failure->Text, format, args);
-  va_end(args);
+// Ends a failure of the plan, its text already in failure: any byte below
+// 0x20 or 0x7F (from a path or a computer name in a record) becomes a '?',
+// so that a message cannot start a line of its own in a server's log.
+int PlanFailed(ModelFailure* failure) {
   for (char* p = failure->Text; *p != '\0'; ++p) {
     unsigned char c = static_cast<unsigned char>(*p);
     if (c < 0x20 || c == 0x7F) *p = '?';
@@ -105,11 +97,11 @@ int SameRecords(Pair* p, const HistoryFile& run, const HistoryFile& next, const 
       return 0;
     }
     if (!p->Running.Ops->Same(&p->Running, &p->Next)) {
-      return PlanFailed(failure,
-                        "%s: record %llu differs from record %llu of %s: they can't both be "
-                        "the log of %s",
-                        next.Path, static_cast<unsigned long long>(n),
-                        static_cast<unsigned long long>(n), run.Path, h.Server.c_str());
+      snprintf(failure->Text, sizeof failure->Text,
+               "%s: record %llu differs from record %llu of %s: they can't both be the log of %s",
+               next.Path, static_cast<unsigned long long>(n), static_cast<unsigned long long>(n),
+               run.Path, h.Server.c_str());
+      return PlanFailed(failure);
     }
   }
   return 1;
@@ -167,10 +159,11 @@ int Join(const SourceOps* ops, History* h, ModelFailure* failure) {
       continue;
     }
     if (f->Summary.FirstTime < r.Summary.LastTime) {
-      return PlanFailed(failure,
-                        "%s: its records interleave in time with those of %s without being "
-                        "the same records: they can't both be the log of %s",
-                        f->Path, r.Path, h->Server.c_str());
+      snprintf(failure->Text, sizeof failure->Text,
+               "%s: its records interleave in time with those of %s without being the same "
+               "records: they can't both be the log of %s",
+               f->Path, r.Path, h->Server.c_str());
+      return PlanFailed(failure);
     }
     f->Join = kJoinGap;
     run = i;

@@ -1,8 +1,8 @@
 // A server's logs as one history, on small hand-worked files: each case
 // gives the files in the order given on the command line, the sessions in
 // the order they end and the seconds at exactly k lines over the time the
-// history covers; then the histories that can't be one, the warning for a
-// log given twice, and what info learns of the joins.
+// history covers. (What info tells of the joins, the warning for a log
+// given twice and the histories that can't be one: tests/e2e/history.sh.)
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,10 +29,9 @@ struct HistoryCase {
   std::vector<int64_t> TimeAt;        // seconds at 0, 1, 2... lines
 };
 
-// What a run told: the sessions as lines, the warnings, and the check.
+// What a run told: the sessions as lines, and the stream's check.
 struct Heard {
   std::vector<std::string> Sessions;  // in the order they ended
-  std::vector<std::string> Warnings;  // as the model worded them
   SessionCheck Check;                 // the stream's check
 };
 
@@ -41,10 +40,6 @@ void HearSession(void* context, const Session* s) {
   h->Sessions.push_back(SessionLine(s));
   ModelListener check = SessionCheckListener(&h->Check);
   check.Ended(check.Context, s);
-}
-
-void HearWarning(void* context, const char* text) {
-  static_cast<Heard*>(context)->Warnings.push_back(text);
 }
 
 class HistoryTest : public ::testing::Test {
@@ -69,7 +64,6 @@ class HistoryTest : public ::testing::Test {
     ModelListener l = {};
     l.Context = heard;
     l.Ended = HearSession;
-    l.Warning = HearWarning;
     ModelFailure f = {};
     int ok = ModelReadLogs(list.data(), static_cast<int>(list.size()), &l, nullptr, kAlways,
                            kForever, &f);
@@ -174,118 +168,6 @@ TEST_F(HistoryTest, HandWorkedHistories) {
     EXPECT_EQ(BusyTotal(&b).Covered,
               std::accumulate(c.TimeAt.begin(), c.TimeAt.end(), static_cast<int64_t>(0)));
   }
-}
-
-TEST_F(HistoryTest, AGapIsNotCoveredExactlyOverItsTime) {
-  // The gap runs from 09:30, the last record before it, to 10:15.
-  std::vector<std::string> paths = Write(
-      {{{Other("08:00"), Connect("09:00", "alice", "COM1"), Other("09:30")}, 1},
-       {{Other("10:15"), Disconnect("10:30", "alice", "COM1", "90", "0"), Other("11:00")}, 1}});
-  BusyModel b;
-  BusyInit(&b, kStepHour, kAlways, kForever, 0, &zone_);
-  ModelFailure f = {};
-  ASSERT_TRUE(RunBusy(paths, &b, &f)) << f.Text;
-  ASSERT_EQ(b.Rows.size(), 3u);
-  const int64_t covered[] = {3600, 1800, 2700}, lines[] = {0, 1800, 900};
-  for (size_t i = 0; i < 3; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(b.Rows[i].Sum.Covered, covered[i]);
-    EXPECT_EQ(b.Rows[i].Sum.LineSeconds, lines[i]);
-  }
-}
-
-TEST_F(HistoryTest, LogsThatCannotBeOneHistoryFailNamingBoth) {
-  const struct {
-    const char* Name;
-    std::vector<FileSpec> Files;
-    const char* Failure;  // after the folder
-  } cases[] = {
-      {"copies that disagree at a record",
-       {{{Other("08:00"), Connect("09:00", "alice", "COM1"), Other("10:00")}, 1},
-        {{Connect("09:00", "bob", "COM1"), Other("10:00"), Other("11:00")}, 2}},
-       "/B.evt: record 2 differs from record 2 of DIR/A.evt: they can't both be the log of RAS1"},
-      {"a later disagreement after the first shared record agrees",
-       {{{Other("08:00"), Connect("09:00", "alice", "COM1"), Other("10:00")}, 1},
-        {{Connect("09:00", "alice", "COM1"), Other("10:30"), Other("11:00")}, 2}},
-       "/B.evt: record 3 differs from record 3 of DIR/A.evt: they can't both be the log of RAS1"},
-      {"numbers restarted inside the other's time",
-       {{{Other("08:00"), Other("11:00")}, 1}, {{Other("09:00"), Other("12:00")}, 1}},
-       "/B.evt: its records interleave in time with those of DIR/A.evt without being the same "
-       "records: they can't both be the log of RAS1"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Name);
-    std::vector<std::string> paths = Write(c.Files);
-    Heard heard;
-    std::string failure;
-    EXPECT_FALSE(Run(paths, &heard, &failure));
-    std::string want = folder_.Dir + c.Failure;
-    want.replace(want.find("DIR", folder_.Dir.size()), 3, folder_.Dir);
-    EXPECT_EQ(failure, want);
-    EXPECT_TRUE(heard.Sessions.empty());
-  }
-}
-
-TEST_F(HistoryTest, TheSameLogTwiceCountsOnceWithAWarning) {
-  std::vector<AnswerRec> recs = {Other("08:00"), Connect("09:00", "alice", "COM1"),
-                                 Disconnect("10:00", "alice", "COM1", "60", "0")};
-  std::vector<std::string> paths = Write({{recs, 1}, {recs, 1}});
-  for (const std::vector<std::string>& given : {std::vector<std::string>{paths[0], paths[0]},
-                                                std::vector<std::string>{paths[1], paths[0]}}) {
-    Heard heard;
-    std::string failure;
-    ASSERT_TRUE(Run(given, &heard, &failure)) << failure;
-    EXPECT_EQ(
-        heard.Sessions,
-        std::vector<std::string>{"RAS1 COM1 alice 09:00:00-10:00:00 connect/disconnect 3600 #2-3"});
-    EXPECT_EQ(heard.Warnings, std::vector<std::string>{given[1] + " holds the same records as " +
-                                                       given[0] + ": they count once"});
-  }
-}
-
-TEST_F(HistoryTest, InfoTellsHowEachFileJoins) {
-  std::vector<std::string> paths = Write(
-      {{{Other("08:00"), Connect("09:00", "alice", "COM1"), Other("09:30")}, 1},
-       {{Connect("09:00", "alice", "COM1"), Other("09:30"), Connect("09:40", "bob", "COM2")}, 2},
-       {{Other("10:00"), Disconnect("10:30", "bob", "COM2", "50", "0"), Reset("10:45")}, 1},
-       {{}, 1}});
-  std::vector<const char*> list = {paths[2].c_str(), paths[0].c_str(), paths[3].c_str(),
-                                   paths[1].c_str()};
-  std::vector<HistoryFacts> facts;
-  ModelListener none = {};
-  ModelFailure f = {};
-  ASSERT_TRUE(ModelReadLogs(list.data(), 4, &none, &facts, kAlways, kForever, &f)) << f.Text;
-  ASSERT_EQ(facts.size(), 2u);
-  const HistoryFacts& h = facts[0];
-  EXPECT_EQ(h.Computer, "RAS1");
-  ASSERT_EQ(h.Files.size(), 3u);
-  const struct {
-    std::string Path;
-    JoinKind Join;
-    uint64_t Shared, Added, Connects;
-    int64_t Gap;
-  } want[] = {{paths[0], kJoinFirst, 0, 3, 1, 0},
-              {paths[1], kJoinOverlap, 2, 1, 1, 0},
-              {paths[2], kJoinGap, 0, 3, 0, 20 * 60}};
-  for (size_t i = 0; i < 3; ++i) {
-    SCOPED_TRACE(want[i].Path);
-    const LogFacts& l = h.Files[i];
-    EXPECT_EQ(l.Path, want[i].Path);
-    EXPECT_EQ(l.Join, want[i].Join);
-    EXPECT_EQ(l.Shared, want[i].Shared);
-    EXPECT_EQ(l.Added, want[i].Added);
-    EXPECT_EQ(l.Connects, want[i].Connects);
-    EXPECT_EQ(l.GapSeconds, want[i].Gap);
-    EXPECT_EQ(l.SameAs, nullptr);
-  }
-  EXPECT_EQ(h.Files[1].LastTime, TestTime("09:40"));
-  EXPECT_EQ(h.Records, 7u);
-  EXPECT_EQ(h.Connects, 2u);
-  EXPECT_EQ(h.Disconnects, 1u);
-  EXPECT_EQ(h.Resets, 1u);
-  EXPECT_EQ(h.Users, (std::set<std::string>{"alice", "bob"}));
-  EXPECT_TRUE(facts[1].Empty);
-  EXPECT_EQ(facts[1].Files[0].Path, paths[3]);
 }
 
 }  // namespace
