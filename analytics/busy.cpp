@@ -168,16 +168,16 @@ void OnConnect(void* context, EventTime t) {
   if (row != kNoRow) ++b->Rows[row].Sum.Connects;
 }
 
-void OnCovers(void* context, int log, EventTime first, bool empty) {
+void OnCovers(void* context, int span, EventTime first, bool empty) {
   BusyModel* b = (BusyModel*)context;
-  if (b->Logs.size() <= (size_t)log) b->Logs.resize((size_t)log + 1, CoverSpan{0, 0});
-  b->Logs[(size_t)log] = empty ? CoverSpan{0, 0} : CoverSpan{first, kForever};
+  if (b->Logs.size() <= (size_t)span) b->Logs.resize((size_t)span + 1, CoverSpan{0, 0});
+  b->Logs[(size_t)span] = empty ? CoverSpan{0, 0} : CoverSpan{first, kForever};
   MergeCoverage(b);
 }
 
-void OnDone(void* context, int log, EventTime last) {
+void OnDone(void* context, int span, EventTime last) {
   BusyModel* b = (BusyModel*)context;
-  b->Logs[(size_t)log].To = last;
+  b->Logs[(size_t)span].To = last;
   MergeCoverage(b);
 }
 

@@ -72,7 +72,7 @@ struct BusyModel {
   size_t Cap;                      // breakpoints kept before folding
   size_t MaxRows;                  // buckets allowed; more sets Overflow
   ZoneCache* Zone;                 // the zone of the bucket edges
-  std::vector<CoverSpan> Logs;     // per log; To is kForever while it is read
+  std::vector<CoverSpan> Logs;     // per covered span of a history; To is kForever while read
   std::vector<CoverSpan> Covered;  // the union of Logs, sorted, disjoint
   std::deque<Breakpoint> Points;   // the profile not folded yet, in time order
   std::vector<BusyRow> Rows;       // the buckets, in time order

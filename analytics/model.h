@@ -1,33 +1,49 @@
-// Sessions from one or more event logs, read once each, streaming, in record
-// order through the platform's event log calls, and merged by record time.
+// Sessions from the event logs of one or more servers. The logs of a server
+// are read as one history (analytics/history.h: grouped by the computer of
+// their oldest records, ordered in time and joined, overlaps counted once),
+// each history streamed file after file in record order, and the histories
+// merged by record time.
 //
 // The rules:
 //  - Records are decoded as the report decodes them (RasDecode). A session
-//    is keyed by (computer, port) within one log: the computer is the name
-//    stored in the record, the port its insertion string 3, the user string
-//    2. Connects and disconnects without insertion strings are passed over.
+//    is keyed by (computer, port): the computer is the name stored in the
+//    record, the port its insertion string 3, the user string 2. Connects
+//    and disconnects without insertion strings are passed over.
 //  - A connect (20017) opens a session. The disconnect (20050) on that port
 //    closes it ("disconnect"). A connect on a port that already has an open
 //    session closes the old one ("replaced") and opens a new one. A reset
-//    (6005 or 8033) closes every open session of that log ("reset").
-//  - A disconnect with no open session began before the log: its start is
-//    rebuilt from the connected time the disconnect reports (insertion
+//    (6005 or 8033) closes every open session of its history ("reset").
+//  - A disconnect with no open session began before the history: its start
+//    is rebuilt from the connected time the disconnect reports (insertion
 //    strings 8 and 9, minutes and seconds, each read as atol reads it, held
 //    to 32 bits as in the report's user statistics):
 //    start = end - connected time ("rebuilt"). A negative connected time
 //    counts as 0. A port carries one connection at a time, so the start is
-//    never put before the end of the previous session on the same port of
-//    the same log (a reset may have closed that one early), nor before 1970.
-//  - A session still open at the log's newest record ends there ("open").
-//  - Lines in use at time t = the sessions covering t, summed over all logs.
-//  - A log covers the time from its oldest record to its newest; time that
-//    no log covers is "not covered", never 0 lines in use.
-//  - A record's time is taken as no earlier than the record before it in the
-//    same log, so that a clock set back cannot make time run backwards.
+//    never put before the end of the previous session on the same port (a
+//    reset may have closed that one early), nor before 1970.
+//  - Where two files join on (continuous or overlap), the history runs on:
+//    a session open at the end of one continues into the next.
+//  - At a gap, each session still open is decided by the first record of
+//    its port in the next file (read ahead, up to a reset): a disconnect of
+//    the same user whose connected time reaches back to the gap's start or
+//    before continues the session across the gap; any other session ends
+//    at the gap's start ("open"), and a later disconnect on its port is not
+//    rebuilt to start before the gap's end.
+//  - A session still open at the history's newest record ends there
+//    ("open").
+//  - Lines in use at time t = the sessions covering t, summed over all
+//    servers.
+//  - A history covers the time from its oldest record to its newest, apart
+//    from its gaps, from the last record before one to the first after;
+//    time that no history covers is "not covered", never 0 lines in use.
+//  - A record's time is taken as no earlier than the record before it in
+//    the same history, so that a clock set back cannot make time run
+//    backwards.
 //
-// Memory is O(ports) per log (the open sessions, kept per (computer, port))
-// plus one record buffer per log, whatever the size of the logs; the facts
-// for info add the distinct ports and users seen.
+// Memory is O(ports) per server (the open sessions, kept per (computer,
+// port)) plus one record buffer per server's open file and a summary per
+// file, whatever the size of the logs; the facts for info add the distinct
+// ports and users seen.
 #ifndef VELMAR_ANALYTICS_MODEL_H
 #define VELMAR_ANALYTICS_MODEL_H
 
@@ -36,14 +52,14 @@
 #include <string>
 #include <vector>
 
+#include "analytics/history.h"
 #include "eventlog/logread.h"
 #include "platform/evtstats.h"
-#include "platform/winapi.h"
 
 // How a session began.
 enum SessionStart {
   kStartConnect,  // at its connect record
-  kStartRebuilt,  // before the log: rebuilt from its disconnect
+  kStartRebuilt,  // before the history: rebuilt from its disconnect
 };
 
 // How a session ended.
@@ -51,13 +67,13 @@ enum SessionEnd {
   kEndDisconnect,  // at its disconnect record
   kEndReplaced,    // at a connect on the same port
   kEndReset,       // at a reset record
-  kEndOpen,        // still open at the log's newest record
+  kEndOpen,        // still open at the history's newest record, or at a gap
 };
 
 // One session, as handed to the sink when it ends. The texts are good only
 // during the call.
 struct Session {
-  int Log;               // index of the log among those given
+  int Log;               // its history: the place of the server among those read
   const char* Computer;  // computer name of the record that opened it
   const char* Port;      // port name
   const char* User;      // user name of the connect (of the disconnect when rebuilt)
@@ -68,9 +84,9 @@ struct Session {
   bool HasConnected;     // ended by a disconnect, whose connected time is in Connected
   int64_t Connected;     // seconds the disconnect reported (RasConnectedSeconds)
   bool HasStartRecord;   // StartRecord holds the connect's number
-  DWORD StartRecord;     // record number of the connect
+  uint64_t StartRecord;  // record number of the connect, in its file
   bool HasEndRecord;     // EndRecord holds the number of the record that ended it
-  DWORD EndRecord;       // record number of the disconnect, connect or reset
+  uint64_t EndRecord;    // record number of the disconnect, connect or reset, in its file
 };
 
 // What the sweep over time needs to hear, in time order: the model calls
@@ -79,9 +95,12 @@ struct ModelListener {
   void* Context;  // handed back to every call
   // A session ended (in the order sessions end).
   void (*Ended)(void* context, const Session* s);
-  // Before the first record: log `log` covers time from `first` on
-  // (`empty` when it holds no record, and so covers nothing).
-  void (*Covers)(void* context, int log, EventTime first, bool empty);
+  // A span of covered time begins: span `span` covers time from `first`
+  // on (`empty` when its history holds no record, and so covers nothing).
+  // The first span of each history is told before the first record, with
+  // the history's place as its number; the span after a gap is told at the
+  // gap, numbered on from there.
+  void (*Covers)(void* context, int span, EventTime first, bool empty);
   // Lines in use change by delta from t on (t never earlier than before).
   void (*Step)(void* context, EventTime t, int delta);
   // One more line was in use on [from, to), to being the time of the
@@ -89,18 +108,30 @@ struct ModelListener {
   void (*Past)(void* context, EventTime from, EventTime to, const Session* s);
   // A connect record at t.
   void (*Connect)(void* context, EventTime t);
-  // Log `log` has no more records: its coverage ends at last.
-  void (*Done)(void* context, int log, EventTime last);
+  // Span `span` has no more records (its history ends, or a gap begins):
+  // its coverage ends at last.
+  void (*Done)(void* context, int span, EventTime last);
+  // Something about the logs that the answer reads past, worth a line on
+  // standard error ("B holds the same records as A: they count once"),
+  // without the program's name.
+  void (*Warning)(void* context, const char* text);
 };
 
-// The facts of one log for info. Counts and the sets hold the records whose
-// time lies in [Since, Until) of ModelReadLogs; the rest is the whole log's.
+// The facts of one file for info, in the order of its history. Counts and
+// the sets hold the records it adds to its history (none twice) whose time
+// lies in [Since, Until) of ModelReadLogs; the rest is the whole file's.
 struct LogFacts {
-  DWORD Oldest;                 // number of the oldest record
-  DWORD Count;                  // records in the log
+  const char* Path;             // as given
+  uint64_t Oldest;              // number of the oldest record
+  uint64_t Count;               // records in the file
   EventTime FirstTime;          // time of the oldest record
   EventTime LastTime;           // time of the newest record
   EvtHeaderFacts Header;        // dirty and wrapped, where known
+  JoinKind Join;                // how it joins the files before it
+  uint64_t Shared;              // records of an overlap, held by both files
+  int64_t GapSeconds;           // the time a gap before it leaves not covered
+  const char* SameAs;           // the earlier file it repeats exactly, or null
+  uint64_t Added;               // records it adds to the history
   uint64_t Connects;            // connect records with insertion strings
   uint64_t Disconnects;         // disconnect records with insertion strings
   uint64_t Resets;              // reset records (6005, 8033)
@@ -108,20 +139,37 @@ struct LogFacts {
   std::set<std::string> Users;  // distinct user names of connects and disconnects
 };
 
+// The facts of one server's history: its files and the counts of its
+// records, each record once.
+struct HistoryFacts {
+  std::string Computer;         // the computer of its files' oldest records
+  bool Empty;                   // its one file holds no record
+  std::vector<LogFacts> Files;  // in time order
+  uint64_t Records;             // records, each once
+  uint64_t Connects;            // as LogFacts counts them, over the history
+  uint64_t Disconnects;         // likewise
+  uint64_t Resets;              // likewise
+  std::set<std::string> Ports;  // likewise
+  std::set<std::string> Users;  // likewise
+};
+
 // Why a run failed: "PATH: REASON", the log's path as given and the reason
 // in the platform's words ("No such file or directory", "not an event log
-// file", "damaged: record 1234 can't be read").
+// file", "damaged: record 1234 can't be read"), or why two logs of a server
+// can't be one history (analytics/history.h).
 struct ModelFailure {
   char Text[4352];  // the message, without the program's name
 };
 
-// Reads the logs at paths[0..count-1] once each, merged by record time, and
-// tells the listener what happens. With facts not null, fills one LogFacts
-// per log, counting records in [since, until). Returns 1 after every record
-// of every log was read; 0 with *failure set when a log cannot be opened or
-// a record cannot be read: the listener may have heard part of the logs.
+// Reads the logs at paths[0..count-1] as the histories of their servers,
+// each record once, merged by record time, and tells the listener what
+// happens. With facts not null, fills one HistoryFacts per history,
+// counting records in [since, until). Returns 1 after every record was
+// read; 0 with *failure set when a log cannot be opened or a record cannot
+// be read, or the logs of a server cannot be one history (nothing heard
+// then): the listener may have heard part of the logs.
 int ModelReadLogs(const char* const* paths, int count, const ModelListener* listener,
-                  std::vector<LogFacts>* facts, EventTime since, EventTime until,
+                  std::vector<HistoryFacts>* facts, EventTime since, EventTime until,
                   ModelFailure* failure);
 
 // The computer name stored in the oldest record of the log at path ("" for

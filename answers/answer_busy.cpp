@@ -162,11 +162,8 @@ void WarnShort(BusyModel* b) {
 int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b) {
   BusyInit(b, step, opt->Since, opt->Until, opt->Lines, &opt->Zone);
   ModelListener l = BusyListener(b);
-  ModelFailure failure = {};
-  if (!ModelReadLogs(opt->Logs.data(), (int)opt->Logs.size(), &l, nullptr, kAlways, kForever,
-                     &failure)) {
-    return AnswerModelFailed(&failure);
-  }
+  int status = AnswerReadLogs(opt, &l, nullptr);
+  if (status != 0) return status;
   BusyFinish(b);
   if (b->Overflow) {
     fprintf(stderr,

@@ -49,22 +49,33 @@ std::string BesideLog(const char* path) {
 
 // N from the RasPorts.txt lists beside the logs: each server (the computer
 // of a log's oldest record) counted once, however many of its logs are
-// given; unknown when a server has no list.
+// given, from the first of them (in the order given) that has a list
+// beside it, as archived copies often lie in folders of their own; unknown
+// when none of a server's logs has one.
 int LinesBesideLogs(AnswerOptions* opt) {
-  std::map<std::string, bool> servers;
+  std::map<std::string, bool> found;  // server -> a list was counted
   int64_t lines = 0;
-  bool missing = false;
   for (const char* log : opt->Logs) {
     std::string computer;
     ModelFailure failure = {};
     if (!ModelLogComputer(log, &computer, &failure)) return AnswerModelFailed(&failure);
-    if (!servers.emplace(computer, true).second) continue;
+    bool* counted = &found.emplace(computer, false).first->second;
+    if (*counted) continue;
+    bool missing = false;
     int status = CountPorts(BesideLog(log).c_str(), true, &lines, &missing);
     if (status != 0) return status;
+    *counted = !missing;
   }
+  bool missing = false;
+  for (const auto& server : found) missing = missing || !server.second;
   opt->Lines = missing ? 0 : lines;
   opt->LinesFrom = missing ? nullptr : "RasPorts.txt";
   return 0;
+}
+
+// A warning of the model, on standard error.
+void WarnOnStderr(void*, const char* text) {
+  fprintf(stderr, "%s: warning: %s\n", AnswerProgram, text);
 }
 
 }  // namespace
@@ -95,6 +106,17 @@ void AnswerOptionsInit(AnswerOptions* opt) {
   opt->LinesFrom = nullptr;
   opt->PortFiles.clear();
   opt->Targets = {0.01, 0.02, 0.05};
+}
+
+int AnswerReadLogs(const AnswerOptions* opt, ModelListener* listener,
+                   std::vector<HistoryFacts>* facts) {
+  listener->Warning = WarnOnStderr;
+  ModelFailure failure = {};
+  if (!ModelReadLogs(opt->Logs.data(), static_cast<int>(opt->Logs.size()), listener, facts,
+                     opt->Since, opt->Until, &failure)) {
+    return AnswerModelFailed(&failure);
+  }
+  return 0;
 }
 
 int AnswerModelFailed(const ModelFailure* failure) {

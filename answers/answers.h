@@ -140,6 +140,12 @@ void BusySvg(AnswerOptions* opt, const BusyModel* b, OutBuf* out);
 // web charts use it too.
 double SvgTickStep(double top, int most);
 
+// Runs the model over opt's logs for listener (facts, when not null,
+// counted over opt's range), its warnings on standard error. Returns 0, or
+// kAnswerFailed after the failure's message.
+int AnswerReadLogs(const AnswerOptions* opt, ModelListener* listener,
+                   std::vector<HistoryFacts>* facts);
+
 // Says on standard error why the model failed. Returns kAnswerFailed.
 int AnswerModelFailed(const ModelFailure* failure);
 

@@ -91,10 +91,12 @@ inline void RasDecode(const BYTE* rec, DWORD capacity, unsigned want, RasEvent* 
   bool seconds = out->Kind == RAS_DISCONNECT && (want & RAS_WANT_SECONDS) != 0;
   const char* strings[RAS_SECONDS_STRINGS];
   RecStrings(rec, capacity, strings, seconds ? RAS_SECONDS_STRINGS : RAS_USER_PORT_STRINGS);
-  out->User = strings[1];
-  out->Port = strings[2];
+  // The calls come before the strings are handed out: GCC 12 otherwise
+  // takes the array of them for one that may dangle in *out.
   if (seconds) out->Seconds = RasConnectedSeconds(strings[7], strings[8]);
   out->Computer = (want & RAS_WANT_COMPUTER) != 0 ? RecComputer(rec, capacity) : "";
+  out->User = strings[1];
+  out->Port = strings[2];
 }
 
 // How many leading bytes of name go into a column of width bytes: at most

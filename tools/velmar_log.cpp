@@ -35,7 +35,8 @@ const char* const kUsageMore =
     "          (NAS PORTCOUNT lines): its Interim-Updates, retransmissions, delays, lost Starts\n"
     "          and authentication lines have no .evt record, nor the .evt's unrelated records\n"
     "          any accounting one; the sessions are the same\n"
-    "  info      per log: record numbers, first and last times, wrapped, dirty, counts\n"
+    "  info      per server, its logs in time order: record numbers, first and last times,\n"
+    "            wrapped, dirty, how each joins the one before; the counts once\n"
     "  sessions  one row per session, in the order they end\n"
     "  users     per user: sessions, seconds, longest, first start, last end\n"
     "  busy      per hour, day or hour of the week: covered seconds, line-seconds, mean and\n"
@@ -43,6 +44,8 @@ const char* const kUsageMore =
     "            at exactly k lines\n"
     "  capacity  the busy hour's traffic and the lines each blocking target needs (Erlang B)\n"
     "  --force lets make and sample replace files that exist; without it they write none\n"
+    "  The logs of one server (the computer of their oldest records) are read as one\n"
+    "  history: in time order, a record in two of them counted once.\n"
     "  T is YYYY-MM-DD (local midnight) or YYYY-MM-DDTHH:MM[:SS] (local time); the zone is TZ,\n"
     "  else SGT-8, or UTC with --utc. See velmar-log(1).\n";
 

@@ -31,13 +31,7 @@ std::string TimeText(EventTime t) {
 
 void CollectLine(void* context, const Session* s) {
   std::vector<std::string>* lines = (std::vector<std::string>*)context;
-  std::string line = std::string(s->Computer) + " " + s->Port + " " + s->User + " " +
-                     TimeText(s->Start) + "-" + TimeText(s->End) + " " + kStarted[s->Started] +
-                     "/" + kEnded[s->Ended] + " " +
-                     (s->HasConnected ? std::to_string(s->Connected) : "-") + " #" +
-                     (s->HasStartRecord ? std::to_string(s->StartRecord) : "-") + "-" +
-                     (s->HasEndRecord ? std::to_string(s->EndRecord) : "-");
-  lines->push_back(line);
+  lines->push_back(SessionLine(s));
 }
 
 std::vector<const char*> PathList(const std::vector<std::string>& paths) {
@@ -47,6 +41,14 @@ std::vector<const char*> PathList(const std::vector<std::string>& paths) {
 }
 
 }  // namespace
+
+std::string SessionLine(const Session* s) {
+  return std::string(s->Computer) + " " + s->Port + " " + s->User + " " + TimeText(s->Start) + "-" +
+         TimeText(s->End) + " " + kStarted[s->Started] + "/" + kEnded[s->Ended] + " " +
+         (s->HasConnected ? std::to_string(s->Connected) : "-") + " #" +
+         (s->HasStartRecord ? std::to_string(s->StartRecord) : "-") + "-" +
+         (s->HasEndRecord ? std::to_string(s->EndRecord) : "-");
+}
 
 EventTime TestTime(const std::string& when) {
   if (when.size() > 8) {
@@ -71,12 +73,12 @@ AnswerRec Disconnect(const std::string& when, const std::string& user, const std
       when, computer, 20050, {"DIALUP", user, port, "d", "t", "d", "t", minutes, seconds}};
 }
 
-AnswerRec Reset(const std::string& when, int code) {
-  return AnswerRec{when, "RAS1", code, {}};
+AnswerRec Reset(const std::string& when, int code, const std::string& computer) {
+  return AnswerRec{when, computer, code, {}};
 }
 
-AnswerRec Other(const std::string& when) {
-  return AnswerRec{when, "RAS1", 7036, {"Spooler", "running"}};
+AnswerRec Other(const std::string& when, const std::string& computer) {
+  return AnswerRec{when, computer, 7036, {"Spooler", "running"}};
 }
 
 TestFolder::TestFolder() : Dir(MakeTempFolder("answers")) {}
@@ -86,10 +88,10 @@ TestFolder::~TestFolder() {
 }
 
 std::string TestFolder::Log(const std::string& name, const std::vector<AnswerRec>& recs,
-                            uint32_t maxSize) {
+                            uint32_t maxSize, uint32_t firstNumber) {
   std::string path = Dir + "/" + name;
   EvtWriter w;
-  EXPECT_TRUE(EvtWriterOpen(&w, path.c_str(), maxSize, kEvtHeaderSize, 1)) << w.Message;
+  EXPECT_TRUE(EvtWriterOpen(&w, path.c_str(), maxSize, kEvtHeaderSize, firstNumber)) << w.Message;
   for (const AnswerRec& r : recs) {
     std::vector<const char*> strings;
     for (const std::string& s : r.Strings) strings.push_back(s.c_str());

@@ -28,19 +28,23 @@ AnswerRec Connect(const std::string& when, const std::string& user, const std::s
 AnswerRec Disconnect(const std::string& when, const std::string& user, const std::string& port,
                      const std::string& minutes, const std::string& seconds,
                      const std::string& computer = "RAS1");
-AnswerRec Reset(const std::string& when, int code = 6005);
-AnswerRec Other(const std::string& when);  // an unrelated record
+AnswerRec Reset(const std::string& when, int code = 6005, const std::string& computer = "RAS1");
+AnswerRec Other(const std::string& when,
+                const std::string& computer = "RAS1");  // an unrelated record
 
 // A temporary folder that removes itself and what it holds.
 struct TestFolder {
   std::string Dir;  // the folder
   TestFolder();
   ~TestFolder();
-  // Writes the records as DIR/NAME (records numbered from 1), a circular log
-  // of maxSize bytes when it is not 0. Returns the path.
-  std::string Log(const std::string& name, const std::vector<AnswerRec>& recs,
-                  uint32_t maxSize = 0);
+  // Writes the records as DIR/NAME (records numbered from firstNumber), a
+  // circular log of maxSize bytes when it is not 0. Returns the path.
+  std::string Log(const std::string& name, const std::vector<AnswerRec>& recs, uint32_t maxSize = 0,
+                  uint32_t firstNumber = 1);
 };
+
+// A session as one line, as SessionLines gives them.
+std::string SessionLine(const Session* s);
 
 // Runs the model over the logs and gives each session as one line:
 // "COMPUTER PORT USER HH:MM:SS-HH:MM:SS STARTED/ENDED CONNECTED #START-#END"

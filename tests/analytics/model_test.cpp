@@ -85,8 +85,8 @@ const std::vector<ModelCase>& Cases() {
       {"two servers: lines add up",
        {{Other("08:00"), Connect("09:00", "alice", "COM1"),
          Disconnect("11:00", "alice", "COM1", "120", "0"), Other("12:00")},
-        {Other("08:30"), Connect("10:00", "bob", "COM1", "RAS2"),
-         Disconnect("10:30", "bob", "COM1", "30", "0", "RAS2"), Other("11:30")}},
+        {Other("08:30", "RAS2"), Connect("10:00", "bob", "COM1", "RAS2"),
+         Disconnect("10:30", "bob", "COM1", "30", "0", "RAS2"), Other("11:30", "RAS2")}},
        {"RAS2 COM1 bob 10:00:00-10:30:00 connect/disconnect 1800 #2-3",
         "RAS1 COM1 alice 09:00:00-11:00:00 connect/disconnect 7200 #2-3"},
        {7200, 5400, 1800},
@@ -95,7 +95,7 @@ const std::vector<ModelCase>& Cases() {
       {"time no log covers is not counted",
        {{Other("08:00"), Connect("09:00", "alice", "COM1"),
          Disconnect("09:30", "alice", "COM1", "30", "0"), Other("10:00")},
-        {Other("12:00"), Connect("12:30", "bob", "COM2", "RAS2"), Other("13:00")}},
+        {Other("12:00", "RAS2"), Connect("12:30", "bob", "COM2", "RAS2"), Other("13:00", "RAS2")}},
        {"RAS1 COM1 alice 09:00:00-09:30:00 connect/disconnect 1800 #2-3",
         "RAS2 COM2 bob 12:30:00-13:00:00 connect/open - #2--"},
        {7200, 3600},
@@ -217,13 +217,14 @@ TEST_F(ModelTest, CoverageGapLeavesEmptyBuckets) {
 TEST_F(ModelTest, FactsCountRecordsInTheRange) {
   std::vector<std::string> paths = Write(Cases()[2].Logs);
   std::vector<const char*> list = {paths[0].c_str()};
-  std::vector<LogFacts> facts;
+  std::vector<HistoryFacts> facts;
   ModelListener none = {};
   ModelFailure failure = {};
   ASSERT_TRUE(
       ModelReadLogs(list.data(), 1, &none, &facts, TestTime("09:10"), TestTime("10:30"), &failure));
   ASSERT_EQ(facts.size(), 1u);
-  const LogFacts& f = facts[0];
+  ASSERT_EQ(facts[0].Files.size(), 1u);
+  const LogFacts& f = facts[0].Files[0];
   EXPECT_EQ(f.Oldest, 1u);
   EXPECT_EQ(f.Count, 8u);
   EXPECT_EQ(f.FirstTime, TestTime("08:00"));
@@ -265,18 +266,22 @@ TEST_F(ModelTest, WrappedAndDirtyLogsReadAsTheReportReadsThem) {
         kEvtFlagDirty | kEvtFlagWrap);  // dirty and wrapped, as a server left running writes it
   EXPECT_EQ(SessionLines({wrapped}), kept);
   std::vector<const char*> list = {wrapped.c_str()};
-  std::vector<LogFacts> facts;
+  std::vector<HistoryFacts> facts;
   ModelListener none = {};
   ModelFailure failure = {};
   ASSERT_TRUE(ModelReadLogs(list.data(), 1, &none, &facts, kAlways, kForever, &failure));
-  EXPECT_TRUE(facts[0].Header.Dirty);
-  EXPECT_TRUE(facts[0].Header.Wrapped);
+  EXPECT_TRUE(facts[0].Files[0].Header.Dirty);
+  EXPECT_TRUE(facts[0].Files[0].Header.Wrapped);
 }
 
 TEST_F(ModelTest, LogsThatCannotBeReadFailWithTheirReason) {
-  std::vector<AnswerRec> recs;
-  for (int i = 0; i < 20; ++i) recs.push_back(Connect("09:" + std::to_string(10 + i), "u", "COM1"));
-  std::string good = folder_.Log("good.evt", recs);
+  std::vector<AnswerRec> recs, other;
+  for (int i = 0; i < 20; ++i) {
+    recs.push_back(Connect("09:" + std::to_string(10 + i), "u", "COM1"));
+    other.push_back(Connect("09:" + std::to_string(10 + i), "u", "COM1", "RAS2"));
+  }
+  // A good log of another server beside each bad one.
+  std::string good = folder_.Log("good.evt", other);
   std::string broken = folder_.Log("broken.evt", recs);
   // Every record has the same length; break the signature of record 12.
   std::vector<const char*> strings = {"DIALUP", "u", "COM1"};

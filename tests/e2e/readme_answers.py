@@ -1,6 +1,8 @@
 # The outputs shown under "Answering questions" in the README: each
-# "    $ COMMAND" line is run in DIR (argument 2) and the indented block after
-# it must be its output, whole. With --fix the README gets the real outputs.
+# "    $ COMMAND" line is run in DIR (argument 2), in order, and the indented
+# block after it (up to the next command) must be its output, whole; a
+# command followed by another shows none. With --fix the README gets the
+# real outputs.
 import subprocess, sys
 readme, workdir = sys.argv[1], sys.argv[2]
 fix = "--fix" in sys.argv
@@ -15,13 +17,14 @@ while i < end:
     if not line.startswith("    $ "):
         continue
     j = i
-    while j < end and (lines[j].startswith("    ") or lines[j] == ""):
+    while j < end and (lines[j].startswith("    ") or lines[j] == "") and \
+            not lines[j].startswith("    $ "):
         j += 1
     while j > i and lines[j - 1] == "":
         j -= 1
     shown = [l[4:] for l in lines[i:j]]
     got = subprocess.run(line[6:], shell=True, cwd=workdir, capture_output=True, text=True)
-    want = got.stdout.rstrip("\n").split("\n")
+    want = got.stdout.rstrip("\n").split("\n") if got.stdout else []
     if got.returncode != 0 or got.stderr or shown != want:
         bad += 1
         print("README differs for: " + line[6:])

@@ -228,7 +228,7 @@ fi
 # header's state is unknown on Windows, and a named port list is read.
 wrun "$tool_exe" -- info "$(winpath "$work/logs/SysEvent.Evt")" --format csv
 status=$?
-{ [ "$status" = 0 ] && tail -n 1 "$work/out.txt" | awk -F, 'NF != 13 || $7 != "" || $8 != "" { exit 1 }'; } ||
+{ [ "$status" = 0 ] && tail -n 1 "$work/out.txt" | awk -F, 'NF != 19 || $8 != "" || $9 != "" { exit 1 }'; } ||
   fail "velmar-log.exe info: status $status: $(cat "$work/out.txt" "$work/err.txt")"
 wrun "$tool_exe" -- busy "$(winpath "$work/logs/SysEvent.Evt")" --format json --utc \
   --ports "$(winpath "$work/sample/RasPorts.txt")"
