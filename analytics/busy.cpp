@@ -4,6 +4,7 @@
 #include "analytics/busy.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -110,11 +111,26 @@ void FoldRun(BusyModel* b, EventTime from, EventTime to, int32_t lines) {
 }
 
 // ---- Profile -------------------------------------------------------------
+//
+// Points maps each breakpoint's time to the change of lines there: the
+// lines from a breakpoint on are FrontLines plus the changes after the
+// first up to it. The first breakpoint's own change is not used.
+
+// Adds delta to the lines from the breakpoint at it on, up to the next one's.
+void Raise(BusyModel* b, std::map<uint32_t, int32_t>::iterator it, int32_t delta) {
+  if (it == b->Points.begin()) {
+    b->FrontLines += delta;
+  } else {
+    it->second += delta;
+  }
+}
 
 void FoldFront(BusyModel* b) {
-  const Breakpoint& p = b->Points[0];
-  FoldRun(b, p.Time, b->Points[1].Time, p.Lines);
-  b->Points.pop_front();
+  std::map<uint32_t, int32_t>::iterator first = b->Points.begin(), next = std::next(first);
+  FoldRun(b, first->first, next->first, b->FrontLines);
+  b->FrontLines += next->second;
+  next->second = 0;
+  b->Points.erase(first);
 }
 
 void FoldExcess(BusyModel* b) {
@@ -123,16 +139,17 @@ void FoldExcess(BusyModel* b) {
 
 // Makes the last breakpoint lie at t (not before the last one).
 void PointAt(BusyModel* b, EventTime t) {
-  if (b->Points.back().Time < t)
-    b->Points.push_back(Breakpoint{(uint32_t)t, b->Points.back().Lines});
+  if ((EventTime)b->Points.rbegin()->first < t)
+    b->Points.emplace_hint(b->Points.end(), (uint32_t)t, 0);
 }
 
 void OnStep(void* context, EventTime t, int delta) {
   BusyModel* b = (BusyModel*)context;
   PointAt(b, t);
-  b->Points.back().Lines += delta;
-  size_t n = b->Points.size();
-  if (n >= 2 && b->Points[n - 2].Lines == b->Points[n - 1].Lines) b->Points.pop_back();
+  std::map<uint32_t, int32_t>::iterator last = std::prev(b->Points.end());
+  Raise(b, last, delta);
+  // A breakpoint that changes nothing is dropped, as long as one is left.
+  if (last != b->Points.begin() && last->second == 0) b->Points.erase(last);
   FoldExcess(b);
 }
 
@@ -144,20 +161,21 @@ void NoteShort(BusyModel* b, EventTime from, EventTime horizon, const Session* s
   b->ShortFrom = horizon;
 }
 
+// One more line on [from, to), to being the last breakpoint's time: the
+// change at from goes up by one and the change at to down by one, so every
+// breakpoint between is raised without being visited.
 void OnPast(void* context, EventTime from, EventTime to, const Session* s) {
   BusyModel* b = (BusyModel*)context;
-  EventTime horizon = b->Points.front().Time;
+  EventTime horizon = b->Points.begin()->first;
   if (from < horizon) {
     NoteShort(b, from, horizon, s);
     from = horizon;
   }
   if (from >= to) return;
   PointAt(b, to);
-  std::deque<Breakpoint>::iterator it =
-      std::lower_bound(b->Points.begin(), b->Points.end(), from,
-                       [](const Breakpoint& p, EventTime x) { return (EventTime)p.Time < x; });
-  if (it->Time != from) it = b->Points.insert(it, Breakpoint{(uint32_t)from, (it - 1)->Lines});
-  for (; (EventTime)it->Time < to; ++it) ++it->Lines;
+  std::map<uint32_t, int32_t>::iterator it = b->Points.emplace((uint32_t)from, 0).first;
+  Raise(b, it, 1);
+  Raise(b, std::prev(b->Points.end()), -1);
   FoldExcess(b);
 }
 
@@ -204,7 +222,9 @@ void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, i
   b->Zone = zone;
   b->Logs.clear();
   b->Covered.clear();
-  b->Points.assign(1, Breakpoint{0, 0});
+  b->Points.clear();
+  b->Points.emplace(0, 0);
+  b->FrontLines = 0;
   b->Rows.clear();
   b->Cursor = 0;
   b->TimeAt.clear();
@@ -227,8 +247,11 @@ ModelListener BusyListener(BusyModel* b) {
 
 void BusyFinish(BusyModel* b) {
   while (b->Points.size() >= 2) FoldFront(b);
-  FoldRun(b, b->Points[0].Time, kForever, b->Points[0].Lines);
-  b->Points.assign(1, Breakpoint{b->Points[0].Time, 0});
+  uint32_t last = b->Points.begin()->first;
+  FoldRun(b, last, kForever, b->FrontLines);
+  b->Points.clear();
+  b->Points.emplace(last, 0);
+  b->FrontLines = 0;
   EventTime end = b->Until;
   if (end == kForever) end = b->Covered.empty() ? kAlways : b->Covered.back().To;
   if (end > Origin(b)) GrowTo(b, end - 1);

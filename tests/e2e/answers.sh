@@ -144,6 +144,19 @@ answer_ok "sessions of two servers" sessions "$work/a/SysEvent.Evt" "$work/b/Sys
 [ "$(jq -rs 'map("\(.computer)/\(.user)") | join(",")' "$work/a.out")" = \
   "RAS1/alice,RAS1/bob,RAS2/carol" ] || fail "two servers: sessions not in the order they end"
 
+# ---- Rebuilt starts that reach back past every breakpoint kept ----
+# 40,000 sessions leave more breakpoints than the profile keeps; each of the
+# 30,000 disconnects after them is rebuilt from the horizon. Each raise is
+# two changes, however far back it reaches: the answer comes in bounded
+# time, and says which sessions it cut.
+python3 "$src/tests/support/rebuilt_csv.py" 40000 30000 2000000 >"$work/far.csv"
+"$tool" make "$work/far.csv" "$work/far.evt" || fail "make the far-reaching log"
+(unset TZ; exec timeout 60 "$tool" busy "$work/far.evt" --format json) >"$work/a.out" 2>"$work/a.err" ||
+  fail "busy on far-reaching rebuilt starts: status $?"
+grep -q 'reaches back past the time still held in memory.*(and 29999 more such sessions)$' \
+  "$work/a.err" || fail "far-reaching rebuilt starts: $(cat "$work/a.err")"
+jq_is "far-reaching rebuilt starts: the log's span" '.covered_seconds' $((60 * 69999))
+
 # ---- Every format parses; charts render ----
 # check_csv LABEL: the last answer is CSV with a header row and rows of
 # one length (Python's csv), and sqlite3 imports every row without a word.
