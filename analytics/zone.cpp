@@ -255,3 +255,29 @@ EventTime ZoneBucketEnd(ZoneCache* z, BucketStep step, EventTime start) {
   }
   return hi;
 }
+
+// Bisection keeps lo on the run's offset and hi past it: the change lies in
+// (lo, hi], found in log2(kZoneProbe) calls, about 20.
+int ZoneRuns(EventTime from, EventTime to, EventTime* at, int32_t* offset, int cap) {
+  int runs = 1;
+  at[0] = from;
+  offset[0] = LibraryOffset(from);
+  for (EventTime probe = from; probe < to && runs < cap;) {
+    EventTime next = to - probe > kZoneProbe ? probe + kZoneProbe : to - 1;
+    if (next <= probe) break;
+    if (LibraryOffset(next) == offset[runs - 1]) {
+      probe = next;
+      continue;
+    }
+    EventTime lo = probe, hi = next;
+    while (hi - lo > 1) {
+      EventTime mid = lo + (hi - lo) / 2;
+      (LibraryOffset(mid) == offset[runs - 1] ? lo : hi) = mid;
+    }
+    at[runs] = hi;
+    offset[runs] = LibraryOffset(hi);
+    ++runs;
+    probe = hi;
+  }
+  return runs;
+}

@@ -88,4 +88,17 @@ EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t);
 // the hour.
 EventTime ZoneBucketEnd(ZoneCache* z, BucketStep step, EventTime start);
 
+// Probes of the offset are this far apart when runs of one offset are
+// sought: a week, shorter than any stretch of daylight time.
+const EventTime kZoneProbe = 7 * 86400;
+
+// The runs of one offset over [from, to): run i starts at at[i] (at[0] is
+// from) and has offset[i] (seconds east of UTC) until at[i + 1], the last
+// until to. The offset is probed every kZoneProbe seconds, and where two
+// probes differ the change is found to the second by bisection, so an
+// offset that changes and changes back within a week goes unseen. Writes at
+// most cap runs (the last then holds to the end). Returns how many, at
+// least 1; from < to and cap >= 1.
+int ZoneRuns(EventTime from, EventTime to, EventTime* at, int32_t* offset, int cap);
+
 #endif  // VELMAR_ANALYTICS_ZONE_H

@@ -111,10 +111,18 @@ post cgi-stats 0 "$work/worked" 'user=0&port=0&gstat=0&table=0'
 # before the heading, and after the report's last line the preformatted
 # block closes and the SVG charts follow; after an error there are none. ---
 # chart_page QUERY CHARTS: QUERY with a chart field added gives its own page
-# so framed and then CHARTS charts.
+# so framed and then CHARTS charts. Each run ends within $chart_limit
+# seconds (each has its own limit); TZ is $chart_tz when set.
+chart_limit=60
+chart_tz=
+chart_run() {
+  local envs=(REQUEST_METHOD=GET "QUERY_STRING=$1")
+  [ -n "$chart_tz" ] && envs+=("TZ=$chart_tz")
+  run_velmar "$work/worked" "${envs[@]}" VELMAR_RUN_LIMIT="$chart_limit" -- </dev/null
+}
 chart_page() {
   local query=$1 charts=$2 got
-  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=$query" -- </dev/null
+  chart_run "$query"
   {
     head -n 2 "$work/out.txt"
     echo '<meta name="viewport" content="width=device-width, initial-scale=1">'
@@ -122,7 +130,7 @@ chart_page() {
     tail -n +3 "$work/out.txt"
     echo '</pre>'
   } >"$work/want.html"
-  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=$query&chart=1" -- </dev/null
+  chart_run "$query&chart=1"
   cmp -s -n "$(stat -c %s "$work/want.html")" "$work/want.html" "$work/out.txt" ||
     { fail "$query&chart=1: the report part"; diff "$work/want.html" "$work/out.txt" | head; }
   got=$(tail -c +"$(stat -c %s "$work/want.html")" "$work/out.txt" | grep -c '^<svg ')
@@ -132,6 +140,17 @@ chart_page() {
 chart_page '' 1
 chart_page 'gstat=1&port=1&table=1&offset=-3' 3
 chart_page 'user=1&nolist=1&duration=72' 2
+# Any window in bounded time: from the year 1 (a probe a week in a zone with
+# daylight time, none in a fixed zone), in a zone whose clock moves by half
+# an hour (which once held a core for good), a window long after the log.
+chart_limit=20
+for chart_tz in '' 'EST5EDT,M3.2.0,M11.1.0' 'Australia/Lord_Howe'; do
+  chart_page 'date=0001-01-01&gstat=1' 3
+  chart_page 'date=2026-10-01&nolist=1&table=1' 2
+done
+chart_tz=
+chart_page 'date=9999-12-20&duration=240' 2
+chart_limit=60
 run_velmar "$work/worked" REQUEST_METHOD=GET 'QUERY_STRING=chart=1&computername=NOSUCH' -- </dev/null
 grep -q -e '<svg' -e '</pre>' "$work/out.txt" && fail "a chart after an error"
 tail -n 1 "$work/out.txt" | grep -qx "Error: Can't Open Log" || fail "the error is not the page's end"
