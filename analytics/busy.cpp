@@ -228,7 +228,11 @@ void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, i
   b->Rows.clear();
   b->Cursor = 0;
   b->TimeAt.clear();
-  b->Overflow = false;
+  // A bucket lasts an hour at most, a day less than two (a zone that set
+  // its clock back a whole day showed one date twice).
+  EventTime longest = step == kStepHour ? 3600 : 2 * 86400;
+  b->Overflow =
+      since != kAlways && until != kForever && (until - since) / longest > (EventTime)b->MaxRows;
   b->ShortSessions = 0;
   b->ShortSession.clear();
   b->ShortStart = b->ShortFrom = 0;

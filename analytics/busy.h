@@ -82,7 +82,10 @@ struct BusyModel {
   EventTime ShortFrom;                 // the horizon it was counted from
 };
 
-// Prepares an empty table. lines 0 leaves the all-busy figures out.
+// Prepares an empty table. lines 0 leaves the all-busy figures out. A
+// range so long that it needs more than MaxRows buckets whatever the zone
+// (a bucket lasts at most an hour, or two days for a day) sets Overflow at
+// once.
 void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, int64_t lines,
               ZoneCache* zone);
 

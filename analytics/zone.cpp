@@ -223,6 +223,12 @@ int ZoneParseDay(const char* text, EventTime* days) {
   return 1;
 }
 
+bool ZoneInIsoYears(ZoneCache* z, EventTime t) {
+  // Any t works: the offset of a time the C library can't convert is 0.
+  EventTime local = t + ZoneOffset(z, t);
+  return local >= DaysFromCivil(1, 1, 1) * kDay && local < DaysFromCivil(10000, 1, 1) * kDay;
+}
+
 EventTime ZoneDay(ZoneCache* z, EventTime t) {
   return FloorDiv(t + ZoneOffset(z, t), kDay);
 }

@@ -73,6 +73,10 @@ int ZoneParse(ZoneCache* z, const char* text, EventTime* t);
 // since 1970-01-01. Returns 1 with *days set, 0 for anything else.
 int ZoneParseDay(const char* text, EventTime* days);
 
+// Whether the local time of t lies in the years 0001 to 9999, the years a
+// four-digit ISO 8601 time can name (ZoneFormat writes no other).
+bool ZoneInIsoYears(ZoneCache* z, EventTime t);
+
 // The local date of t, as days since 1970-01-01.
 EventTime ZoneDay(ZoneCache* z, EventTime t);
 

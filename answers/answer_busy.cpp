@@ -163,11 +163,14 @@ int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b) {
   BusyInit(b, step, opt->Since, opt->Until, opt->Lines, &opt->Zone);
   ModelListener l = BusyListener(b);
   ModelFailure failure = {};
-  if (!ModelReadLogs(opt->Logs.data(), (int)opt->Logs.size(), &l, nullptr, kAlways, kForever,
-                     &failure)) {
-    return AnswerModelFailed(&failure);
+  if (!b->Overflow) {
+    if (!ModelReadLogs(opt->Logs.data(), (int)opt->Logs.size(), &l, nullptr, kAlways, kForever,
+                       &failure)) {
+      return AnswerModelFailed(&failure);
+    }
+    BusyFinish(b);
   }
-  BusyFinish(b);
+  opt->Overflow = b->Overflow;
   if (b->Overflow) {
     fprintf(stderr,
             "%s: more than %zu buckets: narrow the range with --since and --until, or "

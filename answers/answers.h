@@ -41,6 +41,7 @@ struct AnswerOptions {
   std::vector<const char*> PortFiles;  // --ports
   std::vector<double> Targets;         // --target
   ZoneCache Zone;                      // the zone of every time
+  bool Overflow;                       // set when busy needed more than kMaxBusyRows buckets
 };
 
 // The program named at the start of every message: "velmar-log" unless the
@@ -129,7 +130,9 @@ int AnswerBusy(AnswerOptions* opt, OutBuf* out);
 
 // Runs the busy model over the logs into b (set up with the options'
 // range, lines and the given step). Returns 0, or the exit status after a
-// message.
+// message; a range that needs more than kMaxBusyRows buckets also sets
+// opt->Overflow, and is refused before any log is read when its length
+// alone says so.
 int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b);
 
 // The busy table as an SVG chart: bars per bucket, or the week's heat map.

@@ -39,6 +39,12 @@ int FailPage(RunState* run, const char* message) {
 // tells it. Returns 1, or 0 after the error page.
 int SetUpAnswer(RunState* run, Export what, AnswerOptions* opt, char* path, size_t size) {
   const ReportOptions* opts = &run->Options;
+  opt->Since = WindowStartOf(opts->Offset, static_cast<EventTime>(time(nullptr)));
+  opt->Until = WindowEndOf(opts, opt->Since);
+  if (!WindowInIsoYears(opt->Since, opt->Until)) {
+    NoteBadWindow(run->Notes, opts->Offset, opts->Duration);
+    return FailPage(run, "Bad Window");
+  }
   HANDLE log = OpenSystemLog(opts->ComputerName);
   if (log == nullptr) {
     DWORD error = GetLastError();
@@ -51,8 +57,6 @@ int SetUpAnswer(RunState* run, Export what, AnswerOptions* opt, char* path, size
   }
   AnswerProgram = "velmar";
   opt->Logs.push_back(path);
-  opt->Since = WindowStartOf(opts->Offset, static_cast<EventTime>(time(nullptr)));
-  opt->Until = WindowEndOf(opts, opt->Since);
   ZoneInit(&opt->Zone);
   if (what == kBusy && AnswerFindLines(opt) != 0) return FailPage(run, "Can't Read RAS Port");
   return 1;
@@ -115,7 +119,8 @@ int AnswerAndSend(RunState* run, Export what, AnswerOptions* opt) {
   if (status != 0 || !written) {
     fclose(spool);
     if (status == 0) NoteLine(run->Notes, strerror(error));
-    return FailPage(run, status != 0 ? "Can't Read Rec" : "Can't Write Temp File");
+    if (status != 0) return FailPage(run, opt->Overflow ? "Bad Window" : "Can't Read Rec");
+    return FailPage(run, "Can't Write Temp File");
   }
   WriteHeader(run, opt, what);
   int whole = SendSpool(run, spool);

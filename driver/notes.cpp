@@ -78,6 +78,15 @@ void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime whe
   NoteLine(notes, text);
 }
 
+void NoteBadWindow(FILE* notes, int32_t offset, int32_t duration) {
+  char text[200];
+  snprintf(text, sizeof text,
+           "offset %ld days, duration %ld hours: the window leaves the years 0001 to 9999, "
+           "which the charts and downloads write their times in",
+           static_cast<long>(offset), static_cast<long>(duration));
+  NoteLine(notes, text);
+}
+
 void NoteZone(FILE* notes, const char* tz) {
   if (!PlatformZoneFileMissing(tz)) return;
   char text[160];

@@ -4,6 +4,7 @@
 #ifndef VELMAR_DRIVER_NOTES_H
 #define VELMAR_DRIVER_NOTES_H
 
+#include <cstdint>
 #include <cstdio>
 
 #include "eventlog/logread.h"
@@ -38,6 +39,12 @@ void NoteIndexFailure(FILE* notes, const char* message, int systemError);
 //                    state after it"
 // Nothing for LOG_COVERS.
 void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime when);
+
+// "velmar: offset N days, duration H hours: the window leaves the years
+// 0001 to 9999, which the charts and downloads write their times in" for a
+// chart or a download refused for its window (its duration 0: to the end
+// of today).
+void NoteBadWindow(FILE* notes, int32_t offset, int32_t duration);
 
 // "velmar: TZ=TEXT: no such zone file; the C library takes it as UTC" when
 // tz names a zone by its file and that file does not exist

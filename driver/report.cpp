@@ -73,6 +73,17 @@ int StartChart(RunState* run, EventTime windowEnd) {
   return 1;
 }
 
+// The charts write the window's times with four-digit years: a window
+// outside the years 0001 to 9999 gets none, and the page says why.
+bool ChartWindowFits(const RunState* run) {
+  const ReportOptions* opts = &run->Options;
+  SetReportZone();
+  EventTime start = WindowStartOf(opts->Offset, static_cast<EventTime>(time(nullptr)));
+  if (WindowInIsoYears(start, WindowEndOf(opts, start))) return true;
+  NoteBadWindow(run->Notes, opts->Offset, opts->Duration);
+  return false;
+}
+
 }  // namespace
 
 int RunFail(RunState* run, const char* message) {
@@ -101,6 +112,7 @@ int RunReport(RunState* run) {
   const char* bad = ApplyDate(&run->Options, static_cast<EventTime>(time(nullptr)));
   if (bad != nullptr) return RunFail(run, bad);
   const ReportOptions* opts = &run->Options;
+  if (run->Web.Chart && !ChartWindowFits(run)) return RunFail(run, "Bad Window");
   if (!SetUpPorts(run)) return 0;
   if (!OpenWindow(run)) return 0;
   EventTime windowEnd = WindowEndOf(opts, run->WindowStart);

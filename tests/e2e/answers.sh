@@ -12,8 +12,9 @@ shots=$build/answer-shots
 mkdir -p "$shots"
 
 # answer ARGS...: velmar-log with TZ unset (so the zone is SGT-8); output in
-# $work/a.out, messages in $work/a.err, the status as its own.
-answer() { (unset TZ; exec "$tool" "$@") >"$work/a.out" 2>"$work/a.err"; }
+# $work/a.out, messages in $work/a.err, the status as its own (124 when it
+# does not end within two minutes).
+answer() { (unset TZ; exec timeout 120 "$tool" "$@") >"$work/a.out" 2>"$work/a.err"; }
 
 # answer_ok LABEL ARGS...: an answer that must succeed without messages.
 answer_ok() {
@@ -250,7 +251,15 @@ done <<EOF
 2|$work/none.txt: No such file or directory|capacity $log --ports $work/none.txt
 2|capacity needs the pool's lines|capacity $work/noports/SysEvent.Evt
 2|no event log file given|users --utc
+2|--until: bad value '9999-12-31T23:59:59-23:59' (not in the years 0001 to 9999 of the zone)|busy $log --since 9999-12-30 --until 9999-12-31T23:59:59-23:59 --step day
+2|--since: bad value '0001-01-01T00:00+01:00' (not in the years 0001 to 9999|sessions $log --since 0001-01-01T00:00+01:00 --utc
+2|^velmar-log: more than 1000000 buckets|busy $log --since 0001-01-01 --until 9999-12-31
 EOF
+# The last second of the year 9999 is a time like any other.
+answer_ok "busy to the end of 9999" busy "$log" --since 9999-12-31 --until 9999-12-31T23:59:59 \
+  --step day --format json
+jq_is "busy to the end of 9999" '"\(.until) \(.rows[0].start) \(.covered_seconds)"' \
+  "9999-12-31T23:59:59+08:00 9999-12-31T00:00:00+08:00 0"
 # Rows already written stay written, and the status still says it failed.
 answer sessions "$work/damaged.evt" --format csv
 [ $? = 2 ] && [ "$(wc -l <"$work/a.out")" -gt 1 ] || fail "streamed rows before the damage"

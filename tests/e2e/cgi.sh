@@ -230,6 +230,28 @@ get cgi-bad-export 2 "$work/pool" 'export=sessions&format=xml'
 get cgi-bad-export 2 "$work/pool" 'export=Busy'
 post cgi-bad-export 2 "$work/pool" 'export=capacity&format=csv'
 get cgi-bad-date 2 "$work/pool" 'export=busy&date=2026-02-29'
+# A window whose times have no four-digit year gets no chart and no file;
+# one that ends with the year 9999 does. A busy table of too many hours
+# says so, not that the log failed.
+last_day=$((($(date -ud 9999-12-31 +%s) - $(date -ud 2026-12-08 +%s)) / 86400))
+first_day=$((($(date -ud 0001-01-01 +%s) - $(date -ud 2026-12-08 +%s)) / 86400))
+bad_window='velmar: offset %s days, duration %s hours: the window leaves the years 0001 to 9999, which the charts and downloads write their times in'
+# page | query | offset | duration
+while IFS='|' read -r name query offset duration; do
+  # shellcheck disable=SC2059 # the note's text is the format
+  want_err=$(printf "$bad_window" "$offset" "$duration") get "$name" 2 "$work/pool" "$query"
+done <<EOF
+cgi-bad-window|export=busy&computername=RAS2&offset=-2147483648&duration=2|-2147483648|2
+cgi-bad-window|export=sessions&computername=RAS2&offset=2147483647|2147483647|0
+cgi-bad-window|export=users&format=json&computername=RAS2&date=9999-12-31&duration=24|$last_day|24
+cgi-bad-window-chart|chart=1&title1=Pool&computername=RAS2&offset=-1000000|-1000000|0
+cgi-bad-window-chart|chart=1&title1=Pool&computername=RAS2&date=0001-01-01&tz=UTC0&duration=-1|$first_day|-1
+EOF
+download 'export=sessions&computername=RAS2&date=9999-12-31&duration=23' "$csv" \
+  velmar-RAS2-9999-12-31-sessions.csv sessions --since 9999-12-31 --until 9999-12-31T23:00 \
+  --format csv
+want_err="velmar: more than 1000000 buckets: narrow the range with --since and --until, or use --step day" \
+  get cgi-bad-window 2 "$work/pool" 'export=busy&computername=RAS2&date=0001-01-01'
 want_err="velmar: $work/pool/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/pool" 'export=users'
 want_err="velmar: ..: not a valid computer name" \
   get cgi-cant-open 2 "$work/pool" 'export=users&computername=..'
