@@ -129,13 +129,14 @@ bool ParseOffset(const char** p, int* given, int32_t* offset) {
     return **p == '\0';
   }
   int sign = **p == '+' ? 1 : **p == '-' ? -1 : 0;
-  int hours, minutes;
+  int hours, minutes, seconds = 0;
   ++*p;
   if (sign == 0 || !Digits(p, 2, &hours) || *(*p)++ != ':' || !Digits(p, 2, &minutes)) {
     return false;
   }
-  *offset = sign * (hours * 3600 + minutes * 60);
-  return **p == '\0' && hours <= 23 && minutes <= 59;
+  if (**p == ':' && (++*p, !Digits(p, 2, &seconds))) return false;
+  *offset = sign * (hours * 3600 + minutes * 60 + seconds);
+  return **p == '\0' && hours <= 23 && minutes <= 59 && seconds <= 59;
 }
 
 // Puts v as width digits with leading zeros.
@@ -195,10 +196,16 @@ size_t ZoneFormat(ZoneCache* z, EventTime t, char* out) {
   *p++ = ':';
   p = PutDigits(p, secs % 60, 2);
   *p++ = offset < 0 ? '-' : '+';
-  int32_t minutes = (offset < 0 ? -offset : offset) / 60;
-  p = PutDigits(p, minutes / 60 % 100, 2);
+  int32_t east = offset < 0 ? -offset : offset;
+  p = PutDigits(p, east / 3600 % 100, 2);
   *p++ = ':';
-  p = PutDigits(p, minutes % 60, 2);
+  p = PutDigits(p, east / 60 % 60, 2);
+  // An offset of seconds (local mean time) is written whole, or the text
+  // would name another instant.
+  if (east % 60 != 0) {
+    *p++ = ':';
+    p = PutDigits(p, east % 60, 2);
+  }
   *p = '\0';
   return (size_t)(p - out);
 }

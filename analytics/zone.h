@@ -11,8 +11,9 @@
 
 #include "eventlog/logread.h"
 
-// Bytes of an ISO text "2026-12-08T09:30:00+08:00" and its terminator.
-const size_t kIsoTextSize = 26;
+// Bytes of the longest ISO text ZoneFormat writes, "2026-12-08T09:30:00
+// +00:19:32" (an offset with seconds), and its terminator.
+const size_t kIsoTextSize = 29;
 
 // Quarter hours whose offsets a ZoneCache remembers: 16 hours of them, so
 // that a session's start, printed beside its end, is found as a rule.
@@ -57,13 +58,15 @@ int32_t ZoneOffset(ZoneCache* z, EventTime t);
 void ZoneCivil(ZoneCache* z, EventTime t, CivilTime* out);
 
 // Writes t as "YYYY-MM-DDTHH:MM:SS+HH:MM" (local time and its offset,
-// "+00:00" for UTC) with a terminator into out (kIsoTextSize bytes). Returns
-// the length, 25.
+// "+00:00" for UTC; "+HH:MM:SS" when the offset has seconds, as local mean
+// time has) with a terminator into out (kIsoTextSize bytes). t must lie in
+// the years 0001 to 9999 (ZoneInIsoYears). Returns the length, 25 or 28.
 size_t ZoneFormat(ZoneCache* z, EventTime t, char* out);
 
 // Reads a time as a user gives it: "YYYY-MM-DD" (local midnight),
 // "YYYY-MM-DDTHH:MM" or "YYYY-MM-DDTHH:MM:SS" (local time), each optionally
-// followed by "Z" or "+HH:MM"/"-HH:MM", which then fixes the offset. A local
+// followed by "Z" or "+HH:MM"/"-HH:MM" (or "+HH:MM:SS", as ZoneFormat
+// writes an offset with seconds), which then fixes the offset. A local
 // time the clock skips or shows twice is taken with one of the offsets
 // around it. Returns 1 with *t set, 0 for anything else (a date that does not
 // exist included).

@@ -199,6 +199,16 @@ TEST_F(ProfileTest, BucketEdgesFollowTheLocalClock) {
        "2026-12-07T16:00:00",
        kStepDay,
        {"2026-12-08T00:00:00+08:00", "2026-12-09T00:00:00+08:00"}},
+      // Local mean time: the offset keeps its seconds, so the text names
+      // the instant.
+      {"LMT-0:19:32",
+       "2026-12-08T04:00:00",
+       kStepHour,
+       {"2026-12-08T04:00:00+00:19:32", "2026-12-08T05:00:00+00:19:32"}},
+      {"LMT+0:44:30",
+       "2026-12-08T04:00:00",
+       kStepHour,
+       {"2026-12-08T03:00:00-00:44:30", "2026-12-08T04:00:00-00:44:30"}},
   };
   for (const ZoneCase& c : cases) {
     SCOPED_TRACE(std::string(c.Tz) + " " + c.From);
@@ -209,7 +219,7 @@ TEST_F(ProfileTest, BucketEdgesFollowTheLocalClock) {
     EventTime t = ZoneBucketStart(&z, c.Step, TestTime(c.From));
     for (const std::string& want : c.Starts) {
       char text[kIsoTextSize];
-      EXPECT_EQ(ZoneFormat(&z, t, text), 25u);
+      EXPECT_EQ(ZoneFormat(&z, t, text), want.size());
       EXPECT_EQ(text, want);
       EventTime parsed = 0;
       ASSERT_TRUE(ZoneParse(&z, text, &parsed));
@@ -242,6 +252,9 @@ TEST_F(ProfileTest, TimesAsUsersTypeThem) {
       {"2026-12-08 09:00", ""},
       {"2026-12-08T09", ""},
       {"2026-12-08T09:30+8", ""},
+      {"2026-12-08T04:19:32+00:19:32", "2026-12-08T04:00:00"},
+      {"2026-12-08T04:19:32+00:19:60", ""},
+      {"2026-12-08T04:19:32+00:19:", ""},
       {"2026-12-08x", ""},
       {"", ""},
   };
