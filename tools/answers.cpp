@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "platform/environment.h"
+#include "platform/stdstreams.h"
 #include "tools/logtool.h"
 
 const char* const kAnswerUsage =
@@ -237,6 +238,7 @@ int RunWithOutput(int command, AnswerOptions* opt) {
     return kAnswerFailed;
   }
   OutInit(out, stdout);
+  out->Terminal = opt->Format == kFormatText && PlatformStdoutIsTerminal();
   int status = Dispatch(command, opt, out);
   if (!OutFlush(out)) {
     if (out->Errno != EPIPE)

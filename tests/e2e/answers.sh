@@ -186,6 +186,20 @@ busy-day busy --step day
 busy-week busy --step weekhour
 capacity capacity --target 0.01,0.1
 EOF
+# A file name that is no UTF-8, with an escape sequence in it: the JSON is
+# UTF-8 all the same (U+FFFD for the stray byte), a terminal sees '?' for
+# each control, and a pipe gets the name's own bytes.
+odd="$work/x"$'\xff\e[31m'".evt"
+cp "$log" "$odd"
+answer_ok "info of an odd name" info "$odd" --format json
+python3 -c 'import json, sys; json.loads(open(sys.argv[1], "rb").read().decode("utf-8"))' \
+  "$work/a.out" || fail "info of an odd name: the JSON is not UTF-8"
+jq_is "info of an odd name" '.logs[0].file' "$work/x"$'\xef\xbf\xbd\e[31m'".evt"
+ODD=$odd TOOL=$tool timeout 60 script -qec 'TZ=SGT-8 "$TOOL" info "$ODD"' /dev/null >"$work/tty.out"
+grep -qF "file           $work/x??[31m.evt" "$work/tty.out" ||
+  fail "info to a terminal: $(head -n 1 "$work/tty.out" | od -c | head -n 3)"
+answer_ok "info of an odd name into a pipe" info "$odd"
+head -n 1 "$work/a.out" | grep -qxF "file           $odd" || fail "info into a pipe changed the name"
 answer_ok "sessions ndjson" sessions "$log" --format ndjson
 [ "$(jq -c . "$work/a.out" | wc -l)" = "$(wc -l <"$work/a.out")" ] || fail "ndjson: jq disagrees"
 [ "$(wc -l <"$work/a.out")" = "$(($(wc -l <"$work/sessions.csv") - 1))" ] ||
