@@ -398,6 +398,7 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   WarnMissingZone(getenv("TZ"));
   SampleFiles* files = (SampleFiles*)calloc(1, sizeof(SampleFiles));
   if (files == nullptr) return CommandFail("out of memory for", dir, ENOMEM);
+  NewFilesGuard();
   int status = 0, madeDir = PlatformMakeFolder(dir) == 0;
   if (!madeDir && errno != EEXIST) {
     status = CommandFail("can't make", dir, errno);
@@ -419,6 +420,7 @@ int LogSample(const char* dir, const SampleOptions* opt) {
     NewFileDiscard(&files->Ports);
     if (madeDir) PlatformRemoveFolder(dir);
   }
+  NewFilesUnguard();
   free(files);
   return status;
 }

@@ -86,13 +86,12 @@ run_velmar() {
   shift
   (
     unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH VELMAR_RUN_LIMIT
-    export VELMAR_LOGDIR=$dir
+    export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
     for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
-    pinned=(env LD_PRELOAD="$faketime_lib" FAKETIME_FMT=%s FAKETIME="$now")
     if [ -n "${VELMAR_RUN_LIMIT:-}" ]; then
-      exec timeout "$VELMAR_RUN_LIMIT" "${pinned[@]}" "$velmar" "$@"
+      # The limit runs on the real clock; the pinned one is the program's.
+      exec env -u LD_PRELOAD timeout "$VELMAR_RUN_LIMIT" env LD_PRELOAD="$LD_PRELOAD" "$velmar" "$@"
     fi
-    export LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
     exec -a velmar "$velmar" "$@"
   ) >"$work/out.txt" 2>"$work/err.txt"
 }
