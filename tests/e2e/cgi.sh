@@ -201,7 +201,8 @@ download() {
   local query=$1 type=$2 file=$3 answer=$4
   shift 4
   get_status=0
-  run_velmar "$work/pool" REQUEST_METHOD=GET "QUERY_STRING=$query" -- </dev/null || get_status=$?
+  run_velmar "$work/pool" REQUEST_METHOD=GET "QUERY_STRING=$query" \
+    ${download_tmp:+"TMPDIR=$download_tmp"} -- </dev/null || get_status=$?
   [ "$get_status" = 0 ] || fail "$query: status $get_status: $(cat "$work/err.txt")"
   printf 'Content-type: %s\nContent-Disposition: attachment; filename="%s"\n\n' "$type" "$file" |
     cmp -s - <(head -n 3 "$work/out.txt") || fail "$query: header $(head -n 2 "$work/out.txt")"
@@ -222,9 +223,12 @@ download 'export=sessions&format=json&computername=RAS2&offset=-2&duration=5' ap
   --format json
 download 'export=users&format=csv&computername=RAS2&offset=-8&table=1&chart=1' "$csv" \
   velmar-RAS2-2026-11-30-users.csv users --since 2026-11-30 --until 2026-12-09 --format csv
-download 'export=users&format=json&computername=RAS2&tz=UTC0' application/json \
-  velmar-RAS2-2026-12-08-users.json users --since 2026-12-08T00:00Z --until 2026-12-09T00:00Z \
-  --format json --utc
+mkdir -p "$work/spool"
+download_tmp=$work/spool download 'export=users&format=json&computername=RAS2&tz=UTC0' \
+  application/json velmar-RAS2-2026-12-08-users.json users --since 2026-12-08T00:00Z \
+  --until 2026-12-09T00:00Z --format json --utc
+[ -z "$(ls -A "$work/spool")" ] || fail "the download left its spool in TMPDIR"
+
 # Refusals and failures: the page, no file.
 get cgi-bad-export 2 "$work/pool" 'export=sessions&format=xml'
 get cgi-bad-export 2 "$work/pool" 'export=Busy'
@@ -269,6 +273,17 @@ damage "$work/pool/SysEvent.Evt" 2
 for answer in sessions users busy; do
   want_err="velmar: $work/pool/SysEvent.Evt: damaged: record 2 can't be read" \
     get cgi-download-damaged 2 "$work/pool" "export=$answer&title1=Pool&format=json"
+done
+# The answer is spooled under TMPDIR, and without a spool there is no file
+# either: a damaged log, or a whole one, gives the page, never a file
+# streamed as far as it got.
+: >"$work/plain-file"
+for tmp in "$work/nowhere:No such file or directory" "$work/plain-file:Not a directory"; do
+  for log in "$work/pool" "$work/pool-whole"; do
+    [ -d "$work/pool-whole" ] || { mkdir -p "$work/pool-whole"; cp "$work/worked/SysEvent.Evt" "$work/pool-whole/"; }
+    want_err="velmar: ${tmp%%:*}: download spool: ${tmp#*:}" get cgi-download-nospool 2 "$log" \
+      'export=sessions&title1=Pool' "TMPDIR=${tmp%%:*}"
+  done
 done
 
 # --- A negative CONTENT_LENGTH is no POST form, and without a GET the
