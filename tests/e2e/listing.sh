@@ -9,7 +9,6 @@ source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
 worked_rows | mklog "$work/worked"
 printf 'COM1\nCOM2\n' >"$work/worked/RasPorts.txt"
 check worked 0 "$work/worked" -- 0
-check worked 0 "$work/worked" -- +t
 check nolist 0 "$work/worked" -- 0 -list
 check nolist 0 "$work/worked" -- 0 -l +t
 check titles-two 0 "$work/worked" -- 0 "North pool" "Line report" extra -x
@@ -102,6 +101,16 @@ want_err='velmar: \\..: not a valid computer name' check cant-open 2 "$work/work
 mklog "$work/empty" </dev/null
 check empty-log 2 "$work/empty" -- 0
 check usage 1 "$work/worked" --
+# A first argument that is neither a number nor a date is no report at all;
+# a plain number, signed or not, is the offset it says.
+for first in yesterday --help 2026/12/01 12/01/2026 +t 1x '' ' 1' - +; do
+  check usage 1 "$work/worked" -- "$first" +g
+done
+check two-days 0 "$work/two" -- -1
+check two-days 0 "$work/two" -- -01
+run_velmar "$work/two" -- +1 && mv "$work/out.txt" "$work/plus.txt"
+run_velmar "$work/two" -- 1
+cmp -s "$work/plus.txt" "$work/out.txt" || fail "velmar +1 differs from velmar 1"
 # A record damaged in the file stops the listing where it stands.
 {
   rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3
