@@ -73,6 +73,15 @@ int StartChart(RunState* run, EventTime windowEnd) {
   return 1;
 }
 
+// The port watch beside the plain count, when there is no port table.
+int StartWatch(RunState* run) {
+  run->Watch = static_cast<PortWatch*>(malloc(sizeof(PortWatch)));
+  if (run->Watch == nullptr) return RunFail(run, "Out of Memory");
+  PortWatchInit(run->Watch);
+  ScanUseWatch(&run->Scan, run->Watch);
+  return 1;
+}
+
 // The charts write the window's times with four-digit years: a window
 // outside the years 0001 to 9999 gets none, and the page says why.
 bool ChartWindowFits(const RunState* run) {
@@ -120,6 +129,7 @@ int RunReport(RunState* run) {
   if (run->Ports.Slots != nullptr) ScanUsePorts(&run->Scan, &run->Ports);
   if (opts->UserStats) ScanUseCollector(&run->Scan, &run->Users);
   if (run->Web.Chart && !StartChart(run, windowEnd)) return 0;
+  if (run->Ports.Slots == nullptr && !StartWatch(run)) return 0;
   const char* message = nullptr;
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
     return run->Users.Failed != nullptr ? FailIndex(run) : RunFail(run, message);
@@ -127,6 +137,13 @@ int RunReport(RunState* run) {
   WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, &run->Users);
   // A summary short of users is no report: the run fails as for an add.
   if (run->Users.Failed != nullptr) return FailIndex(run);
+  // What the report's own rules made of the log, for a reader who compares.
+  if (run->Scan.PastEnd) {
+    NotePastEnd(run->Notes, windowEnd, run->WindowStart + run->Scan.TotalTime);
+  }
+  if (run->Watch != nullptr) {
+    NotePlainCount(run->Notes, run->Watch->ConnectsOnBusy, run->Watch->DisconnectsOnFree);
+  }
   if (run->Chart != nullptr) {
     ChartFrame frame = {opts, &run->Scan, run->Ports.Slots != nullptr};
     WriteCharts(run->Out, &frame, run->Chart);
@@ -146,4 +163,7 @@ void RunRelease(RunState* run) {
   run->Log = nullptr;
   free(run->Chart);
   run->Chart = nullptr;
+  if (run->Watch != nullptr) PortWatchRelease(run->Watch);
+  free(run->Watch);
+  run->Watch = nullptr;
 }
