@@ -65,15 +65,30 @@ void ChargeColumns(ChartData* chart, EventTime from, EventTime to, EventTime sig
   }
 }
 
+// Adds seconds (negative to take them off) at lines in use to a cell.
+void AddToCell(ChartCell* cell, EventTime seconds, int32_t lines) {
+  cell->Covered += seconds;
+  cell->LineSeconds += seconds * lines;
+}
+
 // Adds the seconds of the local span [from, to) (local seconds, within one
-// row) to the row's cells by their hour of the day: whole days give each
-// hour 3600 s, the rest is cut at the hours.
+// row) to the row's cells by their hour of the day. Most spans lie within
+// one hour and are one addition; a span under a day is cut at the hours
+// it meets; a longer one gives each hour 3600 s a whole day, and the rest
+// is cut at the hours.
 void ChargeHours(ChartCell* row, EventTime from, EventTime to, EventTime sign, int32_t lines) {
+  if (to - from < kDay) {
+    while (from < to) {
+      EventTime hourEnd = (FloorDiv(from, kHour) + 1) * kHour;
+      EventTime end = to < hourEnd ? to : hourEnd;
+      AddToCell(&row[(from - FloorDiv(from, kDay) * kDay) / kHour], sign * (end - from), lines);
+      from = end;
+    }
+    return;
+  }
   EventTime base = FloorDiv(from, kDay) * kDay;
   for (int h = 0; h < CHART_HOURS; ++h) {
-    EventTime seconds = HourSeconds(to - base, h) - HourSeconds(from - base, h);
-    row[h].Covered += sign * seconds;
-    row[h].LineSeconds += sign * seconds * lines;
+    AddToCell(&row[h], sign * (HourSeconds(to - base, h) - HourSeconds(from - base, h)), lines);
   }
 }
 
@@ -93,10 +108,33 @@ void ChargeLocal(ChartData* chart, EventTime from, EventTime to, EventTime sign,
 
 // Charges [from, to) (from < to) to the heat map: each run of one offset
 // is a span of local time; sign -1 takes it off.
+// Remembers the local hour that holds t, in run i, as the instants
+// [HourFrom, HourTo) of one cell (null outside the map's rows), for the
+// charges that follow within it.
+void KeepHour(ChartData* chart, EventTime t, int32_t i) {
+  chart->HourFrom = chart->HourTo = 0;
+  if (t < chart->RunStart[0] || t >= chart->MapEnd) return;
+  EventTime offset = chart->RunOffset[i];
+  EventTime hour = FloorDiv(t + offset, kHour) * kHour;
+  EventTime runEnd = i + 1 < chart->ZoneRuns ? chart->RunStart[i + 1] : chart->MapEnd;
+  chart->HourFrom = std::max(hour - offset, chart->RunStart[i]);
+  chart->HourTo = std::min(hour + kHour - offset, runEnd);
+  EventTime day = FloorDiv(hour, kDay) - chart->FirstDay;
+  bool mapped = day >= 0 && day / chart->RowDays < chart->Rows;
+  chart->HourCell =
+      mapped ? &chart->Cell[day / chart->RowDays][(hour - FloorDiv(hour, kDay) * kDay) / kHour]
+             : nullptr;
+}
+
 void ChargeCells(ChartData* chart, EventTime from, EventTime to, EventTime sign, int32_t lines) {
+  // Most charges lie within the hour the one before ended in.
+  if (from >= chart->HourFrom && to <= chart->HourTo) {
+    if (chart->HourCell != nullptr) AddToCell(chart->HourCell, sign * (to - from), lines);
+    return;
+  }
+  EventTime last = to;
   if (from < chart->RunStart[0]) from = chart->RunStart[0];
   if (to > chart->MapEnd) to = chart->MapEnd;
-  if (from >= to) return;
   const EventTime* runs = chart->RunStart;
   int32_t i = static_cast<int32_t>(std::upper_bound(runs, runs + chart->ZoneRuns, from) - runs) - 1;
   for (; i < chart->ZoneRuns && from < to; ++i) {
@@ -104,6 +142,9 @@ void ChargeCells(ChartData* chart, EventTime from, EventTime to, EventTime sign,
     ChargeLocal(chart, from + chart->RunOffset[i], end + chart->RunOffset[i], sign, lines);
     from = end;
   }
+  int32_t at =
+      static_cast<int32_t>(std::upper_bound(runs, runs + chart->ZoneRuns, last) - runs) - 1;
+  KeepHour(chart, last, at < 0 ? 0 : at);
 }
 
 // The runs of one offset over every instant whose local date a map row
