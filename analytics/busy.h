@@ -6,8 +6,10 @@
 // starts in the past, after later time has been seen. So the recent profile
 // of lines in use is kept as breakpoints, and a rebuilt start raises every
 // breakpoint from its start to now. Each breakpoint holds the change of
-// lines at its time, in an ordered tree, so that raising a stretch is two
-// changes found in O(log Cap), however many breakpoints it spans. Only when
+// lines at its time, so that raising a stretch is two changes, found in
+// O(log Cap) however many breakpoints it spans: the steps' breakpoints are
+// added at the end of a sorted list, those a rebuilt start puts between
+// them go into an ordered tree of their own. Only when
 // more than Cap breakpoints are kept are the oldest folded into the buckets
 // (all of them at the end). The cap spans weeks of a busy pool, far more
 // than a session lasts; a rebuilt start that still reaches before the
@@ -18,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,7 +33,8 @@ const EventTime kForever = INT64_MAX / 4;
 // A time earlier than any record, for ranges without a start.
 const EventTime kAlways = -kForever;
 
-// Breakpoints kept before the oldest are folded: about 3 MB of tree nodes.
+// Breakpoints kept before the oldest are folded: 512 kB, and tree nodes of
+// about 3 MB at most for those rebuilt starts made.
 const size_t kProfileCap = (size_t)1 << 16;
 // Buckets one table may have.
 const size_t kMaxBusyRows = 1000000;
@@ -52,6 +56,12 @@ struct BusyRow {
   BusyFigures Sum;  // its figures
 };
 
+// Lines in use change by Change at this time (a breakpoint of the profile).
+struct Breakpoint {
+  uint32_t Time;   // seconds since 1970 (record times are 32-bit)
+  int32_t Change;  // lines from then on, less those just before
+};
+
 // A span of time [From, To).
 struct CoverSpan {
   EventTime From;  // first second
@@ -70,7 +80,8 @@ struct BusyModel {
   ZoneCache* Zone;                     // the zone of the bucket edges
   std::vector<CoverSpan> Logs;         // per log; To is kForever while it is read
   std::vector<CoverSpan> Covered;      // the union of Logs, sorted, disjoint
-  std::map<uint32_t, int32_t> Points;  // the profile not folded yet: time -> change of lines there
+  std::deque<Breakpoint> Points;       // the profile not folded yet: the steps', in time order
+  std::map<uint32_t, int32_t> Raised;  // ... and those rebuilt starts made: time -> change
   int32_t FrontLines;                  // lines in use from the first breakpoint on
   std::vector<BusyRow> Rows;           // the buckets, in time order
   size_t Cursor;                       // the bucket used last
