@@ -106,8 +106,6 @@ void ChargeLocal(ChartData* chart, EventTime from, EventTime to, EventTime sign,
   }
 }
 
-// Charges [from, to) (from < to) to the heat map: each run of one offset
-// is a span of local time; sign -1 takes it off.
 // Remembers the local hour that holds t, in run i, as the instants
 // [HourFrom, HourTo) of one cell (null outside the map's rows), for the
 // charges that follow within it.
@@ -126,6 +124,8 @@ void KeepHour(ChartData* chart, EventTime t, int32_t i) {
              : nullptr;
 }
 
+// Charges [from, to) (from < to) to the heat map: each run of one offset
+// is a span of local time; sign -1 takes it off.
 void ChargeCells(ChartData* chart, EventTime from, EventTime to, EventTime sign, int32_t lines) {
   // Most charges lie within the hour the one before ended in.
   if (from >= chart->HourFrom && to <= chart->HourTo) {
