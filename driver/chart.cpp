@@ -6,6 +6,7 @@
 #include "driver/chart.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -175,7 +176,8 @@ void SetRows(ChartData* chart, EventTime firstDay, EventTime lastDay) {
 }  // namespace
 
 void ChartInit(ChartData* chart, EventTime windowStart, EventTime windowEnd) {
-  memset(chart, 0, sizeof *chart);
+  // The runs' arrays are left alone: a fresh block's pages stay untouched.
+  memset(chart, 0, offsetof(ChartData, RunStart));
   ZoneInit(&chart->Zone);
   chart->Start = windowStart;
   chart->WindowEnd = windowEnd;

@@ -54,11 +54,12 @@ struct ChartData {
   ZoneCache Zone;                           // local hours and dates under TZ
   EventTime MapEnd;                         // every instant a map row holds is before it
   int32_t ZoneRuns;                         // runs of one offset from RunStart[0] to MapEnd
-  EventTime RunStart[CHART_ZONE_RUNS];      // each run's first second, in time order
-  int32_t RunOffset[CHART_ZONE_RUNS];       // its offset, seconds east of UTC
   EventTime HourFrom;                       // the local hour the last charge ended in,
   EventTime HourTo;                         // as instants within one run
   ChartCell* HourCell;                      // its cell, or null outside the map's rows
+  // Last, and set only as far as used: the rest is never touched.
+  EventTime RunStart[CHART_ZONE_RUNS];  // each run's first second, in time order
+  int32_t RunOffset[CHART_ZONE_RUNS];   // its offset, seconds east of UTC
 };
 
 // Prepares empty figures for the window [windowStart, windowEnd): the
