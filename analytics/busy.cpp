@@ -4,6 +4,7 @@
 #include "analytics/busy.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -110,29 +111,87 @@ void FoldRun(BusyModel* b, EventTime from, EventTime to, int32_t lines) {
 }
 
 // ---- Profile -------------------------------------------------------------
+//
+// The breakpoints lie in two sorted sets: Points, those the steps made (in
+// time order, added at the end), and Raised, those a rebuilt start put
+// between them. Each holds the change of lines at its time; the lines from
+// a breakpoint on are FrontLines plus the changes after the first up to it
+// (the first's own change is not used). The two never share a time, and
+// the last breakpoint is always the last of Points.
 
+size_t PointCount(const BusyModel* b) {
+  return b->Points.size() + b->Raised.size();
+}
+
+// The time of the first breakpoint: the horizon.
+EventTime FrontTime(const BusyModel* b) {
+  if (b->Raised.empty()) return b->Points.front().Time;
+  return std::min<EventTime>(b->Points.front().Time, b->Raised.begin()->first);
+}
+
+// Folds [first breakpoint, next one) at FrontLines; the next becomes first.
 void FoldFront(BusyModel* b) {
-  const Breakpoint& p = b->Points[0];
-  FoldRun(b, p.Time, b->Points[1].Time, p.Lines);
-  b->Points.pop_front();
+  bool pointFirst = b->Raised.empty() || b->Points.front().Time < b->Raised.begin()->first;
+  EventTime from = FrontTime(b);
+  if (pointFirst) {
+    b->Points.pop_front();
+  } else {
+    b->Raised.erase(b->Raised.begin());
+  }
+  bool pointNext = b->Raised.empty() ||
+                   (!b->Points.empty() && b->Points.front().Time < b->Raised.begin()->first);
+  int32_t* change = pointNext ? &b->Points.front().Change : &b->Raised.begin()->second;
+  FoldRun(b, from, FrontTime(b), b->FrontLines);
+  b->FrontLines += *change;
+  *change = 0;
 }
 
 void FoldExcess(BusyModel* b) {
-  while (b->Points.size() > b->Cap && b->Points.size() >= 2) FoldFront(b);
+  while (PointCount(b) > b->Cap && PointCount(b) >= 2) FoldFront(b);
 }
 
 // Makes the last breakpoint lie at t (not before the last one).
 void PointAt(BusyModel* b, EventTime t) {
-  if (b->Points.back().Time < t)
-    b->Points.push_back(Breakpoint{(uint32_t)t, b->Points.back().Lines});
+  if (b->Points.back().Time < t) b->Points.push_back(Breakpoint{(uint32_t)t, 0});
+}
+
+// Adds delta to the change at the breakpoint of time t, which is the first
+// or lies in Points or in Raised (made there when it lies in neither).
+void Raise(BusyModel* b, EventTime t, int32_t delta) {
+  if (t == FrontTime(b)) {
+    b->FrontLines += delta;
+    return;
+  }
+  std::deque<Breakpoint>::iterator it =
+      std::lower_bound(b->Points.begin(), b->Points.end(), t,
+                       [](const Breakpoint& p, EventTime x) { return (EventTime)p.Time < x; });
+  if (it != b->Points.end() && it->Time == t) {
+    it->Change += delta;
+  } else {
+    b->Raised[(uint32_t)t] += delta;
+  }
+}
+
+// Drops the last breakpoint, which changes nothing. The last one left is
+// kept in Points: a rebuilt start's, when it lies after the new end there.
+void DropLast(BusyModel* b) {
+  b->Points.pop_back();
+  if (b->Raised.empty()) return;
+  std::map<uint32_t, int32_t>::iterator last = std::prev(b->Raised.end());
+  if (!b->Points.empty() && b->Points.back().Time > last->first) return;
+  b->Points.push_back(Breakpoint{last->first, last->second});
+  b->Raised.erase(last);
 }
 
 void OnStep(void* context, EventTime t, int delta) {
   BusyModel* b = (BusyModel*)context;
   PointAt(b, t);
-  b->Points.back().Lines += delta;
-  size_t n = b->Points.size();
-  if (n >= 2 && b->Points[n - 2].Lines == b->Points[n - 1].Lines) b->Points.pop_back();
+  if (PointCount(b) == 1) {
+    b->FrontLines += delta;
+  } else {
+    b->Points.back().Change += delta;
+    if (b->Points.back().Change == 0) DropLast(b);
+  }
   FoldExcess(b);
 }
 
@@ -144,20 +203,21 @@ void NoteShort(BusyModel* b, EventTime from, EventTime horizon, const Session* s
   b->ShortFrom = horizon;
 }
 
+// One more line on [from, to), to being the last breakpoint's time: the
+// change at from goes up by one and the change at to down by one, so every
+// breakpoint between is raised without being visited, each change found in
+// O(log n).
 void OnPast(void* context, EventTime from, EventTime to, const Session* s) {
   BusyModel* b = (BusyModel*)context;
-  EventTime horizon = b->Points.front().Time;
+  EventTime horizon = FrontTime(b);
   if (from < horizon) {
     NoteShort(b, from, horizon, s);
     from = horizon;
   }
   if (from >= to) return;
   PointAt(b, to);
-  std::deque<Breakpoint>::iterator it =
-      std::lower_bound(b->Points.begin(), b->Points.end(), from,
-                       [](const Breakpoint& p, EventTime x) { return (EventTime)p.Time < x; });
-  if (it->Time != from) it = b->Points.insert(it, Breakpoint{(uint32_t)from, (it - 1)->Lines});
-  for (; (EventTime)it->Time < to; ++it) ++it->Lines;
+  Raise(b, from, 1);
+  b->Points.back().Change -= 1;
   FoldExcess(b);
 }
 
@@ -205,10 +265,16 @@ void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, i
   b->Logs.clear();
   b->Covered.clear();
   b->Points.assign(1, Breakpoint{0, 0});
+  b->Raised.clear();
+  b->FrontLines = 0;
   b->Rows.clear();
   b->Cursor = 0;
   b->TimeAt.clear();
-  b->Overflow = false;
+  // A bucket lasts an hour at most, a day less than two (a zone that set
+  // its clock back a whole day showed one date twice).
+  EventTime longest = step == kStepHour ? 3600 : 2 * 86400;
+  b->Overflow =
+      since != kAlways && until != kForever && (until - since) / longest > (EventTime)b->MaxRows;
   b->ShortSessions = 0;
   b->ShortSession.clear();
   b->ShortStart = b->ShortFrom = 0;
@@ -226,9 +292,12 @@ ModelListener BusyListener(BusyModel* b) {
 }
 
 void BusyFinish(BusyModel* b) {
-  while (b->Points.size() >= 2) FoldFront(b);
-  FoldRun(b, b->Points[0].Time, kForever, b->Points[0].Lines);
-  b->Points.assign(1, Breakpoint{b->Points[0].Time, 0});
+  while (PointCount(b) >= 2) FoldFront(b);
+  EventTime last = FrontTime(b);
+  FoldRun(b, last, kForever, b->FrontLines);
+  b->Points.assign(1, Breakpoint{(uint32_t)last, 0});
+  b->Raised.clear();
+  b->FrontLines = 0;
   EventTime end = b->Until;
   if (end == kForever) end = b->Covered.empty() ? kAlways : b->Covered.back().To;
   if (end > Origin(b)) GrowTo(b, end - 1);

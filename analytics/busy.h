@@ -4,12 +4,16 @@
 //
 // The model's sessions arrive in the order they end, but a rebuilt session
 // starts in the past, after later time has been seen. So the recent profile
-// of lines in use is kept as breakpoints (time, lines from then on), and a
-// rebuilt start raises every breakpoint from its start to now. Only when more
-// than Cap breakpoints are kept are the oldest folded into the buckets (all
-// of them at the end). The cap spans weeks of a busy pool, far more than a
-// session lasts; a rebuilt start that still reaches before the folded
-// horizon is counted from the horizon and reported in Short*, never
+// of lines in use is kept as breakpoints, and a rebuilt start raises every
+// breakpoint from its start to now. Each breakpoint holds the change of
+// lines at its time, so that raising a stretch is two changes, found in
+// O(log Cap) however many breakpoints it spans: the steps' breakpoints are
+// added at the end of a sorted list, those a rebuilt start puts between
+// them go into an ordered tree of their own. Only when
+// more than Cap breakpoints are kept are the oldest folded into the buckets
+// (all of them at the end). The cap spans weeks of a busy pool, far more
+// than a session lasts; a rebuilt start that still reaches before the
+// folded horizon is counted from the horizon and reported in Short*, never
 // silently. Memory is O(buckets + Cap), whatever the size of the logs.
 #ifndef VELMAR_ANALYTICS_BUSY_H
 #define VELMAR_ANALYTICS_BUSY_H
@@ -17,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,7 +33,8 @@ const EventTime kForever = INT64_MAX / 4;
 // A time earlier than any record, for ranges without a start.
 const EventTime kAlways = -kForever;
 
-// Breakpoints kept before the oldest are folded: 512 kB.
+// Breakpoints kept before the oldest are folded: 512 kB, and tree nodes of
+// about 3 MB at most for those rebuilt starts made.
 const size_t kProfileCap = (size_t)1 << 16;
 // Buckets one table may have.
 const size_t kMaxBusyRows = 1000000;
@@ -50,10 +56,10 @@ struct BusyRow {
   BusyFigures Sum;  // its figures
 };
 
-// Lines in use from this time on, until the next breakpoint.
+// Lines in use change by Change at this time (a breakpoint of the profile).
 struct Breakpoint {
-  uint32_t Time;  // seconds since 1970 (record times are 32-bit)
-  int32_t Lines;  // lines in use
+  uint32_t Time;   // seconds since 1970 (record times are 32-bit)
+  int32_t Change;  // lines from then on, less those just before
 };
 
 // A span of time [From, To).
@@ -65,27 +71,32 @@ struct CoverSpan {
 // The busy table being built. Set the settings with BusyInit; the model
 // feeds it through BusyListener; BusyFinish completes it.
 struct BusyModel {
-  BucketStep Step;                 // bucket length
-  EventTime Since;                 // the range: kAlways when not given
-  EventTime Until;                 // kForever when not given
-  int64_t Lines;                   // lines of the pool N, 0 when unknown
-  size_t Cap;                      // breakpoints kept before folding
-  size_t MaxRows;                  // buckets allowed; more sets Overflow
-  ZoneCache* Zone;                 // the zone of the bucket edges
-  std::vector<CoverSpan> Logs;     // per covered span of a history; To is kForever while read
-  std::vector<CoverSpan> Covered;  // the union of Logs, sorted, disjoint
-  std::deque<Breakpoint> Points;   // the profile not folded yet, in time order
-  std::vector<BusyRow> Rows;       // the buckets, in time order
-  size_t Cursor;                   // the bucket used last
-  std::vector<int64_t> TimeAt;     // covered seconds at exactly k lines, over the range
-  bool Overflow;                   // more than MaxRows buckets were needed
-  uint64_t ShortSessions;          // rebuilt sessions that began before the horizon
-  std::string ShortSession;        // the first of them: "USER on COMPUTER PORT"
-  EventTime ShortStart;            // its rebuilt start
-  EventTime ShortFrom;             // the horizon it was counted from
+  BucketStep Step;                     // bucket length
+  EventTime Since;                     // the range: kAlways when not given
+  EventTime Until;                     // kForever when not given
+  int64_t Lines;                       // lines of the pool N, 0 when unknown
+  size_t Cap;                          // breakpoints kept before folding
+  size_t MaxRows;                      // buckets allowed; more sets Overflow
+  ZoneCache* Zone;                     // the zone of the bucket edges
+  std::vector<CoverSpan> Logs;         // per covered span of a history; To is kForever while read
+  std::vector<CoverSpan> Covered;      // the union of Logs, sorted, disjoint
+  std::deque<Breakpoint> Points;       // the profile not folded yet: the steps', in time order
+  std::map<uint32_t, int32_t> Raised;  // ... and those rebuilt starts made: time -> change
+  int32_t FrontLines;                  // lines in use from the first breakpoint on
+  std::vector<BusyRow> Rows;           // the buckets, in time order
+  size_t Cursor;                       // the bucket used last
+  std::vector<int64_t> TimeAt;         // covered seconds at exactly k lines, over the range
+  bool Overflow;                       // more than MaxRows buckets were needed
+  uint64_t ShortSessions;              // rebuilt sessions that began before the horizon
+  std::string ShortSession;            // the first of them: "USER on COMPUTER PORT"
+  EventTime ShortStart;                // its rebuilt start
+  EventTime ShortFrom;                 // the horizon it was counted from
 };
 
-// Prepares an empty table. lines 0 leaves the all-busy figures out.
+// Prepares an empty table. lines 0 leaves the all-busy figures out. A
+// range so long that it needs more than MaxRows buckets whatever the zone
+// (a bucket lasts at most an hour, or two days for a day) sets Overflow at
+// once.
 void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, int64_t lines,
               ZoneCache* zone);
 

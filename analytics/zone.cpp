@@ -130,13 +130,14 @@ bool ParseOffset(const char** p, int* given, int32_t* offset) {
     return **p == '\0';
   }
   int sign = **p == '+' ? 1 : **p == '-' ? -1 : 0;
-  int hours, minutes;
+  int hours, minutes, seconds = 0;
   ++*p;
   if (sign == 0 || !Digits(p, 2, &hours) || *(*p)++ != ':' || !Digits(p, 2, &minutes)) {
     return false;
   }
-  *offset = sign * (hours * 3600 + minutes * 60);
-  return **p == '\0' && hours <= 23 && minutes <= 59;
+  if (**p == ':' && (++*p, !Digits(p, 2, &seconds))) return false;
+  *offset = sign * (hours * 3600 + minutes * 60 + seconds);
+  return **p == '\0' && hours <= 23 && minutes <= 59 && seconds <= 59;
 }
 
 // Puts v as width digits with leading zeros.
@@ -196,10 +197,16 @@ size_t ZoneFormat(ZoneCache* z, EventTime t, char* out) {
   *p++ = ':';
   p = PutDigits(p, secs % 60, 2);
   *p++ = offset < 0 ? '-' : '+';
-  int32_t minutes = (offset < 0 ? -offset : offset) / 60;
-  p = PutDigits(p, minutes / 60 % 100, 2);
+  int32_t east = offset < 0 ? -offset : offset;
+  p = PutDigits(p, east / 3600 % 100, 2);
   *p++ = ':';
-  p = PutDigits(p, minutes % 60, 2);
+  p = PutDigits(p, east / 60 % 60, 2);
+  // An offset of seconds (local mean time) is written whole, or the text
+  // would name another instant.
+  if (east % 60 != 0) {
+    *p++ = ':';
+    p = PutDigits(p, east % 60, 2);
+  }
   *p = '\0';
   return (size_t)(p - out);
 }
@@ -222,6 +229,12 @@ int ZoneParseDay(const char* text, EventTime* days) {
   if (!ParseDate(&p, &c) || *p != '\0') return 0;
   *days = DaysFromCivil(c.Year, c.Month, c.Day);
   return 1;
+}
+
+bool ZoneInIsoYears(ZoneCache* z, EventTime t) {
+  // Any t works: the offset of a time the C library can't convert is 0.
+  EventTime local = t + ZoneOffset(z, t);
+  return local >= DaysFromCivil(1, 1, 1) * kDay && local < DaysFromCivil(10000, 1, 1) * kDay;
 }
 
 EventTime ZoneDay(ZoneCache* z, EventTime t) {
@@ -255,4 +268,30 @@ EventTime ZoneBucketEnd(ZoneCache* z, BucketStep step, EventTime start) {
     (ZoneOffset(z, mid) == offset ? lo : hi) = mid;
   }
   return hi;
+}
+
+// Bisection keeps lo on the run's offset and hi past it: the change lies in
+// (lo, hi], found in log2(kZoneProbe) calls, about 20.
+int ZoneRuns(EventTime from, EventTime to, EventTime* at, int32_t* offset, int cap) {
+  int runs = 1;
+  at[0] = from;
+  offset[0] = LibraryOffset(from);
+  for (EventTime probe = from; probe < to && runs < cap;) {
+    EventTime next = to - probe > kZoneProbe ? probe + kZoneProbe : to - 1;
+    if (next <= probe) break;
+    if (LibraryOffset(next) == offset[runs - 1]) {
+      probe = next;
+      continue;
+    }
+    EventTime lo = probe, hi = next;
+    while (hi - lo > 1) {
+      EventTime mid = lo + (hi - lo) / 2;
+      (LibraryOffset(mid) == offset[runs - 1] ? lo : hi) = mid;
+    }
+    at[runs] = hi;
+    offset[runs] = LibraryOffset(hi);
+    ++runs;
+    probe = hi;
+  }
+  return runs;
 }

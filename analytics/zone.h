@@ -12,8 +12,9 @@
 
 #include "eventlog/logread.h"
 
-// Bytes of an ISO text "2026-12-08T09:30:00+08:00" and its terminator.
-const size_t kIsoTextSize = 26;
+// Bytes of the longest ISO text ZoneFormat writes, "2026-12-08T09:30:00
+// +00:19:32" (an offset with seconds), and its terminator.
+const size_t kIsoTextSize = 29;
 
 // Quarter hours whose offsets a ZoneCache remembers: 16 hours of them, so
 // that a session's start, printed beside its end, is found as a rule.
@@ -58,13 +59,15 @@ int32_t ZoneOffset(ZoneCache* z, EventTime t);
 void ZoneCivil(ZoneCache* z, EventTime t, CivilTime* out);
 
 // Writes t as "YYYY-MM-DDTHH:MM:SS+HH:MM" (local time and its offset,
-// "+00:00" for UTC) with a terminator into out (kIsoTextSize bytes). Returns
-// the length, 25.
+// "+00:00" for UTC; "+HH:MM:SS" when the offset has seconds, as local mean
+// time has) with a terminator into out (kIsoTextSize bytes). t must lie in
+// the years 0001 to 9999 (ZoneInIsoYears). Returns the length, 25 or 28.
 size_t ZoneFormat(ZoneCache* z, EventTime t, char* out);
 
 // Reads a time as a user gives it: "YYYY-MM-DD" (local midnight),
 // "YYYY-MM-DDTHH:MM" or "YYYY-MM-DDTHH:MM:SS" (local time), each optionally
-// followed by "Z" or "+HH:MM"/"-HH:MM", which then fixes the offset. A local
+// followed by "Z" or "+HH:MM"/"-HH:MM" (or "+HH:MM:SS", as ZoneFormat
+// writes an offset with seconds), which then fixes the offset. A local
 // time the clock skips or shows twice is taken with one of the offsets
 // around it. Returns 1 with *t set, 0 for anything else (a date that does not
 // exist included).
@@ -73,6 +76,10 @@ int ZoneParse(ZoneCache* z, const char* text, EventTime* t);
 // Reads exactly "YYYY-MM-DD", a real date from year 1, as its day: days
 // since 1970-01-01. Returns 1 with *days set, 0 for anything else.
 int ZoneParseDay(const char* text, EventTime* days);
+
+// Whether the local time of t lies in the years 0001 to 9999, the years a
+// four-digit ISO 8601 time can name (ZoneFormat writes no other).
+bool ZoneInIsoYears(ZoneCache* z, EventTime t);
 
 // The local date of t, as days since 1970-01-01.
 EventTime ZoneDay(ZoneCache* z, EventTime t);
@@ -88,5 +95,18 @@ EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t);
 // the clock shows a new hour (or a new date), or the offset changes within
 // the hour.
 EventTime ZoneBucketEnd(ZoneCache* z, BucketStep step, EventTime start);
+
+// Probes of the offset are this far apart when runs of one offset are
+// sought: a week, shorter than any stretch of daylight time.
+const EventTime kZoneProbe = 7 * 86400;
+
+// The runs of one offset over [from, to): run i starts at at[i] (at[0] is
+// from) and has offset[i] (seconds east of UTC) until at[i + 1], the last
+// until to. The offset is probed every kZoneProbe seconds, and where two
+// probes differ the change is found to the second by bisection, so an
+// offset that changes and changes back within a week goes unseen. Writes at
+// most cap runs (the last then holds to the end). Returns how many, at
+// least 1; from < to and cap >= 1.
+int ZoneRuns(EventTime from, EventTime to, EventTime* at, int32_t* offset, int cap);
 
 #endif  // VELMAR_ANALYTICS_ZONE_H

@@ -162,9 +162,12 @@ void WarnShort(BusyModel* b) {
 int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b) {
   BusyInit(b, step, opt->Since, opt->Until, opt->Lines, &opt->Zone);
   ModelListener l = BusyListener(b);
-  int status = AnswerReadLogs(opt, &l, nullptr);
-  if (status != 0) return status;
-  BusyFinish(b);
+  if (!b->Overflow) {
+    int status = AnswerReadLogs(opt, &l, nullptr);
+    if (status != 0) return status;
+    BusyFinish(b);
+  }
+  opt->Overflow = b->Overflow;
   if (b->Overflow) {
     fprintf(stderr,
             "%s: more than %zu buckets: narrow the range with --since and --until, or "

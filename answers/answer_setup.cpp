@@ -106,6 +106,7 @@ void AnswerOptionsInit(AnswerOptions* opt) {
   opt->LinesFrom = nullptr;
   opt->PortFiles.clear();
   opt->Targets = {0.01, 0.02, 0.05};
+  opt->Overflow = false;
 }
 
 int AnswerReadLogs(const AnswerOptions* opt, ModelListener* listener,

@@ -3,10 +3,31 @@
 // command carries the same columns under the same names.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "answers/answers.h"
 
 namespace {
+
+// The text of a text cell as a terminal should get it: a control byte (an
+// escape sequence's start, a line end), a C1 control and a byte that is no
+// part of a UTF-8 character are each one '?', so a name from a log cannot
+// move the cursor or recolour the screen.
+std::string TerminalText(const char* text) {
+  std::string shown;
+  for (const char* p = text; *p != '\0';) {
+    int n = Utf8Length(p);
+    unsigned char c = (unsigned char)p[0], next = (unsigned char)p[1];
+    bool control = n == 0 || c < 0x20 || c == 0x7F || (c == 0xC2 && next < 0xA0);
+    if (control) {
+      shown += '?';
+    } else {
+      shown.append(p, (size_t)n);
+    }
+    p += n == 0 ? 1 : n;
+  }
+  return shown;
+}
 
 // Writes n blanks.
 void Pad(OutBuf* o, int n) {
@@ -69,6 +90,8 @@ void TextRow(Table* t, const Cell* cells) {
   for (int i = 0; i < t->Count; ++i) {
     char buf[64];
     const char* text = CellText(cells[i], t->Zone, buf, sizeof buf);
+    std::string shown;
+    if (t->Out->Terminal && cells[i].Kind == kCellText) text = (shown = TerminalText(text)).c_str();
     int len = (int)strlen(text), width = t->Columns[i].Width;
     if (i > 0) OutBytes(t->Out, "  ", 2);
     if (t->Columns[i].Right) Pad(t->Out, width - len);
@@ -127,19 +150,51 @@ Cell NullCell() {
   return Cell{kCellNull, nullptr, 0, 0.0, 0};
 }
 
+int Utf8Length(const char* text) {
+  const unsigned char* p = (const unsigned char*)text;
+  if (p[0] < 0x80) return 1;
+  // The lead byte gives the length and the range its first continuation
+  // byte must lie in; the others lie in 0x80..0xBF.
+  int n;
+  unsigned char low = 0x80, high = 0xBF;
+  if (p[0] >= 0xC2 && p[0] <= 0xDF) {
+    n = 2;
+  } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
+    n = 3;
+    if (p[0] == 0xE0) low = 0xA0;   // no overlong forms
+    if (p[0] == 0xED) high = 0x9F;  // no surrogates
+  } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
+    n = 4;
+    if (p[0] == 0xF0) low = 0x90;
+    if (p[0] == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (p[1] < low || p[1] > high) return 0;
+  for (int i = 2; i < n; ++i) {
+    if (p[i] < 0x80 || p[i] > 0xBF) return 0;
+  }
+  return n;
+}
+
 void JsonString(OutBuf* o, const char* text) {
   OutChar(o, '"');
-  for (const unsigned char* p = (const unsigned char*)text; *p != 0; ++p) {
-    if (*p == '"' || *p == '\\') {
+  for (const char* p = text; *p != '\0';) {
+    unsigned char c = (unsigned char)*p;
+    int n = c < 0x80 ? 1 : Utf8Length(p);
+    if (c == '"' || c == '\\') {
       OutChar(o, '\\');
-      OutChar(o, (char)*p);
-    } else if (*p < 0x20) {
+      OutChar(o, (char)c);
+    } else if (c < 0x20) {
       char esc[8];
-      snprintf(esc, sizeof esc, "\\u%04x", *p);
+      snprintf(esc, sizeof esc, "\\u%04x", c);
       OutText(o, esc);
+    } else if (n == 0) {
+      OutText(o, "\xEF\xBF\xBD");  // U+FFFD in place of the stray byte
     } else {
-      OutChar(o, (char)*p);
+      OutBytes(o, p, (size_t)n);
     }
+    p += n == 0 ? 1 : n;
   }
   OutChar(o, '"');
 }
@@ -165,6 +220,10 @@ void CellValue(OutBuf* o, const Cell& c, ZoneCache* zone, bool json) {
       break;
     case kCellBool:
       break;
+  }
+  if (c.Kind == kCellText && o->Terminal) {
+    OutText(o, TerminalText(c.Text).c_str());
+    return;
   }
   OutText(o, CellText(c, zone, buf, sizeof buf));
 }

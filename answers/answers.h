@@ -41,6 +41,7 @@ struct AnswerOptions {
   std::vector<const char*> PortFiles;  // --ports
   std::vector<double> Targets;         // --target
   ZoneCache Zone;                      // the zone of every time
+  bool Overflow;                       // set when busy needed more than kMaxBusyRows buckets
 };
 
 // The program named at the start of every message: "velmar-log" unless the
@@ -110,10 +111,17 @@ void TableStart(Table* t, OutBuf* out, AnswerFormat format, const Column* column
 // Writes one row of t->Count cells.
 void TableRow(Table* t, const Cell* cells);
 
-// Writes text as a JSON string, quoted and escaped.
+// The length of the UTF-8 character text starts with, 1 to 4 bytes; 0 when
+// its bytes are no character of RFC 3629 (a stray continuation byte, an
+// overlong form, a surrogate, a code point past U+10FFFF, a cut sequence).
+int Utf8Length(const char* text);
+
+// Writes text as a JSON string, quoted and escaped; a byte that is no part
+// of a UTF-8 character becomes U+FFFD, so the document is always UTF-8.
 void JsonString(OutBuf* o, const char* text);
 
-// Writes a cell's value alone: in JSON form when json is set, else as text.
+// Writes a cell's value alone: in JSON form when json is set, else as text
+// (a text cell as TerminalText has it when o->Terminal is set).
 void CellValue(OutBuf* o, const Cell& c, ZoneCache* zone, bool json);
 
 // ---- the commands' outputs (each returns the exit status) ----
@@ -129,7 +137,9 @@ int AnswerBusy(AnswerOptions* opt, OutBuf* out);
 
 // Runs the busy model over the logs into b (set up with the options'
 // range, lines and the given step). Returns 0, or the exit status after a
-// message.
+// message; a range that needs more than kMaxBusyRows buckets also sets
+// opt->Overflow, and is refused before any log is read when its length
+// alone says so.
 int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b);
 
 // The busy table as an SVG chart: bars per bucket, or the week's heat map.

@@ -10,6 +10,7 @@ void OutInit(OutBuf* o, FILE* file) {
   o->Len = 0;
   o->Failed = 0;
   o->Errno = 0;
+  o->Terminal = 0;
 }
 
 static void OutDrain(OutBuf* o) {

@@ -14,9 +14,10 @@ struct OutBuf {
   size_t Len;          // bytes pending in Data
   int Failed;          // a write failed; errno kept in Errno
   int Errno;           // errno of the failed write
+  int Terminal;        // texts in text tables go to a terminal: controls shown as '?'
 };
 
-// Starts an empty buffer that writes to file.
+// Starts an empty buffer that writes to file (Terminal 0).
 void OutInit(OutBuf* o, FILE* file);
 // Adds n bytes, a terminated text, a byte, or v in decimal.
 void OutBytes(OutBuf* o, const char* s, size_t n);

@@ -2,8 +2,10 @@
 // intervals as it charges them: lines in use over the window folded into
 // at most CHART_COLUMNS columns (each with its peak, its time-weighted mean
 // and its time with every port busy), and for windows of three days or
-// more the mean by hour of the day and day. Memory is fixed by the columns
-// and cells, whatever the number of events or the window's length.
+// more the mean by hour of the day and day. Memory is fixed by the columns,
+// the cells and the runs of one offset, whatever the number of events or
+// the window's length; so is the time a charge takes, however long its
+// interval: hours are counted in local time, not walked.
 #ifndef VELMAR_DRIVER_CHART_H
 #define VELMAR_DRIVER_CHART_H
 
@@ -15,6 +17,9 @@
 #define CHART_COLUMNS 800  // most columns of the lines-in-use chart
 #define CHART_ROWS 62      // most rows of the heat map: two months of days
 #define CHART_HOURS 24     // heat map columns: the hours of the day
+// Runs of one offset the heat map follows: two changes a year of daylight
+// time over the years 0001 to 9999, with room to spare.
+#define CHART_ZONE_RUNS 24576
 
 // One column: the intervals charged to its span [Start + i * Span, + Span).
 // A clock set back gives a negative interval, which is taken off again.
@@ -47,16 +52,23 @@ struct ChartData {
   int32_t Rows;                             // heat map rows of the window, <= CHART_ROWS
   ChartCell Cell[CHART_ROWS][CHART_HOURS];  // mean lines by row and hour of the day
   ZoneCache Zone;                           // local hours and dates under TZ
-  EventTime HourStart;                      // the local hour the last charge fell in
-  EventTime HourEnd;                        // its end
-  ChartCell* HourCell;                      // its cell, or null outside the map
+  EventTime MapEnd;                         // every instant a map row holds is before it
+  int32_t ZoneRuns;                         // runs of one offset from RunStart[0] to MapEnd
+  EventTime HourFrom;                       // the local hour the last charge ended in,
+  EventTime HourTo;                         // as instants within one run
+  ChartCell* HourCell;                      // its cell, or null outside the map's rows
+  // Last, and set only as far as used: the rest is never touched.
+  EventTime RunStart[CHART_ZONE_RUNS];  // each run's first second, in time order
+  int32_t RunOffset[CHART_ZONE_RUNS];   // its offset, seconds east of UTC
 };
 
 // Prepares empty figures for the window [windowStart, windowEnd): the
 // columns' span is the window's length over CHART_COLUMNS, rounded up; the
 // heat map is kept when the window lasts three days (less an hour, for a
 // day that daylight time shortens) or more, one row per local date, or per
-// week when the window has more than CHART_ROWS dates. TZ must be the
+// week when the window has more than CHART_ROWS dates. For the map the
+// zone's runs of one offset over its dates are found once (ZoneRuns: a
+// probe a week, none for a zone of one fixed offset). TZ must be the
 // report's (SetReportZone).
 void ChartInit(ChartData* chart, EventTime windowStart, EventTime windowEnd);
 

@@ -14,3 +14,9 @@ const char* ApplyDate(ReportOptions* opts, EventTime now) {
   opts->Offset = static_cast<int32_t>(day - ReportDay(now));
   return nullptr;
 }
+
+bool WindowInIsoYears(EventTime start, EventTime end) {
+  ZoneCache zone;
+  ZoneInit(&zone);
+  return ZoneInIsoYears(&zone, start) && ZoneInIsoYears(&zone, end);
+}

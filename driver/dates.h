@@ -14,4 +14,9 @@
 // is then left alone.
 const char* ApplyDate(ReportOptions* opts, EventTime now);
 
+// Whether the window [start, end) lies in the years 0001 to 9999 of the
+// report's zone, its end included: the years the charts and the downloads
+// write their times in. Call SetReportZone first.
+bool WindowInIsoYears(EventTime start, EventTime end);
+
 #endif  // VELMAR_DRIVER_DATES_H

@@ -1,8 +1,10 @@
 // A download: the settings of the answer from the form and the report's
-// window, the answer spooled to a temporary file, then the CGI header and
-// the file, or the error page when the answer failed before it was whole.
+// window, the answer spooled to a temporary file under TMPDIR, then the CGI
+// header and the file, or the error page when the answer failed before it
+// was whole or had no spool to go to.
 #include "driver/download.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -13,6 +15,7 @@
 #include "platform/failreason.h"
 #include "platform/logdir.h"
 #include "platform/systemlog.h"
+#include "platform/tempfile.h"
 
 namespace {
 
@@ -39,6 +42,12 @@ int FailPage(RunState* run, const char* message) {
 // tells it. Returns 1, or 0 after the error page.
 int SetUpAnswer(RunState* run, Export what, AnswerOptions* opt, char* path, size_t size) {
   const ReportOptions* opts = &run->Options;
+  opt->Since = WindowStartOf(opts->Offset, static_cast<EventTime>(time(nullptr)));
+  opt->Until = WindowEndOf(opts, opt->Since);
+  if (!WindowInIsoYears(opt->Since, opt->Until)) {
+    NoteBadWindow(run->Notes, opts->Offset, opts->Duration);
+    return FailPage(run, "Bad Window");
+  }
   HANDLE log = OpenSystemLog(opts->ComputerName);
   if (log == nullptr) {
     DWORD error = GetLastError();
@@ -51,8 +60,6 @@ int SetUpAnswer(RunState* run, Export what, AnswerOptions* opt, char* path, size
   }
   AnswerProgram = "velmar";
   opt->Logs.push_back(path);
-  opt->Since = WindowStartOf(opts->Offset, static_cast<EventTime>(time(nullptr)));
-  opt->Until = WindowEndOf(opts, opt->Since);
   ZoneInit(&opt->Zone);
   if (what == kBusy && AnswerFindLines(opt) != 0) return FailPage(run, "Can't Read RAS Port");
   return 1;
@@ -92,30 +99,38 @@ int SendSpool(RunState* run, FILE* spool) {
   return ferror(spool) == 0;
 }
 
-// Runs the answer into the spool (or, without one, straight after the
-// header) and sends it. Returns 1 after a whole file, else 0.
+// The spool's folder, for a note: TMPDIR, else the system's.
+const char* SpoolFolder() {
+  const char* dir = getenv("TMPDIR");
+  return dir != nullptr && dir[0] != '\0' ? dir : "the system's temporary folder";
+}
+
+// Runs the answer into the spool and sends it. Without a spool there is no
+// answer: streamed, a log that fails part way would leave a file cut short
+// that still looks whole. Returns 1 after a whole file, else 0.
 int AnswerAndSend(RunState* run, Export what, AnswerOptions* opt) {
-  FILE* spool = tmpfile();
+  FILE* spool = TempSpoolOpen();
+  if (spool == nullptr) {
+    char text[4352];
+    snprintf(text, sizeof text, "%s: download spool: %s", SpoolFolder(), strerror(errno));
+    NoteLine(run->Notes, text);
+    return FailPage(run, "Can't Write Temp File");
+  }
   OutBuf* buffer = static_cast<OutBuf*>(malloc(sizeof(OutBuf)));
   if (buffer == nullptr) {
-    if (spool != nullptr) fclose(spool);
+    fclose(spool);
     return FailPage(run, "Out of Memory");
   }
-  if (spool == nullptr) WriteHeader(run, opt, what);
-  OutInit(buffer, spool != nullptr ? spool : run->Out);
+  OutInit(buffer, spool);
   int status = Answer(what, opt, buffer);
   bool written = OutFlush(buffer) != 0;
   int error = buffer->Errno;
   free(buffer);
-  if (spool == nullptr) {
-    // Streamed: what went out stays out, and the run fails after it.
-    if (status != 0) run->Error = "Can't Read Rec";
-    return status == 0;
-  }
   if (status != 0 || !written) {
     fclose(spool);
     if (status == 0) NoteLine(run->Notes, strerror(error));
-    return FailPage(run, status != 0 ? "Can't Read Rec" : "Can't Write Temp File");
+    if (status != 0) return FailPage(run, opt->Overflow ? "Bad Window" : "Can't Read Rec");
+    return FailPage(run, "Can't Write Temp File");
   }
   WriteHeader(run, opt, what);
   int whole = SendSpool(run, spool);

@@ -18,9 +18,11 @@
 // format, "Bad Date", "Can't Open Log" (told on run->Notes as for the
 // report), "Can't Read RAS Port" for a port list beside the log that busy
 // can't use, "Can't Read Rec" when the log can't be read to its end, or
-// "Can't Write Temp File" (the reasons on standard error). Without a
-// temporary file the answer goes out as it is made, and a failure cuts it
-// short. Returns 1 after a whole file, else 0 with run->Error set.
+// "Can't Write Temp File" (the reasons on standard error), also when no
+// temporary file can be made under TMPDIR (else /tmp): the answer never
+// goes out unspooled. "Bad Window" for a window outside the years 0001 to
+// 9999, or a busy table of too many hours. Returns 1 after a whole file,
+// else 0 with run->Error set.
 int RunDownload(RunState* run);
 
 #endif  // VELMAR_DRIVER_DOWNLOAD_H

@@ -78,6 +78,49 @@ void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime whe
   NoteLine(notes, text);
 }
 
+void NotePastEnd(FILE* notes, EventTime windowEnd, EventTime now) {
+  TimeTexts end, at;
+  FormatTimeTexts(windowEnd, &end);
+  FormatTimeTexts(now, &at);
+  char text[400];
+  snprintf(text, sizeof text,
+           "the log ran out before the window's end, %s %s; the scan ran on to the current "
+           "time, %s %s, as the report takes a log that has run out to be current: the "
+           "statistics count the time after the window's end too",
+           end.Date, end.Time, at.Date, at.Time);
+  NoteLine(notes, text);
+}
+
+void NotePlainCount(FILE* notes, uint64_t connectsOnBusy, uint64_t disconnectsOnFree) {
+  if (connectsOnBusy == 0 && disconnectsOnFree == 0) return;
+  char connects[80] = "", disconnects[80] = "";
+  if (connectsOnBusy > 0) {
+    snprintf(connects, sizeof connects, "%llu %s", static_cast<unsigned long long>(connectsOnBusy),
+             connectsOnBusy == 1 ? "connect on a port already in use"
+                                 : "connects on ports already in use");
+  }
+  if (disconnectsOnFree > 0) {
+    snprintf(disconnects, sizeof disconnects, "%llu %s",
+             static_cast<unsigned long long>(disconnectsOnFree),
+             disconnectsOnFree == 1 ? "disconnect on a port not in use"
+                                    : "disconnects on ports not in use");
+  }
+  char text[300];
+  snprintf(text, sizeof text,
+           "%s%s%s; the line counts follow connects and disconnects (add +p to count by port)",
+           connects, connects[0] != '\0' && disconnects[0] != '\0' ? " and " : "", disconnects);
+  NoteLine(notes, text);
+}
+
+void NoteBadWindow(FILE* notes, int32_t offset, int32_t duration) {
+  char text[200];
+  snprintf(text, sizeof text,
+           "offset %ld days, duration %ld hours: the window leaves the years 0001 to 9999, "
+           "which the charts and downloads write their times in",
+           static_cast<long>(offset), static_cast<long>(duration));
+  NoteLine(notes, text);
+}
+
 void NoteZone(FILE* notes, const char* tz) {
   if (!PlatformZoneFileMissing(tz)) return;
   char text[160];

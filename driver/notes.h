@@ -4,6 +4,7 @@
 #ifndef VELMAR_DRIVER_NOTES_H
 #define VELMAR_DRIVER_NOTES_H
 
+#include <cstdint>
 #include <cstdio>
 
 #include "eventlog/logread.h"
@@ -38,6 +39,27 @@ void NoteIndexFailure(FILE* notes, const char* message, int systemError);
 //                    state after it"
 // Nothing for LOG_COVERS.
 void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime when);
+
+// When the log ran out before the window's end and the scan went on to the
+// current time past it, as the report does: "velmar: the log ran out
+// before the window's end, END; the scan ran on to the current time, NOW,
+// as the report takes a log that has run out to be current: the
+// statistics count the time after the window's end too" (times as the
+// listing writes them).
+void NotePastEnd(FILE* notes, EventTime windowEnd, EventTime now);
+
+// When the plain count (no port table) departed from the ports' own
+// state: "velmar: 3 connects on ports already in use and 1 disconnect on
+// a port not in use; the line counts follow connects and disconnects (add
+// +p to count by port)", either part alone when the other is 0; nothing
+// when both are.
+void NotePlainCount(FILE* notes, uint64_t connectsOnBusy, uint64_t disconnectsOnFree);
+
+// "velmar: offset N days, duration H hours: the window leaves the years
+// 0001 to 9999, which the charts and downloads write their times in" for a
+// chart or a download refused for its window (its duration 0: to the end
+// of today).
+void NoteBadWindow(FILE* notes, int32_t offset, int32_t duration);
 
 // "velmar: TZ=TEXT: no such zone file; the C library takes it as UTC" when
 // tz names a zone by its file and that file does not exist

@@ -144,6 +144,16 @@ bool ArgumentIsDate(const char* arg) {
   return arg[4] == '-';
 }
 
+bool ArgumentIsOffsetOrDate(const char* arg) {
+  if (ArgumentIsDate(arg)) return true;
+  const char* digits = arg[0] == '+' || arg[0] == '-' ? arg + 1 : arg;
+  if (digits[0] == '\0') return false;
+  for (const char* p = digits; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+  }
+  return true;
+}
+
 void WriteUsage(FILE* out, const char* programName) {
   fputs("Velmar 1.08 May 97\n", out);
   fputs("Usage: Get/Post Form specifying offset, [computername] [options]\n", out);

@@ -62,6 +62,13 @@ int OptionsFinish(ReportOptions* opts);
 // would be thousands of days ahead.
 bool ArgumentIsDate(const char* arg);
 
+// Whether argument 1 of the command line can be read at all: an offset
+// written as an optional sign and decimal digits ("1", "-1", "+2"), or a
+// date (ArgumentIsDate). Anything else ("yesterday", "--help",
+// "12/01/2026") would silently give some other report: the program shows
+// its usage instead.
+bool ArgumentIsOffsetOrDate(const char* arg);
+
 // Writes the usage text to out with the program's name in it.
 void WriteUsage(FILE* out, const char* programName);
 

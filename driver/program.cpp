@@ -24,7 +24,9 @@ int VelmarMain(int argc, char** argv) {
   if (run.CgiMode) {
     OptionsFromForm(&run.Options, run.CgiForm);
     WebRequestFromForm(&run.Web, run.CgiForm);
-  } else if (argc < 2) {
+  } else if (argc < 2 || !ArgumentIsOffsetOrDate(argv[1])) {
+    // A first argument that is neither an offset nor a date would give some
+    // other report without a word, as if the user had asked for it.
     WriteUsage(stdout, argc > 0 && argv[0] != nullptr ? argv[0] : "velmar");
     return 1;
   } else {

@@ -5,7 +5,8 @@
 
 // The whole program: settings from a web form when one was handed over;
 // else from the command line, or the usage text (exit status 1) without
-// arguments; a note when TZ names a zone file that does not exist; then
+// arguments or with a first argument that is neither an offset nor a date
+// (ArgumentIsOffsetOrDate); a note when TZ names a zone file that does not exist; then
 // head, report and release, or for a form that asks for a download
 // (RunDownload) the file and release. SIGXFSZ is ignored, so a file size
 // limit fails a write instead of ending the process. Returns the exit

@@ -73,6 +73,26 @@ int StartChart(RunState* run, EventTime windowEnd) {
   return 1;
 }
 
+// The port watch beside the plain count, when there is no port table.
+int StartWatch(RunState* run) {
+  run->Watch = static_cast<PortWatch*>(malloc(sizeof(PortWatch)));
+  if (run->Watch == nullptr) return RunFail(run, "Out of Memory");
+  PortWatchInit(run->Watch);
+  ScanUseWatch(&run->Scan, run->Watch);
+  return 1;
+}
+
+// The charts write the window's times with four-digit years: a window
+// outside the years 0001 to 9999 gets none, and the page says why.
+bool ChartWindowFits(const RunState* run) {
+  const ReportOptions* opts = &run->Options;
+  SetReportZone();
+  EventTime start = WindowStartOf(opts->Offset, static_cast<EventTime>(time(nullptr)));
+  if (WindowInIsoYears(start, WindowEndOf(opts, start))) return true;
+  NoteBadWindow(run->Notes, opts->Offset, opts->Duration);
+  return false;
+}
+
 }  // namespace
 
 int RunFail(RunState* run, const char* message) {
@@ -101,6 +121,7 @@ int RunReport(RunState* run) {
   const char* bad = ApplyDate(&run->Options, static_cast<EventTime>(time(nullptr)));
   if (bad != nullptr) return RunFail(run, bad);
   const ReportOptions* opts = &run->Options;
+  if (run->Web.Chart && !ChartWindowFits(run)) return RunFail(run, "Bad Window");
   if (!SetUpPorts(run)) return 0;
   if (!OpenWindow(run)) return 0;
   EventTime windowEnd = WindowEndOf(opts, run->WindowStart);
@@ -108,6 +129,7 @@ int RunReport(RunState* run) {
   if (run->Ports.Slots != nullptr) ScanUsePorts(&run->Scan, &run->Ports);
   if (opts->UserStats) ScanUseCollector(&run->Scan, &run->Users);
   if (run->Web.Chart && !StartChart(run, windowEnd)) return 0;
+  if (run->Ports.Slots == nullptr && !StartWatch(run)) return 0;
   const char* message = nullptr;
   if (!ScanLog(&run->Scan, opts, run->Log, &run->Buffer, &run->Capacity, run->FirstRec, &message)) {
     return run->Users.Failed != nullptr ? FailIndex(run) : RunFail(run, message);
@@ -115,6 +137,13 @@ int RunReport(RunState* run) {
   WriteStatistics(run->Out, opts, &run->Scan, &run->Ports, &run->Users);
   // A summary short of users is no report: the run fails as for an add.
   if (run->Users.Failed != nullptr) return FailIndex(run);
+  // What the report's own rules made of the log, for a reader who compares.
+  if (run->Scan.PastEnd) {
+    NotePastEnd(run->Notes, windowEnd, run->WindowStart + run->Scan.TotalTime);
+  }
+  if (run->Watch != nullptr) {
+    NotePlainCount(run->Notes, run->Watch->ConnectsOnBusy, run->Watch->DisconnectsOnFree);
+  }
   if (run->Chart != nullptr) {
     ChartFrame frame = {opts, &run->Scan, run->Ports.Slots != nullptr};
     WriteCharts(run->Out, &frame, run->Chart);
@@ -134,4 +163,7 @@ void RunRelease(RunState* run) {
   run->Log = nullptr;
   free(run->Chart);
   run->Chart = nullptr;
+  if (run->Watch != nullptr) PortWatchRelease(run->Watch);
+  free(run->Watch);
+  run->Watch = nullptr;
 }

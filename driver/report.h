@@ -32,6 +32,7 @@ struct RunState {
   ScanState Scan;         // scan state and its totals
   UserCollector Users;    // the user index, with UserStats
   ChartData* Chart;       // the charts' figures, when the form asks for charts
+  PortWatch* Watch;       // the ports' own state beside the plain count (no port table)
   const char* Error;      // fixed text of the run's failure, or null
 };
 
@@ -56,14 +57,16 @@ void WriteHead(const RunState* run);
 // it in run->Error and returns 0; returns 1 after a complete report. A log or port list that
 // can't be read, and a user index that can't be made, grown or read, are
 // also told on run->Notes with their place and reason; so is a log that
-// does not cover the window's start (notes.h). A failed read of the index
+// does not cover the window's start, a scan that ran past the window's end
+// to the current time, and a plain count (without the port table) that
+// departed from the ports' own state (notes.h). A failed read of the index
 // during the user summary fails the run as a failed add does. Release is
 // the caller's.
 int RunReport(RunState* run);
 
 // Releases what the run holds, in order: the user index (its file deleted),
 // the port names and the port table, the decoded form, the record buffer,
-// the log handle, then the chart figures.
+// the log handle, then the chart figures and the port watch.
 void RunRelease(RunState* run);
 
 #endif  // VELMAR_DRIVER_REPORT_H

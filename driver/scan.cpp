@@ -66,6 +66,7 @@ Obtained ObtainEvent(ScanState* scan, HANDLE log, DWORD recNo, BYTE** buffer, DW
   if (recNo == scan->EndNumber) {
     ev->Id = END_MARKER;
     ev->Time = static_cast<EventTime>(time(nullptr));
+    scan->PastEnd = ev->Time > scan->WindowEnd;
     return kHandled;
   }
   if (!ReadRec(log, recNo, buffer, capacity, message)) return kReadFailed;
@@ -122,6 +123,15 @@ void UpdateLinesInUse(ScanState* scan, int id) {
   } else if (IsReset(id)) {
     scan->LinesInUse = 0;
   }
+}
+
+// Tells the port watch, when there is one, what the event did to its port.
+void WatchPorts(const ScanState* scan, const ScanEvent* ev) {
+  if (scan->Watch == nullptr) return;
+  PortWatchEvent event = ev->Id == EVENT_CONNECT      ? kWatchConnect
+                         : ev->Id == EVENT_DISCONNECT ? kWatchDisconnect
+                                                      : kWatchReset;
+  PortWatchNote(scan->Watch, event, ev->Port);
 }
 
 // Applies the event to the port table, when there is one, before the
@@ -185,6 +195,10 @@ void ScanUseCollector(ScanState* scan, UserCollector* users) {
 
 void ScanUseChart(ScanState* scan, ChartData* chart) {
   scan->Chart = chart;
+}
+
+void ScanUseWatch(ScanState* scan, PortWatch* watch) {
+  scan->Watch = watch;
 }
 
 void FormatTimeTexts(EventTime t, TimeTexts* texts) {
@@ -266,6 +280,7 @@ bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
   }
   if (ev->Id == END_MARKER) return true;
   if (opts->Listing) WriteAction(scan, opts, ev);
+  WatchPorts(scan, ev);
   UpdateLinesInUse(scan, ev->Id);
   if (opts->Listing) {
     char text[24];

@@ -12,6 +12,7 @@
 #include "driver/chart.h"
 #include "driver/options.h"
 #include "driver/porttable.h"
+#include "driver/portwatch.h"
 #include "driver/usercollect.h"
 #include "eventlog/logread.h"
 #include "eventlog/rasevent.h"
@@ -55,6 +56,8 @@ struct ScanState {
   PortTable* Ports;                     // the port table, or null without one
   UserCollector* Users;                 // the user-statistics collector, or null
   ChartData* Chart;                     // the web page's chart figures, or null
+  PortWatch* Watch;                     // the ports' own state beside the plain count, or null
+  bool PastEnd;                         // the log ran out, and the scan ran past WindowEnd to now
 };
 
 // The end of the window: start + duration hours, or with duration 0 the
@@ -81,6 +84,11 @@ void ScanUseCollector(ScanState* scan, UserCollector* users);
 // flagged when every port of the table was busy. Call after ScanInit.
 void ScanUseChart(ScanState* scan, ChartData* chart);
 
+// Lets the port watch follow the connects, disconnects and resets the scan
+// handles, beside the plain count (without the port table). Call after
+// ScanInit.
+void ScanUseWatch(ScanState* scan, PortWatch* watch);
+
 // Forms the date and time texts of t in local time under TZ (RasLocalTime).
 void FormatTimeTexts(EventTime t, TimeTexts* texts);
 
@@ -99,7 +107,8 @@ void WriteListingHeader(FILE* out, const ReportOptions* opts, const PortTable* p
 bool HandleEvent(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev);
 
 // Runs the whole pass from record firstRec, reading into the caller's record
-// buffer (grown as needed), and writes "Ended." after it. Returns 1, or 0 with
+// buffer (grown as needed), and writes "Ended." after it. When the log runs
+// out the pass ends at the current time, also past WindowEnd (PastEnd). Returns 1, or 0 with
 // *message set when a record cannot be read, or the collector's index cannot
 // be created or take an entry (the listing stops there).
 int ScanLog(ScanState* scan, const ReportOptions* opts, HANDLE log, BYTE** buffer, DWORD* capacity,

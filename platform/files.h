@@ -36,6 +36,12 @@ int PlatformCreateUniqueFile(char* name, int suffixLen, int permissions);
 // Returns 0, or -1 with errno set.
 int PlatformReplaceFile(const char* from, const char* to);
 
+// Renames the closed file `from` to `to` in the same folder, but only when
+// nothing is at `to` (not even a dangling link): then it fails with EEXIST
+// and `from` stays. A reader finds the whole file at `to` or none. Returns
+// 0, or -1 with errno set.
+int PlatformPlaceNewFile(const char* from, const char* to);
+
 // Closes a descriptor of PlatformCreateFile. Returns 0, or -1 with errno
 // set when the last writes failed.
 int PlatformCloseFile(int fd);

@@ -56,6 +56,20 @@ int PlatformReplaceFile(const char* from, const char* to) {
   return rename(from, to);
 }
 
+int PlatformPlaceNewFile(const char* from, const char* to) {
+  // A link is made only where nothing is; then the temporary name goes.
+  if (link(from, to) == 0) return unlink(from) == 0 || errno == ENOENT ? 0 : -1;
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return -1;
+  // A file system without links: the same, with a moment between the look
+  // and the rename.
+  struct stat st;
+  if (lstat(to, &st) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return rename(from, to);
+}
+
 int PlatformCloseFile(int fd) {
   return close(fd);
 }

@@ -24,6 +24,20 @@ int CreateFlags(int replace) {
   return O_CREAT | O_BINARY | O_NOINHERIT | (replace ? O_TRUNC : O_EXCL);
 }
 
+// errno for the error of a failed move.
+void SetMoveErrno(DWORD error) {
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+    errno = ENOENT;
+  else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+    errno = EACCES;
+  else if (error == ERROR_DISK_FULL)
+    errno = ENOSPC;
+  else if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+    errno = EEXIST;
+  else
+    errno = EIO;
+}
+
 }  // namespace
 
 int PlatformCreateFile(const char* path, int replace, int permissions) {
@@ -52,15 +66,14 @@ int PlatformCreateUniqueFile(char* name, int suffixLen, int permissions) {
 // a name that is taken.
 int PlatformReplaceFile(const char* from, const char* to) {
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
-  DWORD error = GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-    errno = ENOENT;
-  else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-    errno = EACCES;
-  else if (error == ERROR_DISK_FULL)
-    errno = ENOSPC;
-  else
-    errno = EIO;
+  SetMoveErrno(GetLastError());
+  return -1;
+}
+
+int PlatformPlaceNewFile(const char* from, const char* to) {
+  // Without MOVEFILE_REPLACE_EXISTING the move fails where a file is.
+  if (MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH)) return 0;
+  SetMoveErrno(GetLastError());
   return -1;
 }
 

@@ -1,6 +1,6 @@
-// The signal guard with POSIX signals. The file's name is kept in a static
-// buffer that the handler may read; it is only changed while the guarded
-// signals are held back.
+// The signal guard with POSIX signals. The files' names are kept in static
+// buffers that the handler may read; they are only changed while the
+// guarded signals are held back.
 #include "platform/signalguard.h"
 
 #ifndef _WIN32
@@ -16,18 +16,28 @@ const int kGuarded[] = {SIGINT,  SIGTERM, SIGHUP,  SIGPIPE,   SIGQUIT, SIGXCPU,
                         SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF};
 const int kGuardedCount = sizeof kGuarded / sizeof kGuarded[0];
 
-char FileName[256];                        // the file to delete on a signal
-volatile sig_atomic_t FileNamed = 0;       // FileName holds a file to delete
-struct sigaction Previous[kGuardedCount];  // actions in force before the guard
-bool Replaced[kGuardedCount];              // the guard replaced that action
-sigset_t HeldMask;                         // the mask before SignalGuardHold
+char FileName[SIGNAL_GUARD_FILES][4096];              // the files to delete on a signal
+volatile sig_atomic_t FileNamed[SIGNAL_GUARD_FILES];  // FileName[i] holds one
+struct sigaction Previous[kGuardedCount];             // actions in force before the guard
+bool Replaced[kGuardedCount];                         // the guard replaced that action
+sigset_t HeldMask;                                    // the mask before SignalGuardHold
 
 // Async-signal-safe: deletes the file, then lets the signal take its
 // default course, which ends the process as it would have without us.
 void DeleteAndDie(int sig) {
-  if (FileNamed) unlink(FileName);
+  for (int i = 0; i < SIGNAL_GUARD_FILES; ++i) {
+    if (FileNamed[i]) unlink(FileName[i]);
+  }
   signal(sig, SIG_DFL);
   raise(sig);
+}
+
+// Deletes every named file and forgets them.
+void DeleteNamed() {
+  for (int i = 0; i < SIGNAL_GUARD_FILES; ++i) {
+    if (FileNamed[i]) unlink(FileName[i]);
+    FileNamed[i] = 0;
+  }
 }
 
 void GuardedSet(sigset_t* set) {
@@ -61,15 +71,27 @@ void SignalGuardInstall(void) {
 }
 
 void SignalGuardSetFile(const char* path) {
-  FileNamed = 0;
-  if (path == nullptr || std::strlen(path) >= sizeof FileName) return;
-  std::strcpy(FileName, path);
-  FileNamed = 1;
+  for (int i = 0; i < SIGNAL_GUARD_FILES; ++i) FileNamed[i] = 0;
+  if (path != nullptr) SignalGuardAddFile(path);
+}
+
+int SignalGuardAddFile(const char* path) {
+  if (std::strlen(path) >= sizeof FileName[0]) return -1;
+  for (int i = 0; i < SIGNAL_GUARD_FILES; ++i) {
+    if (FileNamed[i]) continue;
+    std::strcpy(FileName[i], path);
+    FileNamed[i] = 1;
+    return i;
+  }
+  return -1;
+}
+
+void SignalGuardDropFile(int slot) {
+  if (slot >= 0 && slot < SIGNAL_GUARD_FILES) FileNamed[slot] = 0;
 }
 
 void SignalGuardRemove(void) {
-  if (FileNamed) unlink(FileName);
-  FileNamed = 0;
+  DeleteNamed();
   for (int i = 0; i < kGuardedCount; ++i) {
     if (Replaced[i]) sigaction(kGuarded[i], &Previous[i], nullptr);
     Replaced[i] = false;

@@ -1,7 +1,8 @@
 // The signal guard on Windows: nothing to guard. The index file is opened
 // delete-on-close, so the system deletes it however the process ends, also
 // when it is ended from outside where no handler of ours could run; and
-// there is no file size signal.
+// there is no file size signal. A log that velmar-log writes under its
+// temporary name is left there when the process is ended from outside.
 #include "platform/signalguard.h"
 
 #ifdef _WIN32
@@ -13,6 +14,12 @@ void SignalGuardLetGo(void) {}
 void SignalGuardInstall(void) {}
 
 void SignalGuardSetFile(const char*) {}
+
+int SignalGuardAddFile(const char*) {
+  return -1;
+}
+
+void SignalGuardDropFile(int) {}
 
 void SignalGuardRemove(void) {}
 

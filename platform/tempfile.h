@@ -18,4 +18,13 @@
 // Null on failure.
 FILE* TempFileOpen(char* name, long cacheBytes, int* created);
 
+// A temporary file for a download's spool, opened for reading and writing
+// as bytes, in the folder TMPDIR names, else the system's (/tmp; on Windows
+// the folder the system gives). It has no name once this returns (on
+// Linux it never has one), or the system deletes it when it is closed, so
+// nothing of it outlives the process, however the process ends. Null with
+// errno set when none can be made there: a caller that needs the spool
+// must then give up, as the folder is not to be bypassed.
+FILE* TempSpoolOpen(void);
+
 #endif  // VELMAR_PLATFORM_TEMPFILE_H

@@ -1,6 +1,7 @@
 // The unique temporary file with mkostemps. The stream is opened on the
 // file through the descriptor's own name in /proc, which reaches the file the
-// descriptor holds, not whatever its name now points to.
+// descriptor holds, not whatever its name now points to. The spool is an
+// unnamed file where the system makes one (O_TMPFILE).
 #include "platform/tempfile.h"
 
 #ifndef _WIN32
@@ -8,10 +9,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/cachedstream.h"
+#include "platform/signalguard.h"
 
 namespace {
 
@@ -45,6 +49,37 @@ FILE* TempFileOpen(char* name, long cacheBytes, int* created) {
   if (fd < 0) return nullptr;
   *created = 1;
   return StreamOnDescriptor(fd, cacheBytes);
+}
+
+FILE* TempSpoolOpen(void) {
+  const char* dir = std::getenv("TMPDIR");
+  if (dir == nullptr || dir[0] == '\0') dir = "/tmp";
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = open(dir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  // A file system without unnamed files: a named one, unlinked at once.
+  if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return nullptr;
+#endif
+  if (fd < 0) {
+    char name[4096];
+    if (std::snprintf(name, sizeof name, "%s/velmarXXXXXX", dir) >= (int)sizeof name) {
+      errno = ENAMETOOLONG;
+      return nullptr;
+    }
+    // Signals wait while the name exists, so none can leave it behind.
+    SignalGuardHold();
+    fd = mkostemp(name, O_CLOEXEC);
+    if (fd >= 0) unlink(name);
+    SignalGuardLetGo();
+    if (fd < 0) return nullptr;
+  }
+  FILE* stream = fdopen(fd, "w+b");
+  if (stream == nullptr) {
+    int err = errno;
+    close(fd);
+    errno = err;
+  }
+  return stream;
 }
 
 #endif  // !_WIN32

@@ -10,7 +10,11 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/uniquename.h"
@@ -33,6 +37,26 @@ FILE* TempFileOpen(char* name, long cacheBytes, int* created) {
   int fd = UniqueFileOpen(name, SuffixLength(name), _O_TEMPORARY, _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
   *created = 1;
+  FILE* stream = _fdopen(fd, "w+b");
+  if (!stream) _close(fd);
+  return stream;
+}
+
+FILE* TempSpoolOpen(void) {
+  char name[MAX_PATH + 32];
+  const char* dir = std::getenv("TMPDIR");
+  if (dir != nullptr && dir[0] != '\0') {
+    if (std::snprintf(name, sizeof name, "%s\\", dir) >= MAX_PATH) {
+      errno = ENAMETOOLONG;
+      return nullptr;
+    }
+  } else if (GetTempPathA(MAX_PATH + 1, name) == 0) {
+    errno = ENOENT;
+    return nullptr;
+  }
+  std::strcat(name, "velmarXXXXXX.tmp");
+  int fd = UniqueFileOpen(name, 4, _O_TEMPORARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
   FILE* stream = _fdopen(fd, "w+b");
   if (!stream) _close(fd);
   return stream;

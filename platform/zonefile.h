@@ -14,4 +14,12 @@
 // knows no zone files.
 bool PlatformZoneFileMissing(const char* tz);
 
+// True when the C library takes tz as a zone without daylight time and
+// without history, whose offset is the same at every instant: a POSIX rule
+// of a zone name and an offset alone ("SGT-8", "<+0530>-5:30", "UTC0"),
+// also after a ':', that names no zone file. False for anything else (null,
+// a zone file, a rule with daylight time), and always on Windows: a caller
+// then asks the C library about each instant.
+bool PlatformZoneFixed(const char* tz);
+
 #endif  // VELMAR_PLATFORM_ZONEFILE_H

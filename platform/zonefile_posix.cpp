@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +32,32 @@ bool ReadsAsRule(const char* text) {
   return *p >= '0' && *p <= '9';
 }
 
+// Reads "[+-]hh[:mm[:ss]]" at *p, the hours 0 to 24, the rest 0 to 59.
+bool ReadsAsOffset(const char** p) {
+  if (**p == '+' || **p == '-') ++*p;
+  for (int part = 0; part < 3; ++part) {
+    if (part > 0 && **p != ':') return true;
+    if (part > 0) ++*p;
+    int digits = 0, value = 0;
+    for (; **p >= '0' && **p <= '9' && digits < 3; ++*p, ++digits) value = value * 10 + (**p - '0');
+    if (digits == 0 || value > (part == 0 ? 24 : 59)) return false;
+  }
+  return true;
+}
+
+// Whether text is a zone name and an offset and nothing more: a rule
+// without daylight time.
+bool ReadsAsFixedRule(const char* text) {
+  if (!ReadsAsRule(text)) return false;
+  const char* p = text;
+  if (*p == '<') {
+    p = std::strchr(p, '>') + 1;
+  } else {
+    while (IsLetter(*p)) ++p;
+  }
+  return ReadsAsOffset(&p) && *p == '\0';
+}
+
 // Whether path is a regular file (a zone file, as far as the name goes).
 bool IsFile(const char* path) {
   struct stat st;
@@ -49,6 +76,19 @@ bool PlatformZoneFileMissing(const char* tz) {
   char path[4096];
   int n = std::snprintf(path, sizeof path, "%s/%s", dir, name);
   return n > 0 && (size_t)n < sizeof path && !IsFile(path);
+}
+
+bool PlatformZoneFixed(const char* tz) {
+  if (tz == nullptr) return false;
+  const char* name = tz[0] == ':' ? tz + 1 : tz;
+  if (!ReadsAsFixedRule(name)) return false;
+  // The C library tries a zone file of that name first.
+  const char* dir = std::getenv("TZDIR");
+  if (dir == nullptr || dir[0] == '\0') dir = "/usr/share/zoneinfo";
+  char path[4096];
+  int n = std::snprintf(path, sizeof path, "%s/%s", dir, name);
+  struct stat st;
+  return n > 0 && (size_t)n < sizeof path && stat(path, &st) != 0 && errno == ENOENT;
 }
 
 #endif  // _WIN32

@@ -8,4 +8,8 @@ bool PlatformZoneFileMissing(const char*) {
   return false;
 }
 
+bool PlatformZoneFixed(const char*) {
+  return false;
+}
+
 #endif  // _WIN32

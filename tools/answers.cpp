@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "platform/environment.h"
+#include "platform/stdstreams.h"
 #include "tools/logtool.h"
 
 const char* const kAnswerUsage =
@@ -186,14 +187,23 @@ void SetZone(bool utc) {
   if (!utc) WarnMissingZone(getenv("TZ"));
 }
 
+// A time given with an offset of its own may lie outside the years every
+// answer's times are written in: such a range is refused, not printed
+// with a year that is not its own.
+int ParseTime(ZoneCache* zone, const char* option, const char* text, EventTime* t) {
+  if (!ZoneParse(zone, text, t))
+    return BadValue(option, text, "want YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]");
+  if (!ZoneInIsoYears(zone, *t))
+    return BadValue(option, text, "not in the years 0001 to 9999 of the zone");
+  return 0;
+}
+
 int ParseTimes(AnswerOptions* opt, const TimeTexts* times) {
-  const char* want = "want YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]";
-  if (times->Since != nullptr && !ZoneParse(&opt->Zone, times->Since, &opt->Since)) {
-    return BadValue("--since", times->Since, want);
-  }
-  if (times->Until != nullptr && !ZoneParse(&opt->Zone, times->Until, &opt->Until)) {
-    return BadValue("--until", times->Until, want);
-  }
+  int status = 0;
+  if (times->Since != nullptr) status = ParseTime(&opt->Zone, "--since", times->Since, &opt->Since);
+  if (status == 0 && times->Until != nullptr)
+    status = ParseTime(&opt->Zone, "--until", times->Until, &opt->Until);
+  if (status != 0) return status;
   if (opt->Since >= opt->Until) return BadUsage("--since must come before --until");
   return 0;
 }
@@ -228,6 +238,7 @@ int RunWithOutput(int command, AnswerOptions* opt) {
     return kAnswerFailed;
   }
   OutInit(out, stdout);
+  out->Terminal = opt->Format == kFormatText && PlatformStdoutIsTerminal();
   int status = Dispatch(command, opt, out);
   if (!OutFlush(out)) {
     if (out->Errno != EPIPE)

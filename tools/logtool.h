@@ -63,33 +63,45 @@ void CsvClose(CsvReader* r);
 
 // ---- files written whole or not at all ----
 
-// A file that make or sample writes in the place of Path. Without replace
-// it is made at Path itself, exclusively, so nothing there is touched; with
-// replace it is written beside Path under a unique name and renamed over
-// Path only once complete, so a run that fails leaves the old file as it
-// was. Something at Path that is no regular file (a device such as
-// /dev/null) is opened and written as it is. A failed run removes what it
-// made, and only that.
+// A file that make or sample writes in the place of Path. It is written
+// beside Path under a unique name and put at Path only once complete: with
+// replace over what is there, without only where nothing is (so nothing
+// there is touched), and a run that fails, or that a signal ends, leaves
+// no part of it and the old file as it was. The signal guard (installed by
+// the command) knows the unique name until the file is in place.
+// Something at Path that is no regular file (a device such as /dev/null)
+// is opened with replace and written as it is. A failed run removes what
+// it made, and only that.
 struct NewFile {
   const char* Path;  // where the file belongs
-  char Name[4120];   // the name it is written under: Path, or Path.XXXXXX.tmp
+  char Name[4120];   // the name it is written under: Path.XXXXXX.tmp, or Path
   int Made;          // a file made here is at Name; NewFileDiscard removes it
-  int Rename;        // Name is renamed over Path by NewFilePlace
+  int Rename;        // Name is put at Path by NewFilePlace
+  int Replace;       // ... in the place of what is there
+  int Guard;         // 1 + the signal guard's slot for Name; 0 for none
 };
 
 // Makes the file for path with the permission bits `permissions` (before
 // the umask). Returns its descriptor, open for reading and writing, for the
-// caller to close; or -1 with errno set. Call NewFileDiscard after a
-// failure too.
+// caller to close; or -1 with errno set (EEXIST without replace when
+// anything is at path). Call NewFileDiscard after a failure too.
 int NewFileOpen(NewFile* f, const char* path, int replace, int permissions);
 
 // Puts the complete and closed file in place. Returns 1, or 0 with errno
-// set.
+// set (EEXIST without replace when something came to path meanwhile: it is
+// kept, and NewFileDiscard removes the file).
 int NewFilePlace(NewFile* f);
 
 // Removes the file NewFileOpen made, if any, for a run that failed; safe on
 // a NewFile set to zeros.
 void NewFileDiscard(NewFile* f);
+
+// Before a command makes its new files: the signal guard takes over the
+// signals that end a run (signalguard.h), so that one of them removes what
+// is still under a temporary name. NewFilesUnguard, once the files are in
+// place or discarded, puts the signals' actions back.
+void NewFilesGuard(void);
+void NewFilesUnguard(void);
 
 // ---- the commands ----
 

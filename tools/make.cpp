@@ -182,10 +182,12 @@ int LogMake(const char* csvPath, const char* evtPath, uint32_t maxSize, uint32_t
   t.MaxSize = maxSize;
   t.StartOffset = startOffset;
   t.Replace = replace;
+  NewFilesGuard();
   int ok = CheckHeader(&r, csvPath) && WriteRows(&r, csvPath, &t) && FinishLog(&t);
   if (t.Opened) EvtWriterClose(&t.W);
   // No half-written log is left behind, and a replaced one stays as it was.
   if (!ok) NewFileDiscard(&t.File);
+  NewFilesUnguard();
   CsvClose(&r);
   return ok ? 0 : 1;
 }

@@ -348,9 +348,16 @@ int LogSample(const char* dir, const SampleOptions* opt) {
   if (getenv("TZ") == nullptr) PlatformSetEnv("TZ", DEFAULT_TZ);  // the report's own default zone
   PlatformReadZone();
   WarnMissingZone(getenv("TZ"));
-  int madeDir = PlatformMakeFolder(dir) == 0;
-  if (!madeDir && errno != EEXIST) return CommandFail("can't make", dir, errno);
-  int status = opt->Format == kAcctEvt ? EvtSample(dir, opt) : AcctSample(dir, opt);
-  if (status != 0 && madeDir) PlatformRemoveFolder(dir);
+  NewFilesGuard();
+  int status = 0, madeDir = PlatformMakeFolder(dir) == 0;
+  if (!madeDir && errno != EEXIST) {
+    status = CommandFail("can't make", dir, errno);
+  } else {
+    status = opt->Format == kAcctEvt ? EvtSample(dir, opt) : AcctSample(dir, opt);
+    // A failed sample leaves nothing of its own, nor the folder it made
+    // (which is empty again then).
+    if (status != 0 && madeDir) PlatformRemoveFolder(dir);
+  }
+  NewFilesUnguard();
   return status;
 }

@@ -199,6 +199,16 @@ TEST_F(ProfileTest, BucketEdgesFollowTheLocalClock) {
        "2026-12-07T16:00:00",
        kStepDay,
        {"2026-12-08T00:00:00+08:00", "2026-12-09T00:00:00+08:00"}},
+      // Local mean time: the offset keeps its seconds, so the text names
+      // the instant.
+      {"LMT-0:19:32",
+       "2026-12-08T04:00:00",
+       kStepHour,
+       {"2026-12-08T04:00:00+00:19:32", "2026-12-08T05:00:00+00:19:32"}},
+      {"LMT+0:44:30",
+       "2026-12-08T04:00:00",
+       kStepHour,
+       {"2026-12-08T03:00:00-00:44:30", "2026-12-08T04:00:00-00:44:30"}},
   };
   for (const ZoneCase& c : cases) {
     SCOPED_TRACE(std::string(c.Tz) + " " + c.From);
@@ -209,7 +219,7 @@ TEST_F(ProfileTest, BucketEdgesFollowTheLocalClock) {
     EventTime t = ZoneBucketStart(&z, c.Step, TestTime(c.From));
     for (const std::string& want : c.Starts) {
       char text[kIsoTextSize];
-      EXPECT_EQ(ZoneFormat(&z, t, text), 25u);
+      EXPECT_EQ(ZoneFormat(&z, t, text), want.size());
       EXPECT_EQ(text, want);
       EventTime parsed = 0;
       ASSERT_TRUE(ZoneParse(&z, text, &parsed));
@@ -242,6 +252,9 @@ TEST_F(ProfileTest, TimesAsUsersTypeThem) {
       {"2026-12-08 09:00", ""},
       {"2026-12-08T09", ""},
       {"2026-12-08T09:30+8", ""},
+      {"2026-12-08T04:19:32+00:19:32", "2026-12-08T04:00:00"},
+      {"2026-12-08T04:19:32+00:19:60", ""},
+      {"2026-12-08T04:19:32+00:19:", ""},
       {"2026-12-08x", ""},
       {"", ""},
   };
@@ -257,3 +270,101 @@ TEST_F(ProfileTest, TimesAsUsersTypeThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// The profile as a plain list of (time, lines from then on), raised point by
+// point: the rules the busy table must keep, however it stores them.
+struct PlainProfile {
+  std::vector<std::pair<EventTime, int32_t>> Points{{0, 0}};  // in time order
+  std::vector<int64_t> TimeAt;                                // folded seconds per lines
+  size_t Cap;                                                 // breakpoints kept
+
+  void Fold() {
+    while (Points.size() > Cap && Points.size() >= 2) {
+      size_t k = (size_t)Points[0].second;
+      if (Points[1].first > Points[0].first && TimeAt.size() <= k) TimeAt.resize(k + 1, 0);
+      if (Points[1].first > Points[0].first) TimeAt[k] += Points[1].first - Points[0].first;
+      Points.erase(Points.begin());
+    }
+  }
+  void At(EventTime t) {
+    if (Points.back().first < t) Points.push_back({t, Points.back().second});
+  }
+  void Step(EventTime t, int delta) {
+    At(t);
+    Points.back().second += delta;
+    size_t n = Points.size();
+    if (n >= 2 && Points[n - 2].second == Points[n - 1].second) Points.pop_back();
+    Fold();
+  }
+  void Past(EventTime from, EventTime to) {
+    from = std::max(from, Points.front().first);
+    if (from >= to) return;
+    At(to);
+    size_t i = 0;
+    while (Points[i].first < from) ++i;
+    if (Points[i].first != from) Points.insert(Points.begin() + i, {from, Points[i - 1].second});
+    for (; Points[i].first < to; ++i) ++Points[i].second;
+    Fold();
+  }
+};
+
+// The table's breakpoints as (time, lines), merged from where it keeps them.
+std::vector<std::pair<EventTime, int32_t>> Breakpoints(const BusyModel& b) {
+  std::vector<std::pair<EventTime, int32_t>> changes;
+  for (const Breakpoint& p : b.Points) changes.push_back({p.Time, p.Change});
+  for (const auto& r : b.Raised) changes.push_back({r.first, r.second});
+  std::sort(changes.begin(), changes.end());
+  int32_t lines = b.FrontLines;
+  for (size_t i = 0; i < changes.size(); ++i) {
+    if (i > 0) lines += changes[i].second;
+    changes[i].second = lines;
+  }
+  return changes;
+}
+
+}  // namespace
+
+// Random steps and rebuilt starts, several at one second, against the plain
+// profile: after every event the same breakpoints, and in the end the same
+// time at each number of lines, whatever the cap.
+TEST_F(ProfileTest, BreakpointsMatchThePlainProfile) {
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    BusyModel b;
+    BusyInit(&b, kStepHour, kAlways, kForever, 0, &zone_);
+    b.Cap = 2 + rng() % 12;
+    PlainProfile plain;
+    plain.Cap = b.Cap;
+    ModelListener l = BusyListener(&b);
+    l.Covers(l.Context, 0, 0, false);
+    Session s = {};
+    s.User = s.Computer = s.Port = "x";
+    EventTime t = 1;
+    for (int i = 0; i < 300; ++i) {
+      t += rng() % 3;
+      if (rng() % 3 == 0) {
+        EventTime from = t - (EventTime)(rng() % 40);
+        l.Past(l.Context, from, t, &s);
+        plain.Past(from, t);
+      } else {
+        int delta = plain.Points.back().second > 0 && rng() % 2 == 0 ? -1 : 1;
+        l.Step(l.Context, t, delta);
+        plain.Step(t, delta);
+      }
+      ASSERT_EQ(plain.Points, Breakpoints(b)) << "after event " << i;
+      // The last breakpoint is the last of those the steps keep.
+      ASSERT_FALSE(b.Points.empty());
+      ASSERT_TRUE(b.Raised.empty() || b.Raised.rbegin()->first < b.Points.back().Time);
+    }
+    l.Done(l.Context, 0, t);
+    BusyFinish(&b);
+    plain.Cap = 1;
+    plain.Fold();
+    plain.Points.push_back({t, 0});  // the coverage ends at the last event
+    plain.Fold();
+    EXPECT_EQ(plain.TimeAt, b.TimeAt);
+  }
+}

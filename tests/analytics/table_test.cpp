@@ -13,12 +13,14 @@
 
 namespace {
 
-// One row of cells under two columns, as format writes it (heading and all).
-std::string OneRow(AnswerFormat format, Cell a, Cell b) {
+// One row of cells under two columns, as format writes it (heading and all),
+// to a terminal when terminal is set.
+std::string OneRow(AnswerFormat format, Cell a, Cell b, bool terminal = false) {
   static const Column kColumns[] = {{"a", 4, true}, {"b", 0, false}};
   return Written([&](FILE* out) {
     OutBuf* o = static_cast<OutBuf*>(malloc(sizeof(OutBuf)));
     OutInit(o, out);
+    o->Terminal = terminal;
     ZoneCache zone;
     ZoneInit(&zone);
     Table t;
@@ -48,6 +50,43 @@ TEST(AnswerTable, IntegersAndQuotingInTextAndCsv) {
     EXPECT_EQ(csv.substr(csv.find('\n') + 1), c.Csv);
     std::string text = OneRow(kFormatText, c.A, c.B);
     EXPECT_EQ(text.substr(text.find('\n') + 1), c.Text);
+  }
+}
+
+// JSON is UTF-8 whatever the bytes of a name: each byte that is no part of
+// a character becomes U+FFFD. Text for a terminal shows controls as '?';
+// text for a file or a pipe, and CSV, keep the bytes as they are.
+TEST(AnswerTable, JsonIsUtf8AndTerminalsGetNoControls) {
+  const struct {
+    const char* Name;
+    const char* Json;      // the JSON string
+    const char* Terminal;  // the text a terminal gets
+  } cases[] = {
+      {"Zo\xC3\xAB \xE6\x97\xA5 \xF0\x9F\x98\x80", "\"Zo\xC3\xAB \xE6\x97\xA5 \xF0\x9F\x98\x80\"",
+       "Zo\xC3\xAB \xE6\x97\xA5 \xF0\x9F\x98\x80"},
+      {"x\xFF.evt", "\"x\xEF\xBF\xBD.evt\"", "x?.evt"},
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\"", "??"},                   // overlong '/'
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"", "???"},  // a surrogate
+      {"\xF4\x90\x80\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"", "????"},
+      {"cut\xE6\x97", "\"cut\xEF\xBF\xBD\xEF\xBF\xBD\"", "cut??"},
+      {"\x1B[31mred\x7F", "\"\\u001b[31mred\x7F\"", "?[31mred?"},
+      {"a\xC2\x9B"
+       "2J\xC2\xA0"
+       "b",
+       "\"a\xC2\x9B"
+       "2J\xC2\xA0"
+       "b\"",
+       "a?2J\xC2\xA0"
+       "b"},  // C1 CSI
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string json = OneRow(kFormatNdjson, IntCell(1), TextCell(c.Name));
+    EXPECT_EQ(json, std::string("{\"a\": 1, \"b\": ") + c.Json + "}\n");
+    std::string text = OneRow(kFormatText, IntCell(1), TextCell(c.Name), true);
+    EXPECT_EQ(text.substr(text.find('\n') + 1), std::string("   1  ") + c.Terminal + "\n");
+    std::string plain = OneRow(kFormatText, IntCell(1), TextCell(c.Name));
+    EXPECT_EQ(plain.substr(plain.find('\n') + 1), std::string("   1  ") + c.Name + "\n");
   }
 }
 

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <random>
 #include <string>
@@ -160,6 +162,78 @@ TEST(Chart, HeatMapCellsAreLocalHoursOfDaysOrWeeks) {
   EXPECT_EQ(1800, c.Data->Cell[0][2].Covered);
   EXPECT_EQ(3600, c.Data->Cell[2][23].Covered);
   EXPECT_EQ(0, c.Data->Cell[0][0].Covered);
+}
+
+// The heat map against the C library asked about every step of the window:
+// each instant goes to the row of its local date and the column of its
+// local hour, across daylight time, half-hour changes (Lord Howe), offsets
+// of 45 minutes and of seconds (Monrovia's -0:44:30 until 1972), and in
+// fixed zones.
+TEST(Chart, HeatMapCellsFollowTheLocalClockAcrossChanges) {
+  const struct {
+    const char* Tz;
+    EventTime Start;  // the window, from 3 days before this instant
+    int Days;         // its length
+    EventTime Step;   // the oracle's resolution, seconds
+  } cases[] = {
+      {"Australia/Lord_Howe", 1791043200, 4, 60},                // 2026-10-04, +10:30 to +11
+      {"Australia/Lord_Howe", 1775318400, 4, 60},                // 2026-04-05, back
+      {"EST5EDT,M3.2.0,M11.1.0", 1793505600, 4, 60},             // 2026-11-01
+      {"Europe/Paris", 1774749600, 70, 600},                     // weekly rows over 2026-03-29
+      {"Asia/Kathmandu", 504889200, 5, 60},                      // 1986-01-01: +5:30 to +5:45
+      {"Africa/Monrovia", 63590400, 4, 1},                       // 1972-01-07: -0:44:30 to 0
+      {"AAA-1BBB,M3.5.0/2:30,M10.5.0/3:30", 1774749600, 4, 60},  // changes in mid-hour
+      {"SGT-8", 1796688000, 3, 60},                              // one fixed offset
+      {"<+0530>-5:30", 1796688000, 3, 60},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Tz);
+    setenv("TZ", c.Tz, 1);
+    tzset();
+    Chart chart, pieces;
+    ChartData* d = chart.Data;
+    EventTime from = c.Start - 3 * kDay, to = from + c.Days * kDay;
+    ChartInit(d, from, to);
+    ASSERT_TRUE(d->HeatMap);
+    ChartCharge(d, from - kDay, to + kDay, 2, false);  // the map's edges too
+    // The same time as a scan charges it: one interval after another, from
+    // a second to hours long, and now and then a clock set back, whose time
+    // is taken off and then charged again from there, so that charges start
+    // before the hour the one before ended in and cross changes of offset.
+    ChartInit(pieces.Data, from, to);
+    std::mt19937 random(static_cast<unsigned>(c.Start));
+    for (EventTime t = from - kDay; t < to + kDay;) {
+      EventTime next = std::min(to + kDay, t + 1 + static_cast<EventTime>(random() % 9000));
+      ChartCharge(pieces.Data, t, next, 2, false);
+      if (next - t > 1 && next < to + kDay && random() % 3 == 0) {
+        EventTime back = next - 1 - static_cast<EventTime>(random()) % (next - t);
+        ChartCharge(pieces.Data, next, back, 2, false);
+        next = back;
+      }
+      t = next;
+    }
+    static ChartCell want[CHART_ROWS][CHART_HOURS];
+    memset(want, 0, sizeof want);
+    for (EventTime t = from - kDay; t < to + kDay; t += c.Step) {
+      time_t when = static_cast<time_t>(t);
+      const std::tm* local = localtime(&when);
+      EventTime day = (timegm(const_cast<std::tm*>(local)) / kDay) - d->FirstDay;
+      if (day < 0 || day / d->RowDays >= d->Rows) continue;
+      want[day / d->RowDays][local->tm_hour].Covered += c.Step;
+      want[day / d->RowDays][local->tm_hour].LineSeconds += 2 * c.Step;
+    }
+    for (int r = 0; r < d->Rows; ++r) {
+      for (int h = 0; h < CHART_HOURS; ++h) {
+        EXPECT_EQ(want[r][h].Covered, d->Cell[r][h].Covered) << "row " << r << " hour " << h;
+        EXPECT_EQ(want[r][h].LineSeconds, d->Cell[r][h].LineSeconds)
+            << "row " << r << " hour " << h;
+        EXPECT_EQ(want[r][h].Covered, pieces.Data->Cell[r][h].Covered)
+            << "in pieces, row " << r << " hour " << h;
+        EXPECT_EQ(want[r][h].LineSeconds, pieces.Data->Cell[r][h].LineSeconds)
+            << "in pieces, row " << r << " hour " << h;
+      }
+    }
+  }
 }
 
 // The scan charges the chart as it charges LineTime: over any window, the

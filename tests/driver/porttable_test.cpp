@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "driver/portwatch.h"
 #include "driver/report.h"
 #include "driver/scan.h"
 #include "eventlog/testlog.h"
@@ -162,4 +163,40 @@ TEST(PortTable, UserNamesCutAtACharacterBoundary) {
     EXPECT_STREQ(slot.CurrentUser, c.Kept) << c.Name << " " << c.Width;
   }
   EXPECT_EQ(slot.Logins, 12);
+}
+
+// The ports' own state beside the plain count: a connect on a busy port, a
+// disconnect on a free one (a session from before the window), a reset
+// that frees every port, names matched exactly; past the names it follows,
+// a port counts nothing.
+TEST(PortWatch, CountsWhereThePlainCountDeparts) {
+  PortWatch* w = static_cast<PortWatch*>(malloc(sizeof(PortWatch)));
+  PortWatchInit(w);
+  const struct {
+    PortWatchEvent Event;
+    const char* Port;
+    uint64_t OnBusy, OnFree;  // the counts after it
+  } steps[] = {
+      {kWatchConnect, "COM1", 0, 0},    {kWatchConnect, "COM1", 1, 0},
+      {kWatchConnect, "com1", 1, 0},    {kWatchDisconnect, "COM2", 1, 1},
+      {kWatchDisconnect, "COM1", 1, 1}, {kWatchDisconnect, "COM1", 1, 2},
+      {kWatchConnect, "COM1", 1, 2},    {kWatchReset, "", 1, 2},
+      {kWatchConnect, "COM1", 1, 2},    {kWatchDisconnect, "com1", 1, 3},
+      {kWatchConnect, "", 1, 3},        {kWatchConnect, "", 2, 3},
+  };
+  for (const auto& s : steps) {
+    PortWatchNote(w, s.Event, s.Port);
+    EXPECT_EQ(s.OnBusy, w->ConnectsOnBusy) << s.Port;
+    EXPECT_EQ(s.OnFree, w->DisconnectsOnFree) << s.Port;
+  }
+  for (int i = static_cast<int>(w->Ports); i < PORT_WATCH_PORTS; ++i) {
+    PortWatchNote(w, kWatchConnect, ("P" + std::to_string(i)).c_str());
+  }
+  EXPECT_EQ(static_cast<uint32_t>(PORT_WATCH_PORTS), w->Ports);
+  PortWatchNote(w, kWatchDisconnect, "one more");
+  PortWatchNote(w, kWatchConnect, "P5");
+  EXPECT_EQ(3u, w->DisconnectsOnFree);
+  EXPECT_EQ(3u, w->ConnectsOnBusy);  // P5 is followed, and busy
+  PortWatchRelease(w);
+  free(w);
 }

@@ -12,8 +12,9 @@ shots=$build/answer-shots
 mkdir -p "$shots"
 
 # answer ARGS...: velmar-log with TZ unset (so the zone is SGT-8); output in
-# $work/a.out, messages in $work/a.err, the status as its own.
-answer() { (unset TZ; exec "$tool" "$@") >"$work/a.out" 2>"$work/a.err"; }
+# $work/a.out, messages in $work/a.err, the status as its own (124 when it
+# does not end within two minutes).
+answer() { (unset TZ; exec timeout 120 "$tool" "$@") >"$work/a.out" 2>"$work/a.err"; }
 
 # answer_ok LABEL ARGS...: an answer that must succeed without messages.
 answer_ok() {
@@ -144,6 +145,19 @@ answer_ok "sessions of two servers" sessions "$work/a/SysEvent.Evt" "$work/b/Sys
 [ "$(jq -rs 'map("\(.computer)/\(.user)") | join(",")' "$work/a.out")" = \
   "RAS1/alice,RAS1/bob,RAS2/carol" ] || fail "two servers: sessions not in the order they end"
 
+# ---- Rebuilt starts that reach back past every breakpoint kept ----
+# 40,000 sessions leave more breakpoints than the profile keeps; each of the
+# 30,000 disconnects after them is rebuilt from the horizon. Each raise is
+# two changes, however far back it reaches: the answer comes in bounded
+# time, and says which sessions it cut.
+python3 "$src/tests/support/rebuilt_csv.py" 40000 30000 2000000 >"$work/far.csv"
+"$tool" make "$work/far.csv" "$work/far.evt" || fail "make the far-reaching log"
+(unset TZ; exec timeout 60 "$tool" busy "$work/far.evt" --format json) >"$work/a.out" 2>"$work/a.err" ||
+  fail "busy on far-reaching rebuilt starts: status $?"
+grep -q 'reaches back past the time still held in memory.*(and 29999 more such sessions)$' \
+  "$work/a.err" || fail "far-reaching rebuilt starts: $(cat "$work/a.err")"
+jq_is "far-reaching rebuilt starts: the log's span" '.covered_seconds' $((60 * 69999))
+
 # ---- Every format parses; charts render ----
 # check_csv LABEL: the last answer is CSV with a header row and rows of
 # one length (Python's csv), and sqlite3 imports every row without a word.
@@ -172,6 +186,20 @@ busy-day busy --step day
 busy-week busy --step weekhour
 capacity capacity --target 0.01,0.1
 EOF
+# A file name that is no UTF-8, with an escape sequence in it: the JSON is
+# UTF-8 all the same (U+FFFD for the stray byte), a terminal sees '?' for
+# each control, and a pipe gets the name's own bytes.
+odd="$work/x"$'\xff\e[31m'".evt"
+cp "$log" "$odd"
+answer_ok "info of an odd name" info "$odd" --format json
+python3 -c 'import json, sys; json.loads(open(sys.argv[1], "rb").read().decode("utf-8"))' \
+  "$work/a.out" || fail "info of an odd name: the JSON is not UTF-8"
+jq_is "info of an odd name" '.logs[0].file' "$work/x"$'\xef\xbf\xbd\e[31m'".evt"
+ODD=$odd TOOL=$tool timeout 60 script -qec 'TZ=SGT-8 "$TOOL" info "$ODD"' /dev/null >"$work/tty.out"
+grep -qF "file           $work/x??[31m.evt" "$work/tty.out" ||
+  fail "info to a terminal: $(head -n 1 "$work/tty.out" | od -c | head -n 3)"
+answer_ok "info of an odd name into a pipe" info "$odd"
+grep -qxF "file           $odd" "$work/a.out" || fail "info into a pipe changed the name"
 answer_ok "sessions ndjson" sessions "$log" --format ndjson
 [ "$(jq -c . "$work/a.out" | wc -l)" = "$(wc -l <"$work/a.out")" ] || fail "ndjson: jq disagrees"
 [ "$(wc -l <"$work/a.out")" = "$(($(wc -l <"$work/sessions.csv") - 1))" ] ||
@@ -237,7 +265,15 @@ done <<EOF
 2|$work/none.txt: No such file or directory|capacity $log --ports $work/none.txt
 2|capacity needs the pool's lines|capacity $work/noports/SysEvent.Evt
 2|no event log file given|users --utc
+2|--until: bad value '9999-12-31T23:59:59-23:59' (not in the years 0001 to 9999 of the zone)|busy $log --since 9999-12-30 --until 9999-12-31T23:59:59-23:59 --step day
+2|--since: bad value '0001-01-01T00:00+01:00' (not in the years 0001 to 9999|sessions $log --since 0001-01-01T00:00+01:00 --utc
+2|^velmar-log: more than 1000000 buckets|busy $log --since 0001-01-01 --until 9999-12-31
 EOF
+# The last second of the year 9999 is a time like any other.
+answer_ok "busy to the end of 9999" busy "$log" --since 9999-12-31 --until 9999-12-31T23:59:59 \
+  --step day --format json
+jq_is "busy to the end of 9999" '"\(.until) \(.rows[0].start) \(.covered_seconds)"' \
+  "9999-12-31T23:59:59+08:00 9999-12-31T00:00:00+08:00 0"
 # Rows already written stay written, and the status still says it failed.
 answer sessions "$work/damaged.evt" --format csv
 [ $? = 2 ] && [ "$(wc -l <"$work/a.out")" -gt 1 ] || fail "streamed rows before the damage"

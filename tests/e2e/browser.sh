@@ -3,8 +3,9 @@
 # lighttpd, a person's entries are typed in and submitted, and the report as
 # the browser renders it must equal a text written by hand: markup in titles
 # and log names shows as text, UTF-8 names show intact, a picked date is the
-# offset it names. The charts of a week fit a 390 and a 1280 pixel wide
-# screen, and a download button gives velmar-log's answer as a file.
+# offset it names, and Enter in a field asks for the report. The charts of
+# a week fit a 390 and a 1280 pixel wide screen, and a download button
+# gives velmar-log's answer as a file.
 # Screenshots of the form, of each report and of the charts go to
 # $VELMAR_BUILD_DIR/web-shots/.
 source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
@@ -50,6 +51,8 @@ web_start "$velmar" "$work/logs" '' "${server_env[@]}" || { echo "FAIL: lighttpd
 mkdir -p "$shots"
 
 submit browser-titles '{"title1":"Pool <b>&","gstat":false}'
+# Enter in the title field shows the report, not a download.
+submit browser-titles '{"title1":"Pool <b>&"}' --enter title1
 submit browser-escape '{"computername":"\\\\ESC","title1":"<script>alert(\"x\")</script>",
   "width":20,"tz":"EST5EDT,M3.2.0/2"}'
 

@@ -111,10 +111,18 @@ post cgi-stats 0 "$work/worked" 'user=0&port=0&gstat=0&table=0'
 # before the heading, and after the report's last line the preformatted
 # block closes and the SVG charts follow; after an error there are none. ---
 # chart_page QUERY CHARTS: QUERY with a chart field added gives its own page
-# so framed and then CHARTS charts.
+# so framed and then CHARTS charts. Each run ends within $chart_limit
+# seconds (each has its own limit); TZ is $chart_tz when set.
+chart_limit=60
+chart_tz=
+chart_run() {
+  local envs=(REQUEST_METHOD=GET "QUERY_STRING=$1")
+  [ -n "$chart_tz" ] && envs+=("TZ=$chart_tz")
+  run_velmar "$work/worked" "${envs[@]}" VELMAR_RUN_LIMIT="$chart_limit" -- </dev/null
+}
 chart_page() {
   local query=$1 charts=$2 got
-  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=$query" -- </dev/null
+  chart_run "$query"
   {
     head -n 2 "$work/out.txt"
     echo '<meta name="viewport" content="width=device-width, initial-scale=1">'
@@ -122,7 +130,7 @@ chart_page() {
     tail -n +3 "$work/out.txt"
     echo '</pre>'
   } >"$work/want.html"
-  run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=$query&chart=1" -- </dev/null
+  chart_run "$query&chart=1"
   cmp -s -n "$(stat -c %s "$work/want.html")" "$work/want.html" "$work/out.txt" ||
     { fail "$query&chart=1: the report part"; diff "$work/want.html" "$work/out.txt" | head; }
   got=$(tail -c +"$(stat -c %s "$work/want.html")" "$work/out.txt" | grep -c '^<svg ')
@@ -132,6 +140,17 @@ chart_page() {
 chart_page '' 1
 chart_page 'gstat=1&port=1&table=1&offset=-3' 3
 chart_page 'user=1&nolist=1&duration=72' 2
+# Any window in bounded time: from the year 1 (a probe a week in a zone with
+# daylight time, none in a fixed zone), in a zone whose clock moves by half
+# an hour (which once held a core for good), a window long after the log.
+chart_limit=20
+for chart_tz in '' 'EST5EDT,M3.2.0,M11.1.0' 'Australia/Lord_Howe'; do
+  chart_page 'date=0001-01-01&gstat=1' 3
+  chart_page 'date=2026-10-01&nolist=1&table=1' 2
+done
+chart_tz=
+chart_page 'date=9999-12-20&duration=240' 2
+chart_limit=60
 run_velmar "$work/worked" REQUEST_METHOD=GET 'QUERY_STRING=chart=1&computername=NOSUCH' -- </dev/null
 grep -q -e '<svg' -e '</pre>' "$work/out.txt" && fail "a chart after an error"
 tail -n 1 "$work/out.txt" | grep -qx "Error: Can't Open Log" || fail "the error is not the page's end"
@@ -153,7 +172,8 @@ page escape-cli.txt 0 "$work/escape" -- 0 '<b>&' +w20
   rec 4 2026-12-08T02:20:00Z 20050 DIALUP 'amy&bo' COM3 a b c d 1 30
   rec 5 2026-12-08T02:30:00Z 20050 DIALUP 'amy&bo' COM3 a b c d 0 30
 } | mklog "$work/escape-users"
-get cgi-stats-escape 0 "$work/escape-users" 'user=1&nolist=1'
+want_err="velmar: 3 disconnects on ports not in use; the line counts follow connects and disconnects (add +p to count by port)" \
+  get cgi-stats-escape 0 "$work/escape-users" 'user=1&nolist=1'
 
 # --- The zone: a tz field naming a file is dropped (here a real zone file
 # that would give UTC times), a zone name or rule is honoured. ---
@@ -182,7 +202,8 @@ download() {
   local query=$1 type=$2 file=$3 answer=$4
   shift 4
   get_status=0
-  run_velmar "$work/pool" REQUEST_METHOD=GET "QUERY_STRING=$query" -- </dev/null || get_status=$?
+  run_velmar "$work/pool" REQUEST_METHOD=GET "QUERY_STRING=$query" \
+    ${download_tmp:+"TMPDIR=$download_tmp"} -- </dev/null || get_status=$?
   [ "$get_status" = 0 ] || fail "$query: status $get_status: $(cat "$work/err.txt")"
   printf 'Content-type: %s\nContent-Disposition: attachment; filename="%s"\n\n' "$type" "$file" |
     cmp -s - <(head -n 3 "$work/out.txt") || fail "$query: header $(head -n 2 "$work/out.txt")"
@@ -203,14 +224,39 @@ download 'export=sessions&format=json&computername=RAS2&offset=-2&duration=5' ap
   --format json
 download 'export=users&format=csv&computername=RAS2&offset=-8&table=1&chart=1' "$csv" \
   velmar-RAS2-2026-11-30-users.csv users --since 2026-11-30 --until 2026-12-09 --format csv
-download 'export=users&format=json&computername=RAS2&tz=UTC0' application/json \
-  velmar-RAS2-2026-12-08-users.json users --since 2026-12-08T00:00Z --until 2026-12-09T00:00Z \
-  --format json --utc
+mkdir -p "$work/spool"
+download_tmp=$work/spool download 'export=users&format=json&computername=RAS2&tz=UTC0' \
+  application/json velmar-RAS2-2026-12-08-users.json users --since 2026-12-08T00:00Z \
+  --until 2026-12-09T00:00Z --format json --utc
+[ -z "$(ls -A "$work/spool")" ] || fail "the download left its spool in TMPDIR"
+
 # Refusals and failures: the page, no file.
 get cgi-bad-export 2 "$work/pool" 'export=sessions&format=xml'
 get cgi-bad-export 2 "$work/pool" 'export=Busy'
 post cgi-bad-export 2 "$work/pool" 'export=capacity&format=csv'
 get cgi-bad-date 2 "$work/pool" 'export=busy&date=2026-02-29'
+# A window whose times have no four-digit year gets no chart and no file;
+# one that ends with the year 9999 does. A busy table of too many hours
+# says so, not that the log failed.
+last_day=$((($(date -ud 9999-12-31 +%s) - $(date -ud 2026-12-08 +%s)) / 86400))
+first_day=$((($(date -ud 0001-01-01 +%s) - $(date -ud 2026-12-08 +%s)) / 86400))
+bad_window='velmar: offset %s days, duration %s hours: the window leaves the years 0001 to 9999, which the charts and downloads write their times in'
+# page | query | offset | duration
+while IFS='|' read -r name query offset duration; do
+  # shellcheck disable=SC2059 # the note's text is the format
+  want_err=$(printf "$bad_window" "$offset" "$duration") get "$name" 2 "$work/pool" "$query"
+done <<EOF
+cgi-bad-window|export=busy&computername=RAS2&offset=-2147483648&duration=2|-2147483648|2
+cgi-bad-window|export=sessions&computername=RAS2&offset=2147483647|2147483647|0
+cgi-bad-window|export=users&format=json&computername=RAS2&date=9999-12-31&duration=24|$last_day|24
+cgi-bad-window-chart|chart=1&title1=Pool&computername=RAS2&offset=-1000000|-1000000|0
+cgi-bad-window-chart|chart=1&title1=Pool&computername=RAS2&date=0001-01-01&tz=UTC0&duration=-1|$first_day|-1
+EOF
+download 'export=sessions&computername=RAS2&date=9999-12-31&duration=23' "$csv" \
+  velmar-RAS2-9999-12-31-sessions.csv sessions --since 9999-12-31 --until 9999-12-31T23:00 \
+  --format csv
+want_err="velmar: more than 1000000 buckets: narrow the range with --since and --until, or use --step day" \
+  get cgi-bad-window 2 "$work/pool" 'export=busy&computername=RAS2&date=0001-01-01'
 want_err="velmar: $work/pool/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/pool" 'export=users'
 want_err="velmar: ..: not a valid computer name" \
   get cgi-cant-open 2 "$work/pool" 'export=users&computername=..'
@@ -228,6 +274,17 @@ damage "$work/pool/SysEvent.Evt" 2
 for answer in sessions users busy; do
   want_err="velmar: $work/pool/SysEvent.Evt: damaged: record 2 can't be read" \
     get cgi-download-damaged 2 "$work/pool" "export=$answer&title1=Pool&format=json"
+done
+# The answer is spooled under TMPDIR, and without a spool there is no file
+# either: a damaged log, or a whole one, gives the page, never a file
+# streamed as far as it got.
+: >"$work/plain-file"
+for tmp in "$work/nowhere:No such file or directory" "$work/plain-file:Not a directory"; do
+  for log in "$work/pool" "$work/pool-whole"; do
+    [ -d "$work/pool-whole" ] || { mkdir -p "$work/pool-whole"; cp "$work/worked/SysEvent.Evt" "$work/pool-whole/"; }
+    want_err="velmar: ${tmp%%:*}: download spool: ${tmp#*:}" get cgi-download-nospool 2 "$log" \
+      'export=sessions&title1=Pool' "TMPDIR=${tmp%%:*}"
+  done
 done
 
 # --- A negative CONTENT_LENGTH is no POST form, and without a GET the

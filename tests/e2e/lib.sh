@@ -75,7 +75,9 @@ zone_rows() {
 # run_velmar DIR [VAR=VALUE...] -- ARGS...: runs velmar as "velmar" with the
 # log folder DIR, TZ and the CGI variables unset unless given, the pinned
 # clock, and this shell's standard input. Output goes to $work/out.txt,
-# messages to $work/err.txt; the exit status is velmar's.
+# messages to $work/err.txt; the exit status is velmar's. With
+# VELMAR_RUN_LIMIT=SECONDS among the variables the run is stopped after that
+# long (status 124), timed by the real clock.
 run_velmar() {
   local dir=$1
   shift
@@ -83,9 +85,13 @@ run_velmar() {
   while [ "$1" != -- ]; do envs+=("$1"); shift; done
   shift
   (
-    unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH
+    unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH VELMAR_RUN_LIMIT
     export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
     for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
+    if [ -n "${VELMAR_RUN_LIMIT:-}" ]; then
+      # The limit runs on the real clock; the pinned one is the program's.
+      exec env -u LD_PRELOAD timeout "$VELMAR_RUN_LIMIT" env LD_PRELOAD="$LD_PRELOAD" "$velmar" "$@"
+    fi
     exec -a velmar "$velmar" "$@"
   ) >"$work/out.txt" 2>"$work/err.txt"
 }

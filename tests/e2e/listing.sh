@@ -9,7 +9,6 @@ source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
 worked_rows | mklog "$work/worked"
 printf 'COM1\nCOM2\n' >"$work/worked/RasPorts.txt"
 check worked 0 "$work/worked" -- 0
-check worked 0 "$work/worked" -- +t
 check nolist 0 "$work/worked" -- 0 -list
 check nolist 0 "$work/worked" -- 0 -l +t
 check titles-two 0 "$work/worked" -- 0 "North pool" "Line report" extra -x
@@ -31,7 +30,12 @@ check window-end 0 "$work/end" -- -1 +d10
 # The log runs out before a window end that lies earlier still: the scan
 # ends at the current time.
 rec 1 2026-12-06T17:00:00Z 20017 DIALUP erin COM1 | mklog "$work/out"
-check runs-out 0 "$work/out" -- -1 +d2
+# The log runs out before a window end that lies earlier still: the scan
+# ends at the current time, and says so.
+want_err="velmar: the log ran out before the window's end, 07 Dec 2026 02:00:00; the scan ran \
+on to the current time, 08 Dec 2026 12:00:00, as the report takes a log that has run out to be \
+current: the statistics count the time after the window's end too" \
+  check runs-out 0 "$work/out" -- -1 +d2
 
 # --- Yesterday and today; a named computer and titles. ---
 {
@@ -83,7 +87,8 @@ check resets 0 "$work/resets" -- 0
   rec 4 2026-12-08T01:30:00Z 20050 DIALUP ben COM2
   rec 5 2026-12-08T01:40:00Z 20050 DIALUP cid COM3
 } | mklog "$work/more"
-check more-disconnects 0 "$work/more" -- 0
+want_err="velmar: 1 disconnect on a port not in use; the line counts follow connects and disconnects (add +p to count by port)" \
+  check more-disconnects 0 "$work/more" -- 0
 
 # --- Names longer than their columns; the width's upper bound. ---
 {
@@ -102,6 +107,16 @@ want_err='velmar: \\..: not a valid computer name' check cant-open 2 "$work/work
 mklog "$work/empty" </dev/null
 check empty-log 2 "$work/empty" -- 0
 check usage 1 "$work/worked" --
+# A first argument that is neither a number nor a date is no report at all;
+# a plain number, signed or not, is the offset it says.
+for first in yesterday --help 2026/12/01 12/01/2026 +t 1x '' ' 1' - +; do
+  check usage 1 "$work/worked" -- "$first" +g
+done
+check two-days 0 "$work/two" -- -1
+check two-days 0 "$work/two" -- -01
+run_velmar "$work/two" -- +1 && mv "$work/out.txt" "$work/plus.txt"
+run_velmar "$work/two" -- 1
+cmp -s "$work/plus.txt" "$work/out.txt" || fail "velmar +1 differs from velmar 1"
 # A record damaged in the file stops the listing where it stands.
 {
   rec 1 2026-12-07T10:00:00Z 20017 DIALUP carol COM3

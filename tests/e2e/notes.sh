@@ -80,10 +80,12 @@ say "covered" 0 "$work/worked" "" -- 0 +t +g +p +u
   rec 1 2026-12-01T00:00:00Z 20017 DIALUP amy COM1
   rec 2 2026-12-08T03:00:00Z 20050 DIALUP amy COM1
 } | mklog "$work/wide"
+# (amy's session began before the window: the plain count says so.)
 nozone="no such zone file; the C library takes it as UTC"
+before="velmar: 1 disconnect on a port not in use; the line counts follow connects and disconnects (add +p to count by port)"
 while IFS='|' read -r how tz; do
   if [ "$how" = env ]; then set -- "TZ=$tz" -- 0; else set -- TZ=UTC0 -- 0 "+z$tz"; fi
-  say "TZ $tz" 0 "$work/wide" "velmar: TZ=$tz: $nozone" "$@"
+  say "TZ $tz" 0 "$work/wide" "velmar: TZ=$tz: $nozone"$'\n'"$before" "$@"
 done <<'CASES'
 env|Asia/Nowhere
 env|:Nowhere
@@ -91,9 +93,37 @@ arg|/no/such/zone
 arg|:Etc/Nowhere
 CASES
 for tz in Asia/Singapore :UTC SGT-8 EST5EDT EST5EDT,M3.2.0/2 ":<+08>-8"; do
-  say "TZ $tz" 0 "$work/wide" "" "TZ=$tz" -- 0
+  say "TZ $tz" 0 "$work/wide" "$before" "TZ=$tz" -- 0
 done
-say "tz field" 0 "$work/wide" "velmar: TZ=Asia/Nowhere: $nozone" REQUEST_METHOD=GET \
+say "tz field" 0 "$work/wide" "velmar: TZ=Asia/Nowhere: $nozone"$'\n'"$before" REQUEST_METHOD=GET \
   QUERY_STRING=tz=Asia%2FNowhere --
+
+# --- The report's own rules, said where the reader may wonder: the plain
+# count follows connects and disconnects, not the ports, and a log that ran
+# out counts as current until now. With the port table neither count
+# departs. ---
+{
+  rec 1 2026-12-07T15:00:00Z 20017 DIALUP early COM3
+  rec 2 2026-12-08T01:00:00Z 20017 DIALUP amy COM1
+  rec 3 2026-12-08T01:30:00Z 20017 DIALUP bob COM1
+  rec 4 2026-12-08T02:05:00Z 20017 DIALUP cy COM1
+  rec 5 2026-12-08T02:10:00Z 20050 DIALUP early COM3
+  rec 6 2026-12-08T02:20:00Z 20050 DIALUP cy COM1
+  rec 7 2026-12-08T02:30:00Z 20050 DIALUP dan COM2
+  rec 8 2026-12-08T02:40:00Z 6005 EventLog
+  rec 9 2026-12-08T02:50:00Z 20050 DIALUP amy COM1
+} | mklog "$work/plain"
+printf 'COM1\nCOM2\nCOM3\n' >"$work/plain/RasPorts.txt"
+say "plain count" 0 "$work/plain" \
+  "velmar: 2 connects on ports already in use and 3 disconnects on ports not in use; the line counts follow connects and disconnects (add +p to count by port)" -- 0
+say "plain count, with the ports" 0 "$work/plain" "" -- 0 +p
+say "plain count, tabulated" 0 "$work/plain" "" -- 0 +t
+say "plain count, one kind" 0 "$work/plain" "velmar: 1 connect on a port already in use; the line counts follow connects and disconnects (add +p to count by port)" \
+  -- 0 +d10
+say "a log that ran out, and a window before now" 0 "$work/plain" \
+  "velmar: the log ran out before the window's end, 08 Dec 2026 11:00:00; the scan ran on to the \
+current time, 08 Dec 2026 12:00:00, as the report takes a log that has run out to be current: the \
+statistics count the time after the window's end too"$'\n'"velmar: 2 connects on ports already \
+in use and 3 disconnects on ports not in use; the line counts follow connects and disconnects (add +p to count by port)" -- 0 +d11 -l
 
 finish "all messages as expected"

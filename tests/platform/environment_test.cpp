@@ -1,11 +1,14 @@
 // The environment and local time: a changed TZ is followed once the zone is
-// read again (the C library need not notice it before), and TZ goes away.
+// read again (the C library need not notice it before), and TZ goes away;
+// which TZ texts the C library takes as one fixed offset.
 #include "platform/environment.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
+
+#include "platform/zonefile.h"
 
 namespace {
 
@@ -41,6 +44,48 @@ TEST(PlatformEnvironmentTest, LocalTimeFollowsEachZoneReadAndTzCanBeRemoved) {
   PlatformUnsetEnv("TZ");
   PlatformUnsetEnv("TZ");  // one not set is fine
   EXPECT_EQ(std::getenv("TZ"), nullptr);
+}
+
+// One offset for all time only for a rule without daylight time that names
+// no zone file; each "fixed" one is checked against the C library over the
+// centuries the charts may span.
+TEST(PlatformEnvironmentTest, FixedZonesAreRulesWithoutDaylightTime) {
+  KeepTz keep;
+  const struct {
+    const char* Tz;
+    bool Fixed;
+  } cases[] = {
+      {"SGT-8", true},
+      {":SGT-8", true},
+      {"UTC0", true},
+      {"<+0530>-5:30", true},
+      {"LMT-0:19:32", true},
+      {"EST+5", true},
+      {"EST5EDT", false},
+      {"EST5EDT,M3.2.0,M11.1.0", false},
+      {"Asia/Singapore", false},
+      {"UTC", false},
+      {"SGT-8x", false},
+      {"SG-8", false},
+      {"SGT", false},
+      {"SGT-25", false},
+      {"", false},
+      {nullptr, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Tz != nullptr ? c.Tz : "(null)");
+    EXPECT_EQ(c.Fixed, PlatformZoneFixed(c.Tz));
+    if (!c.Fixed) continue;
+    ASSERT_EQ(PlatformSetEnv("TZ", c.Tz), 1);
+    PlatformReadZone();
+    struct tm first;
+    ASSERT_EQ(PlatformLocalTime(-62135596800, &first), 1);  // 0001-01-01T00:00:00Z
+    for (time_t t = -62135596800; t < 4102444800; t += 86400 * 97 + 3607) {
+      struct tm local;
+      ASSERT_EQ(PlatformLocalTime(t, &local), 1);
+      EXPECT_EQ(first.tm_gmtoff, local.tm_gmtoff) << t;
+    }
+  }
 }
 
 }  // namespace

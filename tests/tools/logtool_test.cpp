@@ -186,6 +186,25 @@ TEST(NewFile, WrittenWholeOrNotAtAll) {
   }
 }
 
+// Without replace, a file that comes to the path while the new one is
+// written is kept: the new one is not put over it, and goes.
+TEST(NewFile, NeverPlacedOverAFileThatCameMeanwhile) {
+  TempFolder dir("newfile");
+  std::string path = dir.Path + "/SysEvent.Evt";
+  NewFile f;
+  int fd = NewFileOpen(&f, path.c_str(), 0, 0644);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(0, PlatformCloseFile(fd));
+  EXPECT_EQ("", ReadAll(path)) << "written under another name";
+  WriteAll(path, "other");
+  errno = 0;
+  EXPECT_FALSE(NewFilePlace(&f));
+  EXPECT_EQ(EEXIST, errno);
+  NewFileDiscard(&f);
+  EXPECT_EQ("other", ReadAll(path));
+  EXPECT_EQ("SysEvent.Evt;", Names(dir.Path));
+}
+
 // Replacing something that is no regular file writes to it as it is, and a
 // failed run never removes it.
 TEST(NewFile, DeviceIsWrittenInPlaceAndKept) {

@@ -367,6 +367,54 @@ done <<'EOF'
 -|SysEvent.Evt|make halfbad.csv lim/SysEvent.Evt --force|halfbad.csv line 2001: record number does not follow
 EOF
 
+# ---- a signal while the log is written leaves nothing of it ----
+# sample and make write under a temporary name, with --force or without: a
+# signal that ends the run (given at its default action, as a terminal or
+# a service manager gives it) removes that file, so the folder is as it was
+# and the next run is not refused. Each run has a time limit of its own.
+mkfifo rows.fifo
+# command | --force or - | signal
+while IFS='|' read -r command force signal; do
+  rm -rf sg && mkdir sg
+  [ "$force" = - ] && force=
+  [ -n "$force" ] && { echo "old SysEvent.Evt" > sg/SysEvent.Evt; echo "old RasPorts.txt" > sg/RasPorts.txt; }
+  before=$(cd sg && ls -A | tr '\n' ' ')
+  if [ "$command" = sample ]; then
+    timeout 120 env --default-signal="$signal" $V sample sg --days 365 --ports 64 $force 2> sg.err &
+    pid=$!
+  else
+    timeout 120 env --default-signal="$signal" $V make - sg/SysEvent.Evt $force < rows.fifo 2> sg.err &
+    pid=$!
+    exec 3> rows.fifo
+    cat rt.csv >&3  # the records, then make waits for more
+  fi
+  for _ in $(seq 1 1000); do
+    [ -n "$(find sg -name 'SysEvent.Evt.*.tmp' -size +0 2>/dev/null)" ] && break
+    sleep 0.01
+  done
+  [ -n "$(find sg -name 'SysEvent.Evt.*.tmp')" ] || fail "$command $force: no temporary log seen"
+  kill -"$signal" "$(pgrep -P "$pid")"
+  wait "$pid"
+  got=$?
+  [ "$command" = make ] && exec 3>&-
+  [ "$got" -gt 128 ] && [ "$got" != 124 ] || fail "$command $force: SIG$signal: status $got"
+  after=$(cd sg && ls -A | tr '\n' ' ')
+  [ "$after" = "$before" ] || fail "$command $force: SIG$signal left '$after', not '$before'"
+  if [ -n "$force" ]; then
+    [ "$(cat sg/SysEvent.Evt)" = "old SysEvent.Evt" ] || fail "$command $force: SIG$signal changed the old log"
+  else
+    pinned $V sample sg --days 1 > /dev/null 2>&1 || fail "$command: the next run after SIG$signal is refused"
+  fi
+done <<'EOF'
+sample|-|TERM
+sample|--force|INT
+sample|-|HUP
+make|-|TERM
+make|--force|ALRM
+make|-|USR1
+EOF
+rm -f rows.fifo
+
 # A zone named by a file that does not exist is said once, as the report
 # says it; a zone that exists, a POSIX rule, --utc and dump say nothing.
 # TZ | arguments | warned (1) or not (0)

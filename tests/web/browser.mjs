@@ -6,7 +6,7 @@
 //   node browser.mjs --url URL [--fields JSON] [--form-shot PNG]
 //                    [--report-shot PNG] [--viewport WxH] [--timeout MS]
 //                    [--facts JSON-FILE] [--charts-shot PNG]
-//                    [--download VALUE --save FILE]
+//                    [--download VALUE --save FILE] [--enter FIELD]
 //
 // --fields maps field names to values: a string or number fills the text or
 // number field of that name, true ticks the box of that name and false
@@ -19,7 +19,9 @@
 // takes a screenshot of the page from its first chart to its last. --download
 // clicks the form's export button of that value instead of "Show report",
 // saves the file the browser receives as FILE and prints the name the
-// server suggested for it.
+// server suggested for it. --enter presses Enter in the field of that name
+// instead of clicking "Show report", as a person who has typed a title
+// does; a download in place of the report page is then a failure.
 
 import { mkdtempSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -52,6 +54,7 @@ function readOptions() {
       'charts-shot': { type: 'string' },
       download: { type: 'string' },
       save: { type: 'string' },
+      enter: { type: 'string' },
     },
   });
   if (!values.url) return fail('--url is required'), null;
@@ -73,7 +76,7 @@ function readOptions() {
     url: values.url, fields, formShot: values['form-shot'],
     reportShot: values['report-shot'], timeout, facts: values.facts,
     chartsShot: values['charts-shot'],
-    download: values.download, save: values.save,
+    download: values.download, save: values.save, enter: values.enter,
     viewport: { width: Number(size[1]), height: Number(size[2]) },
   };
 }
@@ -171,6 +174,17 @@ async function download(page, options) {
   process.stdout.write(`${file.suggestedFilename()}\n`);
 }
 
+// The report page the form's submission loads; a download instead of it
+// (a download button taken as the form's default) is an error.
+async function submitted(page) {
+  const loaded = page.waitForNavigation({ waitUntil: 'load' });
+  const downloaded = page.waitForEvent('download').then((file) => {
+    throw new Error(`the form sent a download, ${file.suggestedFilename()}, not the report`);
+  });
+  downloaded.catch(() => {});  // settled by the page closing when the report came
+  return Promise.race([loaded, downloaded]);
+}
+
 async function run(options, profile) {
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium',
@@ -188,8 +202,10 @@ async function run(options, profile) {
     await screenshot(page, options.formShot);
     if (options.download) return await download(page, options);
     const [response] = await Promise.all([
-      page.waitForNavigation({ waitUntil: 'load' }),
-      page.locator('form button[type="submit"]:not([name])').click(),
+      submitted(page),
+      options.enter
+        ? page.locator(`form input[name="${options.enter}"]`).press('Enter')
+        : page.locator('#show').click(),
     ]);
     const report = await readReport(page, response);
     await screenshot(page, options.reportShot);
