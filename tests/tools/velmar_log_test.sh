@@ -414,6 +414,20 @@ make|--force|ALRM
 make|-|USR1
 EOF
 rm -f rows.fifo
+# A pool's sample holds a temporary log and port list for every server at
+# once: a signal removes all of them.
+rm -rf sg
+timeout 120 env --default-signal=TERM $V sample sg --nas 6 --days 365 --ports 64 2> sg.err &
+pid=$!
+for _ in $(seq 1 1000); do
+  [ -n "$(find sg -name 'SysEvent.Evt.*.tmp' -size +0 2>/dev/null)" ] && break
+  sleep 0.01
+done
+kill -TERM "$(pgrep -P "$pid")"
+wait "$pid"
+got=$?
+[ "$got" -gt 128 ] && [ "$got" != 124 ] || fail "sample --nas 6: SIGTERM: status $got"
+[ -z "$(find sg -type f)" ] || fail "sample --nas 6: SIGTERM left $(find sg -type f | tr '\n' ' ')"
 
 # A zone named by a file that does not exist is said once, as the report
 # says it; a zone that exists, a POSIX rule, --utc and dump say nothing.
