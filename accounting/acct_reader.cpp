@@ -145,8 +145,9 @@ void Init(AcctReader* r, const char* name) {
 }
 
 int Start(AcctReader* r, AcctKind kind) {
-  r->Block = static_cast<char*>(malloc(kAcctBlockSize + 1));
+  r->Block = static_cast<char*>(malloc(kAcctBlockSize + 1 + kAcctBlockPad));
   if (r->Block == nullptr) return Fail(r, strerror(ENOMEM));
+  memset(r->Block + kAcctBlockSize, 0, 1 + kAcctBlockPad);
   return Detect(r, kind);
 }
 
@@ -252,7 +253,10 @@ void AcctClose(AcctReader* r) {
 }
 
 int AcctNextLineSlow(AcctReader* r) {
-  return NextLine(r);
+  int got = NextLine(r);
+  r->Ends = 0;
+  r->ScanAt = r->Pos;
+  return got;
 }
 
 bool AcctBlank(const char* s, size_t n) {
