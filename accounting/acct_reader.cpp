@@ -259,12 +259,6 @@ int AcctNextLineSlow(AcctReader* r) {
   return got;
 }
 
-bool AcctBlank(const char* s, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (s[i] != ' ' && s[i] != '\t') return false;
-  return true;
-}
-
 int AcctRead(AcctReader* r, AcctRecord* rec) {
   int got = 0;
   switch (r->Kind) {

@@ -61,28 +61,6 @@ bool Expect(const char* s, size_t n, size_t* at, char c) {
 
 }  // namespace
 
-int AcctNumber(const char* s, size_t n, uint32_t* v) {
-  if (n == 0 || n > 10) return 0;
-  uint64_t value = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (s[i] < '0' || s[i] > '9') return 0;
-    value = value * 10 + static_cast<uint64_t>(s[i] - '0');
-  }
-  if (value > 0xFFFFFFFFull) return 0;
-  *v = static_cast<uint32_t>(value);
-  return 1;
-}
-
-void AcctKeepText(AcctReader* r, const char* s, size_t n, char* out, size_t* length) {
-  if (n > kAcctTextMax) {
-    AcctDamage(r, kSkipBadValue);
-    n = 0;
-  }
-  if (n > 0) memcpy(out, s, n);
-  out[n] = '\0';
-  *length = n;
-}
-
 bool AcctIpv4(const char* s, size_t n) {
   size_t at = 0;
   for (int part = 0; part < 4; ++part) {
@@ -130,14 +108,6 @@ void AcctKeepStatus(AcctReader* r, const char* s, size_t n) {
     return;
   }
   r->Fields.Status = v > 1000 ? 1000 : static_cast<int>(v);
-}
-
-void AcctKeepNumber(AcctReader* r, const char* s, size_t n, bool* has, uint32_t* v) {
-  if (!AcctNumber(s, n, v)) {
-    AcctDamage(r, kSkipBadValue);
-    return;
-  }
-  *has = true;
 }
 
 int64_t AcctCivilSeconds(int year, int month, int day, int hour, int minute, int second) {
