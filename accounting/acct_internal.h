@@ -291,16 +291,27 @@ bool IasLooksLike(const char* s, size_t n);
 struct CsvCursor {
   const char* At;   // the next field's first byte
   const char* End;  // the line's end
+  bool Padded;      // 64 bytes can be read past End (a line in the reader's block)
   bool Done;        // no field is left
+  bool Bad;         // the next field has a quote left open or text after its closing quote
 };
 
-// Starts a cursor over the line of n bytes at s.
-void CsvStart(CsvCursor* c, const char* s, size_t n);
+// A field as it stands in the line, quotes included.
+struct CsvField {
+  const char* Raw;  // its first byte
+  size_t Length;    // its bytes
+};
 
-// The next field as it stands (quotes included): returns 1 with *raw and
-// *n, 0 when no field is left, -1 for a quote left open or text after a
-// closing quote.
-int CsvNext(CsvCursor* c, const char** raw, size_t* n);
+// Starts a cursor over the line of n bytes at s; padded tells that 64
+// bytes past it can be read (they are not looked at).
+void CsvStart(CsvCursor* c, const char* s, size_t n, bool padded);
+
+// The next fields of the line, up to max of them, into out: returns how
+// many. Fewer than max when the line ends (c->Done) or when the field
+// after them is badly quoted (c->Bad: a quote left open, or text after a
+// closing quote); 0 when none is left. The commas of 64 bytes are found
+// at once: most fields are short or empty.
+int CsvFields(CsvCursor* c, CsvField* out, int max);
 
 // The value of a raw field: itself, or when quoted its text with "" taken
 // as one " copied into out (cap bytes, one more for a NUL). Returns 1 with
