@@ -477,6 +477,7 @@ void UsualLine(AcctReader* r, int a, char* line, size_t n) {
   size_t len = n - at;
   AcctFields& f = r->Fields;
   uint32_t v;
+  int status;
   switch (a) {
     case kDetailUserName:
       if (!ShortText(s, len)) break;
@@ -510,9 +511,9 @@ void UsualLine(AcctReader* r, int a, char* line, size_t n) {
       f.PortNumber[len] = '\0';
       return;
     case kDetailAcctStatusType:
-      v = static_cast<uint32_t>(CommonStatus(s, len));
-      if (v == static_cast<uint32_t>(-1)) break;
-      if (AcctFirstMeeting(r, a)) f.Status = static_cast<int>(v);
+      status = CommonStatus(s, len);
+      if (status < 0) break;
+      if (AcctFirstMeeting(r, a)) f.Status = status;
       return;
     case kDetailAcctSessionTime:
     case kDetailAcctDelayTime:
