@@ -16,8 +16,8 @@
 
 // ---- many bytes at a time ----
 
-// Bytes the block holds past kAcctBlockSize + 1, zero, so that 64 bytes can
-// be loaded at any offset below End (AcctMatch64).
+// Bytes the block holds past kAcctBlockSize + 1, so that 64 bytes can be
+// loaded at any offset below End (AcctMatch64).
 const size_t kAcctBlockPad = 64;
 
 // The 8 bytes at p as a number, p[0] in the low byte.

@@ -145,9 +145,10 @@ void Init(AcctReader* r, const char* name) {
 }
 
 int Start(AcctReader* r, AcctKind kind) {
-  r->Block = static_cast<char*>(malloc(kAcctBlockSize + 1 + kAcctBlockPad));
+  // Zeroed whole: the words read past the bytes held (and never counted)
+  // are bytes of some value, even before the first block fills it.
+  r->Block = static_cast<char*>(calloc(kAcctBlockSize + 1 + kAcctBlockPad, 1));
   if (r->Block == nullptr) return Fail(r, strerror(ENOMEM));
-  memset(r->Block + kAcctBlockSize, 0, 1 + kAcctBlockPad);
   return Detect(r, kind);
 }
 
