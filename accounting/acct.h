@@ -206,9 +206,11 @@ struct AcctReader {
   bool OwnsFile;                         // File was opened here and is closed by AcctClose
   const char* Bytes;                     // bytes in memory not yet taken (AcctOpenBytes)
   size_t BytesLeft;                      // how many
-  char* Block;                           // kAcctBlockSize + 1 bytes
+  char* Block;                           // kAcctBlockSize + 1 bytes and a pad, zeroed at first
   size_t Pos;                            // next unread byte in Block
   size_t End;                            // bytes held in Block
+  uint64_t Ends;                         // line ends past Pos in the 64 bytes before ScanAt
+  size_t ScanAt;                         // where the search for line ends goes on
   bool AtEnd;                            // the input has no more bytes
   bool Skipping;                         // inside a line longer than kAcctLineLimit
   char* Line;                            // the current line in Block, CR LF or LF dropped (no NUL)

@@ -145,7 +145,9 @@ void Init(AcctReader* r, const char* name) {
 }
 
 int Start(AcctReader* r, AcctKind kind) {
-  r->Block = static_cast<char*>(malloc(kAcctBlockSize + 1));
+  // Zeroed whole: the words read past the bytes held (and never counted)
+  // are bytes of some value, even before the first block fills it.
+  r->Block = static_cast<char*>(calloc(kAcctBlockSize + 1 + kAcctBlockPad, 1));
   if (r->Block == nullptr) return Fail(r, strerror(ENOMEM));
   return Detect(r, kind);
 }
@@ -252,13 +254,10 @@ void AcctClose(AcctReader* r) {
 }
 
 int AcctNextLineSlow(AcctReader* r) {
-  return NextLine(r);
-}
-
-bool AcctBlank(const char* s, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (s[i] != ' ' && s[i] != '\t') return false;
-  return true;
+  int got = NextLine(r);
+  r->Ends = 0;
+  r->ScanAt = r->Pos;
+  return got;
 }
 
 int AcctRead(AcctReader* r, AcctRecord* rec) {

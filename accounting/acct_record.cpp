@@ -86,22 +86,8 @@ void AcctBeginFields(AcctReader* r, uint64_t line) {
   r->RecordLine = line;
 }
 
-void AcctDamage(AcctReader* r, AcctSkip reason) {
-  if (r->Fields.Damage < 0) r->Fields.Damage = reason;
-}
-
 void AcctCountSkip(AcctReader* r, AcctSkip reason, uint64_t line) {
   if (r->Counts.Skipped[reason]++ == 0) r->Counts.FirstSkip[reason] = line;
-}
-
-bool AcctFirstMeeting(AcctReader* r, int bit) {
-  uint32_t mask = 1u << bit;
-  if ((r->Fields.Seen & mask) != 0) {
-    AcctDamage(r, kSkipRepeated);
-    return false;
-  }
-  r->Fields.Seen |= mask;
-  return true;
 }
 
 int AcctFinish(AcctReader* r, AcctRecord* rec) {

@@ -61,28 +61,6 @@ bool Expect(const char* s, size_t n, size_t* at, char c) {
 
 }  // namespace
 
-int AcctNumber(const char* s, size_t n, uint32_t* v) {
-  if (n == 0 || n > 10) return 0;
-  uint64_t value = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (s[i] < '0' || s[i] > '9') return 0;
-    value = value * 10 + static_cast<uint64_t>(s[i] - '0');
-  }
-  if (value > 0xFFFFFFFFull) return 0;
-  *v = static_cast<uint32_t>(value);
-  return 1;
-}
-
-void AcctKeepText(AcctReader* r, const char* s, size_t n, char* out, size_t* length) {
-  if (n > kAcctTextMax) {
-    AcctDamage(r, kSkipBadValue);
-    n = 0;
-  }
-  if (n > 0) memcpy(out, s, n);
-  out[n] = '\0';
-  *length = n;
-}
-
 bool AcctIpv4(const char* s, size_t n) {
   size_t at = 0;
   for (int part = 0; part < 4; ++part) {
@@ -130,14 +108,6 @@ void AcctKeepStatus(AcctReader* r, const char* s, size_t n) {
     return;
   }
   r->Fields.Status = v > 1000 ? 1000 : static_cast<int>(v);
-}
-
-void AcctKeepNumber(AcctReader* r, const char* s, size_t n, bool* has, uint32_t* v) {
-  if (!AcctNumber(s, n, v)) {
-    AcctDamage(r, kSkipBadValue);
-    return;
-  }
-  *has = true;
 }
 
 int64_t AcctCivilSeconds(int year, int month, int day, int hour, int minute, int second) {
@@ -206,41 +176,84 @@ int64_t AcctLocalToUtc(AcctZoneCache* z, int64_t local) {
 
 // ---- comma-separated fields ----
 
-void CsvStart(CsvCursor* c, const char* s, size_t n) {
+void CsvStart(CsvCursor* c, const char* s, size_t n, bool padded) {
   c->At = s;
   c->End = s + n;
+  c->Padded = padded;
   c->Done = false;
+  c->Bad = false;
 }
 
-int CsvNext(CsvCursor* c, const char** raw, size_t* n) {
-  if (c->Done) return 0;
+namespace {
+
+// The commas of the 64 bytes at p as bits, none at or past end; the bytes
+// past end are read only when padded.
+uint64_t CsvCommas(const char* p, const char* end, bool padded) {
+  size_t held = static_cast<size_t>(end - p);
+  if (held >= 64) return AcctMatch64(p, ',');
+  if (padded) return AcctMatch64(p, ',') & ((uint64_t{1} << held) - 1);
+  char tail[64] = {};
+  memcpy(tail, p, held);
+  return AcctMatch64(tail, ',');
+}
+
+}  // namespace
+
+int CsvFields(CsvCursor* c, CsvField* out, int max) {
+  if (c->Done || c->Bad) return 0;
   const char* p = c->At;
-  if (p < c->End && *p == '"') {
-    const char* q = p + 1;
-    for (;;) {
-      q = static_cast<const char*>(memchr(q, '"', static_cast<size_t>(c->End - q)));
-      if (q == nullptr) return -1;
-      if (q + 1 < c->End && q[1] == '"') {
+  const char* end = c->End;
+  // The commas of the 64 bytes at base not yet passed, as bits: an
+  // unquoted field ends at the lowest.
+  const char* base = p;
+  uint64_t commas = p < end ? CsvCommas(p, end, c->Padded) : 0;
+  int count = 0;
+  while (count < max) {
+    const char* stop;  // the byte after the field: a comma or the end
+    if (p < end && *p == '"') {
+      const char* q = p + 1;
+      for (;;) {  // the closing quote, "" inside taken as one
+        q = static_cast<const char*>(memchr(q, '"', static_cast<size_t>(end - q)));
+        if (q == nullptr || q + 1 >= end || q[1] != '"') break;
         q += 2;
-        continue;
       }
-      ++q;
+      if (q == nullptr || (q + 1 < end && q[1] != ',')) {
+        c->Bad = true;
+        break;
+      }
+      stop = q + 1;
+      // The commas inside the quotes, and the one after them, are passed.
+      if (stop >= end) {
+        commas = 0;
+      } else if (static_cast<size_t>(stop - base) < 64) {
+        commas &= ~((uint64_t{2} << (stop - base)) - 1);
+      } else {
+        base = stop;
+        commas = CsvCommas(stop, end, c->Padded) & ~uint64_t{1};
+      }
+    } else {
+      while (commas == 0 && base + 64 < end) {
+        base += 64;
+        commas = CsvCommas(base, end, c->Padded);
+      }
+      if (commas == 0) {
+        stop = end;
+      } else {
+        stop = base + AcctLowestBit(commas);
+        commas &= commas - 1;
+      }
+    }
+    CsvField* f = out + count++;
+    f->Raw = p;
+    f->Length = static_cast<size_t>(stop - p);
+    if (stop == end) {
+      c->Done = true;
       break;
     }
-    if (q < c->End && *q != ',') return -1;
-    *raw = p;
-    *n = static_cast<size_t>(q - p);
-    c->Done = q == c->End;
-    c->At = q + 1;
-    return 1;
+    p = stop + 1;
   }
-  const char* comma = static_cast<const char*>(memchr(p, ',', static_cast<size_t>(c->End - p)));
-  const char* end = comma != nullptr ? comma : c->End;
-  *raw = p;
-  *n = static_cast<size_t>(end - p);
-  c->Done = comma == nullptr;
-  c->At = end + 1;
-  return 1;
+  c->At = p;
+  return count;
 }
 
 int CsvValue(const char* raw, size_t n, char* out, size_t cap, const char** value, size_t* len) {
@@ -250,6 +263,14 @@ int CsvValue(const char* raw, size_t n, char* out, size_t cap, const char** valu
     return 1;
   }
   size_t got = 0;
+  if (memchr(raw + 1, '"', n - 2) == nullptr) {  // most texts: no quote inside, copied at once
+    if (n - 2 > cap) return 0;
+    memcpy(out, raw + 1, n - 2);
+    out[n - 2] = '\0';
+    *value = out;
+    *len = n - 2;
+    return 1;
+  }
   for (size_t i = 1; i + 1 < n; ++i) {
     if (got == cap) return 0;
     out[got++] = raw[i];

@@ -39,7 +39,7 @@ enum DtsElement {
   kDtsElementCount,     // elements the reader uses
 };
 
-inline const char* const kDtsNames[kDtsElementCount] = {
+inline constexpr const char* kDtsNames[kDtsElementCount] = {
     "Timestamp",        "Packet-Type",     "User-Name",       "NAS-IP-Address",
     "NAS-IPv6-Address", "NAS-Identifier",  "NAS-Port",        "NAS-Port-Id",
     "Acct-Status-Type", "Acct-Delay-Time", "Acct-Session-Id", "Acct-Session-Time",

@@ -2,15 +2,44 @@
 // </Name>" (or "<Name .../>"), "</Event>". Nothing nests; a line that is
 // not closed by "</Event>", or whose elements do not close, is skipped.
 #include <cstring>
+#include <string>
 
 #include "accounting/acct_internal.h"
 #include "accounting/dts_format.h"
 
 namespace {
 
+constexpr size_t kDtsLength[kDtsElementCount] = {
+    std::char_traits<char>::length(kDtsNames[0]),  std::char_traits<char>::length(kDtsNames[1]),
+    std::char_traits<char>::length(kDtsNames[2]),  std::char_traits<char>::length(kDtsNames[3]),
+    std::char_traits<char>::length(kDtsNames[4]),  std::char_traits<char>::length(kDtsNames[5]),
+    std::char_traits<char>::length(kDtsNames[6]),  std::char_traits<char>::length(kDtsNames[7]),
+    std::char_traits<char>::length(kDtsNames[8]),  std::char_traits<char>::length(kDtsNames[9]),
+    std::char_traits<char>::length(kDtsNames[10]), std::char_traits<char>::length(kDtsNames[11]),
+    std::char_traits<char>::length(kDtsNames[12]),
+};
+static_assert(kDtsElementCount == 13, "every name has its length");
+
+// Whether the n bytes at a and b are the same (both in the block, so 8
+// bytes past them can be read): a word or a few for the names of
+// elements.
+bool Same(const char* a, const char* b, size_t n) {
+  if (n > 32) return memcmp(a, b, n) == 0;
+  uint64_t diff = AcctLoad64(a) ^ AcctLoad64(b);
+  if (n < 8) return (diff & ((uint64_t{1} << (8 * n)) - 1)) == 0;
+  for (size_t i = 8; i + 8 < n; i += 8) diff |= AcctLoad64(a + i) ^ AcctLoad64(b + i);
+  return (diff | (AcctLoad64(a + n - 8) ^ AcctLoad64(b + n - 8))) == 0;
+}
+
+// The element a name of n bytes at s is, or -1. Names of elements the
+// reader passes over fail on their length or first and last bytes: most
+// are compared with no name at all.
 int Element(const char* s, size_t n) {
+  if (n < 8) return -1;  // shorter than the shortest name used
   for (int e = 0; e < kDtsElementCount; ++e)
-    if (strlen(kDtsNames[e]) == n && memcmp(kDtsNames[e], s, n) == 0) return e;
+    if (kDtsLength[e] == n && s[0] == kDtsNames[e][0] && s[n - 1] == kDtsNames[e][n - 1] &&
+        memcmp(kDtsNames[e], s, n) == 0)
+      return e;
   return -1;
 }
 
@@ -50,6 +79,13 @@ size_t Entity(const char* s, size_t n, char* c) {
 // and a NUL). Returns 1 with *len, 0 for an unknown entity or too long.
 int Text(const char* s, size_t n, char* out, size_t* len) {
   size_t got = 0;
+  if (memchr(s, '&', n) == nullptr) {  // most texts: no entity, copied at once
+    if (n > kAcctTextMax) return 0;
+    memcpy(out, s, n);
+    out[n] = '\0';
+    *len = n;
+    return 1;
+  }
   for (size_t i = 0; i < n;) {
     char c = s[i];
     size_t step = 1;
@@ -121,15 +157,39 @@ void Value(AcctReader* r, int e, const char* s, size_t n) {
   }
 }
 
+// The first c at p or after it before end, or null. The line is in the
+// reader's block, so 16 bytes are read at a time even near its end.
+const char* Find(const char* p, const char* end, char c) {
+  for (; p < end; p += 16) {
+    uint32_t m = AcctMatch16(p, c);
+    if (m != 0) {
+      const char* at = p + AcctLowestBit(m);
+      return at < end ? at : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+// The end of an element's name at p: its first blank, '>' or '/', or end.
+const char* NameEnd(const char* p, const char* end) {
+  while (end - p >= 16) {  // 16 bytes at a time while the line has them
+    uint32_t m = AcctMatch16(p, ' ') | AcctMatch16(p, '>') | AcctMatch16(p, '/');
+    if (m != 0) return p + AcctLowestBit(m);
+    p += 16;
+  }
+  while (p < end && *p != ' ' && *p != '>' && *p != '/') ++p;
+  return p;
+}
+
 // The elements between "<Event>" and "</Event>". Returns 1, or 0 for
 // elements that do not close.
 int Elements(AcctReader* r, const char* p, const char* end) {
   while (p < end) {
     if (*p != '<') return 0;
     const char* name = ++p;
-    while (p < end && *p != ' ' && *p != '>' && *p != '/') ++p;
+    p = NameEnd(p, end);
     size_t nameLen = static_cast<size_t>(p - name);
-    const char* close = static_cast<const char*>(memchr(p, '>', static_cast<size_t>(end - p)));
+    const char* close = Find(p, end, '>');
     if (nameLen == 0 || close == nullptr) return 0;
     int e = Element(name, nameLen);
     if (close[-1] == '/') {  // <Name .../>: an empty value
@@ -138,9 +198,9 @@ int Elements(AcctReader* r, const char* p, const char* end) {
       continue;
     }
     const char* text = close + 1;
-    const char* lt = static_cast<const char*>(memchr(text, '<', static_cast<size_t>(end - text)));
+    const char* lt = Find(text, end, '<');
     if (lt == nullptr || static_cast<size_t>(end - lt) < nameLen + 3 || lt[1] != '/' ||
-        memcmp(lt + 2, name, nameLen) != 0 || lt[2 + nameLen] != '>')
+        !Same(lt + 2, name, nameLen) || lt[2 + nameLen] != '>')
       return 0;
     if (e >= 0 && AcctFirstMeeting(r, e)) Value(r, e, text, static_cast<size_t>(lt - text));
     p = lt + 3 + nameLen;

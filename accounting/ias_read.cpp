@@ -16,14 +16,34 @@ struct Fixed {
 
 // Bit of an attribute the reader uses in AcctFields::Seen, or -1.
 int Bit(uint32_t number) {
-  static const uint32_t kUsed[] = {
-      kIasAttrUserName,      kIasAttrNasIpAddress,    kIasAttrNasPort,
-      kIasAttrNasIdentifier, kIasAttrAcctStatusType,  kIasAttrAcctDelayTime,
-      kIasAttrAcctSessionId, kIasAttrAcctSessionTime, kIasAttrEventTimestamp,
-      kIasAttrNasPortId,     kIasAttrNasIpv6Address,  kIasAttrPacketType};
-  for (int i = 0; i < static_cast<int>(sizeof kUsed / sizeof kUsed[0]); ++i)
-    if (kUsed[i] == number) return i;
-  return -1;
+  switch (number) {
+    case kIasAttrUserName:
+      return 0;
+    case kIasAttrNasIpAddress:
+      return 1;
+    case kIasAttrNasPort:
+      return 2;
+    case kIasAttrNasIdentifier:
+      return 3;
+    case kIasAttrAcctStatusType:
+      return 4;
+    case kIasAttrAcctDelayTime:
+      return 5;
+    case kIasAttrAcctSessionId:
+      return 6;
+    case kIasAttrAcctSessionTime:
+      return 7;
+    case kIasAttrEventTimestamp:
+      return 8;
+    case kIasAttrNasPortId:
+      return 9;
+    case kIasAttrNasIpv6Address:
+      return 10;
+    case kIasAttrPacketType:
+      return 11;
+    default:
+      return -1;
+  }
 }
 
 // Whether the raw field is the text t, quoted or not.
@@ -122,26 +142,26 @@ void FixedFields(AcctReader* r, const Fixed& x) {
 }
 
 // Walks a line: the fixed fields into *x, then each pair into the record
-// of r (null to only check the shape). Returns 1, or 0 for a line not of
-// the format.
-int Walk(AcctReader* r, const char* s, size_t n, Fixed* x) {
+// of r (null to only check the shape; padded: a line of the reader's
+// block). Returns 1, or 0 for a line not of the format.
+int Walk(AcctReader* r, const char* s, size_t n, Fixed* x, bool padded) {
+  const int kBatch = 64;  // fields split at a time: even, so that a pair is never parted
   CsvCursor c;
-  CsvStart(&c, s, n);
-  const char* raw;
-  size_t len;
-  int got = 1;
-  for (int i = 0; i < kIasFixedCount && got == 1; ++i) {
-    got = CsvNext(&c, &raw, &len);
-    x->Raw[i] = raw, x->Length[i] = len;
+  CsvStart(&c, s, n, padded);
+  CsvField f[kBatch];
+  if (CsvFields(&c, f, kIasFixedCount) != kIasFixedCount) return 0;
+  for (int i = 0; i < kIasFixedCount; ++i) x->Raw[i] = f[i].Raw, x->Length[i] = f[i].Length;
+  for (;;) {
+    int got = CsvFields(&c, f, kBatch);
+    for (int i = 0; i < got; i += 2) {
+      uint32_t number;
+      if (!AcctNumber(f[i].Raw, f[i].Length, &number)) return 0;
+      if (i + 1 == got) return 0;  // a number without its value, or with one badly quoted
+      if (r != nullptr) Pair(r, number, f[i + 1].Raw, f[i + 1].Length);
+    }
+    if (got < kBatch) break;
   }
-  if (got != 1) return 0;
-  while ((got = CsvNext(&c, &raw, &len)) == 1) {
-    uint32_t number;
-    if (!AcctNumber(raw, len, &number)) return 0;
-    if (CsvNext(&c, &raw, &len) != 1) return 0;
-    if (r != nullptr) Pair(r, number, raw, len);
-  }
-  return got == 0;
+  return !c.Bad;
 }
 
 }  // namespace
@@ -153,7 +173,7 @@ bool IasLooksLike(const char* s, size_t n) {
   size_t dn, tn;
   char date[32], clock[32];
   int64_t day, seconds;
-  if (!Walk(nullptr, s, n, &x)) return false;
+  if (!Walk(nullptr, s, n, &x, false)) return false;
   bool service = FieldIs(x.Raw[kIasServiceName], x.Length[kIasServiceName], kIasServiceIas) ||
                  FieldIs(x.Raw[kIasServiceName], x.Length[kIasServiceName], kIasServiceRas);
   return service && CsvValue(x.Raw[kIasRecordDate], x.Length[kIasRecordDate], date, 31, &d, &dn) &&
@@ -172,7 +192,7 @@ int IasNext(AcctReader* r, AcctRecord* rec) {
       AcctDamage(r, kSkipLongLine);
     } else if (!r->LineEnded) {
       AcctDamage(r, kSkipTruncated);
-    } else if (!Walk(r, r->Line, r->LineLength, &x)) {
+    } else if (!Walk(r, r->Line, r->LineLength, &x, true)) {
       AcctDamage(r, kSkipBadLine);
     } else if (r->Fields.PacketType < 1 || r->Fields.PacketType > 3) {
       FixedFields(r, x);

@@ -9,27 +9,15 @@
 
 namespace {
 
-struct Field {
-  const char* Raw;  // as it stands in the line, quotes included
-  size_t Length;    // its bytes
-};
+using Field = CsvField;
 
-// Splits the line into the 66 fields. Returns 1, or 0 for a line of
-// another count or bad quoting.
-int Split(const char* s, size_t n, Field* fields) {
+// Splits the line into the 66 fields (padded: a line of the reader's
+// block). Returns 1, or 0 for a line of another count or bad quoting.
+int Split(const char* s, size_t n, Field* fields, bool padded) {
   CsvCursor c;
-  CsvStart(&c, s, n);
-  int count = 0;
-  const char* raw;
-  size_t len;
-  int got;
-  while ((got = CsvNext(&c, &raw, &len)) == 1) {
-    if (count == kNpsColumnCount) return 0;
-    fields[count].Raw = raw;
-    fields[count].Length = len;
-    ++count;
-  }
-  return got == 0 && count == kNpsColumnCount;
+  CsvStart(&c, s, n, padded);
+  int count = CsvFields(&c, fields, kNpsColumnCount);
+  return count == kNpsColumnCount && c.Done;
 }
 
 // Whether the raw field is the text t, quoted or not.
@@ -87,8 +75,8 @@ void Columns(AcctReader* r, const Field* col) {
 
 bool NpsLooksLike(const char* s, size_t n) {
   Field fields[kNpsColumnCount];
-  return Split(s, n, fields) && (FieldIs(fields[kNpsServiceName], kNpsServiceRas) ||
-                                 FieldIs(fields[kNpsServiceName], kNpsServiceIas));
+  return Split(s, n, fields, false) && (FieldIs(fields[kNpsServiceName], kNpsServiceRas) ||
+                                        FieldIs(fields[kNpsServiceName], kNpsServiceIas));
 }
 
 int NpsNext(AcctReader* r, AcctRecord* rec) {
@@ -100,7 +88,7 @@ int NpsNext(AcctReader* r, AcctRecord* rec) {
     AcctBeginFields(r, r->LineNumber);
     if (r->LineLong)
       AcctDamage(r, kSkipLongLine);
-    else if (!Split(r->Line, r->LineLength, fields))
+    else if (!Split(r->Line, r->LineLength, fields, true))
       AcctDamage(r, r->LineEnded ? kSkipBadLine : kSkipTruncated);
     else
       Columns(r, fields);

@@ -271,4 +271,104 @@ TEST(DetailRead, LongLinesCostNoMemoryAndLoseOnlyTheirRecord) {
   EXPECT_EQ("4=1@1", SkipText(got.Counts));  // too long a text, but read as a line
 }
 
+TEST(DetailRead, RecordsAcrossBlockEndsReadWhole) {
+  // The line ends of a block are found many at a time: records that run
+  // past a block's end, at every place in them, read as the others.
+  SetZone("UTC0");
+  const std::string record = Stop({"Acct-Session-Time = 600", "Event-Timestamp = 1796810400"});
+  const std::string want =
+      "Stop nas=192.0.2.1(ip) port=3 user=jtan id=0000002A "
+      "time=1796810400(event) session=600";
+  for (const char* end : {"\n", "\r\n"}) {
+    std::string one = Replace(record, "\n", end);
+    size_t count = kAcctBlockSize / one.size() + 2;
+    for (size_t pad = 0; pad < one.size(); pad += 7) {
+      std::string input = std::string(pad, ' ') + end;  // a blank line moves the rest
+      for (size_t i = 0; i < count; ++i) input += one;
+      AcctResult got = ReadAcct(input, kAcctDetail);
+      ASSERT_EQ(count, got.Records.size()) << pad << end;
+      EXPECT_EQ(std::vector<std::string>(count, want), WithoutLines(got.Records)) << pad;
+      EXPECT_EQ(std::to_string(2 + 9 * (count - 1)) + " " + want, got.Records.back()) << pad;
+      EXPECT_EQ("", SkipText(got.Counts)) << pad;
+      EXPECT_EQ(1 + 9 * count, got.Counts.Lines) << pad;
+    }
+  }
+}
+
+TEST(DetailRead, EveryWritingOfALineReadsAlike) {
+  // Lines as writers write them are read at once, any other way by the
+  // general rules: both give the same record.
+  SetZone("UTC0");
+  const std::string usual = Stop({"Acct-Session-Time = 600", "Event-Timestamp = 1796810400"});
+  const std::string want = std::string(kStopText) + " session=600";
+  const std::vector<std::pair<const char*, std::string>> writings = {
+      {"as usual", usual},
+      {"no blanks around =", Replace(usual, " = ", "=")},
+      {"tabs and two blanks around =", Replace(usual, " = ", " \t=  ")},
+      {"blanks at the end of lines",
+       Replace(Replace(Replace(usual, "600\n", "600 \t\n"), "\"jtan\"\n", "\"jtan\"  \n"),
+               "= Stop\n", "= Stop\t\n")},
+      {"indented twice", Replace(usual, "\n\t", "\n\t\t")},
+      {"names in other case",
+       Replace(Replace(usual, "User-Name", "USER-name"), "Acct-Session-Time", "acct-session-time")},
+      {"numbers quoted",
+       Replace(Replace(Replace(usual, "= 600", "= \"600\""), "= 3\n", "= \"3\"\n"), "= 1796810400",
+               "= \"1796810400\"")},
+      {"a port with leading zeros", Replace(usual, "NAS-Port = 3", "NAS-Port = 003")},
+      {"the status by number", Replace(usual, "= Stop", "= 2")},
+      {"the status with ::, and in other case", Replace(usual, "= Stop", "= ::sTOP")},
+      {"names passed over that start as used ones",
+       Replace(usual, "\tNAS-Port = 3\n",
+               "\tNAS-Port-Type = Async\n\tNAS-Port = 3\n\tAcct-Session-Timer = 1\n"
+               "\tUser-Name-X = \"x\"\n\tNAS-Portal = 9\n")},
+  };
+  for (const auto& w : writings) {
+    AcctResult got = ReadAcct(w.second, kAcctDetail);
+    EXPECT_EQ(std::vector<std::string>({want}), got.Records) << w.first;
+    EXPECT_EQ("", SkipText(got.Counts)) << w.first;
+  }
+}
+
+TEST(DetailRead, ValuesAtTheEdgesOfWhatIsReadAtOnce) {
+  // Numbers are read eight digits at a time and short texts in one copy
+  // of 16 bytes: lengths each side of those, and damage at their edges.
+  SetZone("UTC0");
+  auto session = [](const std::string& v) {
+    return Stop({"Acct-Session-Time = " + v, "Event-Timestamp = 1796810400"});
+  };
+  auto id = [](const std::string& v) {
+    return Record(kHeader, {"Acct-Status-Type = Start", "NAS-IP-Address = 192.0.2.1",
+                            "Acct-Session-Id = " + v, "Timestamp = 1796810405"});
+  };
+  const std::string start = "1 Start nas=192.0.2.1(ip) port= user= id=";
+  const std::string at = " time=1796810405(received)";
+  const std::string x15(15, 'x'), x16(16, 'x'), x17(17, 'x');
+  Check({
+      {"eight digits", session("12345678"), {std::string(kStopText) + " session=12345678"}, ""},
+      {"nine", session("123456789"), {std::string(kStopText) + " session=123456789"}, ""},
+      {"the largest", session("4294967295"), {std::string(kStopText) + " session=4294967295"}, ""},
+      {"one more", session("4294967296"), {}, "4=1@1"},
+      {"ten with leading zeros",
+       session("0000000001"),
+       {std::string(kStopText) + " session=1"},
+       ""},
+      {"eleven", session("00000000001"), {}, "4=1@1"},
+      {"no digit at the end", session("12345678a"), {}, "4=1@1"},
+      {"none at the start", session("a2345678"), {}, "4=1@1"},
+      {"texts of 15, 16 and 17 bytes",
+       id("\"" + x15 + "\"") + id("\"" + x16 + "\"") + id("\"" + x17 + "\""),
+       {start + x15 + at, "7" + start.substr(1) + x16 + at, "13" + start.substr(1) + x17 + at},
+       ""},
+      {"an escape as the 16th byte, and a backslash before the closing quote",
+       id("\"" + x15 + "\\\"\"") + id("\"ab\\\""),
+       {start + x15 + "\"" + at, "7" + start.substr(1) + "ab\\" + at},
+       ""},
+      {"a name that fills four words",
+       Record(kHeader, {"Acct-Status-Type = Start", "NAS-IP-Address = 192.0.2.1",
+                        "Acct-Unique-Session-Id = \"" + x17 + "\"", "Timestamp = 1796810405"}),
+       {start + x17 + at},
+       ""},
+  });
+}
+
 }  // namespace

@@ -44,6 +44,12 @@ void Check(AcctKind kind, const std::vector<Case>& cases) {
   }
 }
 
+// s with the first `from` replaced by `to`.
+std::string Replace(std::string s, const std::string& from, const std::string& to) {
+  size_t at = s.find(from);
+  return at == std::string::npos ? s : s.replace(at, from.size(), to);
+}
+
 // ---- database-compatible ----
 
 const std::string kSample =
@@ -123,6 +129,25 @@ TEST(NpsRead, DamageIsSkippedAndCounted) {
         });
 }
 
+TEST(NpsRead, FieldsAreSplitAsTheyStandWhereverTheyFall) {
+  // Commas are found 64 bytes at a time: quoted commas and doubled quotes
+  // across those stretches, and bad quoting far into a line.
+  SetZone("UTC0");
+  std::string quoted = "\"a,b" + std::string(60, 'c') + ",\"\"d\"";
+  std::string line = kSample.substr(0, kSample.size() - 1);
+  Check(kAcctNps,
+        {
+            {"a text with commas and quotes across them",
+             Field(kSample, 5, quoted),
+             {"1 Start nas=192.168.180.4(ip) port=9 user=a,b" + std::string(60, 'c') +
+              ",\"d id=168 time=1718718348(event)"},
+             ""},
+            {"a quote left open far into the line", Field(kSample, 60, "\"x"), {}, "3=1@1"},
+            {"text after a closing quote", Field(kSample, 60, "\"x\"y"), {}, "3=1@1"},
+            {"a 67th field badly quoted", line + ",\"\n", {}, "3=1@1"},
+        });
+}
+
 // ---- IAS (legacy) ----
 
 const char* const kIasStart =
@@ -195,6 +220,30 @@ TEST(IasRead, DamageIsSkippedAndCounted) {
       });
 }
 
+TEST(IasRead, PairsPastTheFirstFewAreReadInTheirOrder) {
+  // Fields are split many at a time: pairs after the first batch are read,
+  // and damage keeps the order of the line.
+  SetZone("UTC0");
+  std::string many;
+  for (int i = 0; i < 40; ++i) many += "8,1,";  // attributes the reader passes over
+  std::string start = kIasStart;
+  Check(kAcctIas, {
+                      {"the session id after 40 other pairs",
+                       Replace(start, "44,\"168\"", many + "44,\"168\""),
+                       {"1 Start nas=192.168.180.4(ip) port=9 user=myusername id=168 "
+                        "time=1718718348(event)"},
+                       ""},
+                      {"a value of the wrong type before a quote left open later",
+                       Replace(start, "5,9,", "5,x," + many + "1,\"open,"),
+                       {},
+                       "4=1@1"},
+                      {"a quote left open after the pairs",
+                       Replace(start, "5,9,", many + "1,\"open,"),
+                       {},
+                       "3=1@1"},
+                  });
+}
+
 // ---- DTS compliant (XML) ----
 
 const char* const kDtsStart =
@@ -210,11 +259,6 @@ const char* const kDtsStart =
     "<Acct-Session-Id data_type=\"1\">168</Acct-Session-Id>"
     "<Acct-Delay-Time data_type=\"0\">8</Acct-Delay-Time>"
     "</Event>\r\n";
-
-std::string Replace(std::string s, const std::string& from, const std::string& to) {
-  size_t at = s.find(from);
-  return at == std::string::npos ? s : s.replace(at, from.size(), to);
-}
 
 TEST(DtsRead, ElementRules) {
   SetZone("GMT0BST,M3.5.0/1,M10.5.0");
@@ -270,6 +314,28 @@ TEST(DtsRead, DamageIsSkippedAndCounted) {
              "5=1@1"},
             {"a Timestamp of no time", Replace(start, "14:45:48.609", "14:45"), {}, "4=1@1"},
         });
+}
+
+TEST(DtsRead, LongNamesAndTextsAreFoundWhereverTheyFall) {
+  // Names and brackets are found 16 bytes at a time.
+  SetZone("UTC0");
+  std::string start = kDtsStart;
+  std::string longer =
+      Replace(Replace(start, "311 1 a&lt;b", "311 1 " + std::string(40, 't') + " a&lt;b"),
+              "<Acct-Delay-Time",
+              "<Acct-Session-Timeout data_type=\"0\">5</Acct-Session-Timeout>"
+              "<Acct-Session-Time data_type=\"0\">1800</Acct-Session-Time><Acct-Delay-Time");
+  Check(kAcctNpsXml, {
+                         {"a long text, and names of 17 and 20 bytes",
+                          longer,
+                          {"1 Start nas=192.168.180.4(ip) port=9 user=my&nameAB id=168 "
+                           "time=1718721940(received-local) session=1800 delay=8"},
+                          ""},
+                         {"a closing name that differs in its last byte",
+                          Replace(longer, "</Acct-Session-Time>", "</Acct-Session-Timf>"),
+                          {},
+                          "3=1@1"},
+                     });
 }
 
 }  // namespace
