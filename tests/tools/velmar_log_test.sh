@@ -41,11 +41,12 @@ rows() {
 # pinned CMD...: CMD under a clock stopped at 2026-12-08T04:00:00Z. libfaketime
 # is preloaded itself, as the end-to-end tests do: the faketime wrapper's
 # named semaphores collide with those that killed runs leave in /dev/shm.
-# An AddressSanitizer build must then not insist on coming first.
+# An AddressSanitizer build must then not insist on coming first, nor time
+# its allocator by the preloaded clock (tests/e2e/lib.sh says why).
 faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
 [ -n "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
 pinned() {
-  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
+  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0:allocator_release_to_os_interval_ms=-1 \
     LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=1796702400 TZ=UTC0 "$@"
 }
 
