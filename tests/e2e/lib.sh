@@ -20,10 +20,13 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0:allo
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
+failed_cases=()
 
+# fail LABEL: counts a failed check, named by LABEL; finish names it again.
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
+  failed_cases+=("$*")
 }
 
 # rec NUMBER TIME EVENT_ID STRINGS...: one CSV row of the RemoteAccess source.
@@ -128,10 +131,14 @@ check() {
   expect_run "$name ($*)" "$expected/$name.txt" "$want" "$got"
 }
 
-# finish: the script's result from the failures counted.
+# finish [TEXT]: the script's result from the failures counted. A failing
+# script ends with the name of every check that failed, one a line, so they
+# need not be picked out from among the diffs above; a passing one with
+# TEXT.
 finish() {
   if [ "$failures" != 0 ]; then
-    echo "$failures failure(s)"
+    echo "$failures failure(s):"
+    printf '  FAILED: %s\n' "${failed_cases[@]}"
     exit 1
   fi
   echo "${1:-all runs match}"

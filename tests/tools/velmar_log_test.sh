@@ -5,15 +5,11 @@
 # (or stopping where its documented limits say), usage and errors, the
 # sample under a pinned clock, failures that leave nothing half-written,
 # and the warning for a missing zone file.
-set -u
-V=${VELMAR_BUILD_DIR:?}/velmar-log
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
+V=$tool
 export TMPDIR=$work/tmp  # nothing of a run may be left here
 mkdir -p "$TMPDIR"
 cd "$work" || exit 1
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 header='number,generated,written,event_id,type,category,source,computer,strings'
 
 # same NAME EXPECTED ACTUAL: the two files are byte-identical.
@@ -38,17 +34,11 @@ rows() {
   done
 }
 
-# pinned CMD...: CMD under a clock stopped at 2026-12-08T04:00:00Z. libfaketime
-# is preloaded itself, as the end-to-end tests do: the faketime wrapper's
-# named semaphores collide with those that killed runs leave in /dev/shm.
-# An AddressSanitizer build must then not insist on coming first, nor time
-# its allocator by the preloaded clock (tests/e2e/lib.sh says why).
-faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
-[ -n "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
-pinned() {
-  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0:allocator_release_to_os_interval_ms=-1 \
-    LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=1796702400 TZ=UTC0 "$@"
-}
+# pinned CMD...: CMD under the clock of the end-to-end tests, stopped at
+# 2026-12-08T04:00:00Z. libfaketime is preloaded itself, as they do: the
+# faketime wrapper's named semaphores collide with those that killed runs
+# leave in /dev/shm.
+pinned() { LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=UTC0 "$@"; }
 
 # ---- round trip ----
 big=$(head -c 100000 /dev/zero | tr '\0' 'y')
@@ -346,9 +336,4 @@ EOF
 $V dump crossdir/SysEvent.Evt | head -n 1 > /dev/null
 [ -z "$(ls -A "$TMPDIR")" ] || fail "dump left files behind: $(ls "$TMPDIR")"
 
-if [ "$failures" = 0 ]; then
-  echo "velmar-log: all checks passed"
-else
-  echo "velmar-log: $failures checks failed"
-fi
-[ "$failures" = 0 ]
+finish "velmar-log: all checks passed"
