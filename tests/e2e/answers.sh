@@ -158,9 +158,10 @@ print(len(rows) - 1)' "$work/a.out") || fail "$1: CSV rows of unequal length"
   [ ! -s "$work/sqlite.err" ] || fail "$1: sqlite3 .import: $(cat "$work/sqlite.err")"
   [ "$count" = "$rows" ] || fail "$1: sqlite3 imported $count of $rows rows"
 }
-while read -r label args; do
-  answer_ok "$label csv" $args "$log" --format csv && check_csv "$label"
-  answer_ok "$label json" $args "$log" --format json
+while read -r label line; do
+  read -ra args <<<"$line"
+  answer_ok "$label csv" "${args[@]}" "$log" --format csv && check_csv "$label"
+  answer_ok "$label json" "${args[@]}" "$log" --format json
   python3 -m json.tool "$work/a.out" >/dev/null || fail "$label: json.tool refuses the JSON"
   jq -e . "$work/a.out" >/dev/null || fail "$label: jq refuses the JSON"
 done <<'EOF'
@@ -214,11 +215,12 @@ printf 'XXXX' | dd of="$work/damaged.evt" bs=1 seek="$offset" conv=notrunc 2>/de
 printf 'COM1\n\nCOM2\n' >"$work/blank-ports.txt"
 mkdir -p "$work/noports" && cp "$log" "$work/noports/"
 # status | message (a grep pattern) | arguments
-while IFS='|' read -r want message args; do
-  answer $args
+while IFS='|' read -r want message line; do
+  read -ra args <<<"$line"
+  answer "${args[@]}"
   got=$?
-  [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
-  grep -q -- "$message" "$work/a.err" || fail "velmar-log $args: no '$message' in: $(cat "$work/a.err")"
+  [ "$got" = "$want" ] || fail "velmar-log $line: status $got, not $want"
+  grep -q -- "$message" "$work/a.err" || fail "velmar-log $line: no '$message' in: $(cat "$work/a.err")"
 done <<EOF
 2|^velmar-log: $work/none.evt: No such file or directory$|sessions $work/none.evt
 2|^velmar-log: $work/month.csv: not an event log file|users $work/month.csv
@@ -240,9 +242,11 @@ done <<EOF
 EOF
 # Rows already written stay written, and the status still says it failed.
 answer sessions "$work/damaged.evt" --format csv
-[ $? = 2 ] && [ "$(wc -l <"$work/a.out")" -gt 1 ] || fail "streamed rows before the damage"
+got=$?
+{ [ "$got" = 2 ] && [ "$(wc -l <"$work/a.out")" -gt 1 ]; } || fail "streamed rows before the damage"
 answer busy "$work/noports/SysEvent.Evt" --format csv
-[ $? = 0 ] && [ "$(sed -n 2p "$work/a.out" | cut -d, -f6)" = "" ] ||
+got=$?
+{ [ "$got" = 0 ] && [ "$(sed -n 2p "$work/a.out" | cut -d, -f6)" = "" ]; } ||
   fail "without a port count the all-busy column must be empty"
 
 # ---- The README's answers come out as it shows them ----

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end scripts (source it from bash): the programs, a
 # private work folder, logs made with `velmar-log make` from CSV rows, runs
 # of `velmar` with the clock pinned at 2026-12-08 04:00:00 UTC (12:00:00
@@ -10,8 +11,9 @@ velmar=$build/velmar
 tool=$build/velmar-log
 expected=$src/tests/e2e/expected
 now=1796702400
-faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
-[ -n "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
+faketime_libs=(/usr/lib/*/faketime/libfaketime.so.1)
+faketime_lib=${faketime_libs[0]}
+[ -f "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
 # Sanitizer runtimes want to be first; libfaketime is preloaded ahead of them.
 # A runtime linked into the program (clang's) starts before libfaketime is
 # set up, and its allocator's timer for giving memory back would then ask
@@ -89,11 +91,19 @@ run_velmar() {
   while [ "$1" != -- ]; do envs+=("$1"); shift; done
   shift
   (
-    unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH
-    export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
-    for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
+    run_env "$dir" "${envs[@]+"${envs[@]}"}"
     exec -a velmar "$velmar" "$@"
   ) >"$work/out.txt" 2>"$work/err.txt"
+}
+
+# run_env DIR [VAR=VALUE...]: in the subshell of a run, the environment
+# run_velmar describes.
+run_env() {
+  local e
+  unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH
+  export VELMAR_LOGDIR=$1 LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
+  shift
+  for e in "$@"; do export "${e?}"; done
 }
 
 # The note that a log starts after the window's start. The logs of these

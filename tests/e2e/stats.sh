@@ -22,9 +22,7 @@ velmar_in() {
   (
     cd "$cwd" || exit 99
     eval "${prep-}"
-    unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH
-    export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
-    for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
+    run_env "$dir" "${envs[@]+"${envs[@]}"}"
     [ -z "${pidfile-}" ] || echo "$BASHPID" >"$pidfile"
     [ -z "${noproc-}" ] ||
       exec unshare -m sh -c 'mount -t tmpfs none "/proc/$$/fd" && exec "$@"' sh "$velmar" "$@"
@@ -49,7 +47,9 @@ has_index() { [ "$(index_count "$1")" -ge "${2:-1}" ]; }
 
 # empty_after NAME CWD: the run left nothing in its working folder.
 empty_after() {
-  [ ! -d "$2" ] || [ -z "$(ls -A "$2")" ] || fail "$1: left $(ls -A "$2" | tr '\n' ' ')"
+  local left
+  [ ! -d "$2" ] || left=$(find "$2" -mindepth 1 -maxdepth 1 -printf '%f ')
+  [ -z "${left-}" ] || fail "$1: left $left"
 }
 
 # stats NAME STATUS DIR [VAR=VALUE...] -- ARGS...: a run in a fresh folder;
@@ -139,6 +139,7 @@ stats stats-no-disconnect 0 "$work/nodisc" -- 0 +g +u -l
 damage "$work/damaged/SysEvent.Evt" 3
 stats damaged 2 "$work/damaged" -- 0 +g +u
 # The index cannot be made: the working folder is gone.
+# shellcheck disable=SC2016 # $PWD is the run's folder: prep is evaluated there
 want_err='velmar: @CWD@ (deleted): user index: No such file or directory' prep='rmdir "$PWD"' \
   stats stats-no-index 2 "$work/worked" -- 0 +g +u
 # The index cannot grow past a file size limit of 4 KiB (110 entries): the
@@ -220,7 +221,7 @@ for sig in "${guarded[@]}"; do
   # run gets the default actions, as from a terminal. No core files.)
   all=${guarded[*]}
   prep='ulimit -c 0' signals=${all// /,} pidfile=$work/pid \
-    velmar_in "$cwd" "$big" -- -30 +u >&"$hold" 2>"$work/err.txt" &
+    velmar_in "$cwd" "$big" -- -30 +u 1>&"$hold" 2>"$work/err.txt" &
   job=$!
   exec {hold}>&-
   wait_until 60 has_index "$cwd" || fail "SIG$sig: no index file appeared"

@@ -53,14 +53,14 @@ many=$(for _ in $(seq 1 3000); do printf ',s'; done)
   echo "1005,2026-12-08T04:00:05Z,2026-12-08T04:00:05Z,10,4,0,Print,RAS01,$big,\"$big,\""
   echo "1006,2106-02-07T06:28:15Z,2106-02-07T06:28:15Z,4294967295,65535,65535,Many,RAS01$many"
 } > rt.csv
-$V make rt.csv rt.evt || fail "make of the round-trip CSV"
-$V dump rt.evt > rt.out || fail "dump of the round-trip log"
+"$V" make rt.csv rt.evt || fail "make of the round-trip CSV"
+"$V" dump rt.evt > rt.out || fail "dump of the round-trip log"
 same "round trip: quoting, UTF-8, empty strings, no strings, large records" rt.csv rt.out
-$V make - stdin.evt < rt.csv && cmp -s rt.evt stdin.evt || fail "make from standard input"
+{ "$V" make - stdin.evt < rt.csv && cmp -s rt.evt stdin.evt; } || fail "make from standard input"
 { printf '\xEF\xBB\xBF'; cat rt.csv; } > bom.csv
-$V make bom.csv bom.evt && cmp -s rt.evt bom.evt || fail "make skips a byte-order mark"
+{ "$V" make bom.csv bom.evt && cmp -s rt.evt bom.evt; } || fail "make skips a byte-order mark"
 rows 0 0 > empty.csv
-$V make empty.csv empty.evt && $V dump empty.evt > empty.out
+"$V" make empty.csv empty.evt && "$V" dump empty.evt > empty.out
 same "round trip of an empty log" empty.csv empty.out
 
 # ---- circular logs: byte layout, dump, and evtexport within its limits ----
@@ -69,14 +69,15 @@ rows 4 15 > r4.csv
 rows 5 15 > r5.csv
 # name | CSV | make options | survivors | dwords (offset=value) | rows evtexport lists
 while IFS='|' read -r name csv opts keep dwords ext; do
-  $V make "$csv" "$name.evt" $opts || { fail "$name: make"; continue; }
+  read -ra optv <<<"$opts"
+  "$V" make "$csv" "$name.evt" "${optv[@]}" || { fail "$name: make"; continue; }
   [ "$(stat -c %s "$name.evt")" = "$(($(echo "$opts" | awk '{print $2}')))" ] || fail "$name: file size"
   for d in $dwords; do
     got=$(dword "$name.evt" "${d%=*}")
     [ "$got" = "${d#*=}" ] || fail "$name: dword at ${d%=*} is $got, not ${d#*=}"
   done
   { echo "$header"; sed -n "$keep" "$csv"; } > "$name.want"
-  $V dump "$name.evt" > "$name.out" || fail "$name: dump"
+  "$V" dump "$name.evt" > "$name.out" || fail "$name: dump"
   same "$name: dump reads the survivors" "$name.want" "$name.out"
   { echo "$header"; sed -n "$ext" "$csv"; } > "$name.ext.want"
 done <<'EOF'
@@ -123,12 +124,12 @@ else
     echo '9,2026-12-08T04:00:03Z,2026-12-08T04:00:03Z,0,0,65535,,'
     echo '10,2038-01-19T03:14:07Z,2038-01-19T03:14:07Z,4294967295,65535,0,EventLog,RAS01'
   } > cross.csv
-  $V make cross.csv cross.evt || fail "make of the cross-check CSV"
+  "$V" make cross.csv cross.evt || fail "make of the cross-check CSV"
   to_csv cross.evt > cross.ext
   same "evtexport reads what make wrote" cross.csv cross.ext
-  pinned $V sample crossdir --days 14 --ports 8 --seed 3 ||
+  pinned "$V" sample crossdir --days 14 --ports 8 --seed 3 ||
     fail "sample for the cross-check"
-  $V dump crossdir/SysEvent.Evt > crossdir.out
+  "$V" dump crossdir/SysEvent.Evt > crossdir.out
   to_csv crossdir/SysEvent.Evt > crossdir.ext
   same "evtexport reads the sample as dump does" crossdir.out crossdir.ext
   # Wrapped logs: the same records where it copes, else it stops early
@@ -142,7 +143,8 @@ fi
 # ---- usage and errors ----
 # status | arguments
 while IFS='|' read -r want args; do
-  $V $args > usage.out 2> usage.err
+  read -ra argv <<<"$args"
+  "$V" "${argv[@]}" > usage.out 2> usage.err
   got=$?
   [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
   if [ "$want" = 2 ]; then grep -q '^Usage: velmar-log dump FILE' usage.err || fail "velmar-log $args: no usage text"; fi
@@ -171,12 +173,13 @@ done <<'EOF'
 1|make rt.csv x.evt --max-size 0x200
 1|sample /proc/velmar
 EOF
-grep -q '^Usage: velmar-log dump FILE' <($V --help) || fail "--help prints the usage on stdout"
+grep -q '^Usage: velmar-log dump FILE' <("$V" --help) || fail "--help prints the usage on stdout"
 # Option limits: the largest value is taken (decimal and hex alike), one
 # above it is refused with the option's message, never wrapped.
 # status | arguments | a text of standard error
 while IFS='|' read -r want args message; do
-  pinned $V $args > limit.out 2> limit.err
+  read -ra argv <<<"$args"
+  pinned "$V" "${argv[@]}" > limit.out 2> limit.err
   got=$?
   [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
   if [ -n "$message" ]; then
@@ -201,13 +204,13 @@ EOF
 cmp -s seedmax/SysEvent.Evt seedhex/SysEvent.Evt || fail "the largest seed in decimal and in hex differ"
 [ "$(stat -c %s sizemax.evt)" = 4294967292 ] || fail "--max-size 4294967292: not that size"
 rm -f sizemax.evt
-[ ! -e d ] && [ ! -e x.evt ] || fail "a refused option left files behind"
+{ [ ! -e d ] && [ ! -e x.evt ]; } || fail "a refused option left files behind"
 
 # bad CSV | message: the file is refused and nothing is left behind
 while IFS='|' read -r csv message; do
   printf '%b' "$csv" > bad.csv
   rm -f bad.evt
-  if $V make bad.csv bad.evt 2> bad.err; then fail "make accepted: $csv"; fi
+  if "$V" make bad.csv bad.evt 2> bad.err; then fail "make accepted: $csv"; fi
   grep -q -- "$message" bad.err || { fail "make of '$csv': wanted '$message'"; cat bad.err; }
   [ ! -e bad.evt ] || fail "make of '$csv' left a file behind"
 done <<EOF
@@ -220,22 +223,23 @@ $header\n1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S\n|fewer than 8 colu
 $header\n1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,"C\n|quoted field not closed
 EOF
 printf 'not an event log at all, just text that is long enough to fill a header....\n' > junk.evt
-$V dump junk.evt > /dev/null 2>&1 && fail "dump accepted a file that is no event log"
+"$V" dump junk.evt > /dev/null 2>&1 && fail "dump accepted a file that is no event log"
 
 # ---- sample under a pinned clock ----
-pinned $V sample s1 || fail "sample with the defaults"
-pinned $V sample s2 --days 7 --ports 8 --seed 1 || fail "sample with the defaults given"
+pinned "$V" sample s1 || fail "sample with the defaults"
+pinned "$V" sample s2 --days 7 --ports 8 --seed 1 || fail "sample with the defaults given"
 cmp -s s1/SysEvent.Evt s2/SysEvent.Evt || fail "sample: same seed and clock, different log"
 cmp -s s1/RasPorts.txt s2/RasPorts.txt || fail "sample: same seed and clock, different ports"
-[ "$(cat s1/RasPorts.txt | tr '\n' ' ')" = "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 " ] ||
+[ "$(tr '\n' ' ' < s1/RasPorts.txt)" = "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 " ] ||
   fail "sample: default port list"
-pinned $V sample s3 --days 3 --ports 3 --seed 9 || fail "sample with options"
-$V dump s3/SysEvent.Evt > s3.csv || fail "dump of the sample"
+pinned "$V" sample s3 --days 3 --ports 3 --seed 9 || fail "sample with options"
+"$V" dump s3/SysEvent.Evt > s3.csv || fail "dump of the sample"
 awk -F, -v from="2026-12-05T04:00:00Z" -v to="2026-12-08T04:00:00Z" '
   NR > 1 && ($2 < from || $2 > to) { print "time outside the sample days: " $0; bad = 1 }
   NR > 1 && $4 % 65536 == 20017 && $11 !~ /^COM[123]$/ { print "port outside the list: " $0; bad = 1 }
   END { exit bad }' s3.csv || fail "sample: times and ports within the options"
-$V make s3.csv s3.evt && $V dump s3.evt | cmp -s - s3.csv || fail "sample: round trip through make"
+{ "$V" make s3.csv s3.evt && "$V" dump s3.evt | cmp -s - s3.csv; } ||
+  fail "sample: round trip through make"
 
 # ---- files that exist: replaced only with --force ----
 # Each case starts from a folder ex holding the planted files ("old NAME" in
@@ -243,18 +247,23 @@ $V make s3.csv s3.evt && $V dump s3.evt | cmp -s - s3.csv || fail "sample: round
 # file and leaves the folder as it was, a forced one writes what a run into
 # an empty folder writes (NAME=reference).
 # status | planted | arguments | written
-snap() { (cd ex && for f in $(ls -A); do printf '%s:%s;' "$f" "$(readlink "$f" || cat "$f")"; done); }
+snap() {
+  (cd ex && shopt -s dotglob nullglob && for f in *; do
+    printf '%s:%s;' "$f" "$(readlink "$f" || cat "$f")"
+  done)
+}
 while IFS='|' read -r want planted args written; do
   rm -rf ex gone && mkdir ex
   for f in $planted; do
     if [ "${f#@}" != "$f" ]; then ln -s ../gone "ex/${f#@}"; else echo "old $f" > "ex/$f"; fi
   done
   before=$(snap)
-  pinned $V $args < rt.csv > ex.out 2> ex.err
+  read -ra argv <<<"$args"
+  pinned "$V" "${argv[@]}" < rt.csv > ex.out 2> ex.err
   got=$?
   [ "$got" = "$want" ] || fail "velmar-log $args over $planted: status $got, not $want"
   if [ "$want" != 0 ]; then
-    [ "$(snap)" = "$before" ] && [ ! -e gone ] || fail "velmar-log $args: $planted changed"
+    { [ "$(snap)" = "$before" ] && [ ! -e gone ]; } || fail "velmar-log $args: $planted changed"
   fi
   for f in $planted; do
     [ "$want" != 1 ] || grep -qF "ex/${f#@} exists" ex.err || fail "velmar-log $args: ${f#@} not named"
@@ -284,9 +293,13 @@ EOF
 # (- for none) with SIGXFSZ at its default action, as a shell leaves it.
 # The run says why, exits with 1, and leaves lim as it was: no cut file,
 # no temporary one, the old bytes kept, the folder gone when it made it.
-$V dump s1/SysEvent.Evt > s1.csv
+"$V" dump s1/SysEvent.Evt > s1.csv
 { head -n 2000 s1.csv; echo '1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,C'; } > halfbad.csv
-lsnap() { [ -d lim ] && (cd lim && for f in $(ls -A); do printf '%s:%s;' "$f" "$(cksum < "$f")"; done); }
+lsnap() {
+  [ -d lim ] && (cd lim && shopt -s dotglob nullglob && for f in *; do
+    printf '%s:%s;' "$f" "$(cksum < "$f")"
+  done)
+}
 # limit | planted | arguments | message
 while IFS='|' read -r limit planted args message; do
   rm -rf lim
@@ -296,7 +309,8 @@ while IFS='|' read -r limit planted args message; do
   fi
   before=$(lsnap)
   [ "$limit" = - ] && limit=unlimited
-  bash -c 'ulimit -f "$0"; exec "$@"' "$limit" $V $args > lim.out 2> lim.err
+  read -ra argv <<<"$args"
+  bash -c 'ulimit -f "$0"; exec "$@"' "$limit" "$V" "${argv[@]}" > lim.out 2> lim.err
   got=$?
   [ "$got" = 1 ] || fail "velmar-log $args (limit $limit): status $got, not 1"
   grep -qF -- "$message" lim.err || fail "velmar-log $args (limit $limit): no '$message'"
@@ -317,7 +331,8 @@ EOF
 # TZ | arguments | warned (1) or not (0)
 while IFS='|' read -r tz args warned; do
   rm -rf tzs
-  TZ=$tz $V $args > tz.out 2> tz.err || fail "TZ=$tz velmar-log $args: status $?"
+  read -ra argv <<<"$args"
+  TZ=$tz "$V" "${argv[@]}" > tz.out 2> tz.err || fail "TZ=$tz velmar-log $args: status $?"
   want=""
   [ "$warned" = 1 ] && want="velmar-log: TZ=$tz: no such zone file; the C library takes it as UTC"
   [ "$(cat tz.err)" = "$want" ] || fail "TZ=$tz velmar-log $args: stderr '$(cat tz.err)'"
@@ -333,7 +348,7 @@ EOF
 
 # A reader that stops early (a closed pipe) leaves no file behind: dump
 # reads the log where it lies.
-$V dump crossdir/SysEvent.Evt | head -n 1 > /dev/null
+"$V" dump crossdir/SysEvent.Evt | head -n 1 > /dev/null
 [ -z "$(ls -A "$TMPDIR")" ] || fail "dump left files behind: $(ls "$TMPDIR")"
 
 finish "velmar-log: all checks passed"

@@ -177,10 +177,9 @@ diff -u "$work/trace-want.txt" "$work/trace-seen.txt" || fail "calls of the port
 } >"$work/make.csv"
 make_csv=$(winpath "$work/make.csv")
 for opts in "" "--max-size 600 --start-offset 400"; do
-  # shellcheck disable=SC2086
-  "$tool" make "$work/make.csv" "$work/linux.evt" $opts --force || fail "velmar-log make $opts"
-  # shellcheck disable=SC2086
-  wrun "$tool_exe" -- make "$make_csv" "$(winpath "$work/windows.evt")" $opts --force
+  read -ra optv <<<"$opts"
+  "$tool" make "$work/make.csv" "$work/linux.evt" "${optv[@]}" --force || fail "velmar-log make $opts"
+  wrun "$tool_exe" -- make "$make_csv" "$(winpath "$work/windows.evt")" "${optv[@]}" --force
   status=$?
   [ "$status" = 0 ] || { fail "velmar-log.exe make $opts: status $status"; cat "$work/err.txt"; }
   cmp "$work/linux.evt" "$work/windows.evt" || fail "velmar-log.exe make $opts: not the Linux bytes"
