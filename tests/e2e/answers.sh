@@ -172,9 +172,10 @@ print(len(rows) - 1)' "$work/a.out") || fail "$1: CSV rows of unequal length"
   [ ! -s "$work/sqlite.err" ] || fail "$1: sqlite3 .import: $(cat "$work/sqlite.err")"
   [ "$count" = "$rows" ] || fail "$1: sqlite3 imported $count of $rows rows"
 }
-while read -r label args; do
-  answer_ok "$label csv" $args "$log" --format csv && check_csv "$label"
-  answer_ok "$label json" $args "$log" --format json
+while read -r label line; do
+  read -ra args <<<"$line"
+  answer_ok "$label csv" "${args[@]}" "$log" --format csv && check_csv "$label"
+  answer_ok "$label json" "${args[@]}" "$log" --format json
   python3 -m json.tool "$work/a.out" >/dev/null || fail "$label: json.tool refuses the JSON"
   jq -e . "$work/a.out" >/dev/null || fail "$label: jq refuses the JSON"
 done <<'EOF'
@@ -195,6 +196,7 @@ answer_ok "info of an odd name" info "$odd" --format json
 python3 -c 'import json, sys; json.loads(open(sys.argv[1], "rb").read().decode("utf-8"))' \
   "$work/a.out" || fail "info of an odd name: the JSON is not UTF-8"
 jq_is "info of an odd name" '.logs[0].file' "$work/x"$'\xef\xbf\xbd\e[31m'".evt"
+# shellcheck disable=SC2016 # the inner shell expands TOOL and ODD, which hold odd bytes
 ODD=$odd TOOL=$tool timeout 60 script -qec 'TZ=SGT-8 "$TOOL" info "$ODD"' /dev/null >"$work/tty.out"
 grep -qF "file           $work/x??[31m.evt" "$work/tty.out" ||
   fail "info to a terminal: $(head -n 1 "$work/tty.out" | od -c | head -n 3)"
@@ -242,11 +244,12 @@ printf 'XXXX' | dd of="$work/damaged.evt" bs=1 seek="$offset" conv=notrunc 2>/de
 printf 'COM1\n\nCOM2\n' >"$work/blank-ports.txt"
 mkdir -p "$work/noports" && cp "$log" "$work/noports/"
 # status | message (a grep pattern) | arguments
-while IFS='|' read -r want message args; do
-  answer $args
+while IFS='|' read -r want message line; do
+  read -ra args <<<"$line"
+  answer "${args[@]}"
   got=$?
-  [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
-  grep -q -- "$message" "$work/a.err" || fail "velmar-log $args: no '$message' in: $(cat "$work/a.err")"
+  [ "$got" = "$want" ] || fail "velmar-log $line: status $got, not $want"
+  grep -q -- "$message" "$work/a.err" || fail "velmar-log $line: no '$message' in: $(cat "$work/a.err")"
 done <<EOF
 2|^velmar-log: $work/none.evt: No such file or directory$|sessions $work/none.evt
 2|^velmar-log: $work/month.csv: not an event log file|users $work/month.csv
@@ -276,9 +279,11 @@ jq_is "busy to the end of 9999" '"\(.until) \(.rows[0].start) \(.covered_seconds
   "9999-12-31T23:59:59+08:00 9999-12-31T00:00:00+08:00 0"
 # Rows already written stay written, and the status still says it failed.
 answer sessions "$work/damaged.evt" --format csv
-[ $? = 2 ] && [ "$(wc -l <"$work/a.out")" -gt 1 ] || fail "streamed rows before the damage"
+got=$?
+{ [ "$got" = 2 ] && [ "$(wc -l <"$work/a.out")" -gt 1 ]; } || fail "streamed rows before the damage"
 answer busy "$work/noports/SysEvent.Evt" --format csv
-[ $? = 0 ] && [ "$(sed -n 2p "$work/a.out" | cut -d, -f6)" = "" ] ||
+got=$?
+{ [ "$got" = 0 ] && [ "$(sed -n 2p "$work/a.out" | cut -d, -f6)" = "" ]; } ||
   fail "without a port count the all-busy column must be empty"
 
 # ---- The README's answers come out as it shows them ----

@@ -95,8 +95,8 @@ printf 'COM1\nCOM2\nCOM3\n' >"$work/worked/RasPorts.txt"
 for flags in 'table=0:+t' 'table=0&gstat=0&port=0:+t +g +p' 'table=0&gstat=0&port=0&user=0:+t +g +p +u'; do
   run_velmar "$work/worked" REQUEST_METHOD=GET "QUERY_STRING=${flags%%:*}" -- </dev/null
   bare "$work/out.txt" >"$work/flags-page.txt"
-  # shellcheck disable=SC2086 # the options are separate words
-  run_velmar "$work/worked" -- 0 ${flags#*:} </dev/null
+  read -ra options <<<"${flags#*:}"
+  run_velmar "$work/worked" -- 0 "${options[@]}" </dev/null
   cmp -s "$work/flags-page.txt" "$work/out.txt" ||
     { fail "${flags%%:*} differs from ${flags#*:}"; diff "$work/out.txt" "$work/flags-page.txt"; }
 done

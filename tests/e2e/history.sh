@@ -42,28 +42,27 @@ same_as() { diff -u "$2" "$work/a.out" >"$work/diff.txt" || { fail "$1"; head -2
   rec 2 2026-12-08T04:30:00Z 20017 DIALUP carol COM1
   rec 3 2026-12-08T05:00:00Z 20050 DIALUP carol COM1 d t d t 30 0
 } | mklog "$work/c"
-logs="c/SysEvent.Evt b/SysEvent.Evt a/SysEvent.Evt"
-answer_ok "info of a history" info $logs
+logs=(c/SysEvent.Evt b/SysEvent.Evt a/SysEvent.Evt)
+answer_ok "info of a history" info "${logs[@]}"
 same_as "info of a history" "$expected/history-info.txt"
-answer_ok "sessions of a history" sessions $logs --format csv
+answer_ok "sessions of a history" sessions "${logs[@]}" --format csv
 same_as "sessions of a history" "$expected/history-sessions.csv"
-answer_ok "busy of a history" busy $logs --lines 2 --format csv
+answer_ok "busy of a history" busy "${logs[@]}" --lines 2 --format csv
 same_as "busy of a history" "$expected/history-busy.csv"
-answer_ok "info of a history as CSV" info $logs --format csv
+answer_ok "info of a history as CSV" info "${logs[@]}" --format csv
 [ "$(cut -d, -f2,10-14 "$work/a.out" | tr '\n' ' ')" = \
   "file,join,shared_records,gap_seconds,same_as,added_records a/SysEvent.Evt,first,,,,4 b/SysEvent.Evt,overlap,2,,,2 c/SysEvent.Evt,gap,,3600,,3 " ] ||
   fail "info as CSV: $(cat "$work/a.out")"
-answer_ok "info of a history as JSON" info $logs --format json
+answer_ok "info of a history as JSON" info "${logs[@]}" --format json
 [ "$(jq -c '[.histories[] | [.computer, .files, .records, .connects, .users]]' "$work/a.out")" = \
   '[["RAS1",3,9,3,3]]' ] || fail "info as JSON: $(cat "$work/a.out")"
 
 # The same log twice counts once, and says so.
-answer sessions a/SysEvent.Evt a/SysEvent.Evt --format csv
-[ $? = 0 ] || fail "the same log twice: status"
+answer sessions a/SysEvent.Evt a/SysEvent.Evt --format csv || fail "the same log twice: status"
 [ "$(cat "$work/a.err")" = "velmar-log: warning: a/SysEvent.Evt holds the same records as a/SysEvent.Evt: they count once" ] ||
   fail "the same log twice: $(cat "$work/a.err")"
-[ "$(sed -n 2p "$work/a.out")" = "$(sed -n 2p "$expected/history-sessions.csv")" ] &&
-  [ "$(wc -l <"$work/a.out")" = 3 ] || fail "the same log twice: $(cat "$work/a.out")"
+{ [ "$(sed -n 2p "$work/a.out")" = "$(sed -n 2p "$expected/history-sessions.csv")" ] &&
+  [ "$(wc -l <"$work/a.out")" = 3 ]; } || fail "the same log twice: $(cat "$work/a.out")"
 
 # d: b with another user in record 4; e: numbers restarted inside a's time.
 sed 's/DIALUP,alice,COM1,d,t/DIALUP,dave,COM1,d,t/' "$work/b/log.csv" |
@@ -73,8 +72,9 @@ sed 's/DIALUP,alice,COM1,d,t/DIALUP,dave,COM1,d,t/' "$work/b/log.csv" |
   rec 2 2026-12-08T02:30:00Z 7036 Spooler stopped
 } | mklog "$work/e"
 while IFS='|' read -r message args; do
-  answer $args
-  got=$?
+  read -ra argv <<<"$args"
+  got=0
+  answer "${argv[@]}" || got=$?
   [ "$got" = 2 ] || fail "velmar-log $args: status $got, not 2"
   [ "$(cat "$work/a.err")" = "$message" ] || fail "velmar-log $args: $(cat "$work/a.err")"
   # Nothing was read: at most a CSV header row went out.
@@ -91,9 +91,11 @@ EOF
 rows=$(($(wc -l <"$work/month.csv") - 1))
 half=$((rows / 2))
 # cut NAME FROM TO: rows FROM to TO (from 1) as NAME/SysEvent.Evt.
-cut_log() { awk -v from="$2" -v to="$3" 'NR == 1 || (NR - 1 >= from && NR - 1 <= to)' \
-  "$work/month.csv" >"$work/$1.csv" && mkdir -p "$work/$1" &&
-  "$tool" make "$work/$1.csv" "$work/$1/SysEvent.Evt" || fail "cut $1"; }
+cut_log() {
+  { awk -v from="$2" -v to="$3" 'NR == 1 || (NR - 1 >= from && NR - 1 <= to)' \
+    "$work/month.csv" >"$work/$1.csv" && mkdir -p "$work/$1" &&
+    "$tool" make "$work/$1.csv" "$work/$1/SysEvent.Evt"; } || fail "cut $1"
+}
 cut_log first 1 "$half"
 cut_log second $((half + 1)) "$rows"
 cut_log early 1 $((half + 250))
@@ -102,11 +104,13 @@ cut_log late $((half - 249)) "$rows"
 cp "$work/month/RasPorts.txt" "$work/second/"
 cp "$work/month/RasPorts.txt" "$work/late/"
 for args in "busy" "busy --step day --format json" "users" "capacity" "capacity --format csv"; do
-  answer_ok "$args of the month" $args month/SysEvent.Evt
+  read -ra argv <<<"$args"
+  answer_ok "$args of the month" "${argv[@]}" month/SysEvent.Evt
   cp "$work/a.out" "$work/single.out"
   for logs in "first/SysEvent.Evt second/SysEvent.Evt" "second/SysEvent.Evt first/SysEvent.Evt" \
     "late/SysEvent.Evt early/SysEvent.Evt"; do
-    answer_ok "$args of $logs" $args $logs
+    read -ra files <<<"$logs"
+    answer_ok "$args of $logs" "${argv[@]}" "${files[@]}"
     cmp -s "$work/single.out" "$work/a.out" || fail "$args of $logs differs from the month's"
   done
 done

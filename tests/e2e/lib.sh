@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end scripts (source it from bash): the programs, a
 # private work folder, logs made with `velmar-log make` from CSV rows, runs
 # of `velmar` with the clock pinned at 2026-12-08 04:00:00 UTC (12:00:00
@@ -10,17 +11,24 @@ velmar=$build/velmar
 tool=$build/velmar-log
 expected=$src/tests/e2e/expected
 now=1796702400
-faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
-[ -n "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
+faketime_libs=(/usr/lib/*/faketime/libfaketime.so.1)
+faketime_lib=${faketime_libs[0]}
+[ -f "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
 # Sanitizer runtimes want to be first; libfaketime is preloaded ahead of them.
-export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0
+# A runtime linked into the program (clang's) starts before libfaketime is
+# set up, and its allocator's timer for giving memory back would then ask
+# the preloaded clock, whose setup allocates: the run hangs. So no timer.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0:allocator_release_to_os_interval_ms=-1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
+failed_cases=()
 
+# fail LABEL: counts a failed check, named by LABEL; finish names it again.
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
+  failed_cases+=("$*")
 }
 
 # rec NUMBER TIME EVENT_ID STRINGS...: one CSV row of the RemoteAccess source.
@@ -85,15 +93,23 @@ run_velmar() {
   while [ "$1" != -- ]; do envs+=("$1"); shift; done
   shift
   (
-    unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH VELMAR_RUN_LIMIT
-    export VELMAR_LOGDIR=$dir LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
-    for e in "${envs[@]+"${envs[@]}"}"; do export "${e?}"; done
+    run_env "$dir" "${envs[@]+"${envs[@]}"}"
     if [ -n "${VELMAR_RUN_LIMIT:-}" ]; then
       # The limit runs on the real clock; the pinned one is the program's.
       exec env -u LD_PRELOAD timeout "$VELMAR_RUN_LIMIT" env LD_PRELOAD="$LD_PRELOAD" "$velmar" "$@"
     fi
     exec -a velmar "$velmar" "$@"
   ) >"$work/out.txt" 2>"$work/err.txt"
+}
+
+# run_env DIR [VAR=VALUE...]: in the subshell of a run, the environment
+# run_velmar describes.
+run_env() {
+  local e
+  unset TZ REQUEST_METHOD QUERY_STRING CONTENT_LENGTH VELMAR_RUN_LIMIT
+  export VELMAR_LOGDIR=$1 LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now
+  shift
+  for e in "$@"; do export "${e?}"; done
 }
 
 # The note that a log starts after the window's start. The logs of these
@@ -131,10 +147,14 @@ check() {
   expect_run "$name ($*)" "$expected/$name.txt" "$want" "$got"
 }
 
-# finish: the script's result from the failures counted.
+# finish [TEXT]: the script's result from the failures counted. A failing
+# script ends with the name of every check that failed, one a line, so they
+# need not be picked out from among the diffs above; a passing one with
+# TEXT.
 finish() {
   if [ "$failures" != 0 ]; then
-    echo "$failures failure(s)"
+    echo "$failures failure(s):"
+    printf '  FAILED: %s\n' "${failed_cases[@]}"
     exit 1
   fi
   echo "${1:-all runs match}"

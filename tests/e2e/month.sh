@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154 # work, tool, now, faketime_lib: lib.sh's, sourced first
 # Shared by the end-to-end scripts that check the user summary of a busy
 # month (source it after lib.sh): the log of 16 ports over 30 days made with
 # `velmar-log sample`, the per-user totals computed from that log with awk,
@@ -46,6 +47,7 @@ same_totals_at_once() {
     "$start" "$i" &
     pids+=($!)
   done
+  # shellcheck disable=SC2034 # for the caller's STARTED command
   at_once_pids=("${pids[@]}")
   [ -z "$started" ] || "$started"
   for i in "${pids[@]}"; do wait "$i"; done

@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # The shipped form: both manual pages lint clean, the Debian package builds
 # from this build folder with the project's name, version and computed
 # dependencies, holds the programs, the pages and the web files, and the
@@ -41,7 +42,7 @@ done
 (cd "$build" && cpack -G DEB -B "$work/pkg") >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log" >&2; fail "cpack -G DEB failed"; }
 debs=("$work"/pkg/*.deb)
-[ "${#debs[@]}" = 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
+{ [ "${#debs[@]}" = 1 ] && [ -f "${debs[0]}" ]; } || fail "expected one .deb, found: ${debs[*]}"
 deb=${debs[0]}
 
 field() { dpkg-deb -f "$deb" "$1"; }

@@ -5,15 +5,11 @@
 # (or stopping where its documented limits say), usage and errors, the
 # sample under a pinned clock, failures that leave nothing half-written,
 # and the warning for a missing zone file.
-set -u
-V=${VELMAR_BUILD_DIR:?}/velmar-log
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
+V=$tool
 export TMPDIR=$work/tmp  # nothing of a run may be left here
 mkdir -p "$TMPDIR"
 cd "$work" || exit 1
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 header='number,generated,written,event_id,type,category,source,computer,strings'
 
 # same NAME EXPECTED ACTUAL: the two files are byte-identical.
@@ -38,16 +34,11 @@ rows() {
   done
 }
 
-# pinned CMD...: CMD under a clock stopped at 2026-12-08T04:00:00Z. libfaketime
-# is preloaded itself, as the end-to-end tests do: the faketime wrapper's
-# named semaphores collide with those that killed runs leave in /dev/shm.
-# An AddressSanitizer build must then not insist on coming first.
-faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
-[ -n "$faketime_lib" ] || { echo "libfaketime not installed (package faketime)"; exit 1; }
-pinned() {
-  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
-    LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=1796702400 TZ=UTC0 "$@"
-}
+# pinned CMD...: CMD under the clock of the end-to-end tests, stopped at
+# 2026-12-08T04:00:00Z. libfaketime is preloaded itself, as they do: the
+# faketime wrapper's named semaphores collide with those that killed runs
+# leave in /dev/shm.
+pinned() { LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=UTC0 "$@"; }
 
 # ---- round trip ----
 big=$(head -c 100000 /dev/zero | tr '\0' 'y')
@@ -62,14 +53,14 @@ many=$(for _ in $(seq 1 3000); do printf ',s'; done)
   echo "1005,2026-12-08T04:00:05Z,2026-12-08T04:00:05Z,10,4,0,Print,RAS01,$big,\"$big,\""
   echo "1006,2106-02-07T06:28:15Z,2106-02-07T06:28:15Z,4294967295,65535,65535,Many,RAS01$many"
 } > rt.csv
-$V make rt.csv rt.evt || fail "make of the round-trip CSV"
-$V dump rt.evt > rt.out || fail "dump of the round-trip log"
+"$V" make rt.csv rt.evt || fail "make of the round-trip CSV"
+"$V" dump rt.evt > rt.out || fail "dump of the round-trip log"
 same "round trip: quoting, UTF-8, empty strings, no strings, large records" rt.csv rt.out
-$V make - stdin.evt < rt.csv && cmp -s rt.evt stdin.evt || fail "make from standard input"
+{ "$V" make - stdin.evt < rt.csv && cmp -s rt.evt stdin.evt; } || fail "make from standard input"
 { printf '\xEF\xBB\xBF'; cat rt.csv; } > bom.csv
-$V make bom.csv bom.evt && cmp -s rt.evt bom.evt || fail "make skips a byte-order mark"
+{ "$V" make bom.csv bom.evt && cmp -s rt.evt bom.evt; } || fail "make skips a byte-order mark"
 rows 0 0 > empty.csv
-$V make empty.csv empty.evt && $V dump empty.evt > empty.out
+"$V" make empty.csv empty.evt && "$V" dump empty.evt > empty.out
 same "round trip of an empty log" empty.csv empty.out
 
 # ---- circular logs: byte layout, dump, and evtexport within its limits ----
@@ -78,14 +69,15 @@ rows 4 15 > r4.csv
 rows 5 15 > r5.csv
 # name | CSV | make options | survivors | dwords (offset=value) | rows evtexport lists
 while IFS='|' read -r name csv opts keep dwords ext; do
-  $V make "$csv" "$name.evt" $opts || { fail "$name: make"; continue; }
+  read -ra optv <<<"$opts"
+  "$V" make "$csv" "$name.evt" "${optv[@]}" || { fail "$name: make"; continue; }
   [ "$(stat -c %s "$name.evt")" = "$(($(echo "$opts" | awk '{print $2}')))" ] || fail "$name: file size"
   for d in $dwords; do
     got=$(dword "$name.evt" "${d%=*}")
     [ "$got" = "${d#*=}" ] || fail "$name: dword at ${d%=*} is $got, not ${d#*=}"
   done
   { echo "$header"; sed -n "$keep" "$csv"; } > "$name.want"
-  $V dump "$name.evt" > "$name.out" || fail "$name: dump"
+  "$V" dump "$name.evt" > "$name.out" || fail "$name: dump"
   same "$name: dump reads the survivors" "$name.want" "$name.out"
   { echo "$header"; sed -n "$ext" "$csv"; } > "$name.ext.want"
 done <<'EOF'
@@ -132,12 +124,12 @@ else
     echo '9,2026-12-08T04:00:03Z,2026-12-08T04:00:03Z,0,0,65535,,'
     echo '10,2038-01-19T03:14:07Z,2038-01-19T03:14:07Z,4294967295,65535,0,EventLog,RAS01'
   } > cross.csv
-  $V make cross.csv cross.evt || fail "make of the cross-check CSV"
+  "$V" make cross.csv cross.evt || fail "make of the cross-check CSV"
   to_csv cross.evt > cross.ext
   same "evtexport reads what make wrote" cross.csv cross.ext
-  pinned $V sample crossdir --days 14 --ports 8 --seed 3 ||
+  pinned "$V" sample crossdir --days 14 --ports 8 --seed 3 ||
     fail "sample for the cross-check"
-  $V dump crossdir/SysEvent.Evt > crossdir.out
+  "$V" dump crossdir/SysEvent.Evt > crossdir.out
   to_csv crossdir/SysEvent.Evt > crossdir.ext
   same "evtexport reads the sample as dump does" crossdir.out crossdir.ext
   # Wrapped logs: the same records where it copes, else it stops early
@@ -151,7 +143,8 @@ fi
 # ---- usage and errors ----
 # status | arguments
 while IFS='|' read -r want args; do
-  $V $args > usage.out 2> usage.err
+  read -ra argv <<<"$args"
+  "$V" "${argv[@]}" > usage.out 2> usage.err
   got=$?
   [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
   if [ "$want" = 2 ]; then grep -q '^Usage: velmar-log dump FILE' usage.err || fail "velmar-log $args: no usage text"; fi
@@ -180,12 +173,13 @@ done <<'EOF'
 1|make rt.csv x.evt --max-size 0x200
 1|sample /proc/velmar
 EOF
-grep -q '^Usage: velmar-log dump FILE' <($V --help) || fail "--help prints the usage on stdout"
+grep -q '^Usage: velmar-log dump FILE' <("$V" --help) || fail "--help prints the usage on stdout"
 # Option limits: the largest value is taken (decimal and hex alike), one
 # above it is refused with the option's message, never wrapped.
 # status | arguments | a text of standard error
 while IFS='|' read -r want args message; do
-  pinned $V $args > limit.out 2> limit.err
+  read -ra argv <<<"$args"
+  pinned "$V" "${argv[@]}" > limit.out 2> limit.err
   got=$?
   [ "$got" = "$want" ] || fail "velmar-log $args: status $got, not $want"
   if [ -n "$message" ]; then
@@ -216,13 +210,13 @@ EOF
 cmp -s seedmax/SysEvent.Evt seedhex/SysEvent.Evt || fail "the largest seed in decimal and in hex differ"
 [ "$(stat -c %s sizemax.evt)" = 4294967292 ] || fail "--max-size 4294967292: not that size"
 rm -f sizemax.evt
-[ ! -e d ] && [ ! -e x.evt ] || fail "a refused option left files behind"
+{ [ ! -e d ] && [ ! -e x.evt ]; } || fail "a refused option left files behind"
 
 # bad CSV | message: the file is refused and nothing is left behind
 while IFS='|' read -r csv message; do
   printf '%b' "$csv" > bad.csv
   rm -f bad.evt
-  if $V make bad.csv bad.evt 2> bad.err; then fail "make accepted: $csv"; fi
+  if "$V" make bad.csv bad.evt 2> bad.err; then fail "make accepted: $csv"; fi
   grep -q -- "$message" bad.err || { fail "make of '$csv': wanted '$message'"; cat bad.err; }
   [ ! -e bad.evt ] || fail "make of '$csv' left a file behind"
 done <<EOF
@@ -235,33 +229,34 @@ $header\n1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S\n|fewer than 8 colu
 $header\n1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,"C\n|quoted field not closed
 EOF
 printf 'not an event log at all, just text that is long enough to fill a header....\n' > junk.evt
-$V dump junk.evt > /dev/null 2>&1 && fail "dump accepted a file that is no event log"
+"$V" dump junk.evt > /dev/null 2>&1 && fail "dump accepted a file that is no event log"
 
 # ---- sample under a pinned clock ----
-pinned $V sample s1 || fail "sample with the defaults"
-pinned $V sample s2 --days 7 --ports 8 --seed 1 || fail "sample with the defaults given"
+pinned "$V" sample s1 || fail "sample with the defaults"
+pinned "$V" sample s2 --days 7 --ports 8 --seed 1 || fail "sample with the defaults given"
 cmp -s s1/SysEvent.Evt s2/SysEvent.Evt || fail "sample: same seed and clock, different log"
 cmp -s s1/RasPorts.txt s2/RasPorts.txt || fail "sample: same seed and clock, different ports"
-[ "$(cat s1/RasPorts.txt | tr '\n' ' ')" = "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 " ] ||
+[ "$(tr '\n' ' ' < s1/RasPorts.txt)" = "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 " ] ||
   fail "sample: default port list"
-pinned $V sample s3 --days 3 --ports 3 --seed 9 || fail "sample with options"
-$V dump s3/SysEvent.Evt > s3.csv || fail "dump of the sample"
+pinned "$V" sample s3 --days 3 --ports 3 --seed 9 || fail "sample with options"
+"$V" dump s3/SysEvent.Evt > s3.csv || fail "dump of the sample"
 awk -F, -v from="2026-12-05T04:00:00Z" -v to="2026-12-08T04:00:00Z" '
   NR > 1 && ($2 < from || $2 > to) { print "time outside the sample days: " $0; bad = 1 }
   NR > 1 && $4 % 65536 == 20017 && $11 !~ /^COM[123]$/ { print "port outside the list: " $0; bad = 1 }
   END { exit bad }' s3.csv || fail "sample: times and ports within the options"
-$V make s3.csv s3.evt && $V dump s3.evt | cmp -s - s3.csv || fail "sample: round trip through make"
+{ "$V" make s3.csv s3.evt && "$V" dump s3.evt | cmp -s - s3.csv; } ||
+  fail "sample: round trip through make"
 # One server's sample keeps the bytes it always had: .evt files that the
 # README, the tests and users' scripts were made from.
 [ "$(cksum < s1/SysEvent.Evt)" = "3987718439 489188" ] || fail "sample: the .evt bytes changed"
-pinned $V sample s4 --format evt --nas 1 || fail "sample --format evt"
+pinned "$V" sample s4 --format evt --nas 1 || fail "sample --format evt"
 cmp -s s1/SysEvent.Evt s4/SysEvent.Evt || fail "sample --format evt differs from sample"
 
 # A pool: one folder per server, each its own computer name; the first
 # server's traffic is not the single server's (the users are shared).
-pinned $V sample pool --nas 3 --days 2 --ports 4 || fail "sample --nas 3"
+pinned "$V" sample pool --nas 3 --days 2 --ports 4 || fail "sample --nas 3"
 for k in 1 2 3; do
-  $V dump pool/RAS0$k/SysEvent.Evt > pool$k.csv || fail "dump of pool/RAS0$k"
+  "$V" dump pool/RAS0$k/SysEvent.Evt > pool$k.csv || fail "dump of pool/RAS0$k"
   awk -F, -v k="RAS0$k" 'NR > 1 && $8 != k { bad = 1 } END { exit bad }' pool$k.csv ||
     fail "pool/RAS0$k: records of another computer"
   [ "$(cat pool/RAS0$k/RasPorts.txt | tr '\n' ' ')" = "COM1 COM2 COM3 COM4 " ] ||
@@ -271,18 +266,18 @@ done
 
 # Accounting formats: the log and its NAS PORTCOUNT list, the same bytes
 # for the same options, and every format's file named after it.
-pinned $V sample a1 --format detail --nas 2 --days 2 --ports 3 || fail "sample --format detail"
-pinned $V sample a2 --format=detail --nas=2 --days 2 --ports 3 || fail "sample --format=detail"
+pinned "$V" sample a1 --format detail --nas 2 --days 2 --ports 3 || fail "sample --format detail"
+pinned "$V" sample a2 --format=detail --nas=2 --days 2 --ports 3 || fail "sample --format=detail"
 cmp -s a1/detail a2/detail || fail "sample --format detail: same options, different bytes"
 [ "$(cat a1/NasPorts.txt)" = "$(printf '192.0.2.1 3\n192.0.2.2 3')" ] ||
   fail "sample --format detail: NasPorts.txt"
 [ "$(head -n 1 a1/detail)" = "Sun Dec  6 04:00:00 2026" ] || fail "detail: first header"
 for f in nps:nps.log ias:ias.log nps-xml:nps-xml.log; do
-  pinned $V sample "a-${f%%:*}" --format "${f%%:*}" --nas 2 --days 2 --ports 3 ||
+  pinned "$V" sample "a-${f%%:*}" --format "${f%%:*}" --nas 2 --days 2 --ports 3 ||
     fail "sample --format ${f%%:*}"
-  [ -s "a-${f%%:*}/${f#*:}" ] && [ -s "a-${f%%:*}/NasPorts.txt" ] ||
+  { [ -s "a-${f%%:*}/${f#*:}" ] && [ -s "a-${f%%:*}/NasPorts.txt" ]; } ||
     fail "sample --format ${f%%:*}: no ${f#*:}"
-  [ "$(ls a-"${f%%:*}" | wc -l)" = 2 ] || fail "sample --format ${f%%:*}: other files"
+  [ "$(find "a-${f%%:*}" -mindepth 1 -maxdepth 1 | wc -l)" = 2 ] || fail "sample --format ${f%%:*}: other files"
 done
 
 # ---- files that exist: replaced only with --force ----
@@ -291,18 +286,23 @@ done
 # file and leaves the folder as it was, a forced one writes what a run into
 # an empty folder writes (NAME=reference).
 # status | planted | arguments | written
-snap() { (cd ex && for f in $(ls -A); do printf '%s:%s;' "$f" "$(readlink "$f" || cat "$f")"; done); }
+snap() {
+  (cd ex && shopt -s dotglob nullglob && for f in *; do
+    printf '%s:%s;' "$f" "$(readlink "$f" || cat "$f")"
+  done)
+}
 while IFS='|' read -r want planted args written; do
   rm -rf ex gone && mkdir ex
   for f in $planted; do
     if [ "${f#@}" != "$f" ]; then ln -s ../gone "ex/${f#@}"; else echo "old $f" > "ex/$f"; fi
   done
   before=$(snap)
-  pinned $V $args < rt.csv > ex.out 2> ex.err
+  read -ra argv <<<"$args"
+  pinned "$V" "${argv[@]}" < rt.csv > ex.out 2> ex.err
   got=$?
   [ "$got" = "$want" ] || fail "velmar-log $args over $planted: status $got, not $want"
   if [ "$want" != 0 ]; then
-    [ "$(snap)" = "$before" ] && [ ! -e gone ] || fail "velmar-log $args: $planted changed"
+    { [ "$(snap)" = "$before" ] && [ ! -e gone ]; } || fail "velmar-log $args: $planted changed"
   fi
   for f in $planted; do
     [ "$want" != 1 ] || grep -qF "ex/${f#@} exists" ex.err || fail "velmar-log $args: ${f#@} not named"
@@ -336,9 +336,13 @@ EOF
 # (- for none) with SIGXFSZ at its default action, as a shell leaves it.
 # The run says why, exits with 1, and leaves lim as it was: no cut file,
 # no temporary one, the old bytes kept, the folder gone when it made it.
-$V dump s1/SysEvent.Evt > s1.csv
+"$V" dump s1/SysEvent.Evt > s1.csv
 { head -n 2000 s1.csv; echo '1,2026-12-08T04:00:00Z,2026-12-08T04:00:00Z,1,4,0,S,C'; } > halfbad.csv
-lsnap() { [ -d lim ] && (cd lim && for f in $(ls -A); do printf '%s:%s;' "$f" "$(cksum < "$f")"; done); }
+lsnap() {
+  [ -d lim ] && (cd lim && shopt -s dotglob nullglob && for f in *; do
+    printf '%s:%s;' "$f" "$(cksum < "$f")"
+  done)
+}
 # limit | planted | arguments | message
 while IFS='|' read -r limit planted args message; do
   rm -rf lim
@@ -348,7 +352,8 @@ while IFS='|' read -r limit planted args message; do
   fi
   before=$(lsnap)
   [ "$limit" = - ] && limit=unlimited
-  bash -c 'ulimit -f "$0"; exec "$@"' "$limit" $V $args > lim.out 2> lim.err
+  read -ra argv <<<"$args"
+  bash -c 'ulimit -f "$0"; exec "$@"' "$limit" "$V" "${argv[@]}" > lim.out 2> lim.err
   got=$?
   [ "$got" = 1 ] || fail "velmar-log $args (limit $limit): status $got, not 1"
   grep -qF -- "$message" lim.err || fail "velmar-log $args (limit $limit): no '$message'"
@@ -378,12 +383,12 @@ while IFS='|' read -r command force signal; do
   rm -rf sg && mkdir sg
   [ "$force" = - ] && force=
   [ -n "$force" ] && { echo "old SysEvent.Evt" > sg/SysEvent.Evt; echo "old RasPorts.txt" > sg/RasPorts.txt; }
-  before=$(cd sg && ls -A | tr '\n' ' ')
+  before=$(find sg -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | tr '\n' ' ')
   if [ "$command" = sample ]; then
-    timeout 120 env --default-signal="$signal" $V sample sg --days 365 --ports 64 $force 2> sg.err &
+    timeout 120 env --default-signal="$signal" "$V" sample sg --days 365 --ports 64 ${force:+"$force"} 2> sg.err &
     pid=$!
   else
-    timeout 120 env --default-signal="$signal" $V make - sg/SysEvent.Evt $force < rows.fifo 2> sg.err &
+    timeout 120 env --default-signal="$signal" "$V" make - sg/SysEvent.Evt ${force:+"$force"} < rows.fifo 2> sg.err &
     pid=$!
     exec 3> rows.fifo
     cat rt.csv >&3  # the records, then make waits for more
@@ -397,13 +402,13 @@ while IFS='|' read -r command force signal; do
   wait "$pid"
   got=$?
   [ "$command" = make ] && exec 3>&-
-  [ "$got" -gt 128 ] && [ "$got" != 124 ] || fail "$command $force: SIG$signal: status $got"
-  after=$(cd sg && ls -A | tr '\n' ' ')
+  { [ "$got" -gt 128 ] && [ "$got" != 124 ]; } || fail "$command $force: SIG$signal: status $got"
+  after=$(find sg -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | tr '\n' ' ')
   [ "$after" = "$before" ] || fail "$command $force: SIG$signal left '$after', not '$before'"
   if [ -n "$force" ]; then
     [ "$(cat sg/SysEvent.Evt)" = "old SysEvent.Evt" ] || fail "$command $force: SIG$signal changed the old log"
   else
-    pinned $V sample sg --days 1 > /dev/null 2>&1 || fail "$command: the next run after SIG$signal is refused"
+    pinned "$V" sample sg --days 1 > /dev/null 2>&1 || fail "$command: the next run after SIG$signal is refused"
   fi
 done <<'EOF'
 sample|-|TERM
@@ -417,7 +422,7 @@ rm -f rows.fifo
 # A pool's sample holds a temporary log and port list for every server at
 # once: a signal removes all of them.
 rm -rf sg
-timeout 120 env --default-signal=TERM $V sample sg --nas 6 --days 365 --ports 64 2> sg.err &
+timeout 120 env --default-signal=TERM "$V" sample sg --nas 6 --days 365 --ports 64 2> sg.err &
 pid=$!
 for _ in $(seq 1 1000); do
   [ -n "$(find sg -name 'SysEvent.Evt.*.tmp' -size +0 2>/dev/null)" ] && break
@@ -426,7 +431,7 @@ done
 kill -TERM "$(pgrep -P "$pid")"
 wait "$pid"
 got=$?
-[ "$got" -gt 128 ] && [ "$got" != 124 ] || fail "sample --nas 6: SIGTERM: status $got"
+{ [ "$got" -gt 128 ] && [ "$got" != 124 ]; } || fail "sample --nas 6: SIGTERM: status $got"
 [ -z "$(find sg -type f)" ] || fail "sample --nas 6: SIGTERM left $(find sg -type f | tr '\n' ' ')"
 
 # A zone named by a file that does not exist is said once, as the report
@@ -434,7 +439,8 @@ got=$?
 # TZ | arguments | warned (1) or not (0)
 while IFS='|' read -r tz args warned; do
   rm -rf tzs
-  TZ=$tz $V $args > tz.out 2> tz.err || fail "TZ=$tz velmar-log $args: status $?"
+  read -ra argv <<<"$args"
+  TZ=$tz "$V" "${argv[@]}" > tz.out 2> tz.err || fail "TZ=$tz velmar-log $args: status $?"
   want=""
   [ "$warned" = 1 ] && want="velmar-log: TZ=$tz: no such zone file; the C library takes it as UTC"
   [ "$(cat tz.err)" = "$want" ] || fail "TZ=$tz velmar-log $args: stderr '$(cat tz.err)'"
@@ -450,12 +456,7 @@ EOF
 
 # A reader that stops early (a closed pipe) leaves no file behind: dump
 # reads the log where it lies.
-$V dump crossdir/SysEvent.Evt | head -n 1 > /dev/null
+"$V" dump crossdir/SysEvent.Evt | head -n 1 > /dev/null
 [ -z "$(ls -A "$TMPDIR")" ] || fail "dump left files behind: $(ls "$TMPDIR")"
 
-if [ "$failures" = 0 ]; then
-  echo "velmar-log: all checks passed"
-else
-  echo "velmar-log: $failures checks failed"
-fi
-[ "$failures" = 0 ]
+finish "velmar-log: all checks passed"

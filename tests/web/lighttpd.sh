@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Runs a private lighttpd on 127.0.0.1 for the CGI end-to-end tests: the form
 # page www/index.html at "/" and a given program at "/velmar.cgi", with its own
 # config, logs and writable working folder in a temporary folder. Source it

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The Windows programs under Wine: velmar.exe and velmar-log.exe cross-built
-# with scripts/build-windows (an up-to-date build is a no-op), run in a
-# private Wine prefix under the build folder. Covers the usage text, CGI
-# pages, the report against Wine's own event log and through VELMAR_LOGDIR,
-# the port enumeration through a test RASSAPI.dll, the log tool's files, and
-# the index's unit tests built for Windows (tests/windows/unit).
+# The Windows programs under Wine: velmar.exe, velmar-log.exe, the index's
+# unit tests and the test RASSAPI.dll as scripts/build-windows --tests puts
+# them in the Windows build folder (the windows_build test does so before
+# this one), run in a private Wine prefix under the build folder. Covers the
+# usage text, CGI pages, the report against Wine's own event log and through
+# VELMAR_LOGDIR, the port enumeration through the test RASSAPI.dll, the log
+# tool's files, and the index's unit tests built for Windows.
 #
 # Wine's event log is a set of stubs: OpenEventLogA of the local computer and
 # OpenBackupEventLogA of an existing file give a handle to a log with no
@@ -20,6 +21,10 @@ winbuild=${VELMAR_WINDOWS_BUILD_DIR:-$build/windows}
 prefix=${VELMAR_WINEPREFIX:-$build/wine-prefix}
 wexpected=$src/tests/windows/expected
 command -v wine >/dev/null || { echo "wine not installed (packages wine wine64)"; exit 1; }
+for f in velmar.exe velmar-log.exe index_test_win.exe test-rassapi/RASSAPI.dll; do
+  [ -f "$winbuild/$f" ] ||
+    { echo "FAIL: no $winbuild/$f: run scripts/build-windows --tests $winbuild"; exit 1; }
+done
 export WINEDEBUG=-all WINEPREFIX=$prefix
 # RASSAPI is never taken from Wine itself, should it ever bring one.
 export WINEDLLOVERRIDES="rassapi=n"
@@ -28,25 +33,6 @@ trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 clock() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(clock)" 'BEGIN { printf "%.1fs", b - a }'; }
 
-t=$(clock)
-VELMAR_WERROR=ON "$src/scripts/build-windows" "$winbuild" >"$work/build.log" 2>&1 || {
-  cat "$work/build.log"
-  echo "FAIL: scripts/build-windows"
-  exit 1
-}
-x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -Werror -shared -static \
-  -o "$work/RASSAPI.dll" "$src/tests/windows/rassapi_test.cpp" "$src/tests/windows/rassapi_test.def" ||
-  { echo "FAIL: building the test RASSAPI.dll"; exit 1; }
-if ! {
-  cmake -S "$src/tests/windows/unit" -B "$build/windows-unit" \
-    -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release &&
-    cmake --build "$build/windows-unit" -j "${JOBS:-2}"
-} >"$work/unit.log" 2>&1; then
-  cat "$work/unit.log"
-  echo "FAIL: building the Windows unit tests"
-  exit 1
-fi
-echo "windows build: $(since "$t")"
 if [ ! -f "$prefix/system.reg" ]; then
   t=$(clock)
   # No .NET or HTML engine is wanted: leave their installers out.
@@ -150,7 +136,7 @@ want_err='velmar: \\..: not a valid computer name' \
 # which Wine's empty log never allows. ---
 mkdir -p "$work/ras"
 cp "$velmar_exe" "$work/ras/velmar.exe"
-cp "$work/RASSAPI.dll" "$work/ras/RASSAPI.dll"
+cp "$winbuild/test-rassapi/RASSAPI.dll" "$work/ras/RASSAPI.dll"
 ras_exe=$work/ras/velmar.exe
 trace=$work/trace.txt
 RASSAPI_TRACE=$(winpath "$trace")
@@ -191,10 +177,9 @@ diff -u "$work/trace-want.txt" "$work/trace-seen.txt" || fail "calls of the port
 } >"$work/make.csv"
 make_csv=$(winpath "$work/make.csv")
 for opts in "" "--max-size 600 --start-offset 400"; do
-  # shellcheck disable=SC2086
-  "$tool" make "$work/make.csv" "$work/linux.evt" $opts --force || fail "velmar-log make $opts"
-  # shellcheck disable=SC2086
-  wrun "$tool_exe" -- make "$make_csv" "$(winpath "$work/windows.evt")" $opts --force
+  read -ra optv <<<"$opts"
+  "$tool" make "$work/make.csv" "$work/linux.evt" "${optv[@]}" --force || fail "velmar-log make $opts"
+  wrun "$tool_exe" -- make "$make_csv" "$(winpath "$work/windows.evt")" "${optv[@]}" --force
   status=$?
   [ "$status" = 0 ] || { fail "velmar-log.exe make $opts: status $status"; cat "$work/err.txt"; }
   cmp "$work/linux.evt" "$work/windows.evt" || fail "velmar-log.exe make $opts: not the Linux bytes"
@@ -246,7 +231,7 @@ echo "runs under wine: $(since "$t")"
 # file. The two longest model runs are left out: under Wine every flush and
 # seek of the stream is a slow call, and the shorter runs check the same. ---
 t=$(clock)
-(cd "$work/cwd" && exec wine "$build/windows-unit/index_test_win.exe" \
+(cd "$work/cwd" && exec wine "$winbuild/index_test_win.exe" \
   --gtest_filter=-DbiModel.ShortRunsCheckedAfterEveryOperation:DbiModel.LongRunCheckedEveryFewHundred) \
   >"$work/unit.txt" 2>&1 || { cat "$work/unit.txt"; fail "index tests on Windows"; }
 grep -E '^\[  PASSED  \]' "$work/unit.txt"

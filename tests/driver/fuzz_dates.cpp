@@ -1,0 +1,119 @@
+// Fuzzes the date and zone texts a user gives: the input is the form's
+// "date" field, then after a line end its "tz" field. The zone is taken as
+// the form takes it (TzFieldAllowed, then OptionsFinish), the date turned
+// into the report's offset (ApplyDate) and read as velmar-log reads
+// --since (ZoneParse). A date that is taken is a real day and names it;
+// every instant read is written back (ZoneFormat) as a text that reads as
+// the same instant; a time given with its offset is the same in any zone;
+// and away from a change of offset the local time written is the one read.
+#include <stdlib.h>
+
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "analytics/zone.h"
+#include "driver/cgimode.h"
+#include "driver/dates.h"
+#include "driver/options.h"
+
+namespace {
+
+const EventTime kNow = 1796702400;  // 2026-12-08 04:00:00 UTC, the tests' clock
+const EventTime kDay = 86400;
+
+// The length of the date and clock of a time text that ZoneParse took:
+// "YYYY-MM-DD", then "THH:MM", then ":SS"; an offset may follow ("Z",
+// "+HH:MM").
+size_t ClockLength(const std::string& text) {
+  if (text.size() <= 10 || text[10] != 'T') return 10;
+  return text.size() > 16 && text[16] == ':' ? 19 : 16;
+}
+
+bool OffsetGiven(const std::string& text) {
+  return text.size() > ClockLength(text);
+}
+
+// The local year of t lies where the texts can write it.
+bool Writable(ZoneCache* z, EventTime t) {
+  CivilTime c;
+  ZoneCivil(z, t, &c);
+  return c.Year >= 1 && c.Year <= 9999;
+}
+
+// What the zone from the form makes of the time text; *t set when taken.
+bool ReadInZone(const std::string& date, EventTime* t) {
+  ZoneCache z;
+  ZoneInit(&z);
+  if (!ZoneParse(&z, date.c_str(), t)) return false;
+  if (!Writable(&z, *t)) return true;
+  char text[kIsoTextSize];
+  // The offset is written with its seconds when it has them ("+00:19:32"),
+  // so the text is exact; and under a day, as ISO 8601 offsets are (the C
+  // library takes rules of up to 24:59:59, POSIX's hours running to 24).
+  int32_t offset = ZoneOffset(&z, *t);
+  size_t length = offset % 60 == 0 ? kIsoTextSize - 4 : kIsoTextSize - 1;
+  if (ZoneFormat(&z, *t, text) != length) __builtin_trap();
+  EventTime again = 0;
+  if (offset > -86400 && offset < 86400 && (!ZoneParse(&z, text, &again) || again != *t))
+    __builtin_trap();
+  // With no offset in the text and the same one two days either side as at
+  // the instant, the clock shows what was read, seconds included (the text
+  // may leave them out).
+  if (!OffsetGiven(date) && ZoneOffset(&z, *t - 2 * kDay) == offset &&
+      ZoneOffset(&z, *t + 2 * kDay) == offset) {
+    std::string shown(text, 19);
+    std::string read = date.substr(0, ClockLength(date));
+    if (read.size() == 10) read += "T00:00";
+    if (read.size() == 16) read += ":00";
+    if (shown != read) __builtin_trap();
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  if (input.find('\0') != std::string::npos) return 0;  // form fields end at a NUL
+  size_t cut = input.find('\n');
+  std::string date = input.substr(0, cut);
+  std::string tz = cut == std::string::npos ? "" : input.substr(cut + 1);
+  if (tz.find('\n') != std::string::npos) return 0;
+
+  // The form's fields, as the run takes them.
+  unsetenv("TZ");
+  ReportOptions opts;
+  OptionsInit(&opts);
+  opts.Date = date.c_str();
+  if (cut != std::string::npos && TzFieldAllowed(tz.c_str())) opts.TZ = tz.c_str();
+  OptionsFinish(&opts);
+  const char* message = ApplyDate(&opts, kNow);
+  EventTime day = 0;
+  bool isDay = ZoneParseDay(date.c_str(), &day);
+  if ((message == nullptr) != isDay) __builtin_trap();
+  if (message != nullptr && std::strcmp(message, "Bad Date") != 0) __builtin_trap();
+  // The offset counts the days from today in the zone to the date, and
+  // holds them whole in its 32 bits.
+  if (isDay && opts.Offset != day - ReportDay(kNow)) __builtin_trap();
+  EventTime inZone = 0;
+  bool taken = ReadInZone(date, &inZone);
+  if (isDay && !taken) __builtin_trap();
+
+  // The same texts in UTC: a day is written back as its own date, and a
+  // time with its own offset is the instant it was in the form's zone.
+  setenv("TZ", "UTC0", 1);
+  tzset();
+  EventTime inUtc = 0;
+  if (ReadInZone(date, &inUtc) != taken) __builtin_trap();
+  if (taken && OffsetGiven(date) && inUtc != inZone) __builtin_trap();
+  if (isDay) {
+    ZoneCache z;
+    ZoneInit(&z);
+    char text[kIsoTextSize];
+    ZoneFormat(&z, day * kDay, text);
+    if (date != std::string(text, 10)) __builtin_trap();
+  }
+  return 0;
+}
