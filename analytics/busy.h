@@ -14,7 +14,9 @@
 // (all of them at the end). The cap spans weeks of a busy pool, far more
 // than a session lasts; a rebuilt start that still reaches before the
 // folded horizon is counted from the horizon and reported in Short*, never
-// silently. Memory is O(buckets + Cap), whatever the size of the logs.
+// silently. A change back in time (an accounting log's request that came
+// late) is one such change, and one before the horizon is reported in
+// Late*. Memory is O(buckets + Cap), whatever the size of the logs.
 #ifndef VELMAR_ANALYTICS_BUSY_H
 #define VELMAR_ANALYTICS_BUSY_H
 
@@ -91,6 +93,10 @@ struct BusyModel {
   std::string ShortSession;            // the first of them: "USER on COMPUTER PORT"
   EventTime ShortStart;                // its rebuilt start
   EventTime ShortFrom;                 // the horizon it was counted from
+  uint64_t LateChanges;                // changes back in time that reached before the horizon
+  std::string LateSession;             // the session of the first: "USER on COMPUTER PORT"
+  EventTime LateAt;                    // its time
+  EventTime LateFrom;                  // the horizon it was counted from
 };
 
 // Prepares an empty table. lines 0 leaves the all-busy figures out. A

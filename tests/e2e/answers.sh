@@ -252,7 +252,7 @@ while IFS='|' read -r want message line; do
   grep -q -- "$message" "$work/a.err" || fail "velmar-log $line: no '$message' in: $(cat "$work/a.err")"
 done <<EOF
 2|^velmar-log: $work/none.evt: No such file or directory$|sessions $work/none.evt
-2|^velmar-log: $work/month.csv: not an event log file|users $work/month.csv
+2|^velmar-log: $work/month.csv: not an accounting log nor an event log (tried evt, detail, nps, ias, nps-xml)$|users $work/month.csv
 2|^velmar-log: $work/damaged.evt: damaged: record [0-9]* can't be read|sessions $work/damaged.evt
 2|damaged: record|busy $work/damaged.evt
 2|--since: bad value '2026-02-30'|busy $log --since 2026-02-30

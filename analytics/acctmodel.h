@@ -1,0 +1,236 @@
+// The accounting logs' part of the model (model.h gives the rules): the
+// files read side by side in event time, each request held in a reorder
+// window until no earlier one can come, then applied to the sessions of
+// its NAS. model.cpp merges what comes out with the event logs' records.
+//
+// Reading: a file is opened only when the merge reaches the time of its
+// first record (found once when the run is planned), and closed at its
+// end, so that rotated files are read one after another and only files
+// whose times overlap are open together. The window holds a request until
+// one kAcctWindow seconds later has been read, or until kAcctPendingMax
+// wait; one that comes after its time has gone by is handled at once, at
+// its own time (the listener's Back). Nothing is allocated per request
+// once the window has grown: a waiting request's texts go into a slot that
+// is used again.
+//
+// The sessions: one entry per (NAS, Acct-Session-Id), looked up once per
+// request; an entry that has ended stays kAcctWindow seconds for the
+// copies of its requests, then goes. Lines (NAS, port) keep their open
+// session and the end of their last one. Memory is O(open sessions + the
+// window), plus a block per open file.
+#ifndef VELMAR_ANALYTICS_ACCTMODEL_H
+#define VELMAR_ANALYTICS_ACCTMODEL_H
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "accounting/acct.h"
+#include "analytics/model.h"
+
+// Seconds a request waits for those delayed before it.
+const EventTime kAcctWindow = 3600;
+// Requests that may wait at once; past it the earliest goes on.
+const size_t kAcctPendingMax = (size_t)1 << 15;
+
+// ---- the files ----
+
+// One accounting file.
+struct AcctInputFile {
+  const char* Path;      // as given
+  int Given;             // its place among the accounting files given
+  AcctReader* Reader;    // the open reader, or null when not open
+  bool Have;             // Record holds its next record
+  AcctRecord Record;     // that record (texts in the reader)
+  bool Done;             // read to its end (or empty)
+  EventTime FirstTime;   // time of its first record (the plan's)
+  AcctFileFacts* Facts;  // where its facts go, or null
+  AcctCounts Counts;     // the reader's counts at its end
+  AcctKind Kind;         // its kind
+  uint64_t Handled;      // its records that reached the sessions
+  uint64_t Repeated;     // ... that repeated one already handled
+  int RepeatOf;          // the file of the first record one of them repeated, -1 none
+  bool RepeatMixed;      // they repeated records of more than one file
+  EventTime FirstSeen;   // earliest event time of its records, when Handled > 0
+  EventTime LastSeen;    // latest
+};
+
+// A request waiting in the window, its texts copied.
+struct AcctSlot {
+  AcctStatus Status;     // Start, Stop, Interim-Update, Accounting-On or -Off
+  EventTime Time;        // its event time
+  bool HasSessionTime;   // Acct-Session-Time was given
+  uint32_t SessionTime;  // its seconds
+  int File;              // the file it came from
+  uint64_t Line;         // the line it starts on
+  std::string Nas;       // NAS key (a NUL byte in a text becomes '?')
+  std::string Port;      // port, "" for none
+  std::string User;      // user, "" for none
+  std::string Id;        // Acct-Session-Id, "" for On and Off
+};
+
+// A place in the window: the order of event time, then of reading.
+struct AcctWaiting {
+  EventTime Time;  // event time
+  uint64_t Seq;    // requests read before it
+  uint32_t Slot;   // its slot
+};
+
+// The files and the window.
+struct AcctFeed {
+  std::vector<AcctInputFile> Files;  // by the time of their first record (ties: as given)
+  size_t Unopened;                   // the first file not opened yet
+  std::vector<int> Open;             // files being read
+  std::vector<AcctSlot> Slots;       // the window's slots
+  std::vector<uint32_t> FreeSlots;   // slots not in use
+  std::vector<AcctWaiting> Heap;     // the waiting requests, earliest on top
+  uint64_t Seq;                      // requests read so far
+  EventTime Newest;                  // the latest event time read so far
+  ModelFailure* Failure;             // where a failure goes
+};
+
+// ---- the sessions ----
+
+struct AcctSession;
+
+// A line: (NAS, port).
+struct AcctLine {
+  AcctSession* Open;  // its open session, or null
+  bool HasLastEnd;    // a session on it has ended
+  EventTime LastEnd;  // the latest end of one
+};
+
+// A session entry, by (NAS, Acct-Session-Id).
+struct AcctSession {
+  uint32_t Nas;            // its NAS
+  std::string Port;        // port of its session, "" for none
+  std::string User;        // user of its session
+  AcctLine* Line;          // its line, null when it names no port
+  bool Open;               // a session of this id is open
+  bool Ended;              // one has ended (End holds when)
+  SessionStart Started;    // how the open (or last) session began
+  EventTime Start;         // when
+  EventTime End;           // when the last one ended
+  bool HasStartRecord;     // StartLine holds the Start's line
+  uint64_t StartLine;      // the line of its Start
+  int StartFile;           // the file of its Start
+  bool HasStart;           // a Start of this id was handled at StartSeen ...
+  EventTime StartSeen;     // ...
+  int StartFrom;           // ... from this file
+  bool HasStop;            // a Stop likewise
+  EventTime StopSeen;      // ...
+  int StopFrom;            // ...
+  bool HasInterim;         // the last Interim-Update likewise
+  EventTime InterimSeen;   // ...
+  int InterimFrom;         // ...
+  AcctSession* PrevOpen;   // the NAS's open sessions, a list
+  AcctSession* NextOpen;   // ...
+  const std::string* Key;  // its key in the table
+  bool Queued;             // it waits among AcctRules::Endings
+};
+
+// Per (NAS, file), while facts are counted.
+struct AcctNasFile {
+  int File;        // the file
+  LogFacts Facts;  // the NAS's records in it
+};
+
+// A NAS of the accounting logs: a history of its own.
+struct AcctNas {
+  std::string Name;                // its key, as its records give it
+  int History;                     // its place among all histories
+  int Span;                        // its covered span being read
+  EventTime First;                 // time of its first record
+  EventTime Last;                  // the latest time of its records
+  bool HadGap;                     // a gap split its coverage
+  AcctSession* OpenList;           // its open sessions
+  bool HasReset;                   // an Accounting-On or -Off was handled ...
+  AcctStatus ResetStatus;          // ... of this status
+  EventTime ResetTime;             // ... at this time
+  int ResetFrom;                   // ... from this file
+  std::vector<bool> InFile;        // the files that held a record of it
+  std::vector<AcctNasFile> Files;  // per file, while facts are counted
+  HistoryFacts Facts;              // its history's facts, while counted
+};
+
+// A session entry that has ended, waiting to go.
+struct AcctEnded {
+  AcctSession* Entry;  // the entry
+  EventTime End;       // when it ended (it may have begun and ended again since)
+};
+
+typedef std::unordered_map<std::string, AcctSession> AcctSessionMap;
+
+// The sessions of every NAS, and how they are told.
+struct AcctRules {
+  AcctSessionMap Sessions;                            // NAS NUL Acct-Session-Id -> entry
+  std::unordered_map<std::string, uint32_t> NasKeys;  // NAS -> its index
+  std::deque<AcctNas> Nas;                            // the NAS, as they come
+  std::unordered_map<std::string, AcctLine> Lines;    // NAS index (4 bytes) and port -> line
+  std::deque<AcctEnded> Endings;                      // entries that ended, oldest first
+  std::string Key;                                    // scratch key
+  const ModelListener* Out;                           // who hears what happens
+  int* Spans;                                         // covered spans numbered so far (shared)
+  int HistoryBase;                                    // histories before the first NAS's
+  EventTime Clock;                                    // the latest time handled by the model
+  bool Counting;                                      // facts are counted
+  EventTime Since;                                    // facts count records from here
+  EventTime Until;                                    // up to here
+};
+
+// Both halves.
+struct AcctModel {
+  AcctFeed Feed;    // the files and the window
+  AcctRules Rules;  // the sessions
+};
+
+// ---- the files (acctfeed.cpp) ----
+
+// Plans the accounting files at paths (each taken as `kind`, or told from
+// its content when it is kAcctAuto): the time of each one's first record,
+// standard input's reader kept open. Returns 1, or 0 with *failure set
+// (the reader's message: not to be opened or read, gzip, no kind; "-"
+// holding an event log). facts, when not null, gets one entry per file,
+// as given.
+int AcctFeedPlan(AcctFeed* f, const std::vector<const char*>& paths, AcctKind kind,
+                 std::vector<AcctFileFacts>* facts, ModelFailure* failure);
+
+// The next request of the window into *slot (its index), once no earlier
+// one can come. Returns 1, 0 when every file is read and the window is
+// empty, -1 with the failure set when a file can't be read.
+int AcctFeedPeek(AcctFeed* f, uint32_t* slot);
+
+// Takes the request Peek gave out of the window (its slot used again).
+void AcctFeedTake(AcctFeed* f);
+
+// Closes every file and fills each file's facts.
+void AcctFeedClose(AcctFeed* f);
+
+// Whether the file at path is to be read as an event log under kind (see
+// ModelIsEventLog): forced so; or a path that is no regular file, or that
+// can't be opened, so that the event log's reader says why; or one whose
+// first bytes are an event log's.
+bool AcctIsEventLog(const char* path, AcctKind kind);
+
+// ---- the sessions (acctrules.cpp) ----
+
+// Sets the rules up: the listener, the shared span counter, the histories
+// before, and the range of the facts (counted when `counting`).
+void AcctRulesInit(AcctRules* r, const ModelListener* out, int* spans, int historyBase,
+                   bool counting, EventTime since, EventTime until);
+
+// Applies one request (a slot of the feed) at r->Clock, which the model
+// has already moved on to the request's time when it is not late.
+void AcctRulesApply(AcctRules* r, AcctFeed* feed, const AcctSlot& q);
+
+// Ends what is still open at each NAS's last record and its coverage
+// there, and tells the listener of each file whose every record repeats
+// those of another, and of each file's damaged records.
+void AcctRulesFinish(AcctRules* r, AcctFeed* feed);
+
+// Moves the histories' facts into facts, NAS after NAS.
+void AcctRulesFacts(AcctRules* r, std::vector<HistoryFacts>* facts);
+
+#endif  // VELMAR_ANALYTICS_ACCTMODEL_H
