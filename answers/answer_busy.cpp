@@ -157,6 +157,22 @@ void WarnShort(BusyModel* b) {
   fputc('\n', stderr);
 }
 
+// Says on standard error which session's change of lines in use came too
+// late for the profile kept in memory, and from when it counts.
+void WarnLate(BusyModel* b) {
+  char from[kIsoTextSize], at[kIsoTextSize];
+  ZoneFormat(b->Zone, b->LateFrom, from);
+  ZoneFormat(b->Zone, b->LateAt, at);
+  fprintf(stderr,
+          "%s: warning: the session of %s changed the lines in use at %s, which a record "
+          "told only past the time still held in memory: the figures take the change from %s",
+          AnswerProgram, b->LateSession.c_str(), at, from);
+  if (b->LateChanges > 1) {
+    fprintf(stderr, " (and %llu more such changes)", (unsigned long long)(b->LateChanges - 1));
+  }
+  fputc('\n', stderr);
+}
+
 }  // namespace
 
 int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b) {
@@ -176,6 +192,7 @@ int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b) {
     return kAnswerFailed;
   }
   if (b->ShortSessions > 0) WarnShort(b);
+  if (b->LateChanges > 0) WarnLate(b);
   return 0;
 }
 

@@ -256,3 +256,13 @@ void TableRow(Table* t, const Cell* cells) {
   }
   ++t->Rows;
 }
+
+void JsonListOpen(OutBuf* out, const char* name) {
+  OutText(out, "{\n  ");
+  JsonString(out, name);
+  OutText(out, ": [");
+}
+
+void JsonListClose(OutBuf* out) {
+  OutText(out, "\n  ]\n}\n");
+}

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "accounting/acct.h"
 #include "analytics/busy.h"
 #include "analytics/model.h"
 #include "analytics/zone.h"
@@ -29,7 +30,8 @@ enum AnswerFormat {
 
 // The settings of one answering command.
 struct AnswerOptions {
-  std::vector<const char*> Logs;       // the .evt files
+  std::vector<const char*> Logs;       // the .evt files and accounting logs ("-": standard input)
+  AcctKind Input;                      // --input: the kind of every log, kAcctAuto to tell each
   EventTime Since;                     // --since, kAlways when not given
   EventTime Until;                     // --until, kForever when not given
   AnswerFormat Format;                 // --format
@@ -54,10 +56,13 @@ extern const char* AnswerProgram;
 void AnswerOptionsInit(AnswerOptions* opt);
 
 // Finds the pool's lines N for busy and capacity when --lines did not give
-// them: the sum of the port lists opt->PortFiles, else of the RasPorts.txt
-// lists beside the logs (each server once; N stays unknown when a server has
-// none). A list that can't be read, is empty or holds a blank line is a
-// message and kAnswerFailed. Returns 0 otherwise.
+// them: the sum of the lists opt->PortFiles, else of the RasPorts.txt lists
+// beside the event logs (each server once; N stays unknown when a server
+// has none, or when an accounting log is given). A list is a port list by
+// the rules of RasPorts.txt, one port a line, or, when every line is a
+// name and a number split by blanks ("192.0.2.1 8"), a list of NAS and
+// their port counts, which add up. A list that can't be read, is empty or
+// holds a blank line is a message and kAnswerFailed. Returns 0 otherwise.
 int AnswerFindLines(AnswerOptions* opt);
 
 // ---- the table writer ----
@@ -124,13 +129,19 @@ void JsonString(OutBuf* o, const char* text);
 // (a text cell as TerminalText has it when o->Terminal is set).
 void CellValue(OutBuf* o, const Cell& c, ZoneCache* zone, bool json);
 
+// Opens a JSON document whose first member is the list `name`
+// ("{\n  \"name\": ["), and closes the list and the document.
+void JsonListOpen(OutBuf* out, const char* name);
+void JsonListClose(OutBuf* out);
+
 // ---- the commands' outputs (each returns the exit status) ----
 
 // sessions: one row per session overlapping the range, streamed as they end.
 int AnswerSessions(AnswerOptions* opt, OutBuf* out);
 // users: per user over the sessions ending in the range.
 int AnswerUsers(AnswerOptions* opt, OutBuf* out);
-// info: per log its numbers, times, header state and counts.
+// info: per log its numbers, times, header state and counts; per
+// accounting log what its reader met.
 int AnswerInfo(AnswerOptions* opt, OutBuf* out);
 // busy: the busy table, and the time at exactly k lines.
 int AnswerBusy(AnswerOptions* opt, OutBuf* out);
@@ -153,8 +164,7 @@ double SvgTickStep(double top, int most);
 // Runs the model over opt's logs for listener (facts, when not null,
 // counted over opt's range), its warnings on standard error. Returns 0, or
 // kAnswerFailed after the failure's message.
-int AnswerReadLogs(const AnswerOptions* opt, ModelListener* listener,
-                   std::vector<HistoryFacts>* facts);
+int AnswerReadLogs(const AnswerOptions* opt, ModelListener* listener, ModelFacts* facts);
 
 // Says on standard error why the model failed. Returns kAnswerFailed.
 int AnswerModelFailed(const ModelFailure* failure);

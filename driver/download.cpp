@@ -153,6 +153,7 @@ int RunDownload(RunState* run) {
   SetReportZone();
   AnswerOptions opt;
   AnswerOptionsInit(&opt);
+  opt.Input = kAcctEvt;  // the report's log is the server's event log, whatever it holds
   opt.Format = json ? kFormatJson : kFormatCsv;
   char path[4096];
   if (!SetUpAnswer(run, what, &opt, path, sizeof path)) return 0;

@@ -22,7 +22,9 @@ const char* const kAnswerUsage =
     "       velmar-log busy FILE... [--step hour|day|weekhour] [--lines N | --ports FILE]\n"
     "                  [--since T] [--until T] [--format text|csv|json|svg] [--utc]\n"
     "       velmar-log capacity FILE... [--lines N | --ports FILE] [--target 0.01,0.02,0.05]\n"
-    "                  [--since T] [--until T] [--format text|csv|json] [--utc]\n";
+    "                  [--since T] [--until T] [--format text|csv|json] [--utc]\n"
+    "       (each answer: FILE an event log or an accounting log, - standard input;\n"
+    "        --input evt|detail|nps|ias|nps-xml takes every FILE as that kind)\n";
 
 namespace {
 
@@ -54,6 +56,7 @@ const AnswerOption kAnswerOptions[] = {
     {"--lines", kBusy | kCapacity, true},
     {"--ports", kBusy | kCapacity, true},
     {"--target", kCapacity, true},
+    {"--input", kEvery, true},
 };
 
 const int64_t kMaxLines = 1000000;
@@ -129,6 +132,12 @@ int ParseLines(AnswerOptions* opt, const char* v) {
   return 0;
 }
 
+int ParseInput(AnswerOptions* opt, const char* v) {
+  if (!AcctKindFromName(v, &opt->Input))
+    return BadValue("--input", v, "evt, detail, nps, ias or nps-xml");
+  return 0;
+}
+
 int Apply(AnswerOptions* opt, int command, const char* name, const char* v, TimeTexts* times) {
   if (strcmp(name, "--since") == 0) times->Since = v;
   if (strcmp(name, "--until") == 0) times->Until = v;
@@ -138,6 +147,7 @@ int Apply(AnswerOptions* opt, int command, const char* name, const char* v, Time
   if (strcmp(name, "--step") == 0) return ParseStep(opt, v);
   if (strcmp(name, "--target") == 0) return ParseTargets(opt, v);
   if (strcmp(name, "--lines") == 0) return ParseLines(opt, v);
+  if (strcmp(name, "--input") == 0) return ParseInput(opt, v);
   return 0;
 }
 

@@ -45,7 +45,9 @@ const char* const kUsageMore =
     "  capacity  the busy hour's traffic and the lines each blocking target needs (Erlang B)\n"
     "  --force lets make and sample replace files that exist; without it they write none\n"
     "  The logs of one server (the computer of their oldest records) are read as one\n"
-    "  history: in time order, a record in two of them counted once.\n"
+    "  history: in time order, a record in two of them counted once. Accounting logs\n"
+    "  (detail, nps, ias, nps-xml) are read in event time, each NAS a history of its own;\n"
+    "  --ports FILE may list NAS PORTCOUNT lines for them.\n"
     "  T is YYYY-MM-DD (local midnight) or YYYY-MM-DDTHH:MM[:SS] (local time); the zone is TZ,\n"
     "  else SGT-8, or UTC with --utc. See velmar-log(1).\n";
 
