@@ -113,6 +113,45 @@ void CopyText(std::string* s, const char* text, size_t n) {
   std::replace(s->begin(), s->end(), '\0', '?');
 }
 
+size_t Waiting(const AcctFeed* f) {
+  return f->RingCount + f->Heap.size();
+}
+
+// The i-th of the ring's requests (its size is a power of two).
+AcctWaiting& RingAt(AcctFeed* f, size_t i) {
+  return f->Ring[(f->RingHead + i) & (f->Ring.size() - 1)];
+}
+
+// Puts w in the window: at the ring's end when no request there is later,
+// else in the heap.
+void Wait(AcctFeed* f, const AcctWaiting& w) {
+  if (f->RingCount > 0 && Later(RingAt(f, f->RingCount - 1), w)) {
+    f->Heap.push_back(w);
+    std::push_heap(f->Heap.begin(), f->Heap.end(), Later);
+    return;
+  }
+  if (f->RingCount == f->Ring.size()) {
+    // Full: double it, the waiting ones from the start.
+    std::vector<AcctWaiting> grown(std::max<size_t>(64, 2 * f->Ring.size()));
+    for (size_t i = 0; i < f->RingCount; ++i) grown[i] = RingAt(f, i);
+    f->Ring.swap(grown);
+    f->RingHead = 0;
+  }
+  ++f->RingCount;
+  RingAt(f, f->RingCount - 1) = w;
+}
+
+// Whether the earliest waiting request is the ring's (else the heap's).
+bool FrontInRing(const AcctFeed* f) {
+  if (f->Heap.empty()) return true;
+  if (f->RingCount == 0) return false;
+  return Later(f->Heap.front(), f->Ring[f->RingHead]);
+}
+
+const AcctWaiting& Front(const AcctFeed* f) {
+  return FrontInRing(f) ? f->Ring[f->RingHead] : f->Heap.front();
+}
+
 uint32_t FreeSlot(AcctFeed* f) {
   if (!f->FreeSlots.empty()) {
     uint32_t s = f->FreeSlots.back();
@@ -139,8 +178,7 @@ void Push(AcctFeed* f, int file) {
   CopyText(&q->Port, rec.Port, rec.PortLength);
   CopyText(&q->User, rec.User, rec.UserLength);
   CopyText(&q->Id, rec.SessionId, rec.SessionIdLength);
-  f->Heap.push_back(AcctWaiting{rec.Time, f->Seq++, s});
-  std::push_heap(f->Heap.begin(), f->Heap.end(), Later);
+  Wait(f, AcctWaiting{rec.Time, f->Seq++, s});
   if (rec.Time > f->Newest) f->Newest = rec.Time;
   if (in->FirstSeen < 0 || rec.Time < in->FirstSeen) in->FirstSeen = rec.Time;
   if (rec.Time > in->LastSeen) in->LastSeen = rec.Time;
@@ -197,7 +235,7 @@ int Pull(AcctFeed* f) {
 }
 
 bool Ready(const AcctFeed* f) {
-  return f->Heap.front().Time + kAcctWindow <= f->Newest || f->Heap.size() >= kAcctPendingMax;
+  return Front(f).Time + kAcctWindow <= f->Newest || Waiting(f) >= kAcctPendingMax;
 }
 
 }  // namespace
@@ -208,6 +246,7 @@ int AcctFeedPlan(AcctFeed* f, const std::vector<const char*>& paths, AcctKind ki
   f->Unopened = 0;
   f->Seq = 0;
   f->Newest = -1;
+  f->RingHead = f->RingCount = 0;
   if (facts != nullptr) facts->assign(paths.size(), AcctFileFacts());
   for (size_t i = 0; i < paths.size(); ++i) {
     AcctInputFile in = {};
@@ -225,19 +264,25 @@ int AcctFeedPlan(AcctFeed* f, const std::vector<const char*>& paths, AcctKind ki
 
 int AcctFeedPeek(AcctFeed* f, uint32_t* slot) {
   for (;;) {
-    if (!f->Heap.empty() && Ready(f)) break;
+    if (Waiting(f) > 0 && Ready(f)) break;
     int got = Pull(f);
     if (got < 0) return -1;
     if (got == 0) {
-      if (f->Heap.empty()) return 0;
+      if (Waiting(f) == 0) return 0;
       break;
     }
   }
-  *slot = f->Heap.front().Slot;
+  *slot = Front(f).Slot;
   return 1;
 }
 
 void AcctFeedTake(AcctFeed* f) {
+  if (FrontInRing(f)) {
+    f->FreeSlots.push_back(f->Ring[f->RingHead].Slot);
+    f->RingHead = (f->RingHead + 1) & (f->Ring.size() - 1);
+    --f->RingCount;
+    return;
+  }
   std::pop_heap(f->Heap.begin(), f->Heap.end(), Later);
   f->FreeSlots.push_back(f->Heap.back().Slot);
   f->Heap.pop_back();

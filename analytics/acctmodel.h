@@ -9,9 +9,11 @@
 // whose times overlap are open together. The window holds a request until
 // one kAcctWindow seconds later has been read, or until kAcctPendingMax
 // wait; one that comes after its time has gone by is handled at once, at
-// its own time (the listener's Back). Nothing is allocated per request
-// once the window has grown: a waiting request's texts go into a slot that
-// is used again.
+// its own time (the listener's Back). Most requests come in time order and
+// wait in a ring, in O(1); the few that come after a later one (delayed,
+// or from another file) wait in a heap beside it. Nothing is allocated per
+// request once the window has grown: a waiting request's texts go into a
+// slot that is used again.
 //
 // The sessions: one entry per (NAS, Acct-Session-Id), looked up once per
 // request; an entry that has ended stays kAcctWindow seconds for the
@@ -85,7 +87,10 @@ struct AcctFeed {
   std::vector<int> Open;             // files being read
   std::vector<AcctSlot> Slots;       // the window's slots
   std::vector<uint32_t> FreeSlots;   // slots not in use
-  std::vector<AcctWaiting> Heap;     // the waiting requests, earliest on top
+  std::vector<AcctWaiting> Ring;     // waiting requests read in time order: a ring, in order
+  size_t RingHead;                   // the earliest of them
+  size_t RingCount;                  // how many
+  std::vector<AcctWaiting> Heap;     // those read after a later one: a heap, earliest on top
   uint64_t Seq;                      // requests read so far
   EventTime Newest;                  // the latest event time read so far
   ModelFailure* Failure;             // where a failure goes
@@ -145,7 +150,8 @@ struct AcctNas {
   EventTime First;                 // time of its first record
   EventTime Last;                  // the latest time of its records
   bool HadGap;                     // a gap split its coverage
-  AcctSession* OpenList;           // its open sessions
+  AcctSession* OpenList;           // its open sessions, in the order they opened
+  AcctSession* OpenTail;           // the last of them
   bool HasReset;                   // an Accounting-On or -Off was handled ...
   AcctStatus ResetStatus;          // ... of this status
   EventTime ResetTime;             // ... at this time

@@ -44,7 +44,7 @@ uint32_t NasIndex(AcctRules* r, const std::string& name) {
   n->Span = -1;
   n->First = n->Last = 0;
   n->HadGap = false;
-  n->OpenList = nullptr;
+  n->OpenList = n->OpenTail = nullptr;
   n->HasReset = false;
   n->Facts.Computer = name;
   n->Facts.Empty = false;
@@ -123,17 +123,21 @@ void Change(AcctRules* r, EventTime t, int delta, const Session* s) {
 
 // ---- sessions ---------------------------------------------------------------
 
+// Puts e at the end of n's open sessions, so that a reset ends them in the
+// order they began.
 void Link(AcctNas* n, AcctSession* e) {
-  e->PrevOpen = nullptr;
-  e->NextOpen = n->OpenList;
-  if (n->OpenList != nullptr) n->OpenList->PrevOpen = e;
-  n->OpenList = e;
+  e->NextOpen = nullptr;
+  e->PrevOpen = n->OpenTail;
+  if (n->OpenTail != nullptr) n->OpenTail->NextOpen = e;
+  n->OpenTail = e;
+  if (n->OpenList == nullptr) n->OpenList = e;
 }
 
 void Unlink(AcctNas* n, AcctSession* e) {
   if (e->PrevOpen != nullptr) e->PrevOpen->NextOpen = e->NextOpen;
   if (e->NextOpen != nullptr) e->NextOpen->PrevOpen = e->PrevOpen;
   if (n->OpenList == e) n->OpenList = e->NextOpen;
+  if (n->OpenTail == e) n->OpenTail = e->PrevOpen;
   e->PrevOpen = e->NextOpen = nullptr;
 }
 
