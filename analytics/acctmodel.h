@@ -6,7 +6,10 @@
 // Reading: a file is opened only when the merge reaches the time of its
 // first record (found once when the run is planned), and closed at its
 // end, so that rotated files are read one after another and only files
-// whose times overlap are open together. The window holds a request until
+// whose times overlap are open together. The reading runs on a thread of
+// its own, which passes records on through a bounded pipe, so that the
+// parsing and the sessions share the time of two processors; where no
+// thread can be started, the window reads each record itself. The window holds a request until
 // one kAcctWindow seconds later has been read, or until kAcctPendingMax
 // wait; one that comes after its time has gone by is handled at once, at
 // its own time (the listener's Back). Most requests come in time order and
@@ -23,14 +26,17 @@
 #ifndef VELMAR_ANALYTICS_ACCTMODEL_H
 #define VELMAR_ANALYTICS_ACCTMODEL_H
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "accounting/acct.h"
 #include "analytics/model.h"
+#include "platform/thread.h"
 
 // Seconds a request waits for those delayed before it.
 const EventTime kAcctWindow = 3600;
@@ -39,24 +45,76 @@ const size_t kAcctPendingMax = (size_t)1 << 15;
 
 // ---- the files ----
 
-// One accounting file.
+// Items of the pipe from the reading to the window.
+const size_t kAcctPipeSize = 1024;  // items at once (a power of two)
+const size_t kAcctPipeBatch = 64;   // items passed on at a time
+
+// One accounting file. The plan sets it up; then the reading (on its own
+// thread when the system gives one) owns the fields above Done, the window
+// those below.
 struct AcctInputFile {
-  const char* Path;      // as given
-  int Given;             // its place among the accounting files given
-  AcctReader* Reader;    // the open reader, or null when not open
-  bool Have;             // Record holds its next record
-  AcctRecord Record;     // that record (texts in the reader)
-  bool Done;             // read to its end (or empty)
-  EventTime FirstTime;   // time of its first record (the plan's)
-  AcctFileFacts* Facts;  // where its facts go, or null
-  AcctCounts Counts;     // the reader's counts at its end
-  AcctKind Kind;         // its kind
-  uint64_t Handled;      // its records that reached the sessions
-  uint64_t Repeated;     // ... that repeated one already handled
-  int RepeatOf;          // the file of the first record one of them repeated, -1 none
-  bool RepeatMixed;      // they repeated records of more than one file
-  EventTime FirstSeen;   // earliest event time of its records, when Handled > 0
-  EventTime LastSeen;    // latest
+  const char* Path;       // as given
+  int Given;              // its place among the accounting files given
+  AcctKind Kind;          // its kind
+  EventTime FirstTime;    // time of its first record (the plan's)
+  AcctFileFacts* Facts;   // where its facts go, or null
+  AcctReader* Reader;     // the reading's: the open reader, or null when not open
+  bool Have;              // ... Record holds its next record
+  AcctRecord Record;      // ... that record (texts in the reader)
+  bool ReadOut;           // ... read to its end (or empty)
+  AcctCounts ReadCounts;  // ... the reader's counts at its end
+  bool Done;              // the window's: its end has come (all its records are in)
+  AcctCounts Counts;      // ... the reader's counts at its end
+  uint64_t Handled;       // ... its records that reached the sessions
+  uint64_t Repeated;      // ... that repeated one already handled
+  int RepeatOf;           // ... the file of the first record one of them repeated, -1 none
+  bool RepeatMixed;       // ... they repeated records of more than one file
+  EventTime FirstSeen;    // ... earliest event time of its records, -1 before the first
+  EventTime LastSeen;     // ... latest
+};
+
+// What the reading passes on, in order.
+enum AcctPassKind {
+  kPassRecord,   // a record of File
+  kPassFileEnd,  // File has no more records; Counts are its reader's
+  kPassFailed,   // a file can't be read: AcctFeed::ReadMessage says why
+  kPassEnd,      // every file is read
+};
+
+// One item of the pipe: a record with its texts copied, or an event.
+struct AcctPassed {
+  AcctPassKind Kind;               // what it is
+  int File;                        // the file it is about
+  AcctStatus Status;               // a record's: Acct-Status-Type
+  EventTime Time;                  // its event time
+  bool HasSessionTime;             // Acct-Session-Time was given
+  uint32_t SessionTime;            // its seconds
+  uint64_t Line;                   // the line it starts on
+  uint16_t Length[4];              // bytes of the texts: NAS, port, user, session id
+  char Text[4][kAcctTextMax + 1];  // the texts as the reader gave them
+  AcctCounts Counts;               // a file's end: its reader's counts
+};
+
+// The pipe between the reading thread and the window: a ring of items, the
+// counts of those written and taken guarded by Lock. Each side keeps its
+// own count and the other's as last seen, and meets the other under the
+// lock only every kAcctPipeBatch items or when it must wait.
+struct AcctPipe {
+  std::vector<AcctPassed> Ring;   // kAcctPipeSize items
+  std::mutex Lock;                // guards the four fields below
+  std::condition_variable Moved;  // a side moved on, or the window wants no more
+  uint64_t Written;               // items the reading has published
+  uint64_t Taken;                 // items the window has released
+  bool Stop;                      // the window wants no more
+  bool ReaderWaits;               // the reading waits for room
+  bool TakerWaits;                // the window waits for an item
+  uint64_t MyWritten;             // the reading's own: items written
+  uint64_t SeenTaken;             // ... Taken as last seen
+  uint64_t MyTaken;               // the window's own: items taken
+  uint64_t SeenWritten;           // ... Written as last seen
+  PlatformThread Thread;          // the reading thread (State null when none runs)
+  bool Threaded;                  // the reading runs on it
+  AcctPassed Local;               // without the thread: the one item read at a time
 };
 
 // A request waiting in the window, its texts copied.
@@ -80,20 +138,25 @@ struct AcctWaiting {
   uint32_t Slot;   // its slot
 };
 
-// The files and the window.
+// The files, the reading, the pipe and the window.
 struct AcctFeed {
   std::vector<AcctInputFile> Files;  // by the time of their first record (ties: as given)
-  size_t Unopened;                   // the first file not opened yet
-  std::vector<int> Open;             // files being read
-  std::vector<AcctSlot> Slots;       // the window's slots
-  std::vector<uint32_t> FreeSlots;   // slots not in use
-  std::vector<AcctWaiting> Ring;     // waiting requests read in time order: a ring, in order
-  size_t RingHead;                   // the earliest of them
-  size_t RingCount;                  // how many
-  std::vector<AcctWaiting> Heap;     // those read after a later one: a heap, earliest on top
-  uint64_t Seq;                      // requests read so far
-  EventTime Newest;                  // the latest event time read so far
-  ModelFailure* Failure;             // where a failure goes
+  size_t Unopened;                   // the reading's: the first file not opened yet
+  std::vector<int> Open;             // ... files being read
+  std::vector<int> Ended;            // ... files whose end is still to be passed on
+  bool Broken;                       // ... a read failed, ReadMessage says why
+  char ReadMessage[sizeof(ModelFailure::Text)];  // ... the failure's text
+  AcctPipe Pipe;                                 // from the reading to the window
+  std::vector<AcctSlot> Slots;                   // the window's slots
+  std::vector<uint32_t> FreeSlots;               // slots not in use
+  std::vector<AcctWaiting> Ring;  // waiting requests read in time order: a ring, in order
+  size_t RingHead;                // the earliest of them
+  size_t RingCount;               // how many
+  std::vector<AcctWaiting> Heap;  // those read after a later one: a heap, earliest on top
+  uint64_t Seq;                   // requests read so far
+  EventTime Newest;               // the latest event time read so far
+  bool AllIn;                     // the reading passed its end: no request is to come
+  ModelFailure* Failure;          // where a failure goes
 };
 
 // ---- the sessions ----
@@ -211,7 +274,7 @@ int AcctFeedPeek(AcctFeed* f, uint32_t* slot);
 // Takes the request Peek gave out of the window (its slot used again).
 void AcctFeedTake(AcctFeed* f);
 
-// Closes every file and fills each file's facts.
+// Stops the reading, closes every file and fills each file's facts.
 void AcctFeedClose(AcctFeed* f);
 
 // Whether the file at path is to be read as an event log under kind (see
