@@ -290,7 +290,9 @@ got=$?
 mkdir -p "$work/readme"
 # The README's faketime '2026-12-08 12:00:00' under SGT-8 is the pinned clock.
 (cd "$work/readme" && LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
-  "$tool" sample logs --days 30) || fail "the README's sample"
+  "$tool" sample logs --days 30 &&
+  LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
+    "$tool" sample radius --days 30 --nas 3 --format detail) || fail "the README's samples"
 PATH=$build:$PATH env -u TZ python3 "$src/tests/e2e/readme_answers.py" "$src/README.md" \
   "$work/readme" || fail "the README's answers differ from what velmar-log gives"
 
