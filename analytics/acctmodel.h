@@ -47,7 +47,7 @@ const size_t kAcctPendingMax = (size_t)1 << 15;
 
 // Items of the pipe from the reading to the window.
 const size_t kAcctPipeSize = 1024;  // items at once (a power of two)
-const size_t kAcctPipeBatch = 64;   // items passed on at a time
+const size_t kAcctPipeBatch = 256;  // items passed on at a time
 
 // One accounting file. The plan sets it up; then the reading (on its own
 // thread when the system gives one) owns the fields above Done, the window
