@@ -39,6 +39,7 @@ void Collect(void* context, const Session* s) {
   std::string line = SessionLine(s);
   line = line.substr(0, line.rfind(" #"));  // the places differ from format to format
   static_cast<AcctRun*>(context)->Sessions.push_back(line);
+  static_cast<AcctRun*>(context)->Times.push_back({s->Start, s->End});
 }
 
 void Warned(void* context, const char* text) {
@@ -170,5 +171,6 @@ AcctRun RunAcct(const std::vector<std::string>& paths, int64_t lines) {
   BusyFinish(&b);
   run.TimeAt = b.TimeAt;
   run.Total = BusyTotal(&b);
+  run.Reached = b.ShortSessions + b.LateChanges;
   return run;
 }

@@ -6,6 +6,7 @@
 #define VELMAR_TESTS_ANALYTICS_ACCTLOG_H
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "accounting/acct.h"
@@ -44,12 +45,14 @@ std::string WriteAcct(const std::string& path, AcctKind kind, const std::vector<
 // SessionLine writes them, no record places), the warnings, the busy
 // table's seconds at exactly k lines and its total figures.
 struct AcctRun {
-  bool Ok = false;                    // the model read every file
-  std::string Failure;                // its message when not
-  std::vector<std::string> Sessions;  // in the order they ended
-  std::vector<std::string> Warnings;  // as the listener heard them
-  std::vector<int64_t> TimeAt;        // covered seconds at 0, 1, 2... lines
-  BusyFigures Total = {};             // over everything
+  bool Ok = false;                                     // the model read every file
+  std::string Failure;                                 // its message when not
+  std::vector<std::string> Sessions;                   // in the order they ended
+  std::vector<std::string> Warnings;                   // as the listener heard them
+  std::vector<int64_t> TimeAt;                         // covered seconds at 0, 1, 2... lines
+  BusyFigures Total = {};                              // over everything
+  std::vector<std::pair<EventTime, EventTime>> Times;  // each session's start and end
+  uint64_t Reached = 0;  // changes busy took at its horizon, not at their time
 };
 
 // Runs the model over paths (kinds told from their content) with busy in

@@ -2,13 +2,19 @@
 // written in all four formats: the sessions in the order they end and the
 // seconds at exactly k lines in use over the time the NAS cover. Then the
 // joins of several files of a NAS, and records of no port.
+#include "analytics/acctmodel.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <numeric>
+#include <random>
 
 #include "acctlog.h"
+#include "answerlog.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -196,6 +202,86 @@ TEST_F(AcctModelTest, CopiesOfAFileCountOnce) {
     EXPECT_EQ(run.TimeAt, Cases()[0].TimeAt);
     EXPECT_EQ(run.Warnings, c.Warnings);
   }
+}
+
+// ---- random logs against their own sessions ----
+
+// Requests of two NAS at random: ids used again, copies, resets, Stops and
+// Interim-Updates without their Starts, and delays, some past the window,
+// so that requests come late and the lines change back in time. Whatever
+// the rules made of them, busy must count exactly the sessions the model
+// told, second by second over the time the NAS cover.
+std::vector<AcctReq> RandomRequests(std::mt19937* rng) {
+  std::vector<std::pair<EventTime, AcctReq>> received;
+  std::vector<AcctReq> sent;
+  EventTime t = 4 * 3600;
+  for (int i = 0; i < 90; ++i) {
+    t += static_cast<EventTime>((*rng)() % 300);
+    int roll = static_cast<int>((*rng)() % 100);
+    std::string nas = (*rng)() % 2 ? kNas1 : kNas2;
+    char when[16];
+    snprintf(when, sizeof when, "%02d:%02d:%02d", static_cast<int>(t / 3600),
+             static_cast<int>(t / 60 % 60), static_cast<int>(t % 60));
+    std::string id = "s" + std::to_string((*rng)() % 8), user = "u" + std::to_string((*rng)() % 5);
+    uint32_t port = 1 + (*rng)() % 4;
+    int64_t seconds = static_cast<int64_t>((*rng)() % 1200);
+    AcctReq q = roll < 35       ? Start(when, id, user, port, nas)
+                : roll < 65     ? Stop(when, id, user, port, seconds, nas)
+                : roll < 85     ? Interim(when, id, user, port, seconds, nas)
+                : roll < 90     ? On(when, nas)
+                : roll < 94     ? Off(when, nas)
+                : !sent.empty() ? sent[(*rng)() % sent.size()]
+                                : On(when, nas);
+    int late = static_cast<int>((*rng)() % 100);
+    q.Delay = late < 80 ? 0 : late < 94 ? (*rng)() % 30 : 4000 + (*rng)() % 4000;
+    sent.push_back(q);
+    received.push_back({TestTime(q.When) + q.Delay, q});
+  }
+  std::stable_sort(received.begin(), received.end(),
+                   [](const std::pair<EventTime, AcctReq>& a,
+                      const std::pair<EventTime, AcctReq>& b) { return a.first < b.first; });
+  std::vector<AcctReq> out;
+  for (const auto& r : received) out.push_back(r.second);
+  return out;
+}
+
+TEST_F(AcctModelTest, RandomLogsCountTheirSessionsSecondBySecond) {
+  const EventTime day = TestTime("00:00");
+  int late = 0;
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    std::vector<AcctReq> reqs = RandomRequests(&rng);
+    AcctRun run = RunAcct({WriteAcct(Path("random"), kKinds[seed % 4], reqs)});
+    ASSERT_TRUE(run.Ok) << run.Failure;
+    ASSERT_EQ(run.Reached, 0u);
+    // Each NAS covers its first record's time to its last one's.
+    std::map<std::string, std::pair<EventTime, EventTime>> spans;
+    for (const AcctReq& q : reqs) {
+      EventTime t = TestTime(q.When);
+      auto known = spans.emplace(q.Nas, std::make_pair(t, t)).first;
+      known->second.first = std::min(known->second.first, t);
+      known->second.second = std::max(known->second.second, t);
+      late += q.Delay > kAcctWindow;
+    }
+    std::vector<int> lines(86400, 0);
+    std::vector<bool> covered(86400, false);
+    for (const auto& s : spans) {
+      for (EventTime t = s.second.first; t < s.second.second; ++t) covered[t - day] = true;
+    }
+    for (const auto& s : run.Times) {
+      ASSERT_LE(s.first, s.second);
+      for (EventTime t = std::max(s.first, day); t < s.second; ++t) ++lines[t - day];
+    }
+    std::vector<int64_t> timeAt;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (!covered[i]) continue;
+      if (timeAt.size() <= static_cast<size_t>(lines[i])) timeAt.resize(lines[i] + 1, 0);
+      ++timeAt[static_cast<size_t>(lines[i])];
+    }
+    EXPECT_EQ(run.TimeAt, timeAt);
+  }
+  EXPECT_GT(late, 20);  // requests past the window came, and were counted
 }
 
 // A detail file written by hand: sessions that name no port are each on a
