@@ -181,6 +181,7 @@ struct AcctSession {
   SessionStart Started;    // how the open (or last) session began
   EventTime Start;         // when
   EventTime End;           // when the last one ended
+  EventTime EndedAt;       // the model's time then (later, for a late request)
   bool HasStartRecord;     // StartLine holds the Start's line
   uint64_t StartLine;      // the line of its Start
   int StartFile;           // the file of its Start
@@ -227,7 +228,7 @@ struct AcctNas {
 // A session entry that has ended, waiting to go.
 struct AcctEnded {
   AcctSession* Entry;  // the entry
-  EventTime End;       // when it ended (it may have begun and ended again since)
+  EventTime End;       // its EndedAt then (it may have begun and ended again since)
 };
 
 typedef std::unordered_map<std::string, AcctSession> AcctSessionMap;

@@ -79,15 +79,16 @@ AcctSession* EntryOf(AcctRules* r, const AcctSlot& q) {
 }
 
 // Lets entries that ended more than a window ago go: no copy of their
-// requests can still come in time.
+// requests can still come in time. An entry a late request ended waits a
+// window from when that request came, not from its time.
 void Forget(AcctRules* r) {
   while (!r->Endings.empty() && r->Endings.front().End + kAcctWindow < r->Clock) {
     AcctSession* e = r->Endings.front().Entry;
     r->Endings.pop_front();
     if (e->Open) {
       e->Queued = false;
-    } else if (e->End + kAcctWindow >= r->Clock) {
-      r->Endings.push_back(AcctEnded{e, e->End});
+    } else if (e->EndedAt + kAcctWindow >= r->Clock) {
+      r->Endings.push_back(AcctEnded{e, e->EndedAt});
     } else {
       r->Sessions.erase(*e->Key);
     }
@@ -155,12 +156,13 @@ void Close(AcctRules* r, AcctSession* e, EventTime at, const Ending& how) {
   e->Open = false;
   e->Ended = true;
   e->End = at;
+  e->EndedAt = std::max(at, r->Clock);
   if (e->Line != nullptr) {
     if (e->Line->Open == e) e->Line->Open = nullptr;
     if (!e->Line->HasLastEnd || e->Line->LastEnd < at) e->Line->LastEnd = at;
     e->Line->HasLastEnd = true;
   }
-  if (!e->Queued) r->Endings.push_back(AcctEnded{e, at});
+  if (!e->Queued) r->Endings.push_back(AcctEnded{e, e->EndedAt});
   e->Queued = true;
   Change(r, at, -1, &s);
   if (r->Out->Ended != nullptr) r->Out->Ended(r->Out->Context, &s);
