@@ -14,9 +14,6 @@
 
 namespace {
 
-const char* const kStarted[] = {"connect", "rebuilt"};
-const char* const kEnded[] = {"disconnect", "replaced", "reset", "open"};
-
 AcctReq Request(AcctStatus status, const std::string& when, const std::string& nas) {
   return AcctReq{status, when, nas, 0, "", "00000000", -1, 0};
 }
