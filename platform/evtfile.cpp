@@ -7,11 +7,10 @@
 
 #ifndef _WIN32
 
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "platform/failreason.h"
+#include "platform/files.h"
 #include "platform/regularfile.h"
 
 namespace {
@@ -278,7 +277,8 @@ DWORD OpenFile(const char* path, int* fd, uint32_t* size) {
     return ERROR_SUCCESS;
   }
   uint8_t head[8];
-  if (pread(*fd, head, sizeof head, 0) != (ssize_t)sizeof head || !StartsLikeLog(head)) {
+  if (PlatformReadAllAt(*fd, head, sizeof head, 0) != (int64_t)sizeof head ||
+      !StartsLikeLog(head)) {
     return ERROR_BAD_FORMAT;
   }
   return Damaged(fault);
@@ -307,7 +307,7 @@ DWORD EvtOpen(const char* path, EvtFile** out) {
 
 void EvtClose(EvtFile* f) {
   if (f == nullptr) return;
-  if (f->Fd >= 0) close(f->Fd);
+  if (f->Fd >= 0) PlatformCloseFile(f->Fd);
   std::free(f->Block);
   std::free(f->Image);
   std::free(f->Wide.Units);

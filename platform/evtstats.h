@@ -13,8 +13,8 @@
 
 // Reads made on one log file.
 struct EvtStats {
-  uint64_t Reads;      // read calls made on the file
-  uint64_t BytesRead;  // bytes those calls returned
+  uint64_t Reads;      // whole reads asked of the file (each one call unless it ends first)
+  uint64_t BytesRead;  // bytes those reads returned
 };
 
 // The reads made so far through a handle from OpenEventLogA (zeros for null).
