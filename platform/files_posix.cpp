@@ -2,8 +2,6 @@
 // rename, pread and pwrite, lstat and stat.
 #include "platform/files.h"
 
-#ifndef _WIN32
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,5 +110,3 @@ int PlatformMakeFolder(const char* path) {
 int PlatformRemoveFolder(const char* path) {
   return rmdir(path);
 }
-
-#endif  // _WIN32

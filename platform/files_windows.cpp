@@ -4,8 +4,6 @@
 // a seek before each transfer does the same.
 #include "platform/files.h"
 
-#ifdef _WIN32
-
 #include <direct.h>
 #include <fcntl.h>
 #include <io.h>
@@ -116,5 +114,3 @@ int PlatformMakeFolder(const char* path) {
 int PlatformRemoveFolder(const char* path) {
   return _rmdir(path);
 }
-
-#endif  // _WIN32

@@ -1,8 +1,6 @@
 // Place names where the stand-ins serve everything from the log folder.
 #include "platform/placenames.h"
 
-#ifndef _WIN32
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -39,5 +37,3 @@ void WorkingFolderName(char* out, size_t size) {
     std::snprintf(out, size, ".");
   }
 }
-
-#endif  // _WIN32

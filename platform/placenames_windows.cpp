@@ -2,8 +2,6 @@
 // log folder is set, whose saved logs are files.
 #include "platform/placenames.h"
 
-#ifdef _WIN32
-
 #include <direct.h>
 
 #include <cstdio>
@@ -40,5 +38,3 @@ void PortListName(const char* server, char* out, size_t size) {
 void WorkingFolderName(char* out, size_t size) {
   if (_getcwd(out, (int)size) == nullptr) std::snprintf(out, size, ".");
 }
-
-#endif  // _WIN32
