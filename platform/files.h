@@ -101,6 +101,15 @@ bool PlatformPathTaken(const char* path);
 // folder, a FIFO, a device), -1 with errno set when it can't be found.
 int PlatformIsRegularFile(const char* path);
 
+// The separator between a folder and a name in a path as the system's users
+// write it: "/", or "\\" on Windows.
+extern const char kPlatformPathSeparator[];
+
+// The working folder's path into out (size > 0 bytes). For a removed
+// folder, what the system still tells of it where it does ("/srv/x
+// (deleted)"), else ".".
+void PlatformWorkingFolder(char* out, size_t size);
+
 // Makes the folder path (permissions 0755 before the umask where the
 // system has them). Returns 0, or -1 with errno set (EEXIST when anything
 // is at path already).

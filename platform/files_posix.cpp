@@ -1,5 +1,5 @@
-// velmar-log's file calls on POSIX: open with O_EXCL or O_TRUNC, mkostemps,
-// rename, pread and pwrite, lstat and stat.
+// The file calls on POSIX: open with O_EXCL or O_TRUNC, mkostemps, rename,
+// pread and pwrite, lstat and stat, getcwd.
 #include "platform/files.h"
 
 #include <fcntl.h>
@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -101,6 +102,20 @@ int PlatformIsRegularFile(const char* path) {
   struct stat st;
   if (stat(path, &st) != 0) return -1;
   return S_ISREG(st.st_mode) ? 1 : 0;
+}
+
+const char kPlatformPathSeparator[] = "/";
+
+void PlatformWorkingFolder(char* out, size_t size) {
+  if (getcwd(out, size) != nullptr) return;
+  // A removed folder has no path any more; the system still tells the one
+  // it had ("... (deleted)").
+  ssize_t n = readlink("/proc/self/cwd", out, size - 1);
+  if (n > 0) {
+    out[n] = '\0';
+  } else {
+    std::snprintf(out, size, ".");
+  }
 }
 
 int PlatformMakeFolder(const char* path) {

@@ -1,4 +1,4 @@
-// velmar-log's file calls with the Windows C runtime, and MoveFileEx, which
+// The file calls with the Windows C runtime, and MoveFileEx, which
 // replaces a file in one step. The runtime has no positioned transfers on a
 // descriptor: each descriptor here has one user that always says where, so
 // a seek before each transfer does the same.
@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/uniquename.h"
 
@@ -105,6 +106,12 @@ int PlatformIsRegularFile(const char* path) {
   struct _stat64 st;
   if (_stat64(path, &st) != 0) return -1;
   return (st.st_mode & _S_IFMT) == _S_IFREG ? 1 : 0;
+}
+
+const char kPlatformPathSeparator[] = "\\";
+
+void PlatformWorkingFolder(char* out, size_t size) {
+  if (_getcwd(out, (int)size) == nullptr) std::snprintf(out, size, ".");
 }
 
 int PlatformMakeFolder(const char* path) {

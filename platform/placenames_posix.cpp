@@ -1,10 +1,9 @@
 // Place names where the stand-ins serve everything from the log folder.
 #include "platform/placenames.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "platform/files.h"
 #include "platform/logdir.h"
 
 namespace {
@@ -27,13 +26,5 @@ void PortListName(const char* server, char* out, size_t size) {
 }
 
 void WorkingFolderName(char* out, size_t size) {
-  if (getcwd(out, size) != nullptr) return;
-  // A removed folder has no path any more; the system still tells the one
-  // it had ("... (deleted)").
-  ssize_t n = readlink("/proc/self/cwd", out, size - 1);
-  if (n > 0) {
-    out[n] = '\0';
-  } else {
-    std::snprintf(out, size, ".");
-  }
+  PlatformWorkingFolder(out, size);
 }

@@ -2,11 +2,10 @@
 // log folder is set, whose saved logs are files.
 #include "platform/placenames.h"
 
-#include <direct.h>
-
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/files.h"
 #include "platform/logdir.h"
 
 namespace {
@@ -36,5 +35,5 @@ void PortListName(const char* server, char* out, size_t size) {
 }
 
 void WorkingFolderName(char* out, size_t size) {
-  if (_getcwd(out, (int)size) == nullptr) std::snprintf(out, size, ".");
+  PlatformWorkingFolder(out, size);
 }

@@ -8,17 +8,10 @@
 #include <cstring>
 
 #include "platform/failreason.h"
-#include "platform/rassapi.h"
-#include "platform/winapi.h"
-
-#ifndef _WIN32
-
-#include <unistd.h>
-
 #include "platform/logdir.h"
+#include "platform/rassapi.h"
 #include "platform/regularfile.h"
-
-#endif  // _WIN32
+#include "platform/winapi.h"
 
 namespace {
 
@@ -35,24 +28,6 @@ struct PortList {
   size_t Count;     // records filled
   size_t Capacity;  // records allocated
 };
-
-// Opens a port list file: a regular file only, and (off Windows) without
-// waiting for a writer should the name be a FIFO.
-DWORD OpenPortFile(const char* path, FILE** file) {
-#ifdef _WIN32
-  *file = std::fopen(path, "rb");
-  return *file != nullptr ? 0 : ERROR_FILE_NOT_FOUND;
-#else
-  int fd = -1;
-  uint64_t size = 0;
-  DWORD error = PlatformOpenRegular(path, &fd, &size);
-  if (error != 0) return error;
-  *file = fdopen(fd, "rb");
-  if (*file != nullptr) return 0;
-  close(fd);
-  return ERROR_NOT_ENOUGH_MEMORY;
-#endif
-}
 
 #ifndef _WIN32
 
@@ -77,7 +52,7 @@ DWORD OpenPortList(const WCHAR* server, FILE** file) {
   if (!PlatformComputerPath(server != nullptr ? name : nullptr, kPortListFile, path, sizeof path)) {
     return ERROR_INVALID_NAME;
   }
-  return OpenPortFile(path, file);
+  return PlatformOpenRegularStream(path, file);
 }
 
 #endif  // _WIN32
@@ -193,7 +168,7 @@ DWORD PlatformReadPortFile(const char* path, BYTE** ports, WORD* count) {
   *count = 0;
   PlatformSetErrorDetail(nullptr);
   FILE* file = nullptr;
-  DWORD error = OpenPortFile(path, &file);
+  DWORD error = PlatformOpenRegularStream(path, &file);
   return error != 0 ? error : TakePorts(file, ports, count);
 }
 
