@@ -12,8 +12,8 @@
 #include "answers/answers.h"
 #include "driver/dates.h"
 #include "driver/notes.h"
-#include "platform/failreason.h"
-#include "platform/logdir.h"
+#include "logfolder/failreason.h"
+#include "logfolder/logdir.h"
 #include "platform/systemlog.h"
 #include "platform/tempfile.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "driver/scan.h"
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 #include "platform/placenames.h"
 #include "platform/zonefile.h"
 

@@ -13,7 +13,7 @@
 #include "driver/notes.h"
 #include "driver/output.h"
 #include "driver/stats.h"
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 #include "platform/systemlog.h"
 
 namespace {

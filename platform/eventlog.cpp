@@ -3,8 +3,8 @@
 // an open file, failures are FALSE or null with the reason in GetLastError.
 #include <cstddef>
 
+#include "logfolder/logdir.h"
 #include "platform/evtfile.h"
-#include "platform/logdir.h"
 #include "platform/winapi.h"
 
 #ifndef _WIN32

@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 #include "platform/files.h"
 #include "platform/regularfile.h"
 

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
+#include "logfolder/logdir.h"
 #include "platform/files.h"
-#include "platform/logdir.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "logfolder/logdir.h"
 #include "platform/files.h"
-#include "platform/logdir.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/logdir.h"
+#include "logfolder/logdir.h"
 
 HANDLE OpenSystemLog(const char* server) {
   const char* dir = std::getenv("VELMAR_LOGDIR");

@@ -14,10 +14,10 @@
 #include <numeric>
 #include <random>
 
+#include "logfolder/failreason.h"
 #include "platform/evtfile.h"  // with the writer's header: one definition of the format
 #include "platform/evtformat.h"
 #include "platform/evtstats.h"
-#include "platform/failreason.h"
 #include "platform/winapi.h"
 #include "support/bytes.h"
 #include "support/tempdir.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 #include "support/tempdir.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // name that could leave that folder: a web form chooses the computer. Paths
 // are written with the system's own separator, the names of the files under
 // the log folder as a user there would type them.
-#include "platform/logdir.h"
+#include "logfolder/logdir.h"
 
 #include <cstdio>
 #include <cstdlib>

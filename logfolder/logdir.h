@@ -1,8 +1,8 @@
 // Where the stand-in services find a computer's files: the log folder is
 // $VELMAR_LOGDIR (the current directory when unset or empty); the local
 // computer's files lie in it, a named computer's in its subfolder NAME.
-#ifndef VELMAR_PLATFORM_LOGDIR_H
-#define VELMAR_PLATFORM_LOGDIR_H
+#ifndef VELMAR_LOGFOLDER_LOGDIR_H
+#define VELMAR_LOGFOLDER_LOGDIR_H
 
 #include <cstddef>
 
@@ -19,4 +19,4 @@ const char kPortListFile[] = "RasPorts.txt";   // the RAS port names, one a line
 // not fit.
 int PlatformComputerPath(const char* server, const char* file, char* out, size_t outSize);
 
-#endif  // VELMAR_PLATFORM_LOGDIR_H
+#endif  // VELMAR_LOGFOLDER_LOGDIR_H
