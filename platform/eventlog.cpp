@@ -3,8 +3,8 @@
 // an open file, failures are FALSE or null with the reason in GetLastError.
 #include <cstddef>
 
+#include "evt/evtfile.h"
 #include "logfolder/logdir.h"
-#include "platform/evtfile.h"
 #include "platform/winapi.h"
 
 #ifndef _WIN32
@@ -101,6 +101,11 @@ BOOL GetOldestEventLogRecord(HANDLE log, PDWORD oldestRecord) {
   if (oldestRecord == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   *oldestRecord = f->Oldest;
   return TRUE;
+}
+
+EvtStats EvtLogStats(HANDLE log) {
+  const EvtFile* f = (const EvtFile*)log;
+  return f != nullptr ? f->Stats : EvtStats{0, 0};
 }
 
 BOOL GetNumberOfEventLogRecords(HANDLE log, PDWORD numberOfRecords) {

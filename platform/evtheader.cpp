@@ -10,8 +10,8 @@ EvtHeaderFacts EvtLogHeader(HANDLE) {
 
 #else
 
-#include "platform/evtfile.h"
-#include "platform/evtformat.h"
+#include "evt/evtfile.h"
+#include "evt/evtformat.h"
 
 EvtHeaderFacts EvtLogHeader(HANDLE log) {
   const EvtFile* f = (const EvtFile*)log;

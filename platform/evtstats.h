@@ -1,7 +1,5 @@
-// What the event log stand-in has asked of the file system for one open log:
-// tests use it to check that finding a record is a few small reads and that
-// reading record after record is served from the read-ahead block. Also the
-// state of a saved log's header, which no event log call tells.
+// What the event log stand-in has asked of the file system for one open
+// log, and the state of a saved log's header, which no event log call tells.
 #ifndef VELMAR_PLATFORM_EVTSTATS_H
 #define VELMAR_PLATFORM_EVTSTATS_H
 
@@ -11,11 +9,7 @@
 
 #ifndef _WIN32
 
-// Reads made on one log file.
-struct EvtStats {
-  uint64_t Reads;      // whole reads asked of the file (each one call unless it ends first)
-  uint64_t BytesRead;  // bytes those reads returned
-};
+#include "evt/evtfile.h"
 
 // The reads made so far through a handle from OpenEventLogA (zeros for null).
 EvtStats EvtLogStats(HANDLE log);

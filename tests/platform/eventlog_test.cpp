@@ -14,9 +14,9 @@
 #include <numeric>
 #include <random>
 
+#include "evt/evtfile.h"  // with the writer's header: one definition of the format
+#include "evt/evtformat.h"
 #include "logfolder/failreason.h"
-#include "platform/evtfile.h"  // with the writer's header: one definition of the format
-#include "platform/evtformat.h"
 #include "platform/evtstats.h"
 #include "platform/winapi.h"
 #include "support/bytes.h"

@@ -3,10 +3,8 @@
 // ever read outside [0, S), and every read is counted for the tests.
 #include <cstring>
 
-#include "platform/evtfile.h"
+#include "evt/evtfile.h"
 #include "platform/files.h"
-
-#ifndef _WIN32
 
 namespace {
 
@@ -58,5 +56,3 @@ bool EvtCopy(EvtFile* f, uint32_t off, uint32_t len, uint8_t* dst) {
   }
   return true;
 }
-
-#endif  // _WIN32

@@ -3,9 +3,7 @@
 // that part (probes placed by record number, then bisection, each
 // resynchronising on the record signature), then confirmed by walking record
 // to record; the record after the last one found is one step.
-#include "platform/evtfile.h"
-
-#ifndef _WIN32
+#include "evt/evtfile.h"
 
 #include <cstdlib>
 
@@ -319,11 +317,6 @@ uint32_t EvtCount(const EvtFile* f) {
   return f->Oldest == 0 ? 0 : f->Current - f->Oldest;
 }
 
-EvtStats EvtLogStats(HANDLE log) {
-  const EvtFile* f = (const EvtFile*)log;
-  return f != nullptr ? f->Stats : EvtStats{0, 0};
-}
-
 namespace {
 
 // The record's bytes in one piece: in the block when it lies whole in the
@@ -356,5 +349,3 @@ DWORD EvtReadRecord(EvtFile* f, uint32_t number, uint8_t* buf, uint32_t cap, uin
   if (rec == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
   return EvtRebuild(&f->Wide, rec, h.Length, buf, cap, size);
 }
-
-#endif  // _WIN32
