@@ -41,3 +41,13 @@ int PlatformComputerPath(const char* server, const char* file, char* out, size_t
   }
   return n > 0 && (size_t)n < outSize;
 }
+
+void ComputerFileName(const char* server, const char* file, char* out, size_t size) {
+  if (PlatformComputerPath(server, file, out, size)) return;
+  std::snprintf(out, size, "%s", server != nullptr ? server : "the log folder");
+}
+
+bool LogFolderSet(void) {
+  const char* dir = std::getenv("VELMAR_LOGDIR");
+  return dir != nullptr && dir[0] != '\0';
+}

@@ -2,8 +2,8 @@
 // LoadLibraryA serves off Windows: its two exports. Callers bind them by
 // ordinal through GetProcAddress, never by these names, exactly as with the
 // real library.
-#ifndef VELMAR_PLATFORM_RASSAPI_H
-#define VELMAR_PLATFORM_RASSAPI_H
+#ifndef VELMAR_STANDIN_RASSAPI_H
+#define VELMAR_STANDIN_RASSAPI_H
 
 #include "platform/winapi.h"
 
@@ -20,4 +20,4 @@ DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count);
 // Always returns 0.
 DWORD PlatformRasFreeBuffer(void* buffer);
 
-#endif  // VELMAR_PLATFORM_RASSAPI_H
+#endif  // VELMAR_STANDIN_RASSAPI_H

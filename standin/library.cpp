@@ -5,10 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/rassapi.h"
 #include "platform/winapi.h"
-
-#ifndef _WIN32
+#include "standin/rassapi.h"
 
 namespace {
 
@@ -105,5 +103,3 @@ BOOL FreeLibrary(HMODULE handle) {
   --module->LoadCount;
   return TRUE;
 }
-
-#endif  // _WIN32

@@ -1,13 +1,13 @@
 // The event log calls with their Win32 names and result conventions, over
 // the .evt files of the log folder: only the log "SYSTEM" opens, a handle is
 // an open file, failures are FALSE or null with the reason in GetLastError.
+#include "standin/eventlog.h"
+
 #include <cstddef>
 
 #include "evt/evtfile.h"
 #include "logfolder/logdir.h"
 #include "platform/winapi.h"
-
-#ifndef _WIN32
 
 namespace {
 
@@ -115,5 +115,3 @@ BOOL GetNumberOfEventLogRecords(HANDLE log, PDWORD numberOfRecords) {
   *numberOfRecords = EvtCount(f);
   return TRUE;
 }
-
-#endif  // _WIN32

@@ -1,17 +1,11 @@
-// The header state of an open log: read from the .evt file by the stand-in;
-// unknown on Windows, whose log service keeps its files to itself.
-#include "platform/evtstats.h"
-
-#ifdef _WIN32
-
-EvtHeaderFacts EvtLogHeader(HANDLE) {
-  return EvtHeaderFacts{0, 0, 0};
-}
-
-#else
+// The services beyond the Win32 calls as the stand-ins give them: the
+// header state read from the .evt file behind a log handle, and the live
+// log and port list named by their paths under the log folder.
+#include "platform/logservice.h"
 
 #include "evt/evtfile.h"
 #include "evt/evtformat.h"
+#include "logfolder/logdir.h"
 
 EvtHeaderFacts EvtLogHeader(HANDLE log) {
   const EvtFile* f = (const EvtFile*)log;
@@ -23,4 +17,10 @@ EvtHeaderFacts EvtLogHeader(HANDLE log) {
                         (f->Flags & kEvtFlagWrap) != 0 || runsOver};
 }
 
-#endif  // _WIN32
+void LiveLogName(const char* server, char* out, size_t size) {
+  ComputerFileName(server, kSystemLogFile, out, size);
+}
+
+void LivePortListName(const char* server, char* out, size_t size) {
+  ComputerFileName(server, kPortListFile, out, size);
+}

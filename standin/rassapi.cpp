@@ -1,13 +1,11 @@
 // The port enumeration of the stand-in "RASSAPI.dll": a computer's port
 // list is its RasPorts.txt under the log folder, read into the library's
 // answer. Every failure leaves the caller nothing to release.
-#include "platform/rassapi.h"
+#include "standin/rassapi.h"
 
 #include "logfolder/failreason.h"
 #include "logfolder/logdir.h"
 #include "logfolder/portlist.h"
-
-#ifndef _WIN32
 
 namespace {
 
@@ -45,5 +43,3 @@ DWORD PlatformRasFreeBuffer(void* buffer) {
   PlatformFreePortFile(static_cast<BYTE*>(buffer));
   return 0;
 }
-
-#endif  // _WIN32
