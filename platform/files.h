@@ -1,8 +1,8 @@
 // File calls: making a log file or a port list without ever writing
 // through something already there, positioned transfers on a descriptor
-// (whole ones too), and what a path names. Failures are -1 with errno set,
-// as the C library's own calls report them, so callers name the system's
-// reason.
+// (whole ones too), what a path names and where the working folder is.
+// Failures are -1 with errno set, as the C library's own calls report them,
+// so callers name the system's reason.
 #ifndef VELMAR_PLATFORM_FILES_H
 #define VELMAR_PLATFORM_FILES_H
 

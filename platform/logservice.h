@@ -2,8 +2,8 @@
 // beyond the Win32 calls: the state of an open log's file header, and the
 // name a message gives to what the live calls read. On Windows the system's
 // services keep their files to themselves (logservice_windows.cpp);
-// elsewhere the stand-ins of standin/ answer, which serve both from the log
-// folder's files.
+// elsewhere the stand-ins of standin/ answer (eventlog.cpp, rassapi.cpp),
+// which serve both from the log folder's files.
 #ifndef VELMAR_PLATFORM_LOGSERVICE_H
 #define VELMAR_PLATFORM_LOGSERVICE_H
 

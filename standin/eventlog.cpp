@@ -1,12 +1,16 @@
 // The event log calls with their Win32 names and result conventions, over
 // the .evt files of the log folder: only the log "SYSTEM" opens, a handle is
 // an open file, failures are FALSE or null with the reason in GetLastError.
+// Beyond them, what platform/logservice.h asks of the log: the header state
+// read from the file, and the live log named by its path.
 #include "standin/eventlog.h"
 
 #include <cstddef>
 
 #include "evt/evtfile.h"
+#include "evt/evtformat.h"
 #include "logfolder/logdir.h"
+#include "platform/logservice.h"
 #include "platform/winapi.h"
 
 namespace {
@@ -103,15 +107,31 @@ BOOL GetOldestEventLogRecord(HANDLE log, PDWORD oldestRecord) {
   return TRUE;
 }
 
-EvtStats EvtLogStats(HANDLE log) {
-  const EvtFile* f = (const EvtFile*)log;
-  return f != nullptr ? f->Stats : EvtStats{0, 0};
-}
-
 BOOL GetNumberOfEventLogRecords(HANDLE log, PDWORD numberOfRecords) {
   EvtFile* f = LogOf(log);
   if (f == nullptr) return FALSE;
   if (numberOfRecords == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   *numberOfRecords = EvtCount(f);
   return TRUE;
+}
+
+// ---- Beyond the Win32 calls ----------------------------------------------
+
+EvtStats EvtLogStats(HANDLE log) {
+  const EvtFile* f = (const EvtFile*)log;
+  return f != nullptr ? f->Stats : EvtStats{0, 0};
+}
+
+EvtHeaderFacts EvtLogHeader(HANDLE log) {
+  const EvtFile* f = (const EvtFile*)log;
+  if (f == nullptr || f->Magic != kEvtMagic) return EvtHeaderFacts{0, 0, 0};
+  // A stale header may miss the wrap: when the oldest record lies behind the
+  // EOF record, the records run over the file's end, whatever the flag says.
+  bool runsOver = f->Oldest != 0 && f->End < f->Begin;
+  return EvtHeaderFacts{1, (f->Flags & kEvtFlagDirty) != 0,
+                        (f->Flags & kEvtFlagWrap) != 0 || runsOver};
+}
+
+void LiveLogName(const char* server, char* out, size_t size) {
+  ComputerFileName(server, kSystemLogFile, out, size);
 }

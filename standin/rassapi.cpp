@@ -1,11 +1,13 @@
 // The port enumeration of the stand-in "RASSAPI.dll": a computer's port
 // list is its RasPorts.txt under the log folder, read into the library's
-// answer. Every failure leaves the caller nothing to release.
+// answer, and named by that path in messages. Every failure leaves the
+// caller nothing to release.
 #include "standin/rassapi.h"
 
 #include "logfolder/failreason.h"
 #include "logfolder/logdir.h"
 #include "logfolder/portlist.h"
+#include "platform/logservice.h"
 
 namespace {
 
@@ -42,4 +44,8 @@ DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
 DWORD PlatformRasFreeBuffer(void* buffer) {
   PlatformFreePortFile(static_cast<BYTE*>(buffer));
   return 0;
+}
+
+void LivePortListName(const char* server, char* out, size_t size) {
+  ComputerFileName(server, kPortListFile, out, size);
 }
