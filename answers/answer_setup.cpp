@@ -5,8 +5,8 @@
 #include <string>
 
 #include "answers/answers.h"
-#include "platform/failreason.h"
-#include "platform/rassapi.h"
+#include "logfolder/failreason.h"
+#include "logfolder/portlist.h"
 
 const char* AnswerProgram = "velmar-log";
 

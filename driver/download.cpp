@@ -12,9 +12,9 @@
 #include "answers/answers.h"
 #include "driver/dates.h"
 #include "driver/notes.h"
-#include "platform/failreason.h"
-#include "platform/logdir.h"
-#include "platform/systemlog.h"
+#include "eventlog/systemlog.h"
+#include "logfolder/failreason.h"
+#include "logfolder/logdir.h"
 #include "platform/tempfile.h"
 
 namespace {

@@ -1,7 +1,5 @@
 // The stand-in remote-access library: loaded by name, bound by ordinal, and
 // the 948-byte port records it makes from a computer's RasPorts.txt.
-#include "eventlog/rasports.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -11,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/failreason.h"
+#include "eventlog/rasports.h"
+#include "logfolder/failreason.h"
 #include "support/tempdir.h"
 
 namespace {

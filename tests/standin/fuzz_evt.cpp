@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/evtformat.h"
+#include "evt/evtformat.h"
 #include "platform/winapi.h"
 #include "support/tempdir.h"
 

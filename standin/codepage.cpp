@@ -7,8 +7,6 @@
 
 #include "platform/winapi.h"
 
-#ifndef _WIN32
-
 namespace {
 
 const char32_t kReplacement = 0xFFFD;
@@ -166,5 +164,3 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLen, L
   if (usedDefaultChar != nullptr) *usedDefaultChar = usedDefault;
   return bytes;
 }
-
-#endif  // _WIN32

@@ -1,13 +1,17 @@
 // The event log calls with their Win32 names and result conventions, over
 // the .evt files of the log folder: only the log "SYSTEM" opens, a handle is
 // an open file, failures are FALSE or null with the reason in GetLastError.
+// Beyond them, what platform/logservice.h asks of the log: the header state
+// read from the file, and the live log named by its path.
+#include "standin/eventlog.h"
+
 #include <cstddef>
 
-#include "platform/evtfile.h"
-#include "platform/logdir.h"
+#include "evt/evtfile.h"
+#include "evt/evtformat.h"
+#include "logfolder/logdir.h"
+#include "platform/logservice.h"
 #include "platform/winapi.h"
-
-#ifndef _WIN32
 
 namespace {
 
@@ -111,4 +115,23 @@ BOOL GetNumberOfEventLogRecords(HANDLE log, PDWORD numberOfRecords) {
   return TRUE;
 }
 
-#endif  // _WIN32
+// ---- Beyond the Win32 calls ----------------------------------------------
+
+EvtStats EvtLogStats(HANDLE log) {
+  const EvtFile* f = (const EvtFile*)log;
+  return f != nullptr ? f->Stats : EvtStats{0, 0};
+}
+
+EvtHeaderFacts EvtLogHeader(HANDLE log) {
+  const EvtFile* f = (const EvtFile*)log;
+  if (f == nullptr || f->Magic != kEvtMagic) return EvtHeaderFacts{0, 0, 0};
+  // A stale header may miss the wrap: when the oldest record lies behind the
+  // EOF record, the records run over the file's end, whatever the flag says.
+  bool runsOver = f->Oldest != 0 && f->End < f->Begin;
+  return EvtHeaderFacts{1, (f->Flags & kEvtFlagDirty) != 0,
+                        (f->Flags & kEvtFlagWrap) != 0 || runsOver};
+}
+
+void LiveLogName(const char* server, char* out, size_t size) {
+  ComputerFileName(server, kSystemLogFile, out, size);
+}

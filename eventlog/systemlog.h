@@ -2,8 +2,8 @@
 // computer or of a named one, or the saved log under $VELMAR_LOGDIR in its
 // place when that variable is set, so a copy of a server's log can be
 // reported on from any desktop.
-#ifndef VELMAR_PLATFORM_SYSTEMLOG_H
-#define VELMAR_PLATFORM_SYSTEMLOG_H
+#ifndef VELMAR_EVENTLOG_SYSTEMLOG_H
+#define VELMAR_EVENTLOG_SYSTEMLOG_H
 
 #include "platform/winapi.h"
 
@@ -16,4 +16,4 @@
 // null on failure, the reason in GetLastError.
 HANDLE OpenSystemLog(const char* server);
 
-#endif  // VELMAR_PLATFORM_SYSTEMLOG_H
+#endif  // VELMAR_EVENTLOG_SYSTEMLOG_H

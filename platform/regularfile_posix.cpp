@@ -1,8 +1,6 @@
-// The stand-ins' one way to open a file of the log folder: non-blocking,
-// regular files only, every refusal a Win32 code.
+// Opening a file of the log folder on POSIX: non-blocking, regular files
+// only, every refusal a Win32 code.
 #include "platform/regularfile.h"
-
-#ifndef _WIN32
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,4 +46,13 @@ DWORD PlatformOpenRegular(const char* path, int* fd, uint64_t* size) {
   return ERROR_SUCCESS;
 }
 
-#endif  // _WIN32
+DWORD PlatformOpenRegularStream(const char* path, FILE** file) {
+  int fd = -1;
+  uint64_t size = 0;
+  DWORD error = PlatformOpenRegular(path, &fd, &size);
+  if (error != ERROR_SUCCESS) return error;
+  *file = fdopen(fd, "rb");
+  if (*file != nullptr) return ERROR_SUCCESS;
+  close(fd);
+  return ERROR_NOT_ENOUGH_MEMORY;
+}

@@ -2,6 +2,8 @@
 // layout a server leaves (wrapped, split records and EOF records, filled
 // tails, stale and dirty headers, empty logs), sizes and numbers at the
 // edges, names, damaged files, and the cost of finding a record.
+#include "standin/eventlog.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -14,10 +16,9 @@
 #include <numeric>
 #include <random>
 
-#include "platform/evtfile.h"  // with the writer's header: one definition of the format
-#include "platform/evtformat.h"
-#include "platform/evtstats.h"
-#include "platform/failreason.h"
+#include "evt/evtfile.h"  // with the writer's header: one definition of the format
+#include "evt/evtformat.h"
+#include "logfolder/failreason.h"
 #include "platform/winapi.h"
 #include "support/bytes.h"
 #include "support/tempdir.h"

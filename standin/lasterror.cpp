@@ -1,8 +1,6 @@
 // The per-thread last-error value behind GetLastError.
 #include "platform/winapi.h"
 
-#ifndef _WIN32
-
 namespace {
 thread_local DWORD lastError = ERROR_SUCCESS;
 }
@@ -14,5 +12,3 @@ DWORD GetLastError(void) {
 void SetLastError(DWORD error) {
   lastError = error;
 }
-
-#endif  // _WIN32

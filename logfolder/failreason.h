@@ -1,8 +1,8 @@
 // Why a log file or a port list could not be opened or read, told as the one
 // short text a message puts after its name ("PATH: REASON"). The report and
 // the log tool both take it from here, so they say the same of the same file.
-#ifndef VELMAR_PLATFORM_FAILREASON_H
-#define VELMAR_PLATFORM_FAILREASON_H
+#ifndef VELMAR_LOGFOLDER_FAILREASON_H
+#define VELMAR_LOGFOLDER_FAILREASON_H
 
 #include <cstddef>
 
@@ -40,4 +40,4 @@ const char* PlatformErrorDetail(void);
 // line of its own in a server's log.
 void DescribeOpenFailure(const char* name, DWORD error, const char* detail, char* out, size_t size);
 
-#endif  // VELMAR_PLATFORM_FAILREASON_H
+#endif  // VELMAR_LOGFOLDER_FAILREASON_H

@@ -2,21 +2,26 @@
 // event log stand-ins. The end-of-file record, not the header, says where the
 // log lies; every length, offset and count from the file is checked before
 // use, and a record is found in a few small reads, never by a whole-file scan.
-// The file layout is in platform/evtformat.h.
-#ifndef VELMAR_PLATFORM_EVTFILE_H
-#define VELMAR_PLATFORM_EVTFILE_H
+// The file layout is in evt/evtformat.h.
+#ifndef VELMAR_EVT_EVTFILE_H
+#define VELMAR_EVT_EVTFILE_H
 
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/evtformat.h"
-#include "platform/evtstats.h"
+#include "evt/evtformat.h"
 #include "platform/winapi.h"
-
-#ifndef _WIN32
 
 const uint32_t kEvtBlockSize = 64 * 1024;  // read-ahead block for reading on
 const uint32_t kEvtProbeSize = 4 * 1024;   // one read while searching
+
+// What the reader has asked of the file system for one open log: tests
+// check with it that finding a record is a few small reads and that reading
+// record after record is served from the read-ahead block.
+struct EvtStats {
+  uint64_t Reads;      // whole reads asked of the file (each one call unless it ends first)
+  uint64_t BytesRead;  // bytes those reads returned
+};
 
 // A scratch buffer for one string in UTF-16 units, on its way to the
 // code-page call; it grows to the longest string met and is kept for the next.
@@ -105,6 +110,4 @@ inline uint16_t EvtLe16(const uint8_t* p) {
   return (uint16_t)(p[0] | p[1] << 8);
 }
 
-#endif  // _WIN32
-
-#endif  // VELMAR_PLATFORM_EVTFILE_H
+#endif  // VELMAR_EVT_EVTFILE_H

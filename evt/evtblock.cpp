@@ -1,30 +1,21 @@
 // File access for the .evt reader: one bounded block of the file kept in
 // memory, refilled by one read when a wanted range is not in it. Nothing is
 // ever read outside [0, S), and every read is counted for the tests.
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
-#include "platform/evtfile.h"
-
-#ifndef _WIN32
+#include "evt/evtfile.h"
+#include "platform/files.h"
 
 namespace {
 
-// Reads n bytes at off into dst, repeating after a short read or a signal.
+// Reads n bytes at off into dst in one whole read, counted for the tests.
 // Returns the bytes read (fewer only at a failure or the file's end).
 uint32_t ReadAt(EvtFile* f, uint8_t* dst, uint32_t n, uint32_t off) {
-  uint32_t done = 0;
-  while (done < n) {
-    ssize_t got = pread(f->Fd, dst + done, n - done, (off_t)off + done);
-    if (got < 0 && errno == EINTR) continue;
-    ++f->Stats.Reads;
-    if (got <= 0) break;
-    f->Stats.BytesRead += (uint64_t)got;
-    done += (uint32_t)got;
-  }
-  return done;
+  int64_t got = PlatformReadAllAt(f->Fd, dst, n, off);
+  ++f->Stats.Reads;
+  if (got <= 0) return 0;
+  f->Stats.BytesRead += (uint64_t)got;
+  return (uint32_t)got;
 }
 
 bool InBlock(const EvtFile* f, uint32_t off, uint32_t len) {
@@ -65,5 +56,3 @@ bool EvtCopy(EvtFile* f, uint32_t off, uint32_t len, uint8_t* dst) {
   }
   return true;
 }
-
-#endif  // _WIN32

@@ -3,15 +3,12 @@
 // that part (probes placed by record number, then bisection, each
 // resynchronising on the record signature), then confirmed by walking record
 // to record; the record after the last one found is one step.
-#include "platform/evtfile.h"
-
-#ifndef _WIN32
-
-#include <unistd.h>
+#include "evt/evtfile.h"
 
 #include <cstdlib>
 
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
+#include "platform/files.h"
 #include "platform/regularfile.h"
 
 namespace {
@@ -278,7 +275,8 @@ DWORD OpenFile(const char* path, int* fd, uint32_t* size) {
     return ERROR_SUCCESS;
   }
   uint8_t head[8];
-  if (pread(*fd, head, sizeof head, 0) != (ssize_t)sizeof head || !StartsLikeLog(head)) {
+  if (PlatformReadAllAt(*fd, head, sizeof head, 0) != (int64_t)sizeof head ||
+      !StartsLikeLog(head)) {
     return ERROR_BAD_FORMAT;
   }
   return Damaged(fault);
@@ -307,7 +305,7 @@ DWORD EvtOpen(const char* path, EvtFile** out) {
 
 void EvtClose(EvtFile* f) {
   if (f == nullptr) return;
-  if (f->Fd >= 0) close(f->Fd);
+  if (f->Fd >= 0) PlatformCloseFile(f->Fd);
   std::free(f->Block);
   std::free(f->Image);
   std::free(f->Wide.Units);
@@ -317,11 +315,6 @@ void EvtClose(EvtFile* f) {
 
 uint32_t EvtCount(const EvtFile* f) {
   return f->Oldest == 0 ? 0 : f->Current - f->Oldest;
-}
-
-EvtStats EvtLogStats(HANDLE log) {
-  const EvtFile* f = (const EvtFile*)log;
-  return f != nullptr ? f->Stats : EvtStats{0, 0};
 }
 
 namespace {
@@ -356,5 +349,3 @@ DWORD EvtReadRecord(EvtFile* f, uint32_t number, uint8_t* buf, uint32_t cap, uin
   if (rec == nullptr) return ERROR_EVENTLOG_FILE_CORRUPT;
   return EvtRebuild(&f->Wide, rec, h.Length, buf, cap, size);
 }
-
-#endif  // _WIN32

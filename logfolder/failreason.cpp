@@ -1,6 +1,6 @@
 // The reasons behind a failed open, as texts for a message, and the detail
 // the stand-ins keep beside their last error.
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,15 +2,11 @@
 // module is found by its file name in any case, with or without ".dll", and
 // exports its functions by ordinal only; loads are counted, and a handle is
 // valid from its load until its last FreeLibrary.
-#include <strings.h>
-
 #include <cstdint>
 #include <cstring>
 
-#include "platform/rassapi.h"
 #include "platform/winapi.h"
-
-#ifndef _WIN32
+#include "standin/rassapi.h"
 
 namespace {
 
@@ -35,11 +31,24 @@ Module modules[] = {
     {"RASSAPI", kRassapiExports, 2, 0},
 };
 
+// Whether a and b hold the same text in their first n bytes but for the
+// case of ASCII letters, as file names are on Windows; neither is read
+// past its NUL.
+bool SameIgnoringCase(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    char x = a[i] >= 'a' && a[i] <= 'z' ? (char)(a[i] - 'a' + 'A') : a[i];
+    char y = b[i] >= 'a' && b[i] <= 'z' ? (char)(b[i] - 'a' + 'A') : b[i];
+    if (x != y) return false;
+    if (x == '\0') return true;
+  }
+  return true;
+}
+
 // Whether fileName names the module: its base name, then nothing or ".dll".
 bool NamesModule(const char* fileName, const Module* module) {
   size_t n = std::strlen(module->BaseName);
-  if (strncasecmp(fileName, module->BaseName, n) != 0) return false;
-  return fileName[n] == '\0' || strcasecmp(fileName + n, ".dll") == 0;
+  if (!SameIgnoringCase(fileName, module->BaseName, n)) return false;
+  return fileName[n] == '\0' || SameIgnoringCase(fileName + n, ".dll", sizeof ".dll");
 }
 
 // The loaded module a handle stands for, or null for anything else.
@@ -94,5 +103,3 @@ BOOL FreeLibrary(HMODULE handle) {
   --module->LoadCount;
   return TRUE;
 }
-
-#endif  // _WIN32

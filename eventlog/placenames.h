@@ -1,8 +1,8 @@
 // The names a message gives to the places a report reads and writes: the
 // SYSTEM log and the port list of a computer, and the working folder where
-// the user index is made. Each names what the platform services open.
-#ifndef VELMAR_PLATFORM_PLACENAMES_H
-#define VELMAR_PLATFORM_PLACENAMES_H
+// the user index is made. Each names what the report's calls open.
+#ifndef VELMAR_EVENTLOG_PLACENAMES_H
+#define VELMAR_EVENTLOG_PLACENAMES_H
 
 #include <cstddef>
 
@@ -24,4 +24,4 @@ void PortListName(const char* server, char* out, size_t size);
 // else ".".
 void WorkingFolderName(char* out, size_t size);
 
-#endif  // VELMAR_PLATFORM_PLACENAMES_H
+#endif  // VELMAR_EVENTLOG_PLACENAMES_H

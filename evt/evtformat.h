@@ -1,8 +1,9 @@
 // The classic NT event log file (.evt), defined once for the reader in this
-// folder, the writer of velmar-log and the tests: the sizes, fixed values and
-// the offset of every field, pinned below so that a slip fails the build.
-#ifndef VELMAR_PLATFORM_EVTFORMAT_H
-#define VELMAR_PLATFORM_EVTFORMAT_H
+// folder, the writer of velmar-log and the tests, on every system: the
+// sizes, fixed values and the offset of every field, pinned below so that a
+// slip fails the build.
+#ifndef VELMAR_EVT_EVTFORMAT_H
+#define VELMAR_EVT_EVTFORMAT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -164,4 +165,4 @@ static_assert(offsetof(EVENTLOGRECORD, Length) == kEvtRecLength &&
                   offsetof(EVENTLOGRECORD, DataOffset) == kEvtRecDataOffset,
               "each record field lies where the read call's record has it");
 
-#endif  // VELMAR_PLATFORM_EVTFORMAT_H
+#endif  // VELMAR_EVT_EVTFORMAT_H

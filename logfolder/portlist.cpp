@@ -1,31 +1,21 @@
-// The port enumeration of the stand-in "RASSAPI.dll": turns a computer's
-// RasPorts.txt (UTF-8, one port name per line) into the library's answer, an
-// array of RAS_PORT_RECORD_SIZE-byte records with the UTF-16 name first.
-// Every failure leaves the caller nothing to release. The list reader also
-// reads a named port list file, on every system.
+// Reads a port list file (UTF-8, one port name per line) into the answer
+// of the remote-access library's port enumeration, an array of
+// RAS_PORT_RECORD_SIZE-byte records with the UTF-16 name first. Every
+// failure leaves the caller nothing to release.
+#include "logfolder/portlist.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/failreason.h"
-#include "platform/rassapi.h"
-#include "platform/winapi.h"
-
-#ifndef _WIN32
-
-#include <unistd.h>
-
-#include "platform/logdir.h"
+#include "logfolder/failreason.h"
 #include "platform/regularfile.h"
-
-#endif  // _WIN32
 
 namespace {
 
 const size_t kRecordSize = RAS_PORT_RECORD_SIZE;
 const int kNameUnits = (int)(kRecordSize / sizeof(WCHAR)) - 1;  // room left for the 0 unit
 const size_t kMaxPorts = 65535;                                 // the count is 16-bit
-const size_t kMaxServer = 2 + 255;                              // "\\" and the longest host name
 // A line of more bytes cannot fit a record, since every 3 bytes give at least
 // one UTF-16 unit; the rest is room for a CR and a byte-order mark.
 const int kLineBytes = kNameUnits * 3 + 8;
@@ -35,52 +25,6 @@ struct PortList {
   size_t Count;     // records filled
   size_t Capacity;  // records allocated
 };
-
-// Opens a port list file: a regular file only, and (off Windows) without
-// waiting for a writer should the name be a FIFO.
-DWORD OpenPortFile(const char* path, FILE** file) {
-#ifdef _WIN32
-  *file = std::fopen(path, "rb");
-  return *file != nullptr ? 0 : ERROR_FILE_NOT_FOUND;
-#else
-  int fd = -1;
-  uint64_t size = 0;
-  DWORD error = PlatformOpenRegular(path, &fd, &size);
-  if (error != 0) return error;
-  *file = fdopen(fd, "rb");
-  if (*file != nullptr) return 0;
-  close(fd);
-  return ERROR_NOT_ENOUGH_MEMORY;
-#endif
-}
-
-#ifndef _WIN32
-
-// Converts the UTF-16 computer name to the 8-bit text the log folder knows.
-// Host names are plain ASCII, so any other unit refuses the name.
-bool ServerText(const WCHAR* server, char* out) {
-  size_t n = 0;
-  for (; server[n] != 0; ++n) {
-    if (n == kMaxServer || server[n] > 0x7F) return false;
-    out[n] = (char)server[n];
-  }
-  out[n] = '\0';
-  return true;
-}
-
-// Opens the port list of the computer, or gives the reason it can't. A
-// FIFO, a device or a folder in its place fails at once, as for the log.
-DWORD OpenPortList(const WCHAR* server, FILE** file) {
-  char name[kMaxServer + 1];
-  char path[4096];
-  if (server != nullptr && !ServerText(server, name)) return ERROR_INVALID_NAME;
-  if (!PlatformComputerPath(server != nullptr ? name : nullptr, kPortListFile, path, sizeof path)) {
-    return ERROR_INVALID_NAME;
-  }
-  return OpenPortFile(path, file);
-}
-
-#endif  // _WIN32
 
 // Invalid contents, with what is wrong as the detail.
 DWORD Invalid(const char* detail) {
@@ -193,29 +137,10 @@ DWORD PlatformReadPortFile(const char* path, BYTE** ports, WORD* count) {
   *count = 0;
   PlatformSetErrorDetail(nullptr);
   FILE* file = nullptr;
-  DWORD error = OpenPortFile(path, &file);
+  DWORD error = PlatformOpenRegularStream(path, &file);
   return error != 0 ? error : TakePorts(file, ports, count);
 }
 
 void PlatformFreePortFile(BYTE* ports) {
   std::free(ports);
 }
-
-#ifndef _WIN32
-
-DWORD PlatformRasPortEnum(const WCHAR* server, BYTE** ports, WORD* count) {
-  if (ports == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
-  *ports = nullptr;
-  *count = 0;
-  PlatformSetErrorDetail(nullptr);
-  FILE* file = nullptr;
-  DWORD error = OpenPortList(server, &file);
-  return error != 0 ? error : TakePorts(file, ports, count);
-}
-
-DWORD PlatformRasFreeBuffer(void* buffer) {
-  std::free(buffer);
-  return 0;
-}
-
-#endif  // _WIN32

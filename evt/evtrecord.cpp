@@ -5,9 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/evtfile.h"
-
-#ifndef _WIN32
+#include "evt/evtfile.h"
 
 namespace {
 
@@ -205,5 +203,3 @@ DWORD EvtRebuild(EvtWide* wide, const uint8_t* rec, uint32_t len, uint8_t* buf, 
   SetLe32(buf + kEvtRecDataOffset, l.DataOffset);
   return ERROR_SUCCESS;
 }
-
-#endif  // _WIN32

@@ -1,15 +1,12 @@
 // The SYSTEM log the report reads: the live log, or a saved log in the log
 // folder when VELMAR_LOGDIR names one, so a copy of a server's log can be
 // reported on from any desktop.
-#include "platform/systemlog.h"
+#include "eventlog/systemlog.h"
 
-#include <cstdlib>
-
-#include "platform/logdir.h"
+#include "logfolder/logdir.h"
 
 HANDLE OpenSystemLog(const char* server) {
-  const char* dir = std::getenv("VELMAR_LOGDIR");
-  if (dir == nullptr || dir[0] == '\0') return OpenEventLogA(server, "SYSTEM");
+  if (!LogFolderSet()) return OpenEventLogA(server, "SYSTEM");
   char path[4096];
   if (!PlatformComputerPath(server, kSystemLogFile, path, sizeof path)) {
     SetLastError(ERROR_INVALID_NAME);

@@ -1,20 +1,16 @@
 // Maps a computer name to its files under the log folder, refusing every
-// name that could leave that folder: a web form chooses the computer.
-#include "platform/logdir.h"
+// name that could leave that folder: a web form chooses the computer. Paths
+// are written with the system's own separator, the names of the files under
+// the log folder as a user there would type them.
+#include "logfolder/logdir.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "platform/files.h"
 
-// Windows paths are written with its own separator, the names of the files
-// under %VELMAR_LOGDIR% as a user there would type them.
-#ifdef _WIN32
-#define LOGDIR_SEP "\\"
-#else
-#define LOGDIR_SEP "/"
-#endif
+namespace {
 
 bool PlainHostName(const char* name) {
   size_t n = std::strlen(name);
@@ -35,12 +31,23 @@ int PlatformComputerPath(const char* server, const char* file, char* out, size_t
   if (dir == nullptr || dir[0] == '\0') dir = ".";
   int n;
   if (server == nullptr) {
-    n = std::snprintf(out, outSize, "%s" LOGDIR_SEP "%s", dir, file);
+    n = std::snprintf(out, outSize, "%s%s%s", dir, kPlatformPathSeparator, file);
   } else {
     const char* name = server;
     if (name[0] == '\\' && name[1] == '\\') name += 2;
     if (!PlainHostName(name)) return 0;
-    n = std::snprintf(out, outSize, "%s" LOGDIR_SEP "%s" LOGDIR_SEP "%s", dir, name, file);
+    n = std::snprintf(out, outSize, "%s%s%s%s%s", dir, kPlatformPathSeparator, name,
+                      kPlatformPathSeparator, file);
   }
   return n > 0 && (size_t)n < outSize;
+}
+
+void ComputerFileName(const char* server, const char* file, char* out, size_t size) {
+  if (PlatformComputerPath(server, file, out, size)) return;
+  std::snprintf(out, size, "%s", server != nullptr ? server : "the log folder");
+}
+
+bool LogFolderSet(void) {
+  const char* dir = std::getenv("VELMAR_LOGDIR");
+  return dir != nullptr && dir[0] != '\0';
 }
