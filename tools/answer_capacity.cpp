@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "analytics/erlang.h"
-#include "tools/answers.h"
+#include "tools/answer_commands.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "platform/signalguard.h"
 #include "platform/stdstreams.h"
-#include "tools/answers.h"
+#include "tools/answer_commands.h"
 #include "tools/logtool.h"
 
 namespace {

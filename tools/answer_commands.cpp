@@ -3,7 +3,7 @@
 // --utc), the range, and the pool's lines from --lines, --ports or the
 // RasPorts.txt lists beside the logs. Then the command runs and its output
 // is flushed; every failure is a message and status 2.
-#include "tools/answers.h"
+#include "tools/answer_commands.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // velmar-log's answering commands: the command line of info, sessions,
 // users, busy and capacity over the shared answers (answers/answers.h), and
 // capacity's own answer, which only velmar-log gives.
-#ifndef VELMAR_TOOLS_ANSWERS_H
-#define VELMAR_TOOLS_ANSWERS_H
+#ifndef VELMAR_TOOLS_ANSWER_COMMANDS_H
+#define VELMAR_TOOLS_ANSWER_COMMANDS_H
 
 #include "answers/answers.h"
 
@@ -16,4 +16,4 @@ extern const char* const kAnswerUsage;
 // capacity: the busy hour and Erlang B.
 int AnswerCapacity(AnswerOptions* opt, OutBuf* out);
 
-#endif  // VELMAR_TOOLS_ANSWERS_H
+#endif  // VELMAR_TOOLS_ANSWER_COMMANDS_H
