@@ -2,7 +2,8 @@
 // velmar-log's commands and the report's downloads: their settings, the
 // table writer for text, CSV, JSON and NDJSON, the pool's lines from the
 // port lists, and each answer's output. Failures go to standard error as
-// "PROGRAM: PATH: REASON" and end the answer with status 2.
+// "PROGRAM: PATH: REASON", PROGRAM as the settings name it, and end the
+// answer with status 2.
 #ifndef VELMAR_ANSWERS_ANSWERS_H
 #define VELMAR_ANSWERS_ANSWERS_H
 
@@ -41,16 +42,14 @@ struct AnswerOptions {
   std::vector<const char*> PortFiles;  // --ports
   std::vector<double> Targets;         // --target
   ZoneCache Zone;                      // the zone of every time
+  const char* Program;                 // named at the start of every message
   bool Overflow;                       // set when busy needed more than kMaxBusyRows buckets
 };
 
-// The program named at the start of every message: "velmar-log" unless the
-// program that runs the answers says otherwise.
-extern const char* AnswerProgram;
-
 // Sets opt to the defaults: no logs, no range (kAlways to kForever), text,
-// local time, hourly buckets, no lines known, targets 0.01, 0.02, 0.05. The
-// zone cache is left for ZoneInit once TZ is settled.
+// local time, hourly buckets, no lines known, targets 0.01, 0.02, 0.05,
+// messages from "velmar-log". The zone cache is left for ZoneInit once TZ
+// is settled.
 void AnswerOptionsInit(AnswerOptions* opt);
 
 // Finds the pool's lines N for busy and capacity when --lines did not give
@@ -153,10 +152,10 @@ double SvgTickStep(double top, int most);
 // Runs the model over opt's logs for listener (facts, when not null,
 // counted over opt's range), its warnings on standard error. Returns 0, or
 // kAnswerFailed after the failure's message.
-int AnswerReadLogs(const AnswerOptions* opt, ModelListener* listener,
-                   std::vector<HistoryFacts>* facts);
+int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, std::vector<HistoryFacts>* facts);
 
-// Says on standard error why the model failed. Returns kAnswerFailed.
-int AnswerModelFailed(const ModelFailure* failure);
+// Says on standard error, as opt->Program, why the model failed. Returns
+// kAnswerFailed.
+int AnswerModelFailed(const AnswerOptions* opt, const ModelFailure* failure);
 
 #endif  // VELMAR_ANSWERS_ANSWERS_H

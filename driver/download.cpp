@@ -58,7 +58,7 @@ int SetUpAnswer(RunState* run, Export what, AnswerOptions* opt, char* path, size
   if (!PlatformComputerPath(opts->ComputerName, kSystemLogFile, path, size)) {
     return FailPage(run, "Can't Open Log");
   }
-  AnswerProgram = "velmar";
+  opt->Program = "velmar";
   opt->Logs.push_back(path);
   ZoneInit(&opt->Zone);
   if (what == kBusy && AnswerFindLines(opt) != 0) return FailPage(run, "Can't Read RAS Port");
