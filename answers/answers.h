@@ -1,4 +1,4 @@
-// The answers from the logs (info, sessions, users, busy), shared by
+// The answers from the logs (info, sessions, users, busy, capacity), shared by
 // velmar-log's commands and the report's downloads: their settings, the
 // table writer for text, CSV, JSON and NDJSON, the pool's lines from the
 // port lists, and each answer's output. Failures go to standard error as
@@ -133,6 +133,9 @@ int AnswerUsers(AnswerOptions* opt, OutBuf* out);
 int AnswerInfo(AnswerOptions* opt, OutBuf* out);
 // busy: the busy table, and the time at exactly k lines.
 int AnswerBusy(AnswerOptions* opt, OutBuf* out);
+// capacity: the busy hour and Erlang B. Needs the pool's lines (opt->Lines):
+// without them a message and kAnswerFailed.
+int AnswerCapacity(AnswerOptions* opt, OutBuf* out);
 
 // Runs the busy model over the logs into b (set up with the options'
 // range, lines and the given step). Returns 0, or the exit status after a

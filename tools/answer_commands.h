@@ -1,6 +1,5 @@
 // velmar-log's answering commands: the command line of info, sessions,
-// users, busy and capacity over the shared answers (answers/answers.h), and
-// capacity's own answer, which only velmar-log gives.
+// users, busy and capacity over the shared answers (answers/answers.h).
 #ifndef VELMAR_TOOLS_ANSWER_COMMANDS_H
 #define VELMAR_TOOLS_ANSWER_COMMANDS_H
 
@@ -12,8 +11,5 @@ int RunAnswer(const char* command, int argc, char** argv);
 
 // The usage lines of the answering commands, for velmar-log's usage text.
 extern const char* const kAnswerUsage;
-
-// capacity: the busy hour and Erlang B.
-int AnswerCapacity(AnswerOptions* opt, OutBuf* out);
 
 #endif  // VELMAR_TOOLS_ANSWER_COMMANDS_H
