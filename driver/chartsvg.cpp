@@ -28,7 +28,7 @@ void OpenSvg(FILE* out, const ChartFrame* frame, int height, const char* what, c
           "height=\"%d\" style=\"display:block;max-width:100%%;height:auto\" "
           "font-family=\"sans-serif\" font-size=\"14\" role=\"img\">\n<title>",
           kWidth, height, kWidth * 6 / 5, height * 6 / 5);
-  WriteTitles(out, frame->Options->Title1, frame->Options->Title2);
+  WriteTitles(out, frame->Options->Title1, frame->Options->Title2, true);
   fprintf(out, ": %s</title>\n<desc>%s</desc>\n", what, desc);
   fprintf(out, "<text x=\"4\" y=\"18\" font-size=\"16\" font-weight=\"bold\">%s</text>\n", what);
 }

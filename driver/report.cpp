@@ -113,7 +113,7 @@ void WriteHead(const RunState* run) {
     WriteCgiHead(run->Out, &run->Options, run->Web.Chart);
     return;
   }
-  WriteTitles(run->Out, run->Options.Title1, run->Options.Title2);
+  WriteTitles(run->Out, run->Options.Title1, run->Options.Title2, run->Options.Html);
   fputc('\n', run->Out);
 }
 

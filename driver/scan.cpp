@@ -152,7 +152,7 @@ void UpdatePorts(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
 void WriteAction(const ScanState* scan, const ReportOptions* opts, const ScanEvent* ev) {
   FILE* out = scan->Out;
   if (opts->Tabulated && scan->Ports != nullptr) {
-    PortWriteRow(out, scan->Ports, opts->Width, IsReset(ev->Id));
+    PortWriteRow(out, scan->Ports, opts, IsReset(ev->Id));
     return;
   }
   if (IsReset(ev->Id)) {
@@ -160,9 +160,9 @@ void WriteAction(const ScanState* scan, const ReportOptions* opts, const ScanEve
     return;
   }
   const char* word = ev->Id == EVENT_CONNECT ? "login" : "logout";
-  PutField(out, ev->Port, 6);
+  PutField(out, ev->Port, 6, opts->Html);
   fputc(' ', out);
-  PutField(out, ev->User, opts->Width);
+  PutField(out, ev->User, opts->Width, opts->Html);
   fprintf(out, " %-*s ", 6, word);
 }
 
@@ -250,7 +250,7 @@ void WriteDuration(FILE* out, EventTime seconds) {
 void WriteListingHeader(FILE* out, const ReportOptions* opts, const PortTable* ports) {
   fprintf(out, "%-*s ", 8, "Time");
   if (opts->Tabulated && ports != nullptr) {
-    PortWriteHeader(out, ports, opts->Width);
+    PortWriteHeader(out, ports, opts);
   } else {
     fprintf(out, "%-*s %-*s %-*s ", 6, "Port", opts->Width, "User", 6, "Action");
   }
