@@ -59,7 +59,7 @@ const AnswerOption kAnswerOptions[] = {
 const int64_t kMaxLines = 1000000;
 
 // The texts of --since and --until, read once the zone is set.
-struct TimeTexts {
+struct RangeTexts {
   const char* Since;  // null when not given
   const char* Until;  // null when not given
 };
@@ -129,7 +129,7 @@ int ParseLines(AnswerOptions* opt, const char* v) {
   return 0;
 }
 
-int Apply(AnswerOptions* opt, int command, const char* name, const char* v, TimeTexts* times) {
+int Apply(AnswerOptions* opt, int command, const char* name, const char* v, RangeTexts* times) {
   if (strcmp(name, "--since") == 0) times->Since = v;
   if (strcmp(name, "--until") == 0) times->Until = v;
   if (strcmp(name, "--utc") == 0) opt->Utc = true;
@@ -152,7 +152,7 @@ const AnswerOption* FindOption(const char* arg, size_t len, int command) {
 
 // Reads the arguments after the command: log files and options, as
 // "--name value" or "--name=value".
-int ParseAnswerArgs(AnswerOptions* opt, int command, int argc, char** argv, TimeTexts* times) {
+int ParseAnswerArgs(AnswerOptions* opt, int command, int argc, char** argv, RangeTexts* times) {
   for (int i = 0; i < argc; ++i) {
     const char* a = argv[i];
     if (strncmp(a, "--", 2) != 0 || a[2] == '\0') {
@@ -198,7 +198,7 @@ int ParseTime(ZoneCache* zone, const char* option, const char* text, EventTime* 
   return 0;
 }
 
-int ParseTimes(AnswerOptions* opt, const TimeTexts* times) {
+int ParseTimes(AnswerOptions* opt, const RangeTexts* times) {
   int status = 0;
   if (times->Since != nullptr) status = ParseTime(&opt->Zone, "--since", times->Since, &opt->Since);
   if (status == 0 && times->Until != nullptr)
@@ -256,7 +256,7 @@ int RunAnswer(const char* command, int argc, char** argv) {
   if (which == 0) return -1;
   AnswerOptions opt;
   AnswerOptionsInit(&opt);
-  TimeTexts times = {nullptr, nullptr};
+  RangeTexts times = {nullptr, nullptr};
   int status = ParseAnswerArgs(&opt, which, argc, argv, &times);
   if (status != 0) return status;
   SetZone(opt.Utc);
