@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "driver/chart.h"
+#include "charts/chart.h"
 #include "driver/options.h"
 #include "driver/scan.h"
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "driver/chart.h"
+#include "charts/chart.h"
 #include "driver/options.h"
 #include "driver/porttable.h"
 #include "driver/portwatch.h"
