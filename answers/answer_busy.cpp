@@ -1,6 +1,6 @@
 // The busy answer: one row per clock hour or day (or per hour of the week),
 // then over the whole range the time at exactly k lines, as text, CSV (the
-// rows alone), JSON or an SVG chart.
+// rows alone) or JSON.
 #include <cstdio>
 
 #include "answers/answers.h"
@@ -183,9 +183,7 @@ int AnswerBusy(AnswerOptions* opt, OutBuf* out) {
   BusyModel b;
   int status = AnswerRunBusy(opt, opt->Step, &b);
   if (status != 0) return status;
-  if (opt->Format == kFormatSvg) {
-    BusySvg(opt, &b, out);
-  } else if (opt->Format == kFormatJson) {
+  if (opt->Format == kFormatJson) {
     Json(opt, &b, out);
   } else if (opt->Format == kFormatCsv) {
     Rows(opt, &b, out, kFormatCsv);

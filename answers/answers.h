@@ -25,7 +25,7 @@ enum AnswerFormat {
   kFormatCsv,     // RFC 4180, a header row, the same columns on every row
   kFormatJson,    // one document
   kFormatNdjson,  // one object per line (sessions)
-  kFormatSvg,     // a standalone chart (busy)
+  kFormatSvg,     // a standalone chart (busy, charts/busychart.h)
 };
 
 // The settings of one answering command.
@@ -131,7 +131,8 @@ int AnswerSessions(AnswerOptions* opt, OutBuf* out);
 int AnswerUsers(AnswerOptions* opt, OutBuf* out);
 // info: per log its numbers, times, header state and counts.
 int AnswerInfo(AnswerOptions* opt, OutBuf* out);
-// busy: the busy table, and the time at exactly k lines.
+// busy: the busy table, and the time at exactly k lines, in text, CSV or
+// JSON (the chart is charts/busychart.h's).
 int AnswerBusy(AnswerOptions* opt, OutBuf* out);
 // capacity: the busy hour and Erlang B. Needs the pool's lines (opt->Lines):
 // without them a message and kAnswerFailed.
@@ -143,14 +144,6 @@ int AnswerCapacity(AnswerOptions* opt, OutBuf* out);
 // opt->Overflow, and is refused before any log is read when its length
 // alone says so.
 int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b);
-
-// The busy table as an SVG chart: bars per bucket, or the week's heat map.
-void BusySvg(AnswerOptions* opt, const BusyModel* b, OutBuf* out);
-
-// The step between a chart axis's ticks from 0 to top: a round step (1, 2
-// or 5 times a power of ten) that gives at most `most` ticks. The report's
-// web charts use it too.
-double SvgTickStep(double top, int most);
 
 // Runs the model over opt's logs for listener (facts, when not null,
 // counted over opt's range), its warnings on standard error. Returns 0, or

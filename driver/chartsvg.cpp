@@ -7,7 +7,7 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "answers/answers.h"
+#include "charts/svg.h"
 #include "driver/output.h"
 
 namespace {

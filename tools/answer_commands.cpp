@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "charts/busychart.h"
 #include "platform/environment.h"
 #include "platform/stdstreams.h"
 #include "tools/logtool.h"
@@ -224,7 +225,7 @@ int Dispatch(int command, AnswerOptions* opt, OutBuf* out) {
     case kUsers:
       return AnswerUsers(opt, out);
     case kBusy:
-      return AnswerBusy(opt, out);
+      return opt->Format == kFormatSvg ? AnswerBusyChart(opt, out) : AnswerBusy(opt, out);
     default:
       return AnswerCapacity(opt, out);
   }
