@@ -161,6 +161,8 @@ struct HistoryFacts {
 // can't be one history (analytics/history.h).
 struct ModelFailure {
   char Text[4352];  // the message, without the program's name
+  bool Unopened;    // a log could not be opened at all (missing, no access, not a log);
+                    // left alone for every other failure
 };
 
 // Reads the logs at paths[0..count-1] as the histories of their servers,

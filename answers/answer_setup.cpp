@@ -40,6 +40,12 @@ int CountPorts(const AnswerOptions* opt, const char* path, bool mayBeMissing, in
   return 0;
 }
 
+// N from the lists beside the logs: unknown when a server has none.
+void SetLinesBeside(AnswerOptions* opt, int64_t lines, bool missing) {
+  opt->Lines = missing ? 0 : lines;
+  opt->LinesFrom = missing ? nullptr : "RasPorts.txt";
+}
+
 // RasPorts.txt in the folder of the log at path.
 std::string BesideLog(const char* path) {
   std::string p = path;
@@ -69,8 +75,7 @@ int LinesBesideLogs(AnswerOptions* opt) {
   }
   bool missing = false;
   for (const auto& server : found) missing = missing || !server.second;
-  opt->Lines = missing ? 0 : lines;
-  opt->LinesFrom = missing ? nullptr : "RasPorts.txt";
+  SetLinesBeside(opt, lines, missing);
   return 0;
 }
 
@@ -96,6 +101,14 @@ int AnswerFindLines(AnswerOptions* opt) {
   return 0;
 }
 
+int AnswerLinesBesideLog(AnswerOptions* opt) {
+  int64_t lines = 0;
+  bool missing = false;
+  int status = CountPorts(opt, BesideLog(opt->Logs[0]).c_str(), true, &lines, &missing);
+  if (status == 0) SetLinesBeside(opt, lines, missing);
+  return status;
+}
+
 void AnswerOptionsInit(AnswerOptions* opt) {
   opt->Logs.clear();
   opt->Since = kAlways;
@@ -110,6 +123,7 @@ void AnswerOptionsInit(AnswerOptions* opt) {
   opt->Targets = {0.01, 0.02, 0.05};
   opt->Program = "velmar-log";
   opt->Overflow = false;
+  opt->Unopened = false;
 }
 
 int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, std::vector<HistoryFacts>* facts) {
@@ -118,6 +132,7 @@ int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, std::vector<Hist
   ModelFailure failure = {};
   if (!ModelReadLogs(opt->Logs.data(), static_cast<int>(opt->Logs.size()), listener, facts,
                      opt->Since, opt->Until, &failure)) {
+    opt->Unopened = failure.Unopened;
     return AnswerModelFailed(opt, &failure);
   }
   return 0;

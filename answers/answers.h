@@ -44,6 +44,7 @@ struct AnswerOptions {
   ZoneCache Zone;                      // the zone of every time
   const char* Program;                 // named at the start of every message
   bool Overflow;                       // set when busy needed more than kMaxBusyRows buckets
+  bool Unopened;                       // set when a log could not be opened at all
 };
 
 // Sets opt to the defaults: no logs, no range (kAlways to kForever), text,
@@ -58,6 +59,11 @@ void AnswerOptionsInit(AnswerOptions* opt);
 // none). A list that can't be read, is empty or holds a blank line is a
 // message and kAnswerFailed. Returns 0 otherwise.
 int AnswerFindLines(AnswerOptions* opt);
+
+// N for an answer over the one log opt->Logs[0], as AnswerFindLines finds
+// it beside the logs: one log is one server, so the log itself is not
+// opened for its computer. Unknown (0) when no RasPorts.txt lies beside it.
+int AnswerLinesBesideLog(AnswerOptions* opt);
 
 // ---- the table writer ----
 
@@ -147,7 +153,8 @@ int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b);
 
 // Runs the model over opt's logs for listener (facts, when not null,
 // counted over opt's range), its warnings on standard error. Returns 0, or
-// kAnswerFailed after the failure's message.
+// kAnswerFailed after the failure's message (opt->Unopened set when a log
+// could not be opened at all).
 int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, std::vector<HistoryFacts>* facts);
 
 // Says on standard error, as opt->Program, why the model failed. Returns

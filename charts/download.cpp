@@ -12,7 +12,6 @@
 #include "platform/failreason.h"
 #include "platform/logdir.h"
 #include "platform/placenames.h"
-#include "platform/systemlog.h"
 #include "platform/tempfile.h"
 
 namespace {
@@ -28,23 +27,21 @@ void LogFailure(Download* d, DWORD error, const char* detail) {
 }
 
 // The answer's settings: the log of the report's computer, the window, the
-// format, the zone. Returns null, or the failure's text.
+// format, the zone, and for busy the ports beside the log. The log itself
+// is left to the answer, which opens it once. Returns null, or the
+// failure's text.
 const char* SetUpAnswer(Download* d, AnswerOptions* opt, char* path, size_t size) {
   opt->Program = "velmar";
   opt->Format = d->Json ? kFormatJson : kFormatCsv;
   opt->Since = d->Since;
   opt->Until = d->Until;
-  HANDLE log = OpenSystemLog(d->Computer);
-  if (log == nullptr) {
-    DWORD error = GetLastError();
-    LogFailure(d, error, PlatformErrorDetail());
+  if (!PlatformComputerPath(d->Computer, kSystemLogFile, path, size)) {
+    LogFailure(d, ERROR_INVALID_NAME, nullptr);
     return "Can't Open Log";
   }
-  CloseEventLog(log);
-  if (!PlatformComputerPath(d->Computer, kSystemLogFile, path, size)) return "Can't Open Log";
   opt->Logs.push_back(path);
   ZoneInit(&opt->Zone);
-  if (d->What == kDownloadBusy && AnswerFindLines(opt) != 0) return "Can't Read RAS Port";
+  if (d->What == kDownloadBusy && AnswerLinesBesideLog(opt) != 0) return "Can't Read RAS Port";
   return nullptr;
 }
 
@@ -110,7 +107,8 @@ const char* Spool(Download* d, AnswerOptions* opt, FILE** spool) {
   free(buffer);
   if (status == 0 && written) return nullptr;
   fclose(*spool);
-  if (status != 0) return opt->Overflow ? "Bad Window" : "Can't Read Rec";
+  if (status != 0)
+    return opt->Unopened ? "Can't Open Log" : opt->Overflow ? "Bad Window" : "Can't Read Rec";
   snprintf(d->Reason, sizeof d->Reason, "%s", strerror(error));
   return "Can't Write Temp File";
 }
