@@ -242,7 +242,7 @@ int TakePlace(const ToolCommand* command, const char* arg, ToolArgs* args) {
 }
 
 // An option this command doesn't take.
-int Unknown(const ToolCommand* command, const char* arg, size_t len) {
+int UnknownOption(const ToolCommand* command, const char* arg, size_t len) {
   if (command->Places != kLogs) return Usage("unknown option");
   fprintf(stderr, "velmar-log: unknown option %.*s\n", static_cast<int>(len), arg);
   return BadUsage("not an option of this command");
@@ -296,7 +296,7 @@ int ReadToolArgs(const ToolCommand* command, int argc, char** argv, ToolArgs* ar
     const char* eq = strchr(a, '=');
     size_t len = eq != nullptr ? static_cast<size_t>(eq - a) : strlen(a);
     const ToolOption* o = FindOption(a, len, command->Bit);
-    if (o == nullptr) return Unknown(command, a, len);
+    if (o == nullptr) return UnknownOption(command, a, len);
     const char* value = eq != nullptr ? eq + 1 : (o->Value && i + 1 < argc ? argv[++i] : nullptr);
     if (!o->Value && eq != nullptr) return SwitchWithValue(command, o, value);
     if (o->Value && value == nullptr) {
