@@ -10,7 +10,7 @@
 
 #include "analytics/model.h"
 #include "analytics/source.h"
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 
 namespace {
 

@@ -54,7 +54,7 @@
 
 #include "analytics/history.h"
 #include "eventlog/logread.h"
-#include "platform/evtstats.h"
+#include "platform/logservice.h"
 
 // How a session began.
 enum SessionStart {

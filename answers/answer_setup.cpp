@@ -6,8 +6,8 @@
 #include <string>
 
 #include "answers/answers.h"
-#include "platform/failreason.h"
-#include "platform/rassapi.h"
+#include "logfolder/failreason.h"
+#include "logfolder/portlist.h"
 
 namespace {
 

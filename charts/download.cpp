@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "answers/answers.h"
-#include "platform/failreason.h"
-#include "platform/logdir.h"
-#include "platform/placenames.h"
+#include "eventlog/placenames.h"
+#include "logfolder/failreason.h"
+#include "logfolder/logdir.h"
 #include "platform/tempfile.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "driver/output.h"
 #include "eventlog/rasevent.h"
 #include "eventlog/rasports.h"
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "driver/notes.h"
 #include "driver/output.h"
 #include "driver/stats.h"
-#include "platform/failreason.h"
-#include "platform/systemlog.h"
+#include "eventlog/systemlog.h"
+#include "logfolder/failreason.h"
 
 namespace {
 

@@ -4,8 +4,6 @@
 // unnamed file where the system makes one (O_TMPFILE).
 #include "platform/tempfile.h"
 
-#ifndef _WIN32
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -81,5 +79,3 @@ FILE* TempSpoolOpen(void) {
   }
   return stream;
 }
-
-#endif  // !_WIN32
