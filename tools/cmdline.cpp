@@ -57,14 +57,19 @@ const char* const kUsageMore =
 
 const int64_t kMaxLines = 1000000;
 
+struct ToolOption;
+
+// How an option's value is kept: value is null for a switch, and "" when
+// it is missing for a command that shows the usage. Returns 0, or the exit
+// status after a message.
+typedef int (*TakeValue)(ToolArgs* args, int command, const ToolOption* o, const char* value);
+
 // One option of the table.
 struct ToolOption {
-  const char* Name;  // "--days"
-  int Commands;      // the commands that take it
-  bool Value;        // a value follows
-  // Keeps the value (null for a switch; "" when a value is missing for a
-  // command that shows the usage). Returns 0, or the status after a message.
-  int (*Take)(ToolArgs* args, int command, const ToolOption* o, const char* value);
+  const char* Name;            // "--days"
+  int Commands;                // the commands that take it
+  bool Value;                  // a value follows
+  TakeValue Take;              // keeps it
   uint64_t ToolArgs::*Number;  // TakeNumber: where the number goes
   uint64_t Min;                // TakeNumber: the smallest value
   uint64_t Max;                // TakeNumber: the largest value
