@@ -38,15 +38,17 @@ int DownloadFromForm(Download* d, const char* exportName, const char* format);
 // "application/json" and "Content-Disposition: attachment; filename=..."
 // ("velmar-RAS2-2026-12-08-busy.csv": the computer, the window's first day,
 // the answer), or no reply at all: the answer never goes out unspooled.
+// The log is opened by the answer alone, once the temporary file is made.
 // Returns null after the whole file. Otherwise the fixed text of the
-// page's error line: "Can't Open Log" (the reason in d->Reason, as the
-// report gives it), "Can't Read RAS Port" for a port list beside the log
-// that busy can't use, "Can't Read Rec" when the log can't be read to its
-// end, "Bad Window" for a busy table of too many hours (those three told
-// on standard error by the answer, as "velmar: ..."), "Can't Write Temp
-// File" also when no temporary file can be made under TMPDIR (else /tmp;
-// the reason in d->Reason), "Out of Memory"; or, with d->Sent set after
-// the header went out, "Can't Read Temp File".
+// page's error line: "Can't Open Log" for a computer name the log folder
+// refuses (the reason in d->Reason, as the report gives it) or a log that
+// can't be opened at all, "Can't Read RAS Port" for a port list beside the
+// log that busy can't use, "Can't Read Rec" when the log can't be read to
+// its end, "Bad Window" for a busy table of too many hours (the answer
+// tells each of these four on standard error, as "velmar: PATH: REASON"),
+// "Can't Write Temp File" also when no temporary file can be made under
+// TMPDIR (else /tmp; the reason in d->Reason), "Out of Memory"; or, with
+// d->Sent set after the header went out, "Can't Read Temp File".
 const char* DownloadSend(Download* d, FILE* out);
 
 #endif  // VELMAR_CHARTS_DOWNLOAD_H
