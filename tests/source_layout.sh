@@ -8,10 +8,12 @@
 # tests use the stand-ins' headers and the .evt reader, which a Windows
 # build leaves out; a RAS record has one decoding (its event codes live in
 # eventlog/rasevent.h, and local times and numbers in text are read through
-# eventlog/), and the includes among driver/'s files run one way (a file and
-# its header count as one, so no two of them need each other). Checks the
-# tree at $1, else $VELMAR_SOURCE_DIR; build folders in it (those holding a
-# CMakeCache.txt) and hidden ones are skipped.
+# eventlog/); the includes among the product's folders run one way (no
+# folder needs one that needs it back: charts/ serves driver/ and knows
+# nothing of it), and so do those among the files of driver/ and of charts/
+# (a file and its header count as one, so no two of them need each other).
+# Checks the tree at $1, else $VELMAR_SOURCE_DIR; build folders in it (those
+# holding a CMakeCache.txt) and hidden ones are skipped.
 set -uo pipefail
 root=${1:-${VELMAR_SOURCE_DIR:?}}
 cd "$root" || exit 1
@@ -90,23 +92,48 @@ if [ ${#code[@]} -gt 0 ]; then
   fi
 fi
 
-# driver/'s includes as "unit unit" pairs for tsort, which names a loop.
-# A unit is a file's name without its extension; a file's own header is
-# not an edge.
-edges=$(
-  for f in driver/*.cpp driver/*.h; do
+# loops EDGES WHAT: fails when the "from to" pairs of EDGES, one a line,
+# form a loop, which tsort names.
+loops() {
+  local found
+  if ! found=$(printf '%s\n' "$1" | tsort 2>&1 >/dev/null) || [ -n "$found" ]; then
+    printf '%s\n' "$found"
+    echo "FAIL: the includes among $2 form a cycle (above)"
+    failed=1
+  fi
+}
+
+# The folders' includes as "folder folder" pairs: a product folder's files
+# (platform/'s too) and the folders they include from.
+mapfile -d '' sources < <(find . -mindepth 1 \
+  \( -type d \( -path ./tests -o -path ./bench -o -name '.*' \
+  -o -exec test -e '{}/CMakeCache.txt' \; \) -prune \) -o -type f -path './*/*' \
+  \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print0 | sort -z)
+folder_edges() {
+  local f from to
+  for f in "${sources[@]}"; do
+    from=${f#./}
+    from=${from%%/*}
+    echo "$from $from"
+    sed -nE 's|^[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"/]*)/[^"]*".*|\1|p' "$f" |
+      while read -r to; do [ "$to" = "$from" ] || [ ! -d "$to" ] || echo "$from $to"; done
+  done
+}
+loops "$(folder_edges)" "the product's folders"
+
+# A folder's includes among its own files as "unit unit" pairs. A unit is
+# a file's name without its extension; a file's own header is not an edge.
+file_edges() {
+  local f from to
+  for f in "$1"/*.cpp "$1"/*.h; do
     [ -e "$f" ] || continue
     from=$(basename "${f%.*}")
     echo "$from $from"
-    sed -nE 's|^[[:space:]]*#[[:space:]]*include[[:space:]]*"driver/([^"]*)\.h".*|\1|p' "$f" |
+    sed -nE "s|^[[:space:]]*#[[:space:]]*include[[:space:]]*\"$1/([^\"]*)\\.h\".*|\\1|p" "$f" |
       while read -r to; do [ "$to" = "$from" ] || echo "$from $to"; done
   done
-)
-if ! loops=$(printf '%s\n' "$edges" | tsort 2>&1 >/dev/null) || [ -n "$loops" ]; then
-  printf '%s\n' "$loops"
-  echo "FAIL: the includes among driver/'s files form a cycle (above)"
-  failed=1
-fi
+}
+for dir in driver charts; do loops "$(file_edges "$dir")" "$dir/'s files"; done
 
 [ "$failed" = 0 ] && echo "PASS: the source layout keeps its rules"
 exit "$failed"

@@ -7,16 +7,22 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 
-# case WANT PATH LINE: a tree holding PATH with the one line LINE; WANT is
-# "PASS" or a piece of the FAIL line the check must give.
+# case_of WANT PATH LINE [PATH LINE]...: a tree holding each PATH with its
+# one line LINE; WANT is "PASS" or a piece of the FAIL line the check must
+# give.
 case_of() {
-  local want=$1 path=$2 line=$3 tree out
+  local want=$1 tree out files=""
+  shift
   tree=$(mktemp -d "$work/tree.XXXXXX")
-  mkdir -p "$tree/$(dirname "$path")"
-  printf '%s\n' "$line" >"$tree/$path"
+  while [ $# -ge 2 ]; do
+    mkdir -p "$tree/$(dirname "$1")"
+    printf '%s\n' "$2" >"$tree/$1"
+    files+="${files:+, }$1 with '$2'"
+    shift 2
+  done
   out=$(bash "$check" "$tree" 2>&1)
   if ! grep -qF -- "$want" <<<"$out"; then
-    echo "FAILED: $path with '$line' should give '$want', gave:"
+    echo "FAILED: $files should give '$want', gave:"
     printf '%s\n' "$out"
     failures=$((failures + 1))
   fi
@@ -34,6 +40,16 @@ case_of 'FAIL: platform/ includes a header' platform/tempfile_posix.cpp '#includ
 case_of 'FAIL: a POSIX or Windows file outside' logfolder/logdir_windows.cpp '// nothing'
 case_of 'FAIL: a stand-in' eventlog/logread.cpp '#include "standin/eventlog.h"'
 case_of 'FAIL: a stand-in' tools/dump.cpp '#include "evt/evtfile.h"'
+# Folders, and the files of driver/ and charts/, need each other one way.
+case_of PASS charts/svg.h '#include "answers/outbuf.h"' driver/report.h '#include "charts/svg.h"'
+case_of 'FAIL: the includes among the product' charts/svg.h '#include "driver/report.h"' \
+  driver/report.h '#include "charts/svg.h"'
+case_of 'FAIL: the includes among the product' platform/files.h '#include "evt/evtformat.h"' \
+  evt/evtformat.h '#include "platform/files.h"'
+case_of "FAIL: the includes among charts/'s files" charts/svg.h '#include "charts/busychart.h"' \
+  charts/busychart.cpp '#include "charts/svg.h"'
+case_of "FAIL: the includes among driver/'s files" driver/scan.h '#include "driver/report.h"' \
+  driver/report.cpp '#include "driver/scan.h"'
 
 [ "$failures" = 0 ] && echo "PASS: the layout check fails each broken tree"
 exit $((failures > 0))

@@ -2,13 +2,14 @@
 // box, shown 720 pixels wide and scaled down to a narrower screen;
 // coordinates carry one decimal, so a year's chart costs no more text than
 // a day's.
-#include "driver/chartsvg.h"
+#include "charts/pagecharts.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
-#include "answers/answers.h"
-#include "driver/output.h"
+#include "charts/svg.h"
+#include "eventlog/rasevent.h"
 
 namespace {
 
@@ -22,30 +23,24 @@ const EventTime kDay = 86400;
 
 // The <svg> element with its size, its <title> (the report's titles, then
 // what), its <desc> and a visible heading.
-void OpenSvg(FILE* out, const ChartFrame* frame, int height, const char* what, const char* desc) {
-  fprintf(out,
-          "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\" width=\"%d\" "
-          "height=\"%d\" style=\"display:block;max-width:100%%;height:auto\" "
-          "font-family=\"sans-serif\" font-size=\"14\" role=\"img\">\n<title>",
-          kWidth, height, kWidth * 6 / 5, height * 6 / 5);
-  WriteTitles(out, frame->Options->Title1, frame->Options->Title2);
-  fprintf(out, ": %s</title>\n<desc>%s</desc>\n", what, desc);
-  fprintf(out, "<text x=\"4\" y=\"18\" font-size=\"16\" font-weight=\"bold\">%s</text>\n", what);
+void OpenSvg(OutBuf* out, const ChartFrame* frame, int height, const char* what, const char* desc) {
+  SvgChart chart = {};
+  chart.Placement = kSvgInline;
+  chart.Width = kWidth;
+  chart.Height = height;
+  const char* title[] = {frame->Title1, frame->Title1 != nullptr ? " - " : nullptr, frame->Title2,
+                         ": ", what};
+  std::copy(title, title + 5, chart.Title);
+  chart.Desc = desc;
+  chart.Heading = what;
+  SvgOpen(out, &chart);
 }
 
 // Grid lines and labels of a y axis from 0 to top over a plot of the given
 // height whose bottom is at base, and the axis's caption.
-void YAxis(FILE* out, double top, int height, int base, const char* caption) {
-  double step = SvgTickStep(top, 5);
-  for (double v = 0; v <= top + 1e-9; v += step) {
-    double y = base - v / top * height;
-    fprintf(out, "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#ddd\"/>\n", kLeft, y,
-            kLeft + kPlot, y);
-    fprintf(out, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\">%g</text>\n", kLeft - 6, y + 4, v);
-  }
-  fprintf(out,
-          "<text transform=\"translate(14 %d) rotate(-90)\" text-anchor=\"middle\">%s</text>\n",
-          base - height / 2, caption);
+void YAxis(OutBuf* out, double top, int height, int base, const char* caption) {
+  SvgAxis axis = {top, 5, kLeft, kLeft + kPlot, base, height, 14, caption};
+  SvgYAxis(out, &axis);
 }
 
 // ---- lines in use over the window ----
@@ -64,11 +59,11 @@ EventTime TimeStep(EventTime range) {
 
 // Ticks and labels under the plot: hours ("09:00", the date at midnight)
 // or local midnights ("08 Dec", with the year for steps of four weeks on).
-void TimeAxis(FILE* out, ChartData* chart, int base) {
+void TimeAxis(OutBuf* out, ChartData* chart, int base) {
   EventTime range = chart->Columns * chart->Span;
   EventTime step = TimeStep(range);
-  fprintf(out, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"black\"/>\n", kLeft, base,
-          kLeft + kPlot, base);
+  SvgPrintf(out, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"black\"/>\n", kLeft, base,
+            kLeft + kPlot, base);
   for (EventTime i = 0; i * step <= range; ++i) {
     EventTime t = chart->Start + i * step;
     if (step >= kDay) t = ZoneBucketStart(&chart->Zone, kStepDay, t + kDay / 2);
@@ -80,10 +75,10 @@ void TimeAxis(FILE* out, ChartData* chart, int base) {
     snprintf(label, sizeof label, "%.*s", date ? (step >= 28 * kDay ? 11 : 6) : 5,
              date ? texts.Date : texts.Time);
     double x = kLeft + static_cast<double>(t - chart->Start) * kPlot / static_cast<double>(range);
-    fprintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"black\"/>\n", x, base,
-            x, base + 5);
-    fprintf(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%s</text>\n", x, base + 20,
-            label);
+    SvgPrintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"black\"/>\n", x,
+              base, x, base + 5);
+    SvgPrintf(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%s</text>\n", x, base + 20,
+              label);
   }
 }
 
@@ -98,17 +93,17 @@ int BusyLevel(const ChartData* chart, int32_t i) {
 
 // Columns in which every port was busy for a while, shaded by that share of
 // the column; neighbours of the same shade share one rectangle.
-void BusyShade(FILE* out, const ChartData* chart, int top, int height) {
+void BusyShade(OutBuf* out, const ChartData* chart, int top, int height) {
   double width = static_cast<double>(kPlot) / chart->Columns;
   for (int32_t i = 0; i < chart->Columns;) {
     int level = BusyLevel(chart, i);
     int32_t j = i + 1;
     while (j < chart->Columns && BusyLevel(chart, j) == level) ++j;
     if (level != 0) {
-      fprintf(out,
-              "<rect x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"%d\" fill=\"#fb6a4a\" "
-              "fill-opacity=\"%.2f\"/>\n",
-              kLeft + i * width, top, (j - i) * width, height, level * 0.15);
+      SvgPrintf(out,
+                "<rect x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"%d\" fill=\"#fb6a4a\" "
+                "fill-opacity=\"%.2f\"/>\n",
+                kLeft + i * width, top, (j - i) * width, height, level * 0.15);
     }
     i = j;
   }
@@ -116,58 +111,55 @@ void BusyShade(FILE* out, const ChartData* chart, int top, int height) {
 
 // The step outline of value(column) over the columns with charged time, as
 // one filled path.
-void StepPath(FILE* out, const ChartData* chart, bool peak, double top, int base, int height,
+void StepPath(OutBuf* out, const ChartData* chart, bool peak, double top, int base, int height,
               const char* fill) {
   double width = static_cast<double>(kPlot) / chart->Columns;
-  fprintf(out, "<path fill=\"%s\" d=\"", fill);
+  SvgPrintf(out, "<path fill=\"%s\" d=\"", fill);
   bool open = false;
   for (int32_t i = 0; i <= chart->Columns; ++i) {
     const ChartColumn* c = i < chart->Columns ? &chart->Column[i] : nullptr;
     bool covered = c != nullptr && c->Covered > 0;
     double x = kLeft + i * width;
-    if (open && !covered) fprintf(out, "V%d Z", base);
+    if (open && !covered) SvgPrintf(out, "V%d Z", base);
     if (!covered) {
       open = false;
       continue;
     }
     double v = peak ? c->Peak : ChartColumnMean(c);
-    if (!open) fprintf(out, "M%.1f %d", x, base);
-    fprintf(out, "V%.1f H%.1f", base - v / top * height, x + width);
+    if (!open) SvgPrintf(out, "M%.1f %d", x, base);
+    SvgPrintf(out, "V%.1f H%.1f", base - v / top * height, x + width);
     open = true;
   }
-  fputs("\"/>\n", out);
+  OutText(out, "\"/>\n");
 }
 
 // The key above the plot: the colours of the peak, the mean and, with the
 // port table, the shading of time with every port busy.
-void Legend(FILE* out, bool ports) {
+void Legend(OutBuf* out, bool ports) {
   const struct {
     const char* Fill;  // the colour
     const char* Name;  // what it shows
   } keys[] = {{"#9ecae1", "peak"}, {"#2171b5", "mean"}, {"#fb6a4a", "all ports busy"}};
   int x = kLeft;
   for (int i = 0; i < (ports ? 3 : 2); ++i) {
-    fprintf(out, "<rect x=\"%d\" y=\"26\" width=\"10\" height=\"10\" fill=\"%s\"/>\n", x,
-            keys[i].Fill);
-    fprintf(out, "<text x=\"%d\" y=\"35\" font-size=\"13\">%s</text>\n", x + 14, keys[i].Name);
+    SvgPrintf(out, "<rect x=\"%d\" y=\"26\" width=\"10\" height=\"10\" fill=\"%s\"/>\n", x,
+              keys[i].Fill);
+    SvgPrintf(out, "<text x=\"%d\" y=\"35\" font-size=\"13\">%s</text>\n", x + 14, keys[i].Name);
     x += 14 + 8 * static_cast<int>(strlen(keys[i].Name)) + 14;
   }
 }
 
 // The dashed line at the ports (or, without the port table, at the most
 // lines in use), labelled at its right end.
-void LevelLine(FILE* out, int32_t ports, double y, bool table) {
-  fprintf(out,
-          "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#cb181d\" "
-          "stroke-dasharray=\"6 4\"/>\n",
-          kLeft, y, kLeft + kPlot, y);
-  fprintf(out, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" fill=\"#cb181d\">%d %s</text>\n",
-          kLeft + kPlot, y - 4, static_cast<int>(ports), table ? "ports" : "at most");
+void LevelLine(OutBuf* out, int32_t ports, double y, bool table) {
+  char label[32];
+  snprintf(label, sizeof label, "%d %s", static_cast<int>(ports), table ? "ports" : "at most");
+  SvgLevelLine(out, kLeft, kLeft + kPlot, y, label);
 }
 
-void LinesChart(FILE* out, const ChartFrame* frame, ChartData* chart) {
+void LinesChart(OutBuf* out, const ChartFrame* frame, ChartData* chart) {
   const int height = 200, base = kTop + height;
-  int32_t ports = frame->Scan->PortCount;
+  int32_t ports = frame->PortCount;
   double top = ports > 1 ? ports : 1;
   for (int32_t i = 0; i < chart->Columns; ++i) {
     if (chart->Column[i].Peak > top) top = chart->Column[i].Peak;
@@ -191,19 +183,20 @@ void LinesChart(FILE* out, const ChartFrame* frame, ChartData* chart) {
   Legend(out, frame->Ports);
   if (ports > 0) LevelLine(out, ports, base - ports / top * height, frame->Ports);
   TimeAxis(out, chart, base);
-  fputs("</svg>\n", out);
+  SvgClose(out);
 }
 
 // ---- the time at exactly k lines ----
 
-void LevelBars(FILE* out, const ChartFrame* frame) {
-  const ScanState* scan = frame->Scan;
+void LevelBars(OutBuf* out, const ChartFrame* frame) {
   const int height = 160, base = kTop + height;
-  int32_t levels = (scan->PortCount < LINE_TIME_SLOTS ? scan->PortCount : LINE_TIME_SLOTS - 1) + 1;
-  double total = scan->TotalTime > 0 ? static_cast<double>(scan->TotalTime) : 1.0;
+  int32_t levels =
+      (frame->PortCount < frame->LineSlots ? frame->PortCount : frame->LineSlots - 1) + 1;
+  double total = frame->TotalTime > 0 ? static_cast<double>(frame->TotalTime) : 1.0;
+  const EventTime* lineTime = frame->LineTime;
   double top = 1;
   for (int32_t k = 0; k < levels; ++k) {
-    if (scan->LineTime[k] * 100.0 / total > top) top = scan->LineTime[k] * 100.0 / total;
+    if (lineTime[k] * 100.0 / total > top) top = lineTime[k] * 100.0 / total;
   }
   OpenSvg(out, frame, base + 44, "Time at exactly k lines in use",
           "One bar for each number of lines in use, from none to all: its height is the share "
@@ -212,21 +205,21 @@ void LevelBars(FILE* out, const ChartFrame* frame) {
   double slot = static_cast<double>(kPlot) / levels;
   int32_t every = (levels + 15) / 16;
   for (int32_t k = 0; k < levels; ++k) {
-    EventTime s = scan->LineTime[k] > 0 ? scan->LineTime[k] : 0;
+    EventTime s = lineTime[k] > 0 ? lineTime[k] : 0;
     double h = s * 100.0 / total / top * height, x = kLeft + k * slot;
-    fprintf(out,
-            "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#2171b5\">"
-            "<title>%d lines: %" PRId64 ":%02" PRId64 ":%02" PRId64 " (%.1f%%)</title></rect>\n",
-            x + slot * 0.1, base - h, slot * 0.8, h, static_cast<int>(k), s / 3600, s / 60 % 60,
-            s % 60, s * 100.0 / total);
+    SvgPrintf(out,
+              "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#2171b5\">"
+              "<title>%d lines: %" PRId64 ":%02" PRId64 ":%02" PRId64 " (%.1f%%)</title></rect>\n",
+              x + slot * 0.1, base - h, slot * 0.8, h, static_cast<int>(k), s / 3600, s / 60 % 60,
+              s % 60, s * 100.0 / total);
     if (k % every == 0) {
-      fprintf(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%d</text>\n", x + slot / 2,
-              base + 18, static_cast<int>(k));
+      SvgPrintf(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%d</text>\n", x + slot / 2,
+                base + 18, static_cast<int>(k));
     }
   }
-  fprintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\">lines in use</text>\n",
-          kLeft + kPlot / 2, base + 38);
-  fputs("</svg>\n", out);
+  SvgPrintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\">lines in use</text>\n",
+            kLeft + kPlot / 2, base + 38);
+  SvgClose(out);
 }
 
 // ---- mean lines in use by hour of the day and day ----
@@ -239,35 +232,35 @@ void RowLabel(const ChartData* chart, int32_t r, char* out, size_t size) {
   snprintf(out, size, "%.6s", texts.Date);
 }
 
-void HeatCells(FILE* out, const ChartData* chart, double top, int left, int cellW, int cellH,
+void HeatCells(OutBuf* out, const ChartData* chart, double top, int left, int cellW, int cellH,
                int gridTop) {
   for (int32_t r = 0; r < chart->Rows; ++r) {
     char label[16];
     RowLabel(chart, r, label, sizeof label);
-    fprintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\">%s%s</text>\n", left - 6,
-            gridTop + r * cellH + cellH / 2 + 4, chart->RowDays > 1 ? "from " : "", label);
+    SvgPrintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\">%s%s</text>\n", left - 6,
+              gridTop + r * cellH + cellH / 2 + 4, chart->RowDays > 1 ? "from " : "", label);
     for (int h = 0; h < CHART_HOURS; ++h) {
       const ChartCell* c = &chart->Cell[r][h];
       double mean = c->Covered > 0 ? static_cast<double>(c->LineSeconds) / c->Covered : 0.0;
       double share = mean / top > 1 ? 1 : mean / top < 0 ? 0 : mean / top;
-      fprintf(out, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" ", left + h * cellW,
-              gridTop + r * cellH, cellW - 1, cellH - 1);
+      SvgPrintf(out, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" ", left + h * cellW,
+                gridTop + r * cellH, cellW - 1, cellH - 1);
       if (c->Covered > 0) {
-        fprintf(out, "fill=\"#08519c\" fill-opacity=\"%.2f\"><title>%s %02d:00 mean %.2f</title>",
-                0.04 + 0.96 * share, label, h, mean);
+        SvgPrintf(out, "fill=\"#08519c\" fill-opacity=\"%.2f\"><title>%s %02d:00 mean %.2f</title>",
+                  0.04 + 0.96 * share, label, h, mean);
       } else {
-        fprintf(out, "fill=\"#d9d9d9\"><title>%s %02d:00 no time</title>", label, h);
+        SvgPrintf(out, "fill=\"#d9d9d9\"><title>%s %02d:00 no time</title>", label, h);
       }
-      fputs("</rect>\n", out);
+      OutText(out, "</rect>\n");
     }
   }
 }
 
-void HeatMap(FILE* out, const ChartFrame* frame, const ChartData* chart) {
+void HeatMap(OutBuf* out, const ChartFrame* frame, const ChartData* chart) {
   const int left = 90, cellW = (kWidth - left - kRight) / CHART_HOURS;
   const int cellH = chart->Rows <= 14 ? 22 : chart->Rows <= 31 ? 16 : 11;
   const int gridTop = kTop + 18, base = gridTop + chart->Rows * cellH;
-  int32_t ports = frame->Scan->PortCount;
+  int32_t ports = frame->PortCount;
   double top = ports > 1 ? ports : 1;
   char desc[400];
   snprintf(desc, sizeof desc,
@@ -277,26 +270,26 @@ void HeatMap(FILE* out, const ChartFrame* frame, const ChartData* chart) {
            frame->Ports ? ", every port" : "");
   OpenSvg(out, frame, base + 44, "Mean lines in use by hour", desc);
   for (int h = 0; h < CHART_HOURS; h += 3) {
-    fprintf(out, "<text x=\"%d\" y=\"%d\">%02d</text>\n", left + h * cellW, gridTop - 5, h);
+    SvgPrintf(out, "<text x=\"%d\" y=\"%d\">%02d</text>\n", left + h * cellW, gridTop - 5, h);
   }
   HeatCells(out, chart, top, left, cellW, cellH, gridTop);
-  fprintf(out, "<text x=\"%d\" y=\"%d\">0</text>\n", left, base + 28);
+  SvgPrintf(out, "<text x=\"%d\" y=\"%d\">0</text>\n", left, base + 28);
   for (int i = 0; i <= 10; ++i) {
-    fprintf(out,
-            "<rect x=\"%d\" y=\"%d\" width=\"14\" height=\"14\" fill=\"#08519c\" "
-            "fill-opacity=\"%.2f\"/>\n",
-            left + 14 + i * 14, base + 16, 0.04 + 0.096 * i);
+    SvgPrintf(out,
+              "<rect x=\"%d\" y=\"%d\" width=\"14\" height=\"14\" fill=\"#08519c\" "
+              "fill-opacity=\"%.2f\"/>\n",
+              left + 14 + i * 14, base + 16, 0.04 + 0.096 * i);
   }
-  fprintf(out, "<text x=\"%d\" y=\"%d\">%d lines</text>\n", left + 14 + 11 * 14 + 6, base + 28,
-          static_cast<int>(ports));
-  fputs("</svg>\n", out);
+  SvgPrintf(out, "<text x=\"%d\" y=\"%d\">%d lines</text>\n", left + 14 + 11 * 14 + 6, base + 28,
+            static_cast<int>(ports));
+  SvgClose(out);
 }
 
 }  // namespace
 
-void WriteCharts(FILE* out, const ChartFrame* frame, ChartData* chart) {
-  fputs("</pre>\n", out);
+void WriteCharts(OutBuf* out, const ChartFrame* frame, ChartData* chart) {
+  OutText(out, "</pre>\n");
   LinesChart(out, frame, chart);
-  if (frame->Options->GeneralStats) LevelBars(out, frame);
+  if (frame->LevelBars) LevelBars(out, frame);
   if (chart->HeatMap) HeatMap(out, frame, chart);
 }

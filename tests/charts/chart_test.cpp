@@ -3,7 +3,7 @@
 // clock set back; over real scans of random traffic the columns add up to
 // the report's own counters. The SVG on the page is checked end to end
 // (tests/e2e/cgi.sh, browser.sh).
-#include "driver/chart.h"
+#include "charts/chart.h"
 
 #include <gtest/gtest.h>
 

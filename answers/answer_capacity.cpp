@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "analytics/erlang.h"
-#include "tools/answers.h"
+#include "answers/answers.h"
 
 namespace {
 
@@ -123,8 +123,9 @@ void Text(AnswerOptions* opt, const CapacityPlan& p, OutBuf* out) {
 int AnswerCapacity(AnswerOptions* opt, OutBuf* out) {
   if (opt->Lines <= 0) {
     fprintf(stderr,
-            "velmar-log: capacity needs the pool's lines: give --lines N or --ports FILE, or "
-            "put RasPorts.txt beside each log\n");
+            "%s: capacity needs the pool's lines: give --lines N or --ports FILE, or put "
+            "RasPorts.txt beside each log\n",
+            opt->Program);
     return kAnswerFailed;
   }
   BusyModel b;

@@ -6,8 +6,8 @@
 // the cells and the runs of one offset, whatever the number of events or
 // the window's length; so is the time a charge takes, however long its
 // interval: hours are counted in local time, not walked.
-#ifndef VELMAR_DRIVER_CHART_H
-#define VELMAR_DRIVER_CHART_H
+#ifndef VELMAR_CHARTS_CHART_H
+#define VELMAR_CHARTS_CHART_H
 
 #include <cstdint>
 
@@ -81,4 +81,4 @@ void ChartCharge(ChartData* chart, EventTime from, EventTime to, int32_t lines, 
 // 0 when none were charged.
 double ChartColumnMean(const ChartColumn* column);
 
-#endif  // VELMAR_DRIVER_CHART_H
+#endif  // VELMAR_CHARTS_CHART_H

@@ -3,7 +3,7 @@
 // changes of offset found once; within one offset local time is the
 // instant plus the offset, and its hours and dates are counted, so no
 // charge asks the zone and none costs more for a longer interval.
-#include "driver/chart.h"
+#include "charts/chart.h"
 
 #include <algorithm>
 #include <cstddef>
