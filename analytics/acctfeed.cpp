@@ -86,7 +86,10 @@ int OpenFile(AcctInputFile* f, AcctKind kind, char* message, size_t n) {
 // input stays open, as it can't be opened again; any other file is closed
 // until the merge reaches it.
 int PlanFile(AcctInputFile* f, AcctKind kind, ModelFailure* failure) {
-  if (!OpenFile(f, kind, failure->Text, sizeof failure->Text)) return 0;
+  if (!OpenFile(f, kind, failure->Text, sizeof failure->Text)) {
+    failure->Unopened = true;
+    return 0;
+  }
   if (f->Kind == kAcctEmpty) {
     f->ReadCounts = f->Reader->Counts;
     f->ReadOut = true;

@@ -439,7 +439,7 @@ void JoinFiles(AcctNas* n) {
 // ---- warnings ---------------------------------------------------------------
 
 void Warn(const AcctRules* r, const char* text) {
-  if (r->Out->Warning != nullptr) r->Out->Warning(r->Out->Context, text);
+  if (r->Out->Warning != nullptr) r->Out->Warning(r->Out->WarningContext, text);
 }
 
 // "FILE: 3 damaged records passed over: 2 a line that is not of the

@@ -4,8 +4,6 @@
 // unnamed file where the system makes one (O_TMPFILE).
 #include "platform/tempfile.h"
 
-#ifndef _WIN32
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -62,7 +60,7 @@ FILE* TempSpoolOpen(void) {
 #endif
   if (fd < 0) {
     char name[4096];
-    if (std::snprintf(name, sizeof name, "%s/velmarXXXXXX", dir) >= (int)sizeof name) {
+    if (std::snprintf(name, sizeof name, "%s/velmarXXXXXX", dir) >= static_cast<int>(sizeof name)) {
       errno = ENAMETOOLONG;
       return nullptr;
     }
@@ -81,5 +79,3 @@ FILE* TempSpoolOpen(void) {
   }
   return stream;
 }
-
-#endif  // !_WIN32

@@ -1,8 +1,6 @@
 // Threads on POSIX: pthread_create and pthread_join.
 #include "platform/thread.h"
 
-#ifndef _WIN32
-
 #include <pthread.h>
 
 #include <cstdlib>
@@ -45,5 +43,3 @@ void PlatformJoinThread(PlatformThread* t) {
   free(s);
   t->State = nullptr;
 }
-
-#endif  // _WIN32

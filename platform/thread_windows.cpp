@@ -2,8 +2,6 @@
 // thread as CreateThread does not, and WaitForSingleObject.
 #include "platform/thread.h"
 
-#ifdef _WIN32
-
 #include <process.h>
 #include <windows.h>
 
@@ -50,5 +48,3 @@ void PlatformJoinThread(PlatformThread* t) {
   free(s);
   t->State = nullptr;
 }
-
-#endif  // _WIN32

@@ -1,7 +1,7 @@
 // The operating-system services the report is written against: the event log,
 // code-page conversion and run-time library loading, with the Win32 names,
 // types and result conventions. A Windows build takes them from <windows.h>;
-// elsewhere the stand-ins in this folder provide them, so the modules above
+// elsewhere the stand-ins of standin/ provide them, so the modules above
 // are written once and never know which they got.
 #ifndef VELMAR_PLATFORM_WINAPI_H
 #define VELMAR_PLATFORM_WINAPI_H
@@ -112,7 +112,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLen, L
                         int multiByteLen, LPCSTR defaultChar, BOOL* usedDefaultChar);
 
 // Run-time libraries, for the remote-access library bound by ordinal.
-#define MAKEINTRESOURCEA(i) ((LPCSTR)(uintptr_t)(WORD)(i))
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(static_cast<WORD>(i))))
 HMODULE LoadLibraryA(LPCSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE module);

@@ -158,6 +158,7 @@ AcctRun RunAcct(const std::vector<std::string>& paths, int64_t lines) {
   l.Connect = BothConnect;
   l.Done = BothDone;
   l.Warning = BothWarning;
+  l.WarningContext = &both;
   std::vector<const char*> list;
   for (const std::string& p : paths) list.push_back(p.c_str());
   ModelFailure failure = {};

@@ -266,6 +266,17 @@ want_err="velmar: more than 1000000 buckets: narrow the range with --since and -
 want_err="velmar: $work/pool/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/pool" 'export=users'
 want_err="velmar: ..: not a valid computer name" \
   get cgi-cant-open 2 "$work/pool" 'export=users&computername=..'
+# The answer opens the log itself: a log it can't open is still told as
+# the report tells it, also for busy, whose port list beside the log is
+# read first, and for a file that is no event log.
+mkdir -p "$work/pool/TEXT" && echo 'not a log' >"$work/pool/TEXT/SysEvent.Evt"
+while IFS='|' read -r query reason; do
+  want_err="velmar: $reason" get cgi-cant-open 2 "$work/pool" "$query"
+done <<EOF
+export=busy&format=json|$work/pool/SysEvent.Evt: $missing
+export=sessions&computername=NOSUCH|$work/pool/NOSUCH/SysEvent.Evt: $missing
+export=busy&computername=TEXT|$work/pool/TEXT/SysEvent.Evt: not an event log file
+EOF
 # busy needs a port list beside the log it can use, or none at all.
 printf 'COM1\n\nCOM2\n' >"$work/pool/RAS2/RasPorts.txt"
 want_err="velmar: $work/pool/RAS2/RasPorts.txt: invalid data: a blank line" \
