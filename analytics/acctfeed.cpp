@@ -299,9 +299,10 @@ bool Later(const AcctWaiting& a, const AcctWaiting& b) {
   return a.Time != b.Time ? a.Time > b.Time : a.Seq > b.Seq;
 }
 
-// Copies n bytes of text into s, a NUL byte (which no name can hold in
-// the answers' texts) as '?'.
-void CopyText(std::string* s, const char* text, size_t n) {
+// Copies the NAS key, a NUL byte (which no name can hold in the answers'
+// texts, and which the session keys put after the NAS) as '?'. The other
+// texts are taken as they are, and made names when a session takes them.
+void CopyNas(std::string* s, const char* text, size_t n) {
   s->assign(text, n);
   if (memchr(text, '\0', n) == nullptr) return;
   std::replace(s->begin(), s->end(), '\0', '?');
@@ -367,10 +368,10 @@ void Push(AcctFeed* f, const AcctPassed& rec) {
   q->SessionTime = rec.SessionTime;
   q->File = rec.File;
   q->Line = rec.Line;
-  CopyText(&q->Nas, rec.Text[0], rec.Length[0]);
-  CopyText(&q->Port, rec.Text[1], rec.Length[1]);
-  CopyText(&q->User, rec.Text[2], rec.Length[2]);
-  CopyText(&q->Id, rec.Text[3], rec.Length[3]);
+  CopyNas(&q->Nas, rec.Text[0], rec.Length[0]);
+  q->Port.assign(rec.Text[1], rec.Length[1]);
+  q->User.assign(rec.Text[2], rec.Length[2]);
+  q->Id.assign(rec.Text[3], rec.Length[3]);
   Wait(f, AcctWaiting{rec.Time, f->Seq++, s});
   if (rec.Time > f->Newest) f->Newest = rec.Time;
   if (in->FirstSeen < 0 || rec.Time < in->FirstSeen) in->FirstSeen = rec.Time;

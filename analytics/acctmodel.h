@@ -125,9 +125,9 @@ struct AcctSlot {
   uint32_t SessionTime;  // its seconds
   int File;              // the file it came from
   uint64_t Line;         // the line it starts on
-  std::string Nas;       // NAS key (a NUL byte in a text becomes '?')
-  std::string Port;      // port, "" for none
-  std::string User;      // user, "" for none
+  std::string Nas;       // NAS key (a NUL byte in it becomes '?')
+  std::string Port;      // port, "" for none, as the record has it
+  std::string User;      // user, "" for none, as the record has it
   std::string Id;        // Acct-Session-Id, "" for On and Off
 };
 
@@ -173,8 +173,8 @@ struct AcctLine {
 // A session entry, by (NAS, Acct-Session-Id).
 struct AcctSession {
   uint32_t Nas;            // its NAS
-  std::string Port;        // port of its session, "" for none
-  std::string User;        // user of its session
+  std::string Port;        // port of its session, "" for none (a NUL byte as '?')
+  std::string User;        // user of its session (likewise)
   AcctLine* Line;          // its line, null when it names no port
   bool Open;               // a session of this id is open
   bool Ended;              // one has ended (End holds when)

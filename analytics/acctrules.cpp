@@ -27,6 +27,13 @@ bool IsSession(AcctStatus s) {
 
 // ---- entries ----------------------------------------------------------------
 
+// Takes text as a name of a session: a NUL byte, which no name can hold
+// in the answers' texts, as '?'.
+void SetName(std::string* name, const std::string& text) {
+  *name = text;
+  if (name->find('\0') != std::string::npos) std::replace(name->begin(), name->end(), '\0', '?');
+}
+
 AcctNas* NasAt(AcctRules* r, uint32_t index) {
   return &r->Nas[index];
 }
@@ -69,9 +76,9 @@ AcctSession* EntryOf(AcctRules* r, const AcctSlot& q) {
   if (known != r->Sessions.end()) return &known->second;
   AcctSession fresh = {};
   fresh.Nas = NasIndex(r, q.Nas);
-  fresh.Port = q.Port;
-  fresh.User = q.User;
-  fresh.Line = LineOf(r, fresh.Nas, q.Port);
+  SetName(&fresh.Port, q.Port);
+  SetName(&fresh.User, q.User);
+  fresh.Line = LineOf(r, fresh.Nas, fresh.Port);
   fresh.StartFrom = fresh.StopFrom = fresh.InterimFrom = -1;
   AcctSessionMap::iterator made = r->Sessions.emplace(r->Key, fresh).first;
   made->second.Key = &made->first;
@@ -172,10 +179,10 @@ void Close(AcctRules* r, AcctSession* e, EventTime at, const Ending& how) {
 // opens it (an id may come again with other ones).
 void TakeIdentity(AcctRules* r, AcctSession* e, const AcctSlot& q) {
   if (e->Port != q.Port) {
-    e->Port = q.Port;
-    e->Line = LineOf(r, e->Nas, q.Port);
+    SetName(&e->Port, q.Port);
+    e->Line = LineOf(r, e->Nas, e->Port);
   }
-  if (e->User != q.User) e->User = q.User;
+  if (e->User != q.User) SetName(&e->User, q.User);
 }
 
 // Opens a session of e at start: the line's other session ends there
