@@ -240,7 +240,8 @@ struct AcctRules {
   std::deque<AcctNas> Nas;                            // the NAS, as they come
   std::unordered_map<std::string, AcctLine> Lines;    // NAS index (4 bytes) and port -> line
   std::deque<AcctEnded> Endings;                      // entries that ended, oldest first
-  std::string Key;                                    // scratch key
+  std::string Key;                                    // scratch key of a session
+  std::string LineKey;                                // scratch key of a line
   const ModelListener* Out;                           // who hears what happens
   int* Spans;                                         // covered spans numbered so far (shared)
   int HistoryBase;                                    // histories before the first NAS's

@@ -62,9 +62,11 @@ uint32_t NasIndex(AcctRules* r, const std::string& name) {
 // The line (NAS, port), made on first sight; null for no port.
 AcctLine* LineOf(AcctRules* r, uint32_t nas, const std::string& port) {
   if (port.empty()) return nullptr;
-  std::string key(reinterpret_cast<const char*>(&nas), sizeof nas);
-  key += port;
-  return &r->Lines.emplace(key, AcctLine{nullptr, false, 0}).first->second;
+  r->LineKey.assign(reinterpret_cast<const char*>(&nas), sizeof nas);
+  r->LineKey += port;
+  auto known = r->Lines.find(r->LineKey);
+  if (known != r->Lines.end()) return &known->second;
+  return &r->Lines.emplace(r->LineKey, AcctLine{nullptr, false, 0}).first->second;
 }
 
 // The entry of the request's (NAS, session id), made on first sight.
