@@ -187,14 +187,16 @@ void TakeIdentity(AcctRules* r, AcctSession* e, const AcctSlot& q) {
   if (e->User != q.User) SetName(&e->User, q.User);
 }
 
-// Opens a session of e at start: the line's other session ends there
-// ("replaced"), and one more line is in use from then on.
+// Opens a session of e at start: the line's other session, begun before,
+// ends there ("replaced"), and one more line is in use from then on. One
+// begun after it stays: e came late, and is not the line's latest.
 void Open(AcctRules* r, AcctSession* e, EventTime start, SessionStart started, const AcctSlot& q) {
   TakeIdentity(r, e, q);
   AcctLine* line = e->Line;
   if (line != nullptr && line->Open != nullptr && line->Open != e) {
     AcctSession* other = line->Open;
-    Close(r, other, std::max(start, other->Start), Ending{kEndReplaced, true, q.Line, false, 0});
+    if (other->Start > start) line = nullptr;
+    if (line != nullptr) Close(r, other, start, Ending{kEndReplaced, true, q.Line, false, 0});
   }
   e->Open = true;
   e->Started = started;
@@ -211,10 +213,12 @@ void Open(AcctRules* r, AcctSession* e, EventTime start, SessionStart started, c
 
 // A start rebuilt back from the request by its session time, but not
 // before the line's previous session ended, nor before 1970, nor after the
-// request itself.
+// request itself. A session on the line that ended after the request is no
+// previous one: the request came late.
 EventTime RebuiltStart(const AcctSession* e, const AcctSlot& q, const AcctLine* line) {
   EventTime start = q.Time - (q.HasSessionTime ? static_cast<EventTime>(q.SessionTime) : 0);
-  if (line != nullptr && line->HasLastEnd && start < line->LastEnd) start = line->LastEnd;
+  if (line != nullptr && line->HasLastEnd && line->LastEnd <= q.Time && start < line->LastEnd)
+    start = line->LastEnd;
   if (e->Open && start < e->Start) start = e->Start;
   if (start > q.Time) start = q.Time;
   return start < 0 ? 0 : start;

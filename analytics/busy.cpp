@@ -272,6 +272,12 @@ void OnBack(void* context, EventTime t, int delta, const Session* s) {
 void OnConnect(void* context, EventTime t) {
   BusyModel* b = (BusyModel*)context;
   if (t < b->Since || t >= b->Until) return;
+  if (t < Origin(b)) {
+    // Before any time covered so far: a log that came late may cover it
+    // yet (OnCovers counts it then), else it is outside, as in time order.
+    if (b->EarlyConnects.size() < b->Cap) ++b->EarlyConnects[t];
+    return;
+  }
   size_t row = RowFor(b, t);
   if (row != kNoRow) ++b->Rows[row].Sum.Connects;
 }
@@ -281,6 +287,13 @@ void OnCovers(void* context, int span, EventTime first, bool empty) {
   if (b->Logs.size() <= (size_t)span) b->Logs.resize((size_t)span + 1, CoverSpan{0, 0});
   b->Logs[(size_t)span] = empty ? CoverSpan{0, 0} : CoverSpan{first, kForever};
   MergeCoverage(b);
+  EventTime origin = Origin(b);
+  while (!b->EarlyConnects.empty() && std::prev(b->EarlyConnects.end())->first >= origin) {
+    std::map<EventTime, uint32_t>::iterator last = std::prev(b->EarlyConnects.end());
+    size_t row = RowFor(b, last->first);
+    if (row != kNoRow) b->Rows[row].Sum.Connects += last->second;
+    b->EarlyConnects.erase(last);
+  }
 }
 
 void OnDone(void* context, int span, EventTime last) {
@@ -327,6 +340,7 @@ void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, i
   b->ShortSession.clear();
   b->ShortStart = b->ShortFrom = 0;
   b->LateChanges = 0;
+  b->EarlyConnects.clear();
   b->LateSession.clear();
   b->LateAt = b->LateFrom = 0;
 }

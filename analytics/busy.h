@@ -93,10 +93,12 @@ struct BusyModel {
   std::string ShortSession;            // the first of them: "USER on COMPUTER PORT"
   EventTime ShortStart;                // its rebuilt start
   EventTime ShortFrom;                 // the horizon it was counted from
-  uint64_t LateChanges;                // changes back in time that reached before the horizon
-  std::string LateSession;             // the session of the first: "USER on COMPUTER PORT"
-  EventTime LateAt;                    // its time
-  EventTime LateFrom;                  // the horizon it was counted from
+  std::map<EventTime, uint32_t> EarlyConnects;  // connects before the coverage so far (at most
+                                                // Cap times): a log that came late may cover them
+  uint64_t LateChanges;     // changes back in time that reached before the horizon
+  std::string LateSession;  // the session of the first: "USER on COMPUTER PORT"
+  EventTime LateAt;         // its time
+  EventTime LateFrom;       // the horizon it was counted from
 };
 
 // Prepares an empty table. lines 0 leaves the all-busy figures out. A

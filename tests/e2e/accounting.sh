@@ -139,6 +139,15 @@ for args in "busy --lines 16 --format csv" "users --format csv" "capacity --line
   cmp -s "$work/evt.out" "$work/a.out" || fail "$args of the mixed pool differs"
 done
 
+# Requests received in the reverse order of their times, all but an hour's
+# of them later than the window waits: each is applied at its own time,
+# and busy comes out the same.
+tac "$work/radius/nps.log" >"$work/radius/reversed.log"
+answer_ok "busy in order" busy radius/nps.log --lines 16 --format csv
+cp "$work/a.out" "$work/in-order.csv"
+answer_ok "busy in reverse order" busy radius/reversed.log --lines 16 --format csv
+cmp -s "$work/in-order.csv" "$work/a.out" || fail "busy of the requests in reverse order differs"
+
 # ---- Bad input ----
 # Each case changes the day; busy must give the day's figures (the bad
 # record being one added to it) with the message, or fail naming the file
