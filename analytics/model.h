@@ -50,21 +50,23 @@
 //    A record that names no port puts its session on a line of its own.
 //  - A Start opens a session ("connect"); its Stop closes it ("disconnect"),
 //    with Acct-Session-Time as the connected seconds. A Start on a line
-//    with an open session of another id closes that one ("replaced"), and
-//    so does a session rebuilt on it. Accounting-On or -Off closes every
+//    with an open session of another id, begun before it, closes that one
+//    ("replaced"), and so does a session rebuilt on it. Accounting-On or -Off closes every
 //    open session of its NAS ("reset").
 //  - A Stop without its Start is rebuilt: start = stop time -
 //    Acct-Session-Time (0 when it has none); an Interim-Update without its
 //    Start opens the session at update time - Acct-Session-Time ("rebuilt").
 //    As for a port, a rebuilt start is never put before the end of the
-//    line's previous session, nor before 1970.
+//    line's previous session (one that ended by the request's time), nor
+//    before 1970.
 //  - A record of a session that has ended, whose time is not after that
 //    end, tells nothing new and is passed over; the same request received
 //    twice (same NAS, session id, status type and event time) counts once.
 //  - Records are taken in event time, whatever the order the files hold
 //    them in: each waits kAcctWindow seconds of later records for those
 //    delayed before it. One that comes later still is applied at its own
-//    time, against the sessions as they stand.
+//    time, against the sessions as they stand; a session of its line begun
+//    after it stays.
 //  - A NAS's records cover the time from its first to its last record. An
 //    Accounting-On that is its NAS's first record in a file, after its
 //    records in other files ended, follows a gap: the time since its
