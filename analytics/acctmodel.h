@@ -9,14 +9,15 @@
 // whose times overlap are open together. The reading runs on a thread of
 // its own, which passes records on through a bounded pipe, so that the
 // parsing and the sessions share the time of two processors; where no
-// thread can be started, the window reads each record itself. The window holds a request until
-// one kAcctWindow seconds later has been read, or until kAcctPendingMax
-// wait; one that comes after its time has gone by is handled at once, at
-// its own time (the listener's Back). Most requests come in time order and
-// wait in a ring, in O(1); the few that come after a later one (delayed,
-// or from another file) wait in a heap beside it. Nothing is allocated per
-// request once the window has grown: a waiting request's texts go into a
-// slot that is used again.
+// thread can be started, the window reads each record itself.
+//
+// The window holds a request until one kAcctWindow seconds later has been
+// read, or until kAcctPendingMax wait; one that comes after its time has
+// gone by is handled at once, at its own time (the listener's Back). Most
+// requests come in time order and wait in a ring, in O(1); the few that
+// come after a later one (delayed, or from another file) wait in a heap
+// beside it. Nothing is allocated per request once the window has grown: a
+// waiting request's texts go into a slot that is used again.
 //
 // The sessions: one entry per (NAS, Acct-Session-Id), looked up once per
 // request; an entry that has ended stays kAcctWindow seconds for the
