@@ -20,8 +20,9 @@
 // waiting request's texts go into a slot that is used again.
 //
 // The sessions: one entry per (NAS, Acct-Session-Id), looked up once per
-// request; an entry that has ended stays kAcctWindow seconds for the
-// copies of its requests, then goes. Lines (NAS, port) keep their open
+// request (its NAS among the few met last, most often); an entry that has
+// ended stays kAcctWindow seconds for the copies of its requests, then
+// goes. Lines (NAS, port) keep their open
 // session and the end of their last one. Memory is O(open sessions + the
 // window), plus a block per open file.
 #ifndef VELMAR_ANALYTICS_ACCTMODEL_H
@@ -173,32 +174,51 @@ struct AcctLine {
 
 // A session entry, by (NAS, Acct-Session-Id).
 struct AcctSession {
-  uint32_t Nas;            // its NAS
-  std::string Port;        // port of its session, "" for none (a NUL byte as '?')
-  std::string User;        // user of its session (likewise)
-  AcctLine* Line;          // its line, null when it names no port
-  bool Open;               // a session of this id is open
-  bool Ended;              // one has ended (End holds when)
-  SessionStart Started;    // how the open (or last) session began
-  EventTime Start;         // when
-  EventTime End;           // when the last one ended
-  EventTime EndedAt;       // the model's time then (later, for a late request)
-  bool HasStartRecord;     // StartLine holds the Start's line
-  uint64_t StartLine;      // the line of its Start
-  int StartFile;           // the file of its Start
-  bool HasStart;           // a Start of this id was handled at StartSeen ...
-  EventTime StartSeen;     // ...
-  int StartFrom;           // ... from this file
-  bool HasStop;            // a Stop likewise
-  EventTime StopSeen;      // ...
-  int StopFrom;            // ...
-  bool HasInterim;         // the last Interim-Update likewise
-  EventTime InterimSeen;   // ...
-  int InterimFrom;         // ...
-  AcctSession* PrevOpen;   // the NAS's open sessions, a list
-  AcctSession* NextOpen;   // ...
-  const std::string* Key;  // its key in the table
-  bool Queued;             // it waits among AcctRules::Endings
+  uint32_t Nas;           // its NAS
+  std::string Port;       // port of its session, "" for none (a NUL byte as '?')
+  std::string User;       // user of its session (likewise)
+  AcctLine* Line;         // its line, null when it names no port
+  bool Open;              // a session of this id is open
+  bool Ended;             // one has ended (End holds when)
+  SessionStart Started;   // how the open (or last) session began
+  EventTime Start;        // when
+  EventTime End;          // when the last one ended
+  EventTime EndedAt;      // the model's time then (later, for a late request)
+  bool HasStartRecord;    // StartLine holds the Start's line
+  uint64_t StartLine;     // the line of its Start
+  int StartFile;          // the file of its Start
+  bool HasStart;          // a Start of this id was handled at StartSeen ...
+  EventTime StartSeen;    // ...
+  int StartFrom;          // ... from this file
+  bool HasStop;           // a Stop likewise
+  EventTime StopSeen;     // ...
+  int StopFrom;           // ...
+  bool HasInterim;        // the last Interim-Update likewise
+  EventTime InterimSeen;  // ...
+  int InterimFrom;        // ...
+  AcctSession* PrevOpen;  // the NAS's open sessions, a list
+  AcctSession* NextOpen;  // ...
+  std::string Id;         // its Acct-Session-Id: with Nas, its key in the table
+  uint64_t Hash;          // the key's hash
+  bool Queued;            // it waits among AcctRules::Endings
+};
+
+// A place of the session table: an entry, and the hash of its key.
+struct AcctSessionSlot {
+  uint64_t Hash;       // of (NAS, Acct-Session-Id)
+  AcctSession* Entry;  // null for an empty place
+};
+
+// The session entries by (NAS, Acct-Session-Id): open addressing with
+// linear probing over a power-of-two table kept at most half full, so that
+// a lookup is one hash of the id and mostly one probe. The entries live in
+// a pool and go back to it, so none is allocated per session once the
+// pool has grown to the sessions open and ended within the window.
+struct AcctSessionTable {
+  std::vector<AcctSessionSlot> Slots;  // a power of two places, or none yet
+  size_t Count;                        // entries in them
+  std::deque<AcctSession> Pool;        // every entry made, in place
+  std::vector<AcctSession*> Free;      // entries of the pool not in the table
 };
 
 // Per (NAS, file), while facts are counted.
@@ -232,16 +252,15 @@ struct AcctEnded {
   EventTime End;       // its EndedAt then (it may have begun and ended again since)
 };
 
-typedef std::unordered_map<std::string, AcctSession> AcctSessionMap;
-
 // The sessions of every NAS, and how they are told.
 struct AcctRules {
-  AcctSessionMap Sessions;                            // NAS NUL Acct-Session-Id -> entry
+  AcctSessionTable Sessions;                          // (NAS, Acct-Session-Id) -> entry
   std::unordered_map<std::string, uint32_t> NasKeys;  // NAS -> its index
+  uint32_t RecentNas[4];                              // the NAS met last, by index
+  int RecentCount;                                    // how many of them
   std::deque<AcctNas> Nas;                            // the NAS, as they come
   std::unordered_map<std::string, AcctLine> Lines;    // NAS index (4 bytes) and port -> line
   std::deque<AcctEnded> Endings;                      // entries that ended, oldest first
-  std::string Key;                                    // scratch key of a session
   std::string LineKey;                                // scratch key of a line
   const ModelListener* Out;                           // who hears what happens
   int* Spans;                                         // covered spans numbered so far (shared)

@@ -38,8 +38,9 @@ AcctNas* NasAt(AcctRules* r, uint32_t index) {
   return &r->Nas[index];
 }
 
-// The index of the NAS named `name`, made on first sight.
-uint32_t NasIndex(AcctRules* r, const std::string& name) {
+// The index of the NAS named `name` from the table of all, made on first
+// sight.
+uint32_t NasLookup(AcctRules* r, const std::string& name) {
   auto known = r->NasKeys.find(name);
   if (known != r->NasKeys.end()) return known->second;
   uint32_t index = static_cast<uint32_t>(r->Nas.size());
@@ -59,6 +60,19 @@ uint32_t NasIndex(AcctRules* r, const std::string& name) {
   return index;
 }
 
+// The index of the NAS named `name`: one of the few met last, as a file
+// mostly holds a few NAS, else from the table.
+uint32_t NasIndex(AcctRules* r, const std::string& name) {
+  for (int i = 0; i < r->RecentCount; ++i) {
+    if (r->Nas[r->RecentNas[i]].Name == name) return r->RecentNas[i];
+  }
+  uint32_t index = NasLookup(r, name);
+  int last = r->RecentCount < 4 ? r->RecentCount++ : 3;
+  for (int i = last; i > 0; --i) r->RecentNas[i] = r->RecentNas[i - 1];
+  r->RecentNas[0] = index;
+  return index;
+}
+
 // The line (NAS, port), made on first sight; null for no port.
 AcctLine* LineOf(AcctRules* r, uint32_t nas, const std::string& port) {
   if (port.empty()) return nullptr;
@@ -69,22 +83,101 @@ AcctLine* LineOf(AcctRules* r, uint32_t nas, const std::string& port) {
   return &r->Lines.emplace(r->LineKey, AcctLine{nullptr, false, 0}).first->second;
 }
 
+// ---- the session table ---------------------------------------------------------
+
+// The hash of (NAS, Acct-Session-Id): FNV-1a over the id from the NAS's
+// index, its high bits folded into the low ones the table's mask keeps.
+uint64_t KeyHash(uint32_t nas, const std::string& id) {
+  uint64_t h = 14695981039346656037ull ^ nas;
+  for (unsigned char c : id) h = (h ^ c) * 1099511628211ull;
+  return h ^ (h >> 29);
+}
+
+// The entry of (nas, id), or null.
+AcctSession* FindEntry(const AcctSessionTable* t, uint32_t nas, const std::string& id, uint64_t h) {
+  if (t->Slots.empty()) return nullptr;
+  size_t mask = t->Slots.size() - 1;
+  for (size_t i = h & mask;; i = (i + 1) & mask) {
+    const AcctSessionSlot& slot = t->Slots[i];
+    if (slot.Entry == nullptr) return nullptr;
+    if (slot.Hash == h && slot.Entry->Nas == nas && slot.Entry->Id == id) return slot.Entry;
+  }
+}
+
+// Puts an entry in the first empty place from its hash on.
+void PlaceEntry(std::vector<AcctSessionSlot>* slots, const AcctSessionSlot& s) {
+  size_t mask = slots->size() - 1;
+  size_t i = s.Hash & mask;
+  while ((*slots)[i].Entry != nullptr) i = (i + 1) & mask;
+  (*slots)[i] = s;
+}
+
+// Makes room for one more entry, keeping the table at most half full.
+void RoomForEntry(AcctSessionTable* t) {
+  if ((t->Count + 1) * 2 <= t->Slots.size()) return;
+  std::vector<AcctSessionSlot> grown(std::max<size_t>(64, 2 * t->Slots.size()),
+                                     AcctSessionSlot{0, nullptr});
+  for (const AcctSessionSlot& s : t->Slots) {
+    if (s.Entry != nullptr) PlaceEntry(&grown, s);
+  }
+  t->Slots.swap(grown);
+}
+
+// A new entry of (nas, id) in the table, from the pool, with nothing known.
+AcctSession* AddEntry(AcctSessionTable* t, uint32_t nas, const std::string& id, uint64_t h) {
+  RoomForEntry(t);
+  AcctSession* e;
+  if (!t->Free.empty()) {
+    e = t->Free.back();
+    t->Free.pop_back();
+  } else {
+    t->Pool.emplace_back();
+    e = &t->Pool.back();
+  }
+  std::string port = std::move(e->Port), user = std::move(e->User), key = std::move(e->Id);
+  *e = AcctSession();
+  e->Port = std::move(port);  // their room is used again
+  e->User = std::move(user);
+  e->Id = std::move(key);
+  e->Nas = nas;
+  e->Id = id;
+  e->Hash = h;
+  e->StartFrom = e->StopFrom = e->InterimFrom = -1;
+  PlaceEntry(&t->Slots, AcctSessionSlot{h, e});
+  ++t->Count;
+  return e;
+}
+
+// Takes e out of the table, moving back the entries after it that its
+// place kept from their own, and gives it back to the pool.
+void RemoveEntry(AcctSessionTable* t, AcctSession* e) {
+  size_t mask = t->Slots.size() - 1;
+  size_t i = e->Hash & mask;
+  while (t->Slots[i].Entry != e) i = (i + 1) & mask;
+  for (size_t j = (i + 1) & mask; t->Slots[j].Entry != nullptr; j = (j + 1) & mask) {
+    size_t home = t->Slots[j].Hash & mask;
+    // j's entry may fill the hole at i when its home is not in (i, j].
+    bool between = i <= j ? (home > i && home <= j) : (home > i || home <= j);
+    if (between) continue;
+    t->Slots[i] = t->Slots[j];
+    i = j;
+  }
+  t->Slots[i] = AcctSessionSlot{0, nullptr};
+  --t->Count;
+  t->Free.push_back(e);
+}
+
 // The entry of the request's (NAS, session id), made on first sight.
 AcctSession* EntryOf(AcctRules* r, const AcctSlot& q) {
-  r->Key.assign(q.Nas);
-  r->Key.push_back('\0');
-  r->Key.append(q.Id);
-  AcctSessionMap::iterator known = r->Sessions.find(r->Key);
-  if (known != r->Sessions.end()) return &known->second;
-  AcctSession fresh = {};
-  fresh.Nas = NasIndex(r, q.Nas);
-  SetName(&fresh.Port, q.Port);
-  SetName(&fresh.User, q.User);
-  fresh.Line = LineOf(r, fresh.Nas, fresh.Port);
-  fresh.StartFrom = fresh.StopFrom = fresh.InterimFrom = -1;
-  AcctSessionMap::iterator made = r->Sessions.emplace(r->Key, fresh).first;
-  made->second.Key = &made->first;
-  return &made->second;
+  uint32_t nas = NasIndex(r, q.Nas);
+  uint64_t h = KeyHash(nas, q.Id);
+  AcctSession* e = FindEntry(&r->Sessions, nas, q.Id, h);
+  if (e != nullptr) return e;
+  e = AddEntry(&r->Sessions, nas, q.Id, h);
+  SetName(&e->Port, q.Port);
+  SetName(&e->User, q.User);
+  e->Line = LineOf(r, nas, e->Port);
+  return e;
 }
 
 // Lets entries that ended more than a window ago go: no copy of their
@@ -99,7 +192,7 @@ void Forget(AcctRules* r) {
     } else if (e->EndedAt + kAcctWindow >= r->Clock) {
       r->Endings.push_back(AcctEnded{e, e->EndedAt});
     } else {
-      r->Sessions.erase(*e->Key);
+      RemoveEntry(&r->Sessions, e);
     }
   }
 }
@@ -499,6 +592,8 @@ void AcctRulesInit(AcctRules* r, const ModelListener* out, int* spans, int histo
   r->Spans = spans;
   r->HistoryBase = historyBase;
   r->Clock = 0;
+  r->RecentCount = 0;
+  r->Sessions.Count = 0;
   r->Counting = counting;
   r->Since = since;
   r->Until = until;
