@@ -160,9 +160,11 @@ void PassRecord(const AcctFeed* f, int i, AcctPassed* out) {
   out->Line = rec.Line;
   const char* texts[4] = {rec.Nas, rec.Port, rec.User, rec.SessionId};
   size_t lengths[4] = {rec.NasLength, rec.PortLength, rec.UserLength, rec.SessionIdLength};
+  char* at = out->Text;
   for (int k = 0; k < 4; ++k) {
     out->Length[k] = static_cast<uint16_t>(lengths[k]);
-    memcpy(out->Text[k], texts[k], lengths[k]);
+    memcpy(at, texts[k], lengths[k]);
+    at += lengths[k];
   }
 }
 
@@ -368,10 +370,14 @@ void Push(AcctFeed* f, const AcctPassed& rec) {
   q->SessionTime = rec.SessionTime;
   q->File = rec.File;
   q->Line = rec.Line;
-  CopyNas(&q->Nas, rec.Text[0], rec.Length[0]);
-  q->Port.assign(rec.Text[1], rec.Length[1]);
-  q->User.assign(rec.Text[2], rec.Length[2]);
-  q->Id.assign(rec.Text[3], rec.Length[3]);
+  const char* at = rec.Text;
+  CopyNas(&q->Nas, at, rec.Length[0]);
+  at += rec.Length[0];
+  q->Port.assign(at, rec.Length[1]);
+  at += rec.Length[1];
+  q->User.assign(at, rec.Length[2]);
+  at += rec.Length[2];
+  q->Id.assign(at, rec.Length[3]);
   Wait(f, AcctWaiting{rec.Time, f->Seq++, s});
   if (rec.Time > f->Newest) f->Newest = rec.Time;
   if (in->FirstSeen < 0 || rec.Time < in->FirstSeen) in->FirstSeen = rec.Time;

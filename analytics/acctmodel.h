@@ -85,16 +85,17 @@ enum AcctPassKind {
 
 // One item of the pipe: a record with its texts copied, or an event.
 struct AcctPassed {
-  AcctPassKind Kind;               // what it is
-  int File;                        // the file it is about
-  AcctStatus Status;               // a record's: Acct-Status-Type
-  EventTime Time;                  // its event time
-  bool HasSessionTime;             // Acct-Session-Time was given
-  uint32_t SessionTime;            // its seconds
-  uint64_t Line;                   // the line it starts on
-  uint16_t Length[4];              // bytes of the texts: NAS, port, user, session id
-  char Text[4][kAcctTextMax + 1];  // the texts as the reader gave them
-  AcctCounts Counts;               // a file's end: its reader's counts
+  AcctPassKind Kind;            // what it is
+  int File;                     // the file it is about
+  AcctStatus Status;            // a record's: Acct-Status-Type
+  EventTime Time;               // its event time
+  bool HasSessionTime;          // Acct-Session-Time was given
+  uint32_t SessionTime;         // its seconds
+  uint64_t Line;                // the line it starts on
+  uint16_t Length[4];           // bytes of the texts: NAS, port, user, session id
+  char Text[4 * kAcctTextMax];  // those texts one after another, as the reader gave them
+                                // (the few bytes used share a cache line or two)
+  AcctCounts Counts;            // a file's end: its reader's counts
 };
 
 // The pipe between the reading thread and the window: a ring of items, the
