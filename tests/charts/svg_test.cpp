@@ -80,15 +80,17 @@ TEST(Svg, PageChartsEscapeTheReportsTitles) {
   tzset();
   ChartInit(chart, 1796688000, 1796688000 + 4 * 86400);  // four days: the heat map too
   ChartCharge(chart, 1796688000, 1796688000 + 3600, 2, false);
-  EventTime lineTime[3] = {4 * 86400 - 3600, 0, 3600};
-  ChartFrame frame = {kHostile, kHostile, true, lineTime, 3, 4 * 86400, 2, true};
+  ChartFrame frame = {kHostile, kHostile, true, 4 * 86400, 2, true, {kHostile, nullptr}};
   std::string page = Drawn([&](OutBuf* out) { WriteCharts(out, &frame, chart); });
   free(chart);
-  EXPECT_EQ(page.compare(0, 7, "</pre>\n"), 0);
+  EXPECT_EQ(page.compare(0, 18, "<div id=\"charts\">\n"), 0) << page;
+  EXPECT_EQ(page.substr(page.size() - 7), "</div>\n");
   EXPECT_EQ(Count(page, "<svg "), 3);
   EXPECT_EQ(Count(page, "<script"), 0);
   // The report's titles before each chart's own, as the page's heading has them.
   EXPECT_EQ(Count(page, std::string("<title>") + kEscaped + " - " + kEscaped + ": "), 3) << page;
+  // A note on the log's coverage, in a paragraph of its own.
+  EXPECT_EQ(Count(page, std::string("<p>") + kEscaped + "</p>\n"), 1) << page;
   unsetenv("TZ");
   tzset();
 }
