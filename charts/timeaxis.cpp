@@ -28,7 +28,8 @@ enum TickUnit {
 struct TickStep {
   TickUnit Unit;       // what it counts
   int Count;           // how many of them
-  EventTime Shortest;  // the least time between two of its ticks
+  EventTime Shortest;  // the least time between two of its ticks (bar a day
+                       // that daylight time shortens)
   int Chars;           // the longest label it writes
 };
 
@@ -38,10 +39,10 @@ const TickStep kSteps[] = {
     {kTickHour, 3, 3 * kHour, 6},
     {kTickHour, 6, 6 * kHour, 6},
     {kTickHour, 12, 12 * kHour, 6},
-    {kTickDay, 1, kDay - kHour, 6},
-    {kTickDay, 2, 2 * kDay - kHour, 6},
-    {kTickDay, 7, 7 * kDay - kHour, 6},
-    {kTickDay, 14, 14 * kDay - kHour, 6},
+    {kTickDay, 1, kDay, 6},
+    {kTickDay, 2, 2 * kDay, 6},
+    {kTickDay, 7, 7 * kDay, 6},
+    {kTickDay, 14, 14 * kDay, 6},
     {kTickMonth, 1, 28 * kDay, 4},
     {kTickMonth, 2, 59 * kDay, 4},
     {kTickMonth, 3, 89 * kDay, 4},
