@@ -286,36 +286,78 @@ struct MapLayout {
   double Top;   // the mean lines of the darkest cell
 };
 
-// The rows: each its label, then a cell per hour, grey where no time is
-// covered. Returns whether any cell is so.
+// Whether any hour of row r holds covered time.
+bool RowCovered(const ChartData* chart, int32_t r) {
+  for (const ChartCell& c : chart->Cell[r]) {
+    if (c.Covered > 0) return true;
+  }
+  return false;
+}
+
+// One grey block of hours no log covers: rows r to last, hours h to end.
+void GapBlock(OutBuf* out, const ChartData* chart, const MapLayout* at, int32_t r, int32_t last,
+              int h, int end) {
+  char from[24], to[24];
+  RowLabel(chart, r, from, sizeof from);
+  RowLabel(chart, last, to, sizeof to);
+  SvgPrintf(out,
+            "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\"><title>%s%s%s "
+            "%02d:00 to %02d:00 not covered</title></rect>\n",
+            at->Left + h * at->CellW, at->GridTop + r * at->CellH, (end - h) * at->CellW - 1,
+            (last - r + 1) * at->CellH - 1, kSvgNotCovered, from, r < last ? " to " : "",
+            r < last ? to : "", h, end);
+}
+
+// The cells of row r, a run of hours no log covers as one grey block.
+void RowCells(OutBuf* out, const ChartData* chart, const MapLayout* at, int32_t r) {
+  char label[24];
+  RowLabel(chart, r, label, sizeof label);
+  int y = at->GridTop + r * at->CellH;
+  for (int h = 0; h < CHART_HOURS;) {
+    const ChartCell* c = &chart->Cell[r][h];
+    if (c->Covered <= 0) {
+      int end = h + 1;
+      while (end < CHART_HOURS && chart->Cell[r][end].Covered <= 0) ++end;
+      GapBlock(out, chart, at, r, r, h, end);
+      h = end;
+      continue;
+    }
+    double mean = static_cast<double>(c->LineSeconds) / static_cast<double>(c->Covered);
+    double share = std::min(1.0, std::max(0.0, mean / at->Top));
+    SvgPrintf(out,
+              "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\" "
+              "fill-opacity=\"%.2f\"><title>%s %02d:00 mean %.2f</title></rect>\n",
+              at->Left + h * at->CellW, y, at->CellW - 1, at->CellH - 1, kSvgMean,
+              0.04 + 0.96 * share, label, h, mean);
+    ++h;
+  }
+}
+
+// The rows: their labels, then a cell per hour, grey where no time is
+// covered; rows wholly without covered time (the years before a log, the
+// days after it) as one grey block. Returns whether any hour is so.
 bool HeatCells(OutBuf* out, const ChartData* chart, const MapLayout* at) {
-  bool gaps = false;
   // Rows lower than a line of text are labelled every second or third.
   int32_t every = (16 + at->CellH - 1) / at->CellH;
-  for (int32_t r = 0; r < chart->Rows; ++r) {
+  for (int32_t r = 0; r < chart->Rows; r += every) {
     char label[24];
     RowLabel(chart, r, label, sizeof label);
-    int y = at->GridTop + r * at->CellH;
-    if (r % every == 0) {
-      SvgPrintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\">%s</text>\n", at->Left - 6,
-                y + at->CellH / 2 + 5, label);
+    SvgPrintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\">%s</text>\n", at->Left - 6,
+              at->GridTop + r * at->CellH + at->CellH / 2 + 5, label);
+  }
+  bool gaps = false;
+  for (int32_t r = 0; r < chart->Rows;) {
+    if (RowCovered(chart, r)) {
+      RowCells(out, chart, at, r);
+      for (const ChartCell& c : chart->Cell[r]) gaps = gaps || c.Covered <= 0;
+      ++r;
+      continue;
     }
-    for (int h = 0; h < CHART_HOURS; ++h) {
-      const ChartCell* c = &chart->Cell[r][h];
-      double mean = c->Covered > 0 ? static_cast<double>(c->LineSeconds) / c->Covered : 0.0;
-      double share = std::min(1.0, std::max(0.0, mean / at->Top));
-      SvgPrintf(out, "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" ",
-                at->Left + h * at->CellW, y, at->CellW - 1, at->CellH - 1);
-      if (c->Covered > 0) {
-        SvgPrintf(out, "fill=\"%s\" fill-opacity=\"%.2f\"><title>%s %02d:00 mean %.2f</title>",
-                  kSvgMean, 0.04 + 0.96 * share, label, h, mean);
-      } else {
-        gaps = true;
-        SvgPrintf(out, "fill=\"%s\"><title>%s %02d:00 not covered</title>", kSvgNotCovered, label,
-                  h);
-      }
-      OutText(out, "</rect>\n");
-    }
+    int32_t last = r;
+    while (last + 1 < chart->Rows && !RowCovered(chart, last + 1)) ++last;
+    GapBlock(out, chart, at, r, last, 0, CHART_HOURS);
+    gaps = true;
+    r = last + 1;
   }
   return gaps;
 }
