@@ -116,7 +116,7 @@ bool MonthStart(ZoneCache* zone, int year, int month, EventTime* at) {
 
 // Adds a tick at `at` with its label. Returns false once the axis is full.
 bool AddTick(TimeAxis* axis, EventTime at, const char* label) {
-  if (axis->Count == TIME_TICKS) return false;
+  if (axis->Count == TIME_AXIS_TICKS) return false;
   TimeTick* tick = &axis->Tick[axis->Count++];
   memset(tick, 0, sizeof *tick);
   tick->At = at;

@@ -10,7 +10,7 @@
 #include "analytics/zone.h"
 #include "answers/outbuf.h"
 
-#define TIME_TICKS 64  // most ticks of one axis
+#define TIME_AXIS_TICKS 64  // most ticks of one axis
 
 // One tick of the axis.
 struct TimeTick {
@@ -23,12 +23,12 @@ struct TimeTick {
 
 // An axis over the instants [From, To], both ends included.
 struct TimeAxis {
-  EventTime From;             // the axis's first instant
-  EventTime To;               // and its last
-  double Length;              // its length in the chart's units
-  double CharWidth;           // the widest a label's character is drawn, in those units
-  int Count;                  // ticks, 0 to TIME_TICKS
-  TimeTick Tick[TIME_TICKS];  // in time order
+  EventTime From;                  // the axis's first instant
+  EventTime To;                    // and its last
+  double Length;                   // its length in the chart's units
+  double CharWidth;                // the widest a label's character is drawn, in those units
+  int Count;                       // ticks, 0 to TIME_AXIS_TICKS
+  TimeTick Tick[TIME_AXIS_TICKS];  // in time order
 };
 
 // Sets the ticks of axis (From, To, Length and CharWidth set; To after
