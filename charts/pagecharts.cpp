@@ -20,7 +20,6 @@ const int kRight = 12;                      // margin on the right
 const int kPlot = kWidth - kLeft - kRight;  // plot width
 const int kLegendTop = 26;                  // the legend's first row, under the heading
 const double kCharWidth = 8.4;              // the widest a character of the font is, roughly
-const EventTime kDay = 86400;
 
 const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -220,13 +219,28 @@ void LinesChart(OutBuf* out, const ChartFrame* frame, ChartData* chart) {
 
 // ---- the time at exactly k lines ----
 
+// One bar: the seconds at k lines (k -1: those no log covers) as a share
+// of total, in a slot of the plot from x, the plot's top at top percent.
+void LevelBar(OutBuf* out, int32_t k, EventTime seconds, double total, double top, double x,
+              double slot, int base, int height) {
+  double share = static_cast<double>(seconds) * 100.0 / total, h = share / top * height;
+  SvgPrintf(out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\"><title>",
+            x + slot * 0.1, base - h, slot * 0.8, h, k >= 0 ? kSvgMean : kSvgNotCovered);
+  if (k >= 0) {
+    SvgPrintf(out, "%d lines: ", static_cast<int>(k));
+  } else {
+    OutText(out, "not covered: ");
+  }
+  SvgPrintf(out, "%" PRId64 ":%02" PRId64 ":%02" PRId64 " (%.1f%%)</title></rect>\n",
+            seconds / 3600, seconds / 60 % 60, seconds % 60, share);
+}
+
 void LevelBars(OutBuf* out, const ChartFrame* frame, const ChartData* chart) {
   const int height = 150;
   int32_t levels = std::min<int32_t>(std::max<int32_t>(frame->PortCount, 0), CHART_LEVELS - 1) + 1;
   double total = frame->TotalTime > 0 ? static_cast<double>(frame->TotalTime) : 1.0;
   EventTime uncovered = frame->TotalTime;
   for (int32_t k = 0; k < CHART_LEVELS; ++k) uncovered -= chart->Level[k];
-  int32_t slots = levels + (uncovered > 0 ? 1 : 0);
   double top = std::max(1.0, uncovered * 100.0 / total);
   for (int32_t k = 0; k < levels; ++k) top = std::max(top, chart->Level[k] * 100.0 / total);
   SvgKey keys[] = {{kSwatchBox, kSvgMean, "time at k lines"},
@@ -239,20 +253,17 @@ void LevelBars(OutBuf* out, const ChartFrame* frame, const ChartData* chart) {
           "no log covers.");
   SvgLegend(out, &legend);
   YAxis(out, top, height, base, "% of the time");
-  double slot = static_cast<double>(kPlot) / slots;
+  double slot = static_cast<double>(kPlot) / (levels + (uncovered > 0 ? 1 : 0));
   int32_t every = (levels + 15) / 16;
-  for (int32_t k = 0; k < slots; ++k) {
-    EventTime s = k < levels ? std::max<EventTime>(chart->Level[k], 0) : uncovered;
-    double h = s * 100.0 / total / top * height, x = kLeft + k * slot;
-    SvgPrintf(out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"%s\"><title>",
-              x + slot * 0.1, base - h, slot * 0.8, h, k < levels ? kSvgMean : kSvgNotCovered);
-    if (k < levels) SvgPrintf(out, "%d lines: ", static_cast<int>(k));
-    SvgPrintf(out, "%s%" PRId64 ":%02" PRId64 ":%02" PRId64 " (%.1f%%)</title></rect>\n",
-              k < levels ? "" : "not covered: ", s / 3600, s / 60 % 60, s % 60, s * 100.0 / total);
-    if (k < levels && k % every == 0) {
-      SvgPrintf(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%d</text>\n", x + slot / 2,
-                base + 18, static_cast<int>(k));
-    }
+  for (int32_t k = 0; k < levels; ++k) {
+    double x = kLeft + k * slot;
+    LevelBar(out, k, std::max<EventTime>(chart->Level[k], 0), total, top, x, slot, base, height);
+    if (k % every != 0) continue;
+    SvgPrintf(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%d</text>\n", x + slot / 2,
+              base + 18, static_cast<int>(k));
+  }
+  if (uncovered > 0) {
+    LevelBar(out, -1, uncovered, total, top, kLeft + levels * slot, slot, base, height);
   }
   SvgPrintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\">lines in use</text>\n",
             kLeft + kPlot / 2, base + 38);
