@@ -172,7 +172,10 @@ void Bars(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
   at.Top =
       std::max<double>(1, static_cast<double>(std::max<int64_t>(BusyTotal(b).Peak, opt->Lines)));
   bool gaps = false;
-  EachGap(b, [&](EventTime, EventTime) { gaps = true; });
+  // A gap of a few minutes among a month of hours is no key of the legend.
+  EachGap(b, [&](EventTime from, EventTime to) {
+    gaps = gaps || BucketX(b, &at, to) - BucketX(b, &at, from) >= 1;
+  });
   char lines[48], allBusy[48];
   SvgKey keys[5];
   SvgLegendBox legend = {keys,       BarKeys(opt, gaps, lines, allBusy, sizeof lines, keys),

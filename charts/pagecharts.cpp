@@ -83,8 +83,12 @@ void FindGaps(const ChartData* chart, LinesLayout* at) {
   if (from == to) at->GapTo[0] = at->GapFrom[1] = end;
 }
 
-bool HasGap(const LinesLayout* at) {
-  return at->GapTo[0] > at->GapFrom[0] || at->GapTo[1] > at->GapFrom[1];
+// Whether a gap is wide enough to be seen, and so named in the legend.
+bool HasGap(const ChartData* chart, const LinesLayout* at) {
+  for (int i = 0; i < 2; ++i) {
+    if (TimeX(chart, at, at->GapTo[i]) - TimeX(chart, at, at->GapFrom[i]) >= 1) return true;
+  }
+  return false;
 }
 
 // The shade of a column: 0 when no port was all busy, else 1 to 4 by the
@@ -153,8 +157,8 @@ void LinesTimeAxis(OutBuf* out, ChartData* chart, const LinesLayout* at) {
 
 // The keys of the lines chart: peak, mean, the level line, and where they
 // are drawn the band of every port busy and time not covered.
-int LinesKeys(const ChartFrame* frame, const LinesLayout* at, char* level, size_t size,
-              SvgKey* keys) {
+int LinesKeys(const ChartFrame* frame, const ChartData* chart, const LinesLayout* at, char* level,
+              size_t size, SvgKey* keys) {
   snprintf(level, size, "%d %s", static_cast<int>(frame->PortCount),
            frame->Ports ? "ports" : "lines at most");
   int n = 0;
@@ -162,7 +166,7 @@ int LinesKeys(const ChartFrame* frame, const LinesLayout* at, char* level, size_
   keys[n++] = SvgKey{kSwatchBox, kSvgMean, "mean"};
   if (frame->PortCount > 0) keys[n++] = SvgKey{kSwatchDash, kSvgLevel, level};
   if (frame->Ports) keys[n++] = SvgKey{kSwatchRamp, kSvgAllBusy, "all ports busy"};
-  if (HasGap(at)) keys[n++] = SvgKey{kSwatchBox, kSvgNotCovered, "not covered"};
+  if (HasGap(chart, at)) keys[n++] = SvgKey{kSwatchBox, kSvgNotCovered, "not covered"};
   return n;
 }
 
@@ -193,7 +197,7 @@ void LinesChart(OutBuf* out, const ChartFrame* frame, ChartData* chart) {
   FindGaps(chart, &at);
   char level[32];
   SvgKey keys[5];
-  SvgLegendBox legend = Legend(keys, LinesKeys(frame, &at, level, sizeof level, keys));
+  SvgLegendBox legend = Legend(keys, LinesKeys(frame, chart, &at, level, sizeof level, keys));
   at.PlotTop = kLegendTop + SvgLegendHeight(&legend) + (frame->Ports ? 14 : 6);
   at.Base = at.PlotTop + height;
   char desc[768];
