@@ -95,9 +95,13 @@ const TickStep* PickStep(const TimeAxis* axis) {
   return &kSteps[kStepCount - 1];
 }
 
-// The instant local date day (days since 1970) begins: the start of the
-// local day that holds its noon.
+// The instant local date day (days since 1970) begins: midnight less the
+// offset in force then, or where the clock skips or repeats midnight the
+// start of the local day that holds its noon.
 EventTime Midnight(ZoneCache* zone, EventTime day) {
+  int32_t offset = ZoneOffset(zone, day * kDay);
+  EventTime guess = day * kDay - offset;
+  if (ZoneOffset(zone, guess) == offset) return guess;
   EventTime noon = day * kDay + kDay / 2;
   return ZoneBucketStart(zone, kStepDay, noon - ZoneOffset(zone, noon));
 }
