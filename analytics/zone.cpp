@@ -241,10 +241,6 @@ EventTime ZoneDay(ZoneCache* z, EventTime t) {
   return FloorDiv(t + ZoneOffset(z, t), kDay);
 }
 
-void ZoneCivilDay(EventTime day, CivilTime* out) {
-  CivilFromLocal(day * kDay, out);
-}
-
 EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t) {
   EventTime local = t + ZoneOffset(z, t);
   if (step == kStepHour) return t - FloorMod(local, kHour);

@@ -84,10 +84,6 @@ bool ZoneInIsoYears(ZoneCache* z, EventTime t);
 // The local date of t, as days since 1970-01-01.
 EventTime ZoneDay(ZoneCache* z, EventTime t);
 
-// The local date of day (days since 1970-01-01) into out: Year, Month and
-// Day; the clock fields are 0.
-void ZoneCivilDay(EventTime day, CivilTime* out);
-
 // The start of the bucket of the given step that holds t.
 EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t);
 
