@@ -11,15 +11,6 @@
 #include "index/dbi.h"
 #include "platform/streamlock.h"
 
-// The index file's page cache: a fixed size, whatever the size of the file.
-// A year of a large pool's connections nearly fits, so its walk reads from
-// memory. (The tests build the index with a few pages too, so that pages
-// come and go.)
-#ifndef VELMAR_DBI_CACHE_BYTES
-#define VELMAR_DBI_CACHE_BYTES (16 << 20)
-#endif
-const long kDbiCacheBytes = VELMAR_DBI_CACHE_BYTES;
-
 // The absolute value of a node reference; INT32_MIN, which has none, maps to
 // INT32_MAX, never a slot start reachable by a sound file.
 inline int32_t DbiAbs(int32_t node) {

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "index/dbi.h"
+#include "index/dbi_cache.h"
 #include "index/dbi_internal.h"
-#include "platform/cachedstream.h"
 
 const char* DbiLastError = nullptr;
 int32_t DbiLastStatus = 0;
@@ -194,7 +194,7 @@ void DbiFree(DBI** dbi) {
 
 int DbiNew(DBI* dbi, const char* fileName, const char* label, int keyLen) {
   dbi->FileName = CopyText(fileName);
-  if (dbi->FileName) dbi->Stream = CachedStreamOpen(dbi->FileName, "w+b", kDbiCacheBytes);
+  if (dbi->FileName) dbi->Stream = DbiCacheStream(std::fopen(dbi->FileName, "w+b"), kDbiCacheBytes);
   if (!dbi->Stream) return DbiFail(1, "fopen New File");
   return DbiSetUpNew(dbi, label, keyLen);
 }
@@ -216,7 +216,7 @@ int DbiSetUpNew(DBI* dbi, const char* label, int keyLen) {
 int DbiOpen(DBI* dbi, const char* fileName) {
   dbi->FileName = CopyText(fileName);
   if (!dbi->FileName) return DbiFail(1, "Filename in Open");
-  dbi->Stream = CachedStreamOpen(dbi->FileName, "r+b", kDbiCacheBytes);
+  dbi->Stream = DbiCacheStream(std::fopen(dbi->FileName, "r+b"), kDbiCacheBytes);
   if (!dbi->Stream) return DbiFail(2, "fopen File");
   unsigned char bytes[DBI_HDR_SIZE];
   DbiLastStatus = static_cast<int32_t>(std::fread(bytes, sizeof bytes, 1, dbi->Stream));

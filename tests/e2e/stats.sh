@@ -72,7 +72,7 @@ disc() { rec "$1" "$2" 20050 DIALUP "$3" COM1 d1 t1 d2 t2 "$4" "$5"; }
 # --- The worked day of the listing, with general and user statistics. ---
 worked_rows | mklog "$work/worked"
 stats stats-worked 0 "$work/worked" -- 0 +g +u
-# Without /proc the index works on a plain stream over its descriptor.
+# The index works on its file's descriptor: it needs no /proc.
 if unshare -m true 2>/dev/null; then
   noproc=1 stats stats-worked 0 "$work/worked" -- 0 +g +u
 else
