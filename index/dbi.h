@@ -1,7 +1,7 @@
 // The disk index DBI: an ordered collection of fixed-length text keys, each
 // with one signed 32-bit value, kept in one file as a balanced tree. The
-// handle holds the header image and the current node; under its stream sits
-// a page cache of at most 16 MB, whatever the file's size.
+// handle holds the header image and the current node, and under its stream
+// sits a page cache of up to 16 MB (dbi_cache.h), whatever the file's size.
 #ifndef VELMAR_INDEX_DBI_H
 #define VELMAR_INDEX_DBI_H
 
@@ -111,7 +111,7 @@ static_assert(sizeof(DbiHeader) == DBI_HDR_SIZE && DBI_HDR_LABEL + DBI_LABEL_SIZ
 // One open index file. Owns FileName, Stream, Key and SearchKey.
 struct DBI {
   char* FileName;     // owned copy of the file name
-  FILE* Stream;       // the open file
+  FILE* Stream;       // the file's stream (over the page cache)
   DbiHeader Header;   // header image; the file's header is a copy of it
   int32_t Cur;        // offset of the current node, 0 before any visit
   int32_t Parent;     // current node's Parent as stored (sign = colour)
