@@ -8,7 +8,7 @@
 
 #include "accounting/acct.h"
 #include "accounting/acct_internal.h"
-#include "platform/evtformat.h"
+#include "evt/evtformat.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "analytics/model.h"
 #include "analytics/source.h"
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 
 namespace {
 
@@ -83,6 +83,7 @@ int EvtOpen(SourceFile* f, ModelFailure* failure) {
   s->Handle = OpenBackupEventLogA(nullptr, f->Path);
   if (s->Handle == nullptr) {
     Fail(f, GetLastError(), nullptr, failure);
+    failure->Unopened = true;
     EvtClose(f);
     return 0;
   }

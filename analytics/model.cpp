@@ -420,7 +420,7 @@ void WarnRepeats(const Model* m) {
       char text[8400];
       snprintf(text, sizeof text, "%s holds the same records as %s: they count once", f.Path,
                h.Files[static_cast<size_t>(f.SameAs)].Path);
-      m->Out->Warning(m->Out->Context, text);
+      m->Out->Warning(m->Out->WarningContext, text);
     }
   }
 }

@@ -54,7 +54,7 @@
 
 #include "analytics/history.h"
 #include "eventlog/logread.h"
-#include "platform/evtstats.h"
+#include "platform/logservice.h"
 
 // How a session began.
 enum SessionStart {
@@ -113,8 +113,10 @@ struct ModelListener {
   void (*Done)(void* context, int span, EventTime last);
   // Something about the logs that the answer reads past, worth a line on
   // standard error ("B holds the same records as A: they count once"),
-  // without the program's name.
+  // without the program's name. It is handed WarningContext, not Context:
+  // whoever tells the user need not be the sink of the sessions.
   void (*Warning)(void* context, const char* text);
+  void* WarningContext;  // handed back to Warning
 };
 
 // The facts of one file for info, in the order of its history. Counts and
@@ -159,6 +161,8 @@ struct HistoryFacts {
 // can't be one history (analytics/history.h).
 struct ModelFailure {
   char Text[4352];  // the message, without the program's name
+  bool Unopened;    // a log could not be opened at all (missing, no access, not a log);
+                    // left alone for every other failure
 };
 
 // Reads the logs at paths[0..count-1] as the histories of their servers,

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "eventlog/rasevent.h"
-#include "platform/evtstats.h"
+#include "platform/logservice.h"
 
 struct ModelFailure;
 

@@ -1,6 +1,6 @@
 // The busy answer: one row per clock hour or day (or per hour of the week),
 // then over the whole range the time at exactly k lines, as text, CSV (the
-// rows alone), JSON or an SVG chart.
+// rows alone) or JSON.
 #include <cstdio>
 
 #include "answers/answers.h"
@@ -141,16 +141,16 @@ void Text(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
   Levels(b, out, kFormatText, &opt->Zone);
 }
 
-// Says on standard error which rebuilt session reached before the profile
-// kept in memory, and from when its time is missing.
-void WarnShort(BusyModel* b) {
+// Says on standard error, as program, which rebuilt session reached before
+// the profile kept in memory, and from when its time is missing.
+void WarnShort(const char* program, BusyModel* b) {
   char from[kIsoTextSize], start[kIsoTextSize];
   ZoneFormat(b->Zone, b->ShortFrom, from);
   ZoneFormat(b->Zone, b->ShortStart, start);
   fprintf(stderr,
           "%s: warning: the session of %s, rebuilt to start at %s, reaches back past "
           "the time still held in memory: the figures miss its time before %s",
-          AnswerProgram, b->ShortSession.c_str(), start, from);
+          program, b->ShortSession.c_str(), start, from);
   if (b->ShortSessions > 1) {
     fprintf(stderr, " (and %llu more such sessions)", (unsigned long long)(b->ShortSessions - 1));
   }
@@ -172,10 +172,10 @@ int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b) {
     fprintf(stderr,
             "%s: more than %zu buckets: narrow the range with --since and --until, or "
             "use --step day\n",
-            AnswerProgram, b->MaxRows);
+            opt->Program, b->MaxRows);
     return kAnswerFailed;
   }
-  if (b->ShortSessions > 0) WarnShort(b);
+  if (b->ShortSessions > 0) WarnShort(opt->Program, b);
   return 0;
 }
 
@@ -183,9 +183,7 @@ int AnswerBusy(AnswerOptions* opt, OutBuf* out) {
   BusyModel b;
   int status = AnswerRunBusy(opt, opt->Step, &b);
   if (status != 0) return status;
-  if (opt->Format == kFormatSvg) {
-    BusySvg(opt, &b, out);
-  } else if (opt->Format == kFormatJson) {
+  if (opt->Format == kFormatJson) {
     Json(opt, &b, out);
   } else if (opt->Format == kFormatCsv) {
     Rows(opt, &b, out, kFormatCsv);

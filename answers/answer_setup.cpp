@@ -1,20 +1,21 @@
-// What every answer needs before it runs: the settings' defaults, the
-// pool's lines from the port lists, and the program's name on its messages.
+// What every answer needs before it runs: the settings' defaults and the
+// pool's lines from the port lists; and how the model's failures and
+// warnings are told.
 #include <cstdio>
 #include <map>
 #include <string>
 
 #include "answers/answers.h"
-#include "platform/failreason.h"
-#include "platform/rassapi.h"
-
-const char* AnswerProgram = "velmar-log";
+#include "logfolder/failreason.h"
+#include "logfolder/portlist.h"
 
 namespace {
 
 // Adds the ports of the list at path to *lines. A missing list sets
-// *missing when that is allowed; anything else wrong with it is a failure.
-int CountPorts(const char* path, bool mayBeMissing, int64_t* lines, bool* missing) {
+// *missing when that is allowed; anything else wrong with it is a failure,
+// told as opt->Program.
+int CountPorts(const AnswerOptions* opt, const char* path, bool mayBeMissing, int64_t* lines,
+               bool* missing) {
   BYTE* records = nullptr;
   WORD count = 0;
   DWORD error = PlatformReadPortFile(path, &records, &count);
@@ -32,11 +33,17 @@ int CountPorts(const char* path, bool mayBeMissing, int64_t* lines, bool* missin
   if (error != 0) {
     char text[4352];
     DescribeOpenFailure(path, error, detail, text, sizeof text);
-    fprintf(stderr, "%s: %s\n", AnswerProgram, text);
+    fprintf(stderr, "%s: %s\n", opt->Program, text);
     return kAnswerFailed;
   }
   *lines += count;
   return 0;
+}
+
+// N from the lists beside the logs: unknown when a server has none.
+void SetLinesBeside(AnswerOptions* opt, int64_t lines, bool missing) {
+  opt->Lines = missing ? 0 : lines;
+  opt->LinesFrom = missing ? nullptr : "RasPorts.txt";
 }
 
 // RasPorts.txt in the folder of the log at path.
@@ -58,24 +65,24 @@ int LinesBesideLogs(AnswerOptions* opt) {
   for (const char* log : opt->Logs) {
     std::string computer;
     ModelFailure failure = {};
-    if (!ModelLogComputer(log, &computer, &failure)) return AnswerModelFailed(&failure);
+    if (!ModelLogComputer(log, &computer, &failure)) return AnswerModelFailed(opt, &failure);
     bool* counted = &found.emplace(computer, false).first->second;
     if (*counted) continue;
     bool missing = false;
-    int status = CountPorts(BesideLog(log).c_str(), true, &lines, &missing);
+    int status = CountPorts(opt, BesideLog(log).c_str(), true, &lines, &missing);
     if (status != 0) return status;
     *counted = !missing;
   }
   bool missing = false;
   for (const auto& server : found) missing = missing || !server.second;
-  opt->Lines = missing ? 0 : lines;
-  opt->LinesFrom = missing ? nullptr : "RasPorts.txt";
+  SetLinesBeside(opt, lines, missing);
   return 0;
 }
 
-// A warning of the model, on standard error.
-void WarnOnStderr(void*, const char* text) {
-  fprintf(stderr, "%s: warning: %s\n", AnswerProgram, text);
+// A warning of the model, on standard error; context is the answer's
+// settings.
+void WarnOnStderr(void* context, const char* text) {
+  fprintf(stderr, "%s: warning: %s\n", static_cast<AnswerOptions*>(context)->Program, text);
 }
 
 }  // namespace
@@ -86,12 +93,20 @@ int AnswerFindLines(AnswerOptions* opt) {
   int64_t lines = 0;
   bool missing = false;
   for (const char* path : opt->PortFiles) {
-    int status = CountPorts(path, false, &lines, &missing);
+    int status = CountPorts(opt, path, false, &lines, &missing);
     if (status != 0) return status;
   }
   opt->Lines = lines;
   opt->LinesFrom = "--ports";
   return 0;
+}
+
+int AnswerLinesBesideLog(AnswerOptions* opt) {
+  int64_t lines = 0;
+  bool missing = false;
+  int status = CountPorts(opt, BesideLog(opt->Logs[0]).c_str(), true, &lines, &missing);
+  if (status == 0) SetLinesBeside(opt, lines, missing);
+  return status;
 }
 
 void AnswerOptionsInit(AnswerOptions* opt) {
@@ -106,21 +121,24 @@ void AnswerOptionsInit(AnswerOptions* opt) {
   opt->LinesFrom = nullptr;
   opt->PortFiles.clear();
   opt->Targets = {0.01, 0.02, 0.05};
+  opt->Program = "velmar-log";
   opt->Overflow = false;
+  opt->Unopened = false;
 }
 
-int AnswerReadLogs(const AnswerOptions* opt, ModelListener* listener,
-                   std::vector<HistoryFacts>* facts) {
+int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, std::vector<HistoryFacts>* facts) {
   listener->Warning = WarnOnStderr;
+  listener->WarningContext = opt;
   ModelFailure failure = {};
   if (!ModelReadLogs(opt->Logs.data(), static_cast<int>(opt->Logs.size()), listener, facts,
                      opt->Since, opt->Until, &failure)) {
-    return AnswerModelFailed(&failure);
+    opt->Unopened = failure.Unopened;
+    return AnswerModelFailed(opt, &failure);
   }
   return 0;
 }
 
-int AnswerModelFailed(const ModelFailure* failure) {
-  fprintf(stderr, "%s: %s\n", AnswerProgram, failure->Text);
+int AnswerModelFailed(const AnswerOptions* opt, const ModelFailure* failure) {
+  fprintf(stderr, "%s: %s\n", opt->Program, failure->Text);
   return kAnswerFailed;
 }

@@ -1,8 +1,9 @@
-// The answers from the logs (info, sessions, users, busy), shared by
+// The answers from the logs (info, sessions, users, busy, capacity), shared by
 // velmar-log's commands and the report's downloads: their settings, the
 // table writer for text, CSV, JSON and NDJSON, the pool's lines from the
 // port lists, and each answer's output. Failures go to standard error as
-// "PROGRAM: PATH: REASON" and end the answer with status 2.
+// "PROGRAM: PATH: REASON", PROGRAM as the settings name it, and end the
+// answer with status 2.
 #ifndef VELMAR_ANSWERS_ANSWERS_H
 #define VELMAR_ANSWERS_ANSWERS_H
 
@@ -24,7 +25,7 @@ enum AnswerFormat {
   kFormatCsv,     // RFC 4180, a header row, the same columns on every row
   kFormatJson,    // one document
   kFormatNdjson,  // one object per line (sessions)
-  kFormatSvg,     // a standalone chart (busy)
+  kFormatSvg,     // a standalone chart (busy, charts/busychart.h)
 };
 
 // The settings of one answering command.
@@ -41,16 +42,15 @@ struct AnswerOptions {
   std::vector<const char*> PortFiles;  // --ports
   std::vector<double> Targets;         // --target
   ZoneCache Zone;                      // the zone of every time
+  const char* Program;                 // named at the start of every message
   bool Overflow;                       // set when busy needed more than kMaxBusyRows buckets
+  bool Unopened;                       // set when a log could not be opened at all
 };
 
-// The program named at the start of every message: "velmar-log" unless the
-// program that runs the answers says otherwise.
-extern const char* AnswerProgram;
-
 // Sets opt to the defaults: no logs, no range (kAlways to kForever), text,
-// local time, hourly buckets, no lines known, targets 0.01, 0.02, 0.05. The
-// zone cache is left for ZoneInit once TZ is settled.
+// local time, hourly buckets, no lines known, targets 0.01, 0.02, 0.05,
+// messages from "velmar-log". The zone cache is left for ZoneInit once TZ
+// is settled.
 void AnswerOptionsInit(AnswerOptions* opt);
 
 // Finds the pool's lines N for busy and capacity when --lines did not give
@@ -59,6 +59,11 @@ void AnswerOptionsInit(AnswerOptions* opt);
 // none). A list that can't be read, is empty or holds a blank line is a
 // message and kAnswerFailed. Returns 0 otherwise.
 int AnswerFindLines(AnswerOptions* opt);
+
+// N for an answer over the one log opt->Logs[0], as AnswerFindLines finds
+// it beside the logs: one log is one server, so the log itself is not
+// opened for its computer. Unknown (0) when no RasPorts.txt lies beside it.
+int AnswerLinesBesideLog(AnswerOptions* opt);
 
 // ---- the table writer ----
 
@@ -132,8 +137,12 @@ int AnswerSessions(AnswerOptions* opt, OutBuf* out);
 int AnswerUsers(AnswerOptions* opt, OutBuf* out);
 // info: per log its numbers, times, header state and counts.
 int AnswerInfo(AnswerOptions* opt, OutBuf* out);
-// busy: the busy table, and the time at exactly k lines.
+// busy: the busy table, and the time at exactly k lines, in text, CSV or
+// JSON (the chart is charts/busychart.h's).
 int AnswerBusy(AnswerOptions* opt, OutBuf* out);
+// capacity: the busy hour and Erlang B. Needs the pool's lines (opt->Lines):
+// without them a message and kAnswerFailed.
+int AnswerCapacity(AnswerOptions* opt, OutBuf* out);
 
 // Runs the busy model over the logs into b (set up with the options'
 // range, lines and the given step). Returns 0, or the exit status after a
@@ -142,21 +151,14 @@ int AnswerBusy(AnswerOptions* opt, OutBuf* out);
 // alone says so.
 int AnswerRunBusy(AnswerOptions* opt, BucketStep step, BusyModel* b);
 
-// The busy table as an SVG chart: bars per bucket, or the week's heat map.
-void BusySvg(AnswerOptions* opt, const BusyModel* b, OutBuf* out);
-
-// The step between a chart axis's ticks from 0 to top: a round step (1, 2
-// or 5 times a power of ten) that gives at most `most` ticks. The report's
-// web charts use it too.
-double SvgTickStep(double top, int most);
-
 // Runs the model over opt's logs for listener (facts, when not null,
 // counted over opt's range), its warnings on standard error. Returns 0, or
-// kAnswerFailed after the failure's message.
-int AnswerReadLogs(const AnswerOptions* opt, ModelListener* listener,
-                   std::vector<HistoryFacts>* facts);
+// kAnswerFailed after the failure's message (opt->Unopened set when a log
+// could not be opened at all).
+int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, std::vector<HistoryFacts>* facts);
 
-// Says on standard error why the model failed. Returns kAnswerFailed.
-int AnswerModelFailed(const ModelFailure* failure);
+// Says on standard error, as opt->Program, why the model failed. Returns
+// kAnswerFailed.
+int AnswerModelFailed(const AnswerOptions* opt, const ModelFailure* failure);
 
 #endif  // VELMAR_ANSWERS_ANSWERS_H

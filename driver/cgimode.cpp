@@ -52,7 +52,6 @@ const FlagField kFlagFields[] = {
 Form* CgiDecideMode() {
   Form* form = FormPost(0);
   if (form == nullptr) form = FormGet(0);
-  OutputEscapesHtml = form != nullptr;
   return form;
 }
 
@@ -68,6 +67,7 @@ void OptionsFromForm(ReportOptions* opts, const Form* form) {
   for (const FlagField& f : kFlagFields) {
     if (FormLookup(form, f.Name) != nullptr) opts->*f.Value = f.Set;
   }
+  opts->Html = true;
   // A dropped zone leaves TZ as the server set it (or the report's default).
   const char* tz = FormLookup(form, "tz");
   if (tz != nullptr && TzFieldAllowed(tz)) opts->TZ = tz;
@@ -94,6 +94,6 @@ void WriteCgiHead(FILE* out, const ReportOptions* opts, bool charts) {
         out);
   }
   fputs("<h3>", out);
-  WriteTitles(out, opts->Title1, opts->Title2);
+  WriteTitles(out, opts->Title1, opts->Title2, true);
   fputs("</h3>\n<p><pre>", out);
 }

@@ -12,11 +12,10 @@
 #include "driver/options.h"
 
 // Decides the mode before anything else of the run: asks for a POST form,
-// then for a GET form, both silently. With one, the run is in CGI mode:
-// outside texts are HTML-escaped from now on (OutputEscapesHtml), and the
-// form is returned for the caller to keep and release with FormFree.
-// Without one nothing is read or written, escaping stays off, and the
-// result is null: the command line decides.
+// then for a GET form, both silently. With one, the run is in CGI mode,
+// and the form is returned for the caller to keep and release with
+// FormFree. Without one nothing is read or written, and the result is
+// null: the command line decides.
 Form* CgiDecideMode();
 
 // Fills opts from the form's fields, each by its exact name and counting
@@ -26,7 +25,8 @@ Form* CgiDecideMode();
 // into the form (a "tz" that TzFieldAllowed refuses is dropped; a "date"
 // wins over "offset" when the run starts, ApplyDate); "table", "gstat",
 // "port" and "user" turn their flag on whatever the value; "nolist" with any
-// value turns the listing off. The form must outlive opts.
+// value turns the listing off. The report becomes a page (Html): outside
+// texts are escaped. The form must outlive opts.
 void OptionsFromForm(ReportOptions* opts, const Form* form);
 
 // What a form asks of the page besides the report's settings.

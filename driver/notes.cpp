@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "driver/scan.h"
-#include "platform/failreason.h"
-#include "platform/placenames.h"
+#include "eventlog/placenames.h"
+#include "logfolder/failreason.h"
 #include "platform/zonefile.h"
 
 namespace {

@@ -114,6 +114,7 @@ void OptionsInit(ReportOptions* opts) {
   opts->PortStats = false;
   opts->UserStats = false;
   opts->Listing = true;
+  opts->Html = false;
 }
 
 void OptionsFromArgs(ReportOptions* opts, int argc, char** argv) {

@@ -29,6 +29,7 @@ struct ReportOptions {
   bool PortStats;            // logins and busy time per port
   bool UserStats;            // connections and connected time per user
   bool Listing;              // the time-ordered listing itself
+  bool Html;                 // an HTML page: outside texts are escaped (settings from a form)
 };
 
 // A number as atol reads it (blanks, sign, digits up to the first other
@@ -37,7 +38,8 @@ struct ReportOptions {
 int32_t ToInt32(const char* text);
 
 // Sets every field to its default: offset 0, local computer, no titles,
-// no date, duration 0, width 8, TZ untouched, only the listing on.
+// no date, duration 0, width 8, TZ untouched, only the listing on, plain
+// text (no escaping).
 void OptionsInit(ReportOptions* opts);
 
 // Fills opts from the command line (argc >= 2). Argument 1 is the offset,

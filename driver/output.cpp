@@ -3,11 +3,9 @@
 
 #include <cstring>
 
-bool OutputEscapesHtml = false;
-
-void PutText(FILE* out, const char* text) {
+void PutText(FILE* out, const char* text, bool html) {
   if (text == nullptr) return;
-  if (!OutputEscapesHtml) {
+  if (!html) {
     fputs(text, out);
     return;
   }
@@ -45,23 +43,23 @@ void PutBlanks(FILE* out, long n) {
 // The text and its padding go out as two plain writes: the listing puts a
 // port and a user this way on every line, and printf would parse its
 // format each time.
-void PutField(FILE* out, const char* text, int width) {
+void PutField(FILE* out, const char* text, int width, bool html) {
   if (text == nullptr) text = "";
   long n = static_cast<long>(strlen(text));
   // A negative width left-aligns to its size, as it does for printf's '*'.
   long pad = (width < 0 ? -static_cast<long>(width) : width) - n;
-  if (!OutputEscapesHtml) {
+  if (!html) {
     fwrite(text, 1, static_cast<size_t>(n), out);
   } else {
-    PutText(out, text);
+    PutText(out, text, html);
   }
   PutBlanks(out, pad);
 }
 
-void WriteTitles(FILE* out, const char* title1, const char* title2) {
+void WriteTitles(FILE* out, const char* title1, const char* title2, bool html) {
   if (title1 != nullptr) {
-    PutText(out, title1);
+    PutText(out, title1, html);
     fputs(" - ", out);
   }
-  PutText(out, title2);
+  PutText(out, title2, html);
 }

@@ -10,7 +10,7 @@
 #include "driver/output.h"
 #include "eventlog/rasevent.h"
 #include "eventlog/rasports.h"
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 
 namespace {
 
@@ -87,10 +87,10 @@ bool PutColumn(PortTable* table, int32_t i, size_t width) {
 
 // Brings the kept row in step with the slots for width: one column after
 // an event, the whole row after a reset or a change of width. False when
-// the row cannot be kept: on a page (names are escaped), without memory,
-// or while a user is wider than its column.
-bool KeepRow(PortTable* table, int width) {
-  if (OutputEscapesHtml || width < 1 || width > MAX_WIDTH || table->PortCount <= 0) return false;
+// the row cannot be kept: on a page (html: names are escaped), without
+// memory, or while a user is wider than its column.
+bool KeepRow(PortTable* table, int width, bool html) {
+  if (html || width < 1 || width > MAX_WIDTH || table->PortCount <= 0) return false;
   size_t cell = static_cast<size_t>(width);
   if (table->RowWidth == width && table->RowChanged != kRowRedo) {
     int32_t i = table->RowChanged;
@@ -247,19 +247,20 @@ const char* PortMarker(const PortTable* table, int32_t linesInUse) {
   return linesInUse >= table->PortCount ? " ***" : "";
 }
 
-void PortWriteHeader(FILE* out, const PortTable* table, int width) {
+void PortWriteHeader(FILE* out, const PortTable* table, const ReportOptions* opts) {
   for (int32_t i = 0; i < table->PortCount; ++i) {
-    PutField(out, table->Slots[i].PortName, width);
+    PutField(out, table->Slots[i].PortName, opts->Width, opts->Html);
     fputc(' ', out);
   }
 }
 
-void PortWriteRow(FILE* out, PortTable* table, int width, bool reset) {
+void PortWriteRow(FILE* out, PortTable* table, const ReportOptions* opts, bool reset) {
+  int width = opts->Width;
   if (reset) {
     fprintf(out, "%-*s", width * table->PortCount + table->PortCount, "Reset.");
     return;
   }
-  if (KeepRow(table, width)) {
+  if (KeepRow(table, width, opts->Html)) {
     fwrite(table->Row, 1, static_cast<size_t>(table->PortCount) * (width + 1), out);
     return;
   }
@@ -279,14 +280,14 @@ void PortWriteRow(FILE* out, PortTable* table, int width, bool reset) {
   size_t used = 0;
   for (int32_t i = 0; i < table->PortCount; ++i) {
     const char* user = table->Slots[i].CurrentUser;
-    bool escaped = OutputEscapesHtml && user[0] != '\0';
+    bool escaped = opts->Html && user[0] != '\0';
     if (used + most > sizeof row || escaped) {
       fwrite(row, 1, used, out);
       memset(row, ' ', used);
       used = 0;
     }
     if (escaped) {
-      PutField(out, user, width);
+      PutField(out, user, width, true);
       fputc(' ', out);
       continue;
     }

@@ -78,16 +78,17 @@ int32_t PortRecount(const PortTable* table);
 // the count in force during the interval, is at least the number of ports.
 const char* PortMarker(const PortTable* table, int32_t linesInUse);
 
-// The tabulated header's port columns: each port name padded to width and
-// a blank, in table order (a longer name is written whole).
-void PortWriteHeader(FILE* out, const PortTable* table, int width);
+// The tabulated header's port columns: each port name padded to
+// opts->Width and a blank, in table order (a longer name is written
+// whole), escaped on a page (opts->Html).
+void PortWriteHeader(FILE* out, const PortTable* table, const ReportOptions* opts);
 
-// A tabulated row after an update: per slot the user padded to width and a
-// blank, or width + 1 blanks for a free port. A reset writes "Reset."
-// padded over all the port columns instead. The row is kept in the table
-// and only the columns of the slots changed since are put in again: the
-// slots' users change through PortConnectUpdate and PortResetUpdate alone
-// once a row has been written.
-void PortWriteRow(FILE* out, PortTable* table, int width, bool reset);
+// A tabulated row after an update: per slot the user padded to opts->Width
+// and a blank, or Width + 1 blanks for a free port, escaped on a page
+// (opts->Html). A reset writes "Reset." padded over all the port columns
+// instead. The row is kept in the table and only the columns of the slots
+// changed since are put in again: the slots' users change through
+// PortConnectUpdate and PortResetUpdate alone once a row has been written.
+void PortWriteRow(FILE* out, PortTable* table, const ReportOptions* opts, bool reset);
 
 #endif  // VELMAR_DRIVER_PORTTABLE_H

@@ -4,12 +4,52 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
+#include "charts/download.h"
 #include "driver/cgimode.h"
-#include "driver/download.h"
+#include "driver/dates.h"
 #include "driver/notes.h"
 #include "driver/report.h"
 #include "platform/signalguard.h"
+
+namespace {
+
+// The page with its error line instead of a file.
+int FailPage(RunState* run, const char* message) {
+  WriteHead(run);
+  return RunFail(run, message);
+}
+
+// The download the form asks for, over the report's computer and window:
+// the file, or the page with its error line ("Bad Export", "Bad Date",
+// "Bad Window" or the download's own, the reasons on run->Notes). Returns
+// 1 after a whole file, else 0 with run->Error set.
+int RunDownload(RunState* run) {
+  Download d;
+  if (!DownloadFromForm(&d, run->Web.Export, run->Web.Format)) return FailPage(run, "Bad Export");
+  ReportOptions* opts = &run->Options;
+  const char* bad = ApplyDate(opts, static_cast<EventTime>(time(nullptr)));
+  if (bad != nullptr) return FailPage(run, bad);
+  SetReportZone();
+  d.Since = WindowStartOf(opts->Offset, static_cast<EventTime>(time(nullptr)));
+  d.Until = WindowEndOf(opts, d.Since);
+  if (!WindowInIsoYears(d.Since, d.Until)) {
+    NoteBadWindow(run->Notes, opts->Offset, opts->Duration);
+    return FailPage(run, "Bad Window");
+  }
+  d.Computer = opts->ComputerName;
+  const char* failed = DownloadSend(&d, run->Out);
+  if (d.Reason[0] != '\0') NoteLine(run->Notes, d.Reason);
+  if (failed == nullptr) return 1;
+  if (d.Sent) {
+    run->Error = failed;
+    return 0;
+  }
+  return FailPage(run, failed);
+}
+
+}  // namespace
 
 int VelmarMain(int argc, char** argv) {
   // A file size limit makes the write that passes it fail, which the run

@@ -7,14 +7,14 @@
 #include <cstring>
 #include <ctime>
 
+#include "charts/pagecharts.h"
 #include "driver/cgimode.h"
-#include "driver/chartsvg.h"
 #include "driver/dates.h"
 #include "driver/notes.h"
 #include "driver/output.h"
 #include "driver/stats.h"
-#include "platform/failreason.h"
-#include "platform/systemlog.h"
+#include "eventlog/systemlog.h"
+#include "logfolder/failreason.h"
 
 namespace {
 
@@ -64,10 +64,11 @@ int FailIndex(RunState* run) {
 }
 
 // The chart figures, set to follow the scan of the window that ends at
-// windowEnd.
+// windowEnd, and the buffer the charts will be written through.
 int StartChart(RunState* run, EventTime windowEnd) {
   run->Chart = static_cast<ChartData*>(malloc(sizeof(ChartData)));
-  if (run->Chart == nullptr) return RunFail(run, "Out of Memory");
+  run->ChartOut = static_cast<OutBuf*>(malloc(sizeof(OutBuf)));
+  if (run->Chart == nullptr || run->ChartOut == nullptr) return RunFail(run, "Out of Memory");
   ChartInit(run->Chart, run->WindowStart, windowEnd);
   ScanUseChart(&run->Scan, run->Chart);
   return 1;
@@ -93,6 +94,20 @@ bool ChartWindowFits(const RunState* run) {
   return false;
 }
 
+// The charts after the report, through their buffer on the report's
+// output. A failed write shows in the output's error state, as the
+// report's own writes do.
+void WriteRunCharts(RunState* run) {
+  const ReportOptions* opts = &run->Options;
+  const ScanState* scan = &run->Scan;
+  ChartFrame frame = {
+      opts->Title1,    opts->Title2,    opts->GeneralStats, scan->LineTime,
+      LINE_TIME_SLOTS, scan->TotalTime, scan->PortCount,    run->Ports.Slots != nullptr};
+  OutInit(run->ChartOut, run->Out);
+  WriteCharts(run->ChartOut, &frame, run->Chart);
+  OutFlush(run->ChartOut);
+}
+
 }  // namespace
 
 int RunFail(RunState* run, const char* message) {
@@ -113,7 +128,7 @@ void WriteHead(const RunState* run) {
     WriteCgiHead(run->Out, &run->Options, run->Web.Chart);
     return;
   }
-  WriteTitles(run->Out, run->Options.Title1, run->Options.Title2);
+  WriteTitles(run->Out, run->Options.Title1, run->Options.Title2, run->Options.Html);
   fputc('\n', run->Out);
 }
 
@@ -144,10 +159,7 @@ int RunReport(RunState* run) {
   if (run->Watch != nullptr) {
     NotePlainCount(run->Notes, run->Watch->ConnectsOnBusy, run->Watch->DisconnectsOnFree);
   }
-  if (run->Chart != nullptr) {
-    ChartFrame frame = {opts, &run->Scan, run->Ports.Slots != nullptr};
-    WriteCharts(run->Out, &frame, run->Chart);
-  }
+  if (run->Chart != nullptr) WriteRunCharts(run);
   return 1;
 }
 
@@ -163,6 +175,8 @@ void RunRelease(RunState* run) {
   run->Log = nullptr;
   free(run->Chart);
   run->Chart = nullptr;
+  free(run->ChartOut);
+  run->ChartOut = nullptr;
   if (run->Watch != nullptr) PortWatchRelease(run->Watch);
   free(run->Watch);
   run->Watch = nullptr;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "answers/outbuf.h"
 #include "cgi/libform.h"
 #include "driver/cgimode.h"
 #include "driver/options.h"
@@ -32,6 +33,7 @@ struct RunState {
   ScanState Scan;         // scan state and its totals
   UserCollector Users;    // the user index, with UserStats
   ChartData* Chart;       // the charts' figures, when the form asks for charts
+  OutBuf* ChartOut;       // the buffer the charts are written through, with Chart
   PortWatch* Watch;       // the ports' own state beside the plain count (no port table)
   const char* Error;      // fixed text of the run's failure, or null
 };
@@ -66,7 +68,8 @@ int RunReport(RunState* run);
 
 // Releases what the run holds, in order: the user index (its file deleted),
 // the port names and the port table, the decoded form, the record buffer,
-// the log handle, then the chart figures and the port watch.
+// the log handle, then the chart figures with their buffer and the port
+// watch.
 void RunRelease(RunState* run);
 
 #endif  // VELMAR_DRIVER_REPORT_H

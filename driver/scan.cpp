@@ -11,21 +11,12 @@
 
 namespace {
 
-const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
 // What obtaining the next record gave.
 enum Obtained {
   kReadFailed,  // the record could not be read
   kSkipped,     // not a handled event: nothing happens
   kHandled,     // ev holds a handled event or the end marker
 };
-
-// Writes 0 to 99 as two digits, with a leading zero.
-void PutTwoDigits(char* out, int value) {
-  out[0] = static_cast<char>('0' + value / 10);
-  out[1] = static_cast<char>('0' + value % 10);
-}
 
 // Puts v as printf's %*d (zeros false) or %0*d (zeros true) would, at
 // the end of buf; returns where it starts. buf needs room for 20 digits,
@@ -152,7 +143,7 @@ void UpdatePorts(ScanState* scan, const ReportOptions* opts, const ScanEvent* ev
 void WriteAction(const ScanState* scan, const ReportOptions* opts, const ScanEvent* ev) {
   FILE* out = scan->Out;
   if (opts->Tabulated && scan->Ports != nullptr) {
-    PortWriteRow(out, scan->Ports, opts->Width, IsReset(ev->Id));
+    PortWriteRow(out, scan->Ports, opts, IsReset(ev->Id));
     return;
   }
   if (IsReset(ev->Id)) {
@@ -160,9 +151,9 @@ void WriteAction(const ScanState* scan, const ReportOptions* opts, const ScanEve
     return;
   }
   const char* word = ev->Id == EVENT_CONNECT ? "login" : "logout";
-  PutField(out, ev->Port, 6);
+  PutField(out, ev->Port, 6, opts->Html);
   fputc(' ', out);
-  PutField(out, ev->User, opts->Width);
+  PutField(out, ev->User, opts->Width, opts->Html);
   fprintf(out, " %-*s ", 6, word);
 }
 
@@ -201,39 +192,6 @@ void ScanUseWatch(ScanState* scan, PortWatch* watch) {
   scan->Watch = watch;
 }
 
-void FormatTimeTexts(EventTime t, TimeTexts* texts) {
-  struct tm local;
-  if (!RasLocalTime(t, &local)) {
-    snprintf(texts->Date, sizeof texts->Date, "?? ??? ????");
-    snprintf(texts->Time, sizeof texts->Time, "??:??:??");
-    texts->Day = 0;
-    return;
-  }
-  int year = local.tm_year + 1900;
-  if (year < 0 || year > 9999) {
-    snprintf(texts->Date, sizeof texts->Date, "%02d %s %04d", local.tm_mday, kMonths[local.tm_mon],
-             year);
-  } else {
-    // Digit by digit: this runs once per listed event.
-    char* d = texts->Date;
-    PutTwoDigits(d, local.tm_mday);
-    d[2] = ' ';
-    memcpy(d + 3, kMonths[local.tm_mon], 3);
-    d[6] = ' ';
-    PutTwoDigits(d + 7, year / 100);
-    PutTwoDigits(d + 9, year % 100);
-    d[11] = '\0';
-  }
-  char* h = texts->Time;
-  PutTwoDigits(h, local.tm_hour);
-  h[2] = ':';
-  PutTwoDigits(h + 3, local.tm_min);
-  h[5] = ':';
-  PutTwoDigits(h + 6, local.tm_sec);
-  h[8] = '\0';
-  texts->Day = local.tm_mday;
-}
-
 // Formatted by hand, as printf's "%2d:%2d:%02d" would: it comes with every
 // listing line.
 void WriteDuration(FILE* out, EventTime seconds) {
@@ -250,7 +208,7 @@ void WriteDuration(FILE* out, EventTime seconds) {
 void WriteListingHeader(FILE* out, const ReportOptions* opts, const PortTable* ports) {
   fprintf(out, "%-*s ", 8, "Time");
   if (opts->Tabulated && ports != nullptr) {
-    PortWriteHeader(out, ports, opts->Width);
+    PortWriteHeader(out, ports, opts);
   } else {
     fprintf(out, "%-*s %-*s %-*s ", 6, "Port", opts->Width, "User", 6, "Action");
   }

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "driver/chart.h"
+#include "charts/chart.h"
 #include "driver/options.h"
 #include "driver/porttable.h"
 #include "driver/portwatch.h"
@@ -23,13 +23,6 @@
 // Counters of time per number of lines in use; a higher count is charged to
 // the last one.
 #define LINE_TIME_SLOTS 256
-
-// Date and time texts of one event time in local time.
-struct TimeTexts {
-  char Date[32];  // "08 Dec 2026": day with a leading zero, month, year
-  char Time[32];  // "09:30:00"
-  int Day;        // day of the month, 1 to 31 (0 when the time is out of range)
-};
 
 // One handled event of the pass.
 struct ScanEvent {
@@ -88,9 +81,6 @@ void ScanUseChart(ScanState* scan, ChartData* chart);
 // handles, beside the plain count (without the port table). Call after
 // ScanInit.
 void ScanUseWatch(ScanState* scan, PortWatch* watch);
-
-// Forms the date and time texts of t in local time under TZ (RasLocalTime).
-void FormatTimeTexts(EventTime t, TimeTexts* texts);
 
 // Writes a duration as "%2d:%2d:%02d" of hours, minutes and seconds, each
 // truncated toward zero (so -5 s is " 0: 0:-5"; hours grow past 2 digits).

@@ -16,8 +16,9 @@ double Percent(EventTime part, EventTime whole) {
 }
 
 // One line of the user summary.
-void WriteUserRow(FILE* out, const char* name, int64_t logins, EventTime seconds, int width) {
-  PutField(out, name, width);
+void WriteUserRow(FILE* out, const char* name, int64_t logins, EventTime seconds, int width,
+                  bool html) {
+  PutField(out, name, width, html);
   fprintf(out, " %5" PRId64 " ", logins);
   WriteStatsDuration(out, seconds);
   fputc('\n', out);
@@ -43,19 +44,19 @@ void WriteGeneralStats(FILE* out, const ScanState* scan) {
   }
 }
 
-void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports) {
+void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports, bool html) {
   if (scan->TotalTime == 0 || ports == nullptr || ports->Slots == nullptr) return;
   fprintf(out, "\nPort-based Statistics:\n%-*s Login  Duration\n", 6, "Port");
   for (int32_t i = 0; i < ports->PortCount; ++i) {
     const PortSlot* slot = &ports->Slots[i];
-    PutField(out, slot->PortName, 6);
+    PutField(out, slot->PortName, 6, html);
     fprintf(out, " %5" PRId32 " ", slot->Logins);
     WriteStatsDuration(out, slot->BusySeconds);
     fprintf(out, " (%5.1f%%)\n", Percent(slot->BusySeconds, scan->TotalTime));
   }
 }
 
-void WriteUserStats(FILE* out, UserCollector* users, int width) {
+void WriteUserStats(FILE* out, UserCollector* users, int width, bool html) {
   DBI* index = users->Index;
   if (index == nullptr || DbiKeyLen(index) > USER_KEY_LEN || DbiEmpty(index)) return;
   errno = 0;
@@ -75,7 +76,7 @@ void WriteUserStats(FILE* out, UserCollector* users, int width) {
   for (int32_t left = DbiCount(index); left > 0; --left) {
     DbiKey(index, next);
     if (strcmp(next, group) != 0) {
-      WriteUserRow(out, group, logins, seconds, width);
+      WriteUserRow(out, group, logins, seconds, width, html);
       memcpy(group, next, sizeof group);
       logins = 0;
       seconds = 0;
@@ -94,14 +95,14 @@ void WriteUserStats(FILE* out, UserCollector* users, int width) {
       return;
     }
   }
-  if (logins > 0) WriteUserRow(out, group, logins, seconds, width);
+  if (logins > 0) WriteUserRow(out, group, logins, seconds, width, html);
 }
 
 void WriteStatistics(FILE* out, const ReportOptions* opts, const ScanState* scan,
                      const PortTable* ports, UserCollector* users) {
   if (opts->GeneralStats) WriteGeneralStats(out, scan);
-  if (opts->PortStats) WritePortStats(out, scan, ports);
+  if (opts->PortStats) WritePortStats(out, scan, ports, opts->Html);
   if (opts->UserStats && scan->TotalTime != 0 && users != nullptr) {
-    WriteUserStats(out, users, opts->Width);
+    WriteUserStats(out, users, opts->Width, opts->Html);
   }
 }

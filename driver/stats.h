@@ -21,16 +21,17 @@ void WriteStatsDuration(FILE* out, EventTime seconds);
 void WriteGeneralStats(FILE* out, const ScanState* scan);
 
 // "Port-based Statistics:": logins and busy time of each port in table
-// order. Written only when the scan's length is not 0 and the table exists.
-void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports);
+// order, names escaped when html. Written only when the scan's length is
+// not 0 and the table exists.
+void WritePortStats(FILE* out, const ScanState* scan, const PortTable* ports, bool html);
 
 // "User-based Statistics:": per user name of the collector's index, in key
 // order, the connections and their total time; names wider than width are
-// written whole. Every entry counts, those of 0 seconds too. Nothing at all
+// written whole, and escaped when html. Every entry counts, those of 0 seconds too. Nothing at all
 // when there is no index or it is empty. A node that cannot be read ends
 // the summary where it stands, with the failure kept in users->Failed
 // (UserCollectWalkFailed): the totals would be short, so the run must fail.
-void WriteUserStats(FILE* out, UserCollector* users, int width);
+void WriteUserStats(FILE* out, UserCollector* users, int width, bool html);
 
 // The summaries that opts asks for, in order: general, port, user (the last
 // two only when the scan's length is not 0). users may be null; a failed

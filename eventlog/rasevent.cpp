@@ -1,13 +1,23 @@
 // The small rules that go with the decoding of a RAS record: the connected
-// time, the cut of names and the local time.
+// time, the cut of names and the local time with its texts.
 #include "eventlog/rasevent.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "eventlog/number.h"
 #include "platform/environment.h"
 
 namespace {
+
+const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// Writes 0 to 99 as two digits, with a leading zero.
+void PutTwoDigits(char* out, int value) {
+  out[0] = static_cast<char>('0' + value / 10);
+  out[1] = static_cast<char>('0' + value % 10);
+}
 
 bool IsContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
@@ -62,4 +72,37 @@ int RasLocalTime(EventTime t, struct tm* out) {
   time_t when = static_cast<time_t>(t);
   if (static_cast<EventTime>(when) != t) return 0;
   return PlatformLocalTime(when, out);
+}
+
+void FormatTimeTexts(EventTime t, TimeTexts* texts) {
+  struct tm local;
+  if (!RasLocalTime(t, &local)) {
+    snprintf(texts->Date, sizeof texts->Date, "?? ??? ????");
+    snprintf(texts->Time, sizeof texts->Time, "??:??:??");
+    texts->Day = 0;
+    return;
+  }
+  int year = local.tm_year + 1900;
+  if (year < 0 || year > 9999) {
+    snprintf(texts->Date, sizeof texts->Date, "%02d %s %04d", local.tm_mday, kMonths[local.tm_mon],
+             year);
+  } else {
+    // Digit by digit: this runs once per listed event.
+    char* d = texts->Date;
+    PutTwoDigits(d, local.tm_mday);
+    d[2] = ' ';
+    memcpy(d + 3, kMonths[local.tm_mon], 3);
+    d[6] = ' ';
+    PutTwoDigits(d + 7, year / 100);
+    PutTwoDigits(d + 9, year % 100);
+    d[11] = '\0';
+  }
+  char* h = texts->Time;
+  PutTwoDigits(h, local.tm_hour);
+  h[2] = ':';
+  PutTwoDigits(h + 3, local.tm_min);
+  h[5] = ':';
+  PutTwoDigits(h + 6, local.tm_sec);
+  h[8] = '\0';
+  texts->Day = local.tm_mday;
 }

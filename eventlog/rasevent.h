@@ -1,8 +1,8 @@
 // The RAS records of the SYSTEM log as the report and the answers read them:
 // the event codes, the one decoding of a record into what happened on which
 // port, the connected time a disconnect reports, the cut of a name to a
-// column, and the local time of a record's time. Both engines call these, so
-// the same bytes never mean two things.
+// column, and the local time of a record's time with its texts. Both
+// engines call these, so the same bytes never mean two things.
 #ifndef VELMAR_EVENTLOG_RASEVENT_H
 #define VELMAR_EVENTLOG_RASEVENT_H
 
@@ -111,5 +111,18 @@ size_t RasNameCut(const char* name, int width);
 // Returns 1, or 0 for a time the C library can't convert (*out is then not
 // to be used).
 int RasLocalTime(EventTime t, struct tm* out);
+
+// Date and time texts of one time in local time, as the listing, its notes
+// and the page's charts write them.
+struct TimeTexts {
+  char Date[32];  // "08 Dec 2026": day with a leading zero, month, year
+  char Time[32];  // "09:30:00"
+  int Day;        // day of the month, 1 to 31 (0 when the time is out of range)
+};
+
+// Forms the date and time texts of t in local time under TZ (RasLocalTime):
+// "?? ??? ????" and "??:??:??" (Day 0) for a time it can't convert, a year
+// outside 0 to 9999 in as many digits as it takes.
+void FormatTimeTexts(EventTime t, TimeTexts* texts);
 
 #endif  // VELMAR_EVENTLOG_RASEVENT_H

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/failreason.h"
+#include "logfolder/failreason.h"
 
 namespace {
 

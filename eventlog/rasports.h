@@ -4,7 +4,7 @@
 #ifndef VELMAR_EVENTLOG_RASPORTS_H
 #define VELMAR_EVENTLOG_RASPORTS_H
 
-#include "platform/rassapi.h"  // RAS_PORT_RECORD_SIZE
+#include "logfolder/portlist.h"  // RAS_PORT_RECORD_SIZE
 #include "platform/winapi.h"
 
 // The library and what is bound from it.

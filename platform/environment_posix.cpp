@@ -1,8 +1,6 @@
 // Environment and local time with the POSIX calls.
 #include "platform/environment.h"
 
-#ifndef _WIN32
-
 #include <cstdlib>
 
 int PlatformSetEnv(const char* name, const char* value) {
@@ -29,5 +27,3 @@ int PlatformMakeLocalTime(const struct tm* local, time_t* t) {
   *t = v;
   return 1;
 }
-
-#endif  // _WIN32

@@ -2,8 +2,6 @@
 // variable, and removes it when the value is empty.
 #include "platform/environment.h"
 
-#ifdef _WIN32
-
 #include <cstdlib>
 
 int PlatformSetEnv(const char* name, const char* value) {
@@ -30,5 +28,3 @@ int PlatformMakeLocalTime(const struct tm* local, time_t* t) {
   *t = v;
   return 1;
 }
-
-#endif  // _WIN32

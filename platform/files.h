@@ -1,7 +1,8 @@
-// The file calls of velmar-log: making a log file or a port list without
-// ever writing through something already there, positioned transfers on a
-// descriptor, and what a path names. Failures are -1 with errno set, as the
-// C library's own calls report them, so callers name the system's reason.
+// File calls: making a log file or a port list without ever writing
+// through something already there, positioned transfers on a descriptor
+// (whole ones too), what a path names and where the working folder is.
+// Failures are -1 with errno set, as the C library's own calls report them,
+// so callers name the system's reason.
 #ifndef VELMAR_PLATFORM_FILES_H
 #define VELMAR_PLATFORM_FILES_H
 
@@ -60,6 +61,21 @@ int64_t PlatformReadAt(int fd, void* buf, size_t n, uint64_t at);
 // signal breaks off before any byte is tried again.
 int64_t PlatformWriteAt(int fd, const void* buf, size_t n, uint64_t at);
 
+// Reads n bytes at offset `at` into buf, in as many calls as it takes.
+// Returns the bytes read, fewer only when the file ends first, or -1 with
+// errno set.
+inline int64_t PlatformReadAllAt(int fd, void* buf, size_t n, uint64_t at) {
+  char* p = static_cast<char*>(buf);
+  size_t done = 0;
+  while (done < n) {
+    int64_t got = PlatformReadAt(fd, p + done, n - done, at + done);
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<int64_t>(done);
+}
+
 // Writes all n bytes of buf at offset `at`, in as many calls as it takes.
 // Returns 0, or -1 with errno set (EIO when a call wrote nothing and gave
 // no reason).
@@ -84,6 +100,15 @@ bool PlatformPathTaken(const char* path);
 // What path names, links followed: 1 a regular file, 0 something else (a
 // folder, a FIFO, a device), -1 with errno set when it can't be found.
 int PlatformIsRegularFile(const char* path);
+
+// The separator between a folder and a name in a path as the system's users
+// write it: "/", or "\\" on Windows.
+extern const char kPlatformPathSeparator[];
+
+// The working folder's path into out (size > 0 bytes). For a removed
+// folder, what the system still tells of it where it does ("/srv/x
+// (deleted)"), else ".".
+void PlatformWorkingFolder(char* out, size_t size);
 
 // Makes the folder path (permissions 0755 before the umask where the
 // system has them). Returns 0, or -1 with errno set (EEXIST when anything

@@ -1,14 +1,13 @@
-// velmar-log's file calls on POSIX: open with O_EXCL or O_TRUNC, mkostemps,
-// rename, pread and pwrite, lstat and stat.
+// The file calls on POSIX: open with O_EXCL or O_TRUNC, mkostemps, rename,
+// pread and pwrite, lstat and stat, getcwd.
 #include "platform/files.h"
-
-#ifndef _WIN32
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -105,6 +104,20 @@ int PlatformIsRegularFile(const char* path) {
   return S_ISREG(st.st_mode) ? 1 : 0;
 }
 
+const char kPlatformPathSeparator[] = "/";
+
+void PlatformWorkingFolder(char* out, size_t size) {
+  if (getcwd(out, size) != nullptr) return;
+  // A removed folder has no path any more; the system still tells the one
+  // it had ("... (deleted)").
+  ssize_t n = readlink("/proc/self/cwd", out, size - 1);
+  if (n > 0) {
+    out[n] = '\0';
+  } else {
+    std::snprintf(out, size, ".");
+  }
+}
+
 int PlatformMakeFolder(const char* path) {
   return mkdir(path, 0755);
 }
@@ -112,5 +125,3 @@ int PlatformMakeFolder(const char* path) {
 int PlatformRemoveFolder(const char* path) {
   return rmdir(path);
 }
-
-#endif  // _WIN32

@@ -1,10 +1,8 @@
-// velmar-log's file calls with the Windows C runtime, and MoveFileEx, which
+// The file calls with the Windows C runtime, and MoveFileEx, which
 // replaces a file in one step. The runtime has no positioned transfers on a
 // descriptor: each descriptor here has one user that always says where, so
 // a seek before each transfer does the same.
 #include "platform/files.h"
-
-#ifdef _WIN32
 
 #include <direct.h>
 #include <fcntl.h>
@@ -13,6 +11,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/uniquename.h"
 
@@ -109,6 +108,12 @@ int PlatformIsRegularFile(const char* path) {
   return (st.st_mode & _S_IFMT) == _S_IFREG ? 1 : 0;
 }
 
+const char kPlatformPathSeparator[] = "\\";
+
+void PlatformWorkingFolder(char* out, size_t size) {
+  if (_getcwd(out, (int)size) == nullptr) std::snprintf(out, size, ".");
+}
+
 int PlatformMakeFolder(const char* path) {
   return _mkdir(path);
 }
@@ -116,5 +121,3 @@ int PlatformMakeFolder(const char* path) {
 int PlatformRemoveFolder(const char* path) {
   return _rmdir(path);
 }
-
-#endif  // _WIN32

@@ -1,13 +1,24 @@
-// Opening a file of the log folder for the stand-in services: read-only,
-// without ever blocking, and only a regular file. A FIFO, a device or a
-// folder put where a log or a port list should be fails at once.
+// Opening a file of the log folder (a saved log or a port list) for
+// reading: read-only, and off Windows without ever blocking and only a
+// regular file, so a FIFO, a device or a folder put where a log or a port
+// list should be fails at once. Every refusal is a Win32 code.
 #ifndef VELMAR_PLATFORM_REGULARFILE_H
 #define VELMAR_PLATFORM_REGULARFILE_H
 
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/winapi.h"
 
+// Opens path as a stream of bytes for the caller to fclose. Returns
+// ERROR_SUCCESS with *file set; otherwise *file is null and the result is
+// PlatformOpenRegular's code, or ERROR_NOT_ENOUGH_MEMORY when the stream
+// can't be made. On Windows any file the C runtime opens is taken, and
+// every failure is ERROR_FILE_NOT_FOUND.
+DWORD PlatformOpenRegularStream(const char* path, FILE** file);
+
+// Off Windows only: there the system's event log service opens the logs,
+// and nothing reads a file through a descriptor of its own.
 #ifndef _WIN32
 
 // Opens path read-only and non-blocking (a FIFO's open would wait for a

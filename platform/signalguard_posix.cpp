@@ -3,8 +3,6 @@
 // guarded signals are held back.
 #include "platform/signalguard.h"
 
-#ifndef _WIN32
-
 #include <signal.h>
 #include <unistd.h>
 
@@ -101,5 +99,3 @@ void SignalGuardRemove(void) {
 void SignalGuardIgnoreFileSizeLimit(void) {
   signal(SIGXFSZ, SIG_IGN);
 }
-
-#endif  // _WIN32

@@ -5,8 +5,6 @@
 // temporary name is left there when the process is ended from outside.
 #include "platform/signalguard.h"
 
-#ifdef _WIN32
-
 void SignalGuardHold(void) {}
 
 void SignalGuardLetGo(void) {}
@@ -24,5 +22,3 @@ void SignalGuardDropFile(int) {}
 void SignalGuardRemove(void) {}
 
 void SignalGuardIgnoreFileSizeLimit(void) {}
-
-#endif  // _WIN32

@@ -2,8 +2,6 @@
 // mode: switched to binary mode before any byte goes through.
 #include "platform/stdstreams.h"
 
-#ifdef _WIN32
-
 #include <fcntl.h>
 #include <io.h>
 
@@ -15,5 +13,3 @@ void PlatformBinaryStdio(void) {
 bool PlatformStdoutIsTerminal(void) {
   return _isatty(_fileno(stdout)) != 0;
 }
-
-#endif  // _WIN32

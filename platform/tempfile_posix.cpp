@@ -4,8 +4,6 @@
 // (O_TMPFILE).
 #include "platform/tempfile.h"
 
-#ifndef _WIN32
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -67,5 +65,3 @@ FILE* TempSpoolOpen(void) {
   }
   return stream;
 }
-
-#endif  // !_WIN32

@@ -5,8 +5,6 @@
 // handler of ours could run.
 #include "platform/tempfile.h"
 
-#ifdef _WIN32
-
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -60,5 +58,3 @@ FILE* TempSpoolOpen(void) {
   if (!stream) _close(fd);
   return stream;
 }
-
-#endif  // _WIN32

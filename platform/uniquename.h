@@ -5,15 +5,11 @@
 #ifndef VELMAR_PLATFORM_UNIQUENAME_H
 #define VELMAR_PLATFORM_UNIQUENAME_H
 
-#ifdef _WIN32
-
 // name ends in "XXXXXX" and then suffixLen more characters; on return the
 // X's are the unique part. The file is opened for reading and writing as
 // bytes, created exclusively, not inherited, with `flags` added (such as
 // _O_TEMPORARY) and the permission bits `permissions`. Returns the
 // descriptor, or -1 with errno set.
 int UniqueFileOpen(char* name, int suffixLen, int flags, int permissions);
-
-#endif  // _WIN32
 
 #endif  // VELMAR_PLATFORM_UNIQUENAME_H

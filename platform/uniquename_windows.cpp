@@ -1,11 +1,8 @@
 // The unique name on Windows, drawn with rand_s, the C runtime's secure
 // random numbers, so that runs at once seldom even try the same name.
-#ifdef _WIN32
+// rand_s is declared only where this is defined before the first header.
 #define _CRT_RAND_S
-#endif
 #include "platform/uniquename.h"
-
-#ifdef _WIN32
 
 #include <fcntl.h>
 #include <io.h>
@@ -39,5 +36,3 @@ int UniqueFileOpen(char* name, int suffixLen, int flags, int permissions) {
   errno = EEXIST;
   return -1;
 }
-
-#endif  // _WIN32

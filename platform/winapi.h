@@ -1,7 +1,7 @@
 // The operating-system services the report is written against: the event log,
 // code-page conversion and run-time library loading, with the Win32 names,
 // types and result conventions. A Windows build takes them from <windows.h>;
-// elsewhere the stand-ins in this folder provide them, so the modules above
+// elsewhere the stand-ins of standin/ provide them, so the modules above
 // are written once and never know which they got.
 #ifndef VELMAR_PLATFORM_WINAPI_H
 #define VELMAR_PLATFORM_WINAPI_H

@@ -1,8 +1,6 @@
 // The zone-file check against the C library's zone folder.
 #include "platform/zonefile.h"
 
-#ifndef _WIN32
-
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -90,5 +88,3 @@ bool PlatformZoneFixed(const char* tz) {
   struct stat st;
   return n > 0 && (size_t)n < sizeof path && stat(path, &st) != 0 && errno == ENOENT;
 }
-
-#endif  // _WIN32

@@ -2,8 +2,6 @@
 // knows no zone files, so there is nothing to find missing.
 #include "platform/zonefile.h"
 
-#ifdef _WIN32
-
 bool PlatformZoneFileMissing(const char*) {
   return false;
 }
@@ -11,5 +9,3 @@ bool PlatformZoneFileMissing(const char*) {
 bool PlatformZoneFixed(const char*) {
   return false;
 }
-
-#endif  // _WIN32

@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/evtformat.h"
+#include "evt/evtformat.h"
 
-// The file layout is in platform/evtformat.h. A record is written as a
+// The file layout is in evt/evtformat.h. A record is written as a
 // server writes it: fixed part, source and computer names, padding to 4,
 // SID, insertion strings, data, padding to 4, the Length again.
 

@@ -10,9 +10,9 @@
 
 #include "eventlog/logread.h"
 #include "eventlog/rasevent.h"
+#include "logfolder/logdir.h"
 #include "platform/environment.h"
 #include "platform/files.h"
-#include "platform/logdir.h"
 #include "platform/zonefile.h"
 #include "tools/evtwrite.h"
 #include "tools/logtool.h"

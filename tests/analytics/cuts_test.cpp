@@ -17,6 +17,7 @@
 #include "analytics/busy.h"
 #include "answerlog.h"
 #include "answers/answers.h"
+#include "charts/busychart.h"
 #include "sessioncheck.h"
 #include "support/capture.h"
 #include "support/tempdir.h"
@@ -108,15 +109,15 @@ const Ask kAsks[] = {
     {"busy hour text", kFormatText, kStepHour, false, AnswerBusy},
     {"busy hour csv", kFormatCsv, kStepHour, false, AnswerBusy},
     {"busy hour json", kFormatJson, kStepHour, false, AnswerBusy},
-    {"busy hour svg", kFormatSvg, kStepHour, false, AnswerBusy},
+    {"busy hour svg", kFormatSvg, kStepHour, false, AnswerBusyChart},
     {"busy day text", kFormatText, kStepDay, false, AnswerBusy},
     {"busy day csv", kFormatCsv, kStepDay, false, AnswerBusy},
     {"busy day json", kFormatJson, kStepDay, false, AnswerBusy},
-    {"busy day svg", kFormatSvg, kStepDay, false, AnswerBusy},
+    {"busy day svg", kFormatSvg, kStepDay, false, AnswerBusyChart},
     {"busy weekhour text", kFormatText, kStepHour, true, AnswerBusy},
     {"busy weekhour csv", kFormatCsv, kStepHour, true, AnswerBusy},
     {"busy weekhour json", kFormatJson, kStepHour, true, AnswerBusy},
-    {"busy weekhour svg", kFormatSvg, kStepHour, true, AnswerBusy},
+    {"busy weekhour svg", kFormatSvg, kStepHour, true, AnswerBusyChart},
 };
 
 // The answer's whole output over the logs (the pool's 8 lines given).

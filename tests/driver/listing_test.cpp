@@ -1,5 +1,5 @@
-// The listing's texts (durations, dates, times) and the counters the scan
-// leaves for the summaries, driven event by event.
+// The listing's texts (durations) and the counters the scan leaves for the
+// summaries, driven event by event.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -48,32 +48,6 @@ TEST(Listing, DurationsTruncateTowardZero) {
     Capture cap;
     WriteDuration(cap.Out, c.Seconds);
     EXPECT_EQ(cap.Close(), c.Text) << c.Seconds;
-  }
-}
-
-TEST(Listing, TimeTextsFollowTz) {
-  const struct {
-    const char* Tz;
-    EventTime When;
-    const char* Date;
-    const char* Time;
-    int Day;
-  } cases[] = {
-      {"UTC0", kMidnight + 4 * 3600, "08 Dec 2026", "04:00:00", 8},
-      {"SGT-8", kMidnight - 1, "08 Dec 2026", "07:59:59", 8},
-      {"SGT-8", kMidnight + 16 * 3600, "09 Dec 2026", "00:00:00", 9},
-      {"UTC0", 0, "01 Jan 1970", "00:00:00", 1},
-      // Past 2038 a record time read as unsigned still has its date.
-      {"UTC0", 0xFFFFFFFFLL, "07 Feb 2106", "06:28:15", 7},
-      {"UTC0", 2200000000LL, "18 Sep 2039", "23:06:40", 18},
-  };
-  for (const auto& c : cases) {
-    UseZone(c.Tz);
-    TimeTexts texts;
-    FormatTimeTexts(c.When, &texts);
-    EXPECT_STREQ(texts.Date, c.Date) << c.When;
-    EXPECT_STREQ(texts.Time, c.Time) << c.When;
-    EXPECT_EQ(texts.Day, c.Day) << c.When;
   }
 }
 

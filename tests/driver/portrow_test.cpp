@@ -9,11 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "driver/output.h"
 #include "driver/porttable.h"
 #include "support/capture.h"
 
 namespace {
+
+// Settings of columns width wide, on a page or a terminal.
+ReportOptions Columns(int width, bool page) {
+  ReportOptions opts;
+  OptionsInit(&opts);
+  opts.Width = width;
+  opts.Html = page;
+  return opts;
+}
 
 // The row of slots holding users (empty: a free port), as written.
 std::string Row(const std::vector<const char*>& users, int width, bool page) {
@@ -26,9 +34,8 @@ std::string Row(const std::vector<const char*>& users, int width, bool page) {
   PortTable table = {};
   table.PortCount = static_cast<int32_t>(users.size());
   table.Slots = slots.data();
-  OutputEscapesHtml = page;
-  std::string s = Written([&](FILE* out) { PortWriteRow(out, &table, width, false); });
-  OutputEscapesHtml = false;
+  ReportOptions opts = Columns(width, page);
+  std::string s = Written([&](FILE* out) { PortWriteRow(out, &table, &opts, false); });
   free(table.Row);  // the row the table kept
   return s;
 }
@@ -62,7 +69,8 @@ TEST(PortRow, ColumnsAsPrintfPadsThem) {
 void ExpectRowOfSlots(PortTable* table, int width, const std::string& step) {
   std::vector<const char*> users;
   for (int32_t i = 0; i < table->PortCount; ++i) users.push_back(table->Slots[i].CurrentUser);
-  std::string s = Written([&](FILE* out) { PortWriteRow(out, table, width, false); });
+  ReportOptions opts = Columns(width, false);
+  std::string s = Written([&](FILE* out) { PortWriteRow(out, table, &opts, false); });
   EXPECT_EQ(s, Printf(users, width)) << step;
 }
 

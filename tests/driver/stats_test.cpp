@@ -53,7 +53,7 @@ std::string UserSummary(const Adds& adds, int width) {
   EXPECT_EQ(UserCollectStart(&users), nullptr);
   for (const auto& a : adds) UserCollectAdd(&users, a.first.c_str(), a.second);
   EXPECT_EQ(users.Failed, nullptr);
-  std::string text = Written([&](FILE* out) { WriteUserStats(out, &users, width); });
+  std::string text = Written([&](FILE* out) { WriteUserStats(out, &users, width, false); });
   UserCollectRelease(&users);
   EXPECT_TRUE(FolderNames().empty());
   return text;

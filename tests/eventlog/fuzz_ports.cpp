@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "eventlog/rasports.h"
-#include "platform/rassapi.h"
+#include "logfolder/portlist.h"
 #include "support/tempdir.h"
 
 namespace {

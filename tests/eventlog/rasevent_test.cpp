@@ -1,6 +1,6 @@
 // The one decoding of a RAS record, on records read back from a real log,
 // and the small rules that go with it: the connected time, the name cut and
-// the local time.
+// the local time with its texts.
 #include "eventlog/rasevent.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,8 @@
 
 namespace {
 
-const uint32_t kInfo = 0x40000000u;  // the severity bits the service sets
+const uint32_t kInfo = 0x40000000u;       // the severity bits the service sets
+const EventTime kDecember8 = 1796688000;  // 2026-12-08 00:00:00 UTC
 const uint32_t kError = 0xC0000000u;
 
 // Strings 1 to 9 of a disconnect with the connected time's texts.
@@ -166,6 +167,35 @@ TEST(RasLocalTime, FollowsTheZoneAndRefusesWhatItCannotShow) {
   EXPECT_EQ(tm.tm_year, 69);
   EXPECT_EQ(tm.tm_hour, 19);
   EXPECT_EQ(RasLocalTime(INT64_MAX, &tm), 0);
+  unsetenv("TZ");
+  PlatformReadZone();
+}
+
+TEST(RasLocalTime, TimeTextsFollowTz) {
+  const struct {
+    const char* Tz;
+    EventTime When;
+    const char* Date;
+    const char* Time;
+    int Day;
+  } cases[] = {
+      {"UTC0", kDecember8 + 4 * 3600, "08 Dec 2026", "04:00:00", 8},
+      {"SGT-8", kDecember8 - 1, "08 Dec 2026", "07:59:59", 8},
+      {"SGT-8", kDecember8 + 16 * 3600, "09 Dec 2026", "00:00:00", 9},
+      {"UTC0", 0, "01 Jan 1970", "00:00:00", 1},
+      // Past 2038 a record time read as unsigned still has its date.
+      {"UTC0", 0xFFFFFFFFLL, "07 Feb 2106", "06:28:15", 7},
+      {"UTC0", 2200000000LL, "18 Sep 2039", "23:06:40", 18},
+  };
+  for (const auto& c : cases) {
+    setenv("TZ", c.Tz, 1);
+    PlatformReadZone();
+    TimeTexts texts;
+    FormatTimeTexts(c.When, &texts);
+    EXPECT_STREQ(texts.Date, c.Date) << c.When;
+    EXPECT_STREQ(texts.Time, c.Time) << c.When;
+    EXPECT_EQ(texts.Day, c.Day) << c.When;
+  }
   unsetenv("TZ");
   PlatformReadZone();
 }

@@ -30,6 +30,16 @@ for page in velmar.1 velmar-log.1; do
   done
   grep -q "^\.TH .* \"velmar $version\"" "$src/man/$page" ||
     fail "$page does not name version $version in its .TH line"
+  # A section the text sends the reader to ("(see" then .B or .BR NAME)
+  # is a heading of the page: a merge can drop a section and keep the
+  # references to it.
+  missing=$(awk '/^\.S[HS] / { sub(/^\.S[HS] /, ""); gsub(/"/, ""); heading[$0] = 1 }
+    see && /^\.BR? / { name = $0; sub(/^\.BR? /, "", name)
+      if (name ~ /^"/) { sub(/^"/, "", name); sub(/".*/, "", name) } else sub(/ .*/, "", name)
+      if (name ~ /^[A-Z]/) wanted[name] = 1 }
+    { see = /\(see$/ }
+    END { for (n in wanted) if (!(n in heading)) print n }' "$src/man/$page")
+  [ -z "$missing" ] || fail "$page refers to sections it does not have: $missing"
 done
 
 # The programs must be in this build: the package is pointless without them.

@@ -56,11 +56,17 @@ TEST(PlatformFilesTest, TransfersLandAtTheirOffsetAndReadsStopAtTheEnd) {
   EXPECT_EQ(got[0], 7);
   EXPECT_EQ(got[1], 6);
   EXPECT_EQ(PlatformReadAt(fd, got, 4, 100), 0);
+  uint8_t whole[104];
+  EXPECT_EQ(PlatformReadAllAt(fd, whole, 100, 0), 100);
+  EXPECT_EQ(whole[97], 8);
+  EXPECT_EQ(PlatformReadAllAt(fd, whole, 104, 0), 100) << "a whole read stops at the end";
+  EXPECT_EQ(PlatformReadAllAt(fd, whole, 4, 100), 0);
   EXPECT_EQ(PlatformCloseFile(fd), 0);
   Bytes want(100, 0);
   want[0] = 9, want[1] = 8, want[96] = 9, want[97] = 8, want[98] = 7, want[99] = 6;
   EXPECT_EQ(ReadBytes(path), want);
   EXPECT_EQ(PlatformReadAt(fd, got, 4, 0), -1) << "a closed descriptor";
+  EXPECT_EQ(PlatformReadAllAt(fd, got, 4, 0), -1) << "a closed descriptor";
 }
 
 TEST(PlatformFilesTest, PathsAreToldApartAndFoldersMadeOnce) {

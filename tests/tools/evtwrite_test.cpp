@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/evtformat.h"
+#include "evt/evtformat.h"
 #include "platform/winapi.h"
 #include "support/bytes.h"
 #include "support/tempdir.h"

@@ -212,6 +212,36 @@ cmp -s seedmax/SysEvent.Evt seedhex/SysEvent.Evt || fail "the largest seed in de
 rm -f sizemax.evt
 { [ ! -e d ] && [ ! -e x.evt ]; } || fail "a refused option left files behind"
 
+# Every command's options come from one table: a name means what it means
+# for the command given, and is refused by the commands that don't take
+# it, in that command's manner (dump, make and sample show the usage, the
+# answering commands say it in one line).
+# arguments | message | usage shown (1) or not (0)
+while IFS='|' read -r args message usage; do
+  read -ra argv <<<"$args"
+  "$V" "${argv[@]}" > table.out 2> table.err
+  got=$?
+  [ "$got" = 2 ] || fail "velmar-log $args: status $got, not 2"
+  grep -qxF -- "$message" table.err || fail "velmar-log $args: no '$message' in: $(head -n 2 table.err)"
+  shown=$(grep -c '^Usage: velmar-log dump FILE' table.err)
+  [ "$shown" = "$usage" ] || fail "velmar-log $args: usage shown $shown times, not $usage"
+done <<'EOF'
+sample d --ports rp.txt|velmar-log: --ports wants a number from 1 to 256|1
+busy rt.evt --ports 3|velmar-log: 3: No such file or directory|0
+make rt.csv x.evt --format csv|velmar-log: unknown option|1
+sample d --utc|velmar-log: unknown option|1
+dump rt.evt --force|velmar-log: unknown option|1
+info rt.evt --force|velmar-log: unknown option --force|0
+busy rt.evt --days=3|velmar-log: unknown option --days|0
+sessions rt.evt --step day|velmar-log: not an option of this command (velmar-log --help shows the usage)|0
+sample d --force=yes|velmar-log: --force takes no value|1
+users rt.evt --utc=yes|velmar-log: --utc: bad value 'yes' (takes no value)|0
+make rt.csv x.evt --start-offset|velmar-log: --start-offset wants a number from 48 to 4294967292|1
+info rt.evt --since|velmar-log: --since: bad value '' (a value is missing)|0
+capacity rt.evt --format svg|velmar-log: --format: bad value 'svg' (not a format of this command)|0
+sample d --format ndjson|velmar-log: --format wants evt, detail, nps, ias or nps-xml|1
+EOF
+
 # bad CSV | message: the file is refused and nothing is left behind
 while IFS='|' read -r csv message; do
   printf '%b' "$csv" > bad.csv
