@@ -132,19 +132,6 @@ int GrowTable(Cache* c) {
   return 0;
 }
 
-// Reads up to n bytes at `at`, fewer only at the end of the file: *done
-// tells how many. 0, or -1 on an error.
-int ReadAll(int fd, unsigned char* p, size_t n, int64_t at, size_t* done) {
-  *done = 0;
-  while (*done < n) {
-    int64_t r = PlatformReadAt(fd, p + *done, n - *done, static_cast<uint64_t>(at) + *done);
-    if (r < 0) return -1;
-    if (r == 0) break;
-    *done += static_cast<size_t>(r);
-  }
-  return 0;
-}
-
 int WriteAll(int fd, const unsigned char* p, size_t n, int64_t at) {
   return PlatformWriteAllAt(fd, p, n, static_cast<uint64_t>(at));
 }
@@ -225,15 +212,16 @@ __attribute__((noinline)) int32_t Fill(Cache* c, uint32_t page) {
   if (f == kNone) return kNone;
   unsigned char* p = PageData(c, f);
   int64_t start = static_cast<int64_t>(page) * DBI_CACHE_PAGE;
-  size_t got = 0;
+  int64_t got = 0;
   if (start < c->Size) {
     size_t want = static_cast<size_t>(std::min<int64_t>(DBI_CACHE_PAGE, c->Size - start));
-    if (ReadAll(c->Fd, p, want, start, &got) != 0) {
+    got = PlatformReadAllAt(c->Fd, p, want, static_cast<uint64_t>(start));
+    if (got < 0) {
       c->State[f] = 0;  // an empty frame, in no table entry
       return kNone;
     }
   }
-  std::memset(p + got, 0, DBI_CACHE_PAGE - got);
+  std::memset(p + got, 0, DBI_CACHE_PAGE - static_cast<size_t>(got));
   c->PageOf[f] = page;
   c->State[f] = 0;
   Hash(c, page, f);
