@@ -1,6 +1,7 @@
 // Helpers shared by the index module's files: error texts, positioning with
-// the status kept, key copies and comparisons, and the step bound that keeps
-// every descent and climb finite on a damaged file.
+// the status kept, key copies and comparisons, the step bound that keeps
+// every descent and climb finite on a damaged file, and the reads and writes
+// of the repairs, whose first failure is latched in the handle.
 #ifndef VELMAR_INDEX_DBI_INTERNAL_H
 #define VELMAR_INDEX_DBI_INTERNAL_H
 
