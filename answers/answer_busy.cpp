@@ -143,7 +143,7 @@ void Levels(const BusyModel* b, OutBuf* out, AnswerFormat format, ZoneCache* zon
   Table t;
   TableStart(&t, out, format, kLevelColumns, 3, zone, nullptr);
   for (size_t k = 0; k < b->TimeAt.size(); ++k) {
-    Cell cells[3] = {IntCell((int64_t)k), SecondsCell(b->TimeAt[k]),
+    Cell cells[3] = {IntCell(static_cast<int64_t>(k)), SecondsCell(b->TimeAt[k]),
                      RealCell(100.0 * (double)b->TimeAt[k] / (double)covered, 2)};
     TableRow(&t, cells);
   }

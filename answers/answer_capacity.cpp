@@ -114,7 +114,7 @@ void Text(AnswerOptions* opt, const CapacityPlan& p, OutBuf* out) {
   snprintf(text, sizeof text, "%.3f erlangs (each day's own busiest hour, the mean over %u days)",
            p.DailyPeak, p.PeakDays);
   Line(out, "daily busy hours", text);
-  snprintf(text, sizeof text, "%lld (%s)", (long long)p.Lines, opt->LinesFrom);
+  snprintf(text, sizeof text, "%lld (%s)", static_cast<long long>(p.Lines), opt->LinesFrom);
   Line(out, "lines", text);
   snprintf(text, sizeof text, "%.2f%% of the busy hour's time (observed)", 100.0 * p.Observed);
   Line(out, "all lines busy", text);
@@ -124,18 +124,19 @@ void Text(AnswerOptions* opt, const CapacityPlan& p, OutBuf* out) {
          "cannot be estimated");
   } else {
     snprintf(text, sizeof text, "%.3f erlangs (estimated: A (1 - B(A, %lld)) = carried)", p.Offered,
-             (long long)p.Lines);
+             static_cast<long long>(p.Lines));
     Line(out, "offered traffic", text);
     snprintf(text, sizeof text, "%.4f of the call attempts (Erlang B: B(A, %lld))", p.Blocking,
-             (long long)p.Lines);
+             static_cast<long long>(p.Lines));
     Line(out, "blocking today", text);
   }
   for (size_t i = 0; p.Solved && i < p.Targets.size(); ++i) {
     if (p.Needed[i] >= 0) {
-      snprintf(text, sizeof text, "%lld for blocking %g", (long long)p.Needed[i], p.Targets[i]);
-    } else {
-      snprintf(text, sizeof text, "more than %lld for blocking %g", (long long)kMaxPlannedLines,
+      snprintf(text, sizeof text, "%lld for blocking %g", static_cast<long long>(p.Needed[i]),
                p.Targets[i]);
+    } else {
+      snprintf(text, sizeof text, "more than %lld for blocking %g",
+               static_cast<long long>(kMaxPlannedLines), p.Targets[i]);
     }
     Line(out, i == 0 ? "lines needed" : "", text);
   }

@@ -216,7 +216,7 @@ TEST_F(ProfileTest, FilteredSessionsMatchTheirOwnTruth) {
     std::vector<const char*> list = {paths[0].c_str(), paths[1].c_str()};
     for (const SessionFilter& f : filters) {
       Oracle o = MakeOracle(paths, logs, &f);
-      for (size_t cap : {kProfileCap, (size_t)8}) {
+      for (size_t cap : {kProfileCap, static_cast<size_t>(8)}) {
         SCOPED_TRACE("cap " + std::to_string(cap));
         BusyModel b;
         BusyInit(&b, kStepHour, since, until, 3, &zone_);
@@ -272,11 +272,13 @@ TEST_F(ProfileTest, AllBusyIntervalsAreTheRunsOfEveryLineBusy) {
                                                 RandomLog(&rng, "RAS2", 3)};
     std::vector<std::string> paths = {folder.Log("a.evt", logs[0]), folder.Log("b.evt", logs[1])};
     Oracle o = MakeOracle(paths, logs);
-    EventTime since = kDay + 5 * 3600 + (EventTime)(rng() % 3600), until = kDay + 9 * 3600;
+    EventTime since = kDay + 5 * 3600 + static_cast<EventTime>(rng() % 3600);
+    EventTime until = kDay + 9 * 3600;
     std::string want = "start,end,seconds\n";
     for (EventTime t = since; t < until;) {
       auto busy = [&](EventTime x) {
-        return x < until && o.Covered[(size_t)(x - o.From)] && o.Lines[(size_t)(x - o.From)] >= 3;
+        size_t i = static_cast<size_t>(x - o.From);
+        return x < until && o.Covered[i] && o.Lines[i] >= 3;
       };
       if (!busy(t)) {
         ++t;
@@ -286,7 +288,7 @@ TEST_F(ProfileTest, AllBusyIntervalsAreTheRunsOfEveryLineBusy) {
       while (busy(end)) ++end;
       char row[100];
       snprintf(row, sizeof row, "%s,%s,%lld\n", IsoUtc(t).c_str(), IsoUtc(end).c_str(),
-               (long long)(end - t));
+               static_cast<long long>(end - t));
       want += row;
       ++intervals;
       t = end;
