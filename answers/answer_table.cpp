@@ -238,12 +238,24 @@ bool PlainText(const char* text) {
 
 }  // namespace
 
+// Written from the end, as IntText is: a session row has two durations,
+// and snprintf would parse its format for each.
 const char* ClockText(int64_t seconds, char* out, size_t size) {
   uint64_t u = seconds < 0 ? 0 - static_cast<uint64_t>(seconds) : static_cast<uint64_t>(seconds);
-  snprintf(out, size, "%s%llu:%02u:%02u", seconds < 0 ? "-" : "",
-           static_cast<unsigned long long>(u / 3600), static_cast<unsigned>(u / 60 % 60),
-           static_cast<unsigned>(u % 60));
-  return out;
+  char* p = out + size;
+  *--p = '\0';
+  for (uint64_t part : {u % 60, u / 60 % 60}) {
+    *--p = static_cast<char>('0' + part % 10);
+    *--p = static_cast<char>('0' + part / 10);
+    *--p = ':';
+  }
+  uint64_t hours = u / 3600;
+  do {
+    *--p = static_cast<char>('0' + hours % 10);
+    hours /= 10;
+  } while (hours != 0);
+  if (seconds < 0) *--p = '-';
+  return p;
 }
 
 void SqlString(OutBuf* o, const char* text) {

@@ -159,7 +159,7 @@ void TableEnd(Table* t);
 void SqlString(OutBuf* o, const char* text);
 
 // Writes a duration as h:mm:ss, hours unbounded, "-" before a negative
-// one, into out (at least 32 bytes). Returns out.
+// one, at the end of out's size bytes (at least 24). Returns its start.
 const char* ClockText(int64_t seconds, char* out, size_t size);
 
 // The length of the UTF-8 character text starts with, 1 to 4 bytes; 0 when
