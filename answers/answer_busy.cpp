@@ -196,18 +196,20 @@ void Text(AnswerOptions* opt, const BusyModel* b, const RowList& list, OutBuf* o
   Levels(b, out, kFormatText, &opt->Zone);
 }
 
-// Says on standard error, as program, which rebuilt session reached before
-// the profile kept in memory, and from when its time is missing.
-void WarnShort(const char* program, BusyModel* b) {
+// Says on standard error, as program, which session reached before the
+// profile kept in memory, and from when its time is missing: a rebuilt
+// one, or with a filter, whose sessions are counted as they end, any one.
+void WarnShort(const char* program, BusyModel* b, bool filtered) {
   char from[kIsoTextSize], start[kIsoTextSize];
   ZoneFormat(b->Zone, b->ShortFrom, from);
   ZoneFormat(b->Zone, b->ShortStart, start);
   fprintf(stderr,
-          "%s: warning: the session of %s, rebuilt to start at %s, reaches back past "
-          "the time still held in memory: the figures miss its time before %s",
-          program, b->ShortSession.c_str(), start, from);
+          "%s: warning: the session of %s, %s %s, reaches back past the time still held in "
+          "memory: the figures miss its time before %s",
+          program, b->ShortSession.c_str(), filtered ? "from" : "rebuilt to start at", start, from);
   if (b->ShortSessions > 1) {
-    fprintf(stderr, " (and %llu more such sessions)", (unsigned long long)(b->ShortSessions - 1));
+    fprintf(stderr, " (and %llu more such sessions)",
+            static_cast<unsigned long long>(b->ShortSessions - 1));
   }
   fputc('\n', stderr);
 }
@@ -247,7 +249,7 @@ int AnswerRunBusyModel(AnswerOptions* opt, BusyModel* b) {
     SayTooManyBuckets(opt, b);
     return kAnswerFailed;
   }
-  if (b->ShortSessions > 0) WarnShort(opt->Program, b);
+  if (b->ShortSessions > 0) WarnShort(opt->Program, b, FilterActive(&opt->Filter));
   return 0;
 }
 
