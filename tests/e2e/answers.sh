@@ -189,6 +189,10 @@ i = [(datetime.datetime.fromisoformat(r["start"]), datetime.datetime.fromisoform
      for r in json.load(open(sys.argv[1]))["intervals"]]
 assert all(s < e for s, e in i) and all(i[k - 1][1] < i[k][0] for k in range(1, len(i))), i[:3]
 EOF
+count=$(jq .count "$work/a.out")
+answer_ok "allbusy of the month as NDJSON" allbusy "$log" --format ndjson
+[ "$(jq -c 'select(.seconds > 0)' "$work/a.out" | wc -l)" = "$count" ] ||
+  fail "allbusy NDJSON: not $count intervals"
 # --sort and --top: the rows of the whole answer in that order, the first N.
 # label | arguments | the same rows from the whole CSV: a sort(1) key, or - for the first lines
 while IFS='|' read -r label line key; do
