@@ -43,14 +43,14 @@ void XAxis(AnswerOptions* opt, const BusyModel* b, OutBuf* out, double barWidth,
   for (size_t i = 0; i < n; i += every) {
     char when[kIsoTextSize];
     ZoneFormat(&opt->Zone, b->Rows[i].Start, when);
-    when[opt->Step == kStepDay ? 10 : 16] = '\0';
+    when[opt->Step == kStepHour ? 16 : 10] = '\0';
     double x = kLeft + static_cast<double>(i) * barWidth;
     SvgPrintf(out, "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"black\"/>\n", x, y,
               x, y + 5);
     SvgPrintf(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%s</text>\n", x, y + 20, when);
   }
   SvgPrintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\">%s start (local time)</text>\n",
-            kLeft + plotWidth / 2, y + 45, opt->Step == kStepDay ? "day" : "hour");
+            kLeft + plotWidth / 2, y + 45, BucketStepName(opt->Step));
 }
 
 // The bars of one bucket: the peak behind, the mean in front.
@@ -75,10 +75,11 @@ void Bars(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
   snprintf(desc, sizeof desc,
            "Mean (dark) and peak (light) lines in use per %s over the covered time; buckets no "
            "log covers are left empty.%s",
-           opt->Step == kStepDay ? "day" : "hour",
+           BucketStepName(opt->Step),
            opt->Lines > 0 ? " The dashed line marks all lines of the pool busy." : "");
-  Open(out, kLeft + plotWidth + kRight, kTop + kPlotHeight + kBottom,
-       opt->Step == kStepDay ? "Lines in use per day" : "Lines in use per hour", desc);
+  char title[64];
+  snprintf(title, sizeof title, "Lines in use per %s", BucketStepName(opt->Step));
+  Open(out, kLeft + plotWidth + kRight, kTop + kPlotHeight + kBottom, title, desc);
   YAxis(out, top, plotWidth);
   for (size_t i = 0; i < n; ++i) {
     const BusyFigures& f = b->Rows[i].Sum;

@@ -18,7 +18,7 @@ const size_t kRecordUnits = RAS_PORT_RECORD_SIZE / sizeof(WCHAR);
 // first limit units.
 int WideLength(const WCHAR* text, size_t limit) {
   for (size_t n = 0; n < limit; ++n) {
-    if (text[n] == 0) return (int)n;
+    if (text[n] == 0) return static_cast<int>(n);
   }
   return -1;
 }
@@ -28,7 +28,7 @@ int WideLength(const WCHAR* text, size_t limit) {
 char* WideToAnsiLength(const WCHAR* text, int length) {
   int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return nullptr;
-  char* out = (char*)std::malloc((size_t)n + 1);
+  char* out = static_cast<char*>(std::malloc(static_cast<size_t>(n) + 1));
   if (out == nullptr) return nullptr;
   if (WideCharToMultiByte(CP_ACP, 0, text, length, out, n, nullptr, nullptr) != n) {
     std::free(out);
@@ -56,10 +56,11 @@ void FreeNames(char** list, int n) {
 // is not ended inside its record); on failure the caller gets nothing.
 int CopyPortNames(const BYTE* records, WORD portCount, int* count, char*** names) {
   if (portCount == 0) return 0;
-  char** list = (char**)std::calloc(portCount, sizeof(char*));
+  char** list = static_cast<char**>(std::calloc(portCount, sizeof(char*)));
   if (list == nullptr) return 3;
   for (int i = 0; i < portCount; ++i) {
-    const WCHAR* name = (const WCHAR*)(records + (size_t)i * RAS_PORT_RECORD_SIZE);
+    const WCHAR* name =
+        reinterpret_cast<const WCHAR*>(records + static_cast<size_t>(i) * RAS_PORT_RECORD_SIZE);
     int length = WideLength(name, kRecordUnits);
     list[i] = length < 0 ? nullptr : WideToAnsiLength(name, length);
     if (list[i] == nullptr) {
@@ -103,11 +104,11 @@ WCHAR* AnsiToWide(const char* text) {
   if (text == nullptr) return nullptr;
   size_t length = std::strlen(text);
   if (length > INT_MAX) return nullptr;
-  int n = MultiByteToWideChar(CP_ACP, 0, text, (int)length, nullptr, 0);
+  int n = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
   if (n <= 0) return nullptr;
-  WCHAR* out = (WCHAR*)std::malloc(((size_t)n + 1) * sizeof(WCHAR));
+  WCHAR* out = static_cast<WCHAR*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(WCHAR)));
   if (out == nullptr) return nullptr;
-  if (MultiByteToWideChar(CP_ACP, 0, text, (int)length, out, n) != n) {
+  if (MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), out, n) != n) {
     std::free(out);
     return nullptr;
   }

@@ -14,12 +14,12 @@ uint32_t ReadAt(EvtFile* f, uint8_t* dst, uint32_t n, uint32_t off) {
   int64_t got = PlatformReadAllAt(f->Fd, dst, n, off);
   ++f->Stats.Reads;
   if (got <= 0) return 0;
-  f->Stats.BytesRead += (uint64_t)got;
-  return (uint32_t)got;
+  f->Stats.BytesRead += static_cast<uint64_t>(got);
+  return static_cast<uint32_t>(got);
 }
 
 bool InBlock(const EvtFile* f, uint32_t off, uint32_t len) {
-  return off >= f->BlockOff && (uint64_t)(off - f->BlockOff) + len <= f->BlockLen;
+  return off >= f->BlockOff && static_cast<uint64_t>(off - f->BlockOff) + len <= f->BlockLen;
 }
 
 }  // namespace

@@ -32,11 +32,12 @@ uint32_t DataSize(const EvtFile* f) {
 }
 
 uint32_t Phys(const EvtFile* f, uint64_t lin) {
-  return kEvtHeaderSize + (uint32_t)((f->Begin - kEvtHeaderSize + lin) % DataSize(f));
+  return kEvtHeaderSize + static_cast<uint32_t>((f->Begin - kEvtHeaderSize + lin) % DataSize(f));
 }
 
 uint32_t Lin(const EvtFile* f, uint32_t phys) {
-  return (uint32_t)(((uint64_t)phys + DataSize(f) - f->Begin) % DataSize(f));
+  return static_cast<uint32_t>((static_cast<uint64_t>(phys) + DataSize(f) - f->Begin) %
+                               DataSize(f));
 }
 
 // Steps over a tail too short for a fixed part: no record starts there, the
@@ -67,7 +68,8 @@ bool ReadHead(EvtFile* f, uint32_t lin, RecHead* h) {
   uint32_t len = EvtLe32(b + kEvtRecLength), sig = EvtLe32(b + kEvtRecReserved);
   uint32_t num = EvtLe32(b + kEvtRecRecordNumber);
   if (sig != kEvtSignature || len <= kEvtFixedSize || len % 4 != 0) return false;
-  if ((uint64_t)lin + len > f->Live || num < f->Oldest || num >= f->Current) return false;
+  if (static_cast<uint64_t>(lin) + len > f->Live || num < f->Oldest || num >= f->Current)
+    return false;
   // A record lying whole before S is brought in whole, so that handing it
   // back after this check reads nothing more.
   uint32_t copy;
@@ -75,7 +77,7 @@ bool ReadHead(EvtFile* f, uint32_t lin, RecHead* h) {
     const uint8_t* whole = EvtBytes(f, p, len);
     if (whole == nullptr) return false;
     copy = EvtLe32(whole + len - 4);
-  } else if (!ReadDword(f, Phys(f, (uint64_t)lin + len - 4), &copy)) {
+  } else if (!ReadDword(f, Phys(f, static_cast<uint64_t>(lin) + len - 4), &copy)) {
     return false;
   }
   if (copy != len) return false;
@@ -87,10 +89,10 @@ bool ReadHead(EvtFile* f, uint32_t lin, RecHead* h) {
 // record when h is the newest. A stray signature inside a record's data
 // rarely passes this too.
 bool FollowerFits(EvtFile* f, const RecHead& h) {
-  uint64_t next = SkipTail(f, (uint64_t)h.Lin + h.Length);
+  uint64_t next = SkipTail(f, static_cast<uint64_t>(h.Lin) + h.Length);
   if (next == f->Live) return h.Number + 1 == f->Current;
   RecHead n;
-  return next < f->Live && ReadHead(f, (uint32_t)next, &n) && n.Number == h.Number + 1;
+  return next < f->Live && ReadHead(f, static_cast<uint32_t>(next), &n) && n.Number == h.Number + 1;
 }
 
 // The first record start in [from, to) whose follower fits, found by looking
@@ -100,7 +102,8 @@ bool Resync(EvtFile* f, uint32_t from, uint32_t to, RecHead* h) {
     uint32_t sig;
     uint32_t p = Phys(f, lin);
     if (!ReadDword(f, p + kEvtRecReserved, &sig)) return false;
-    if (sig == kEvtSignature && ReadHead(f, (uint32_t)lin, h) && FollowerFits(f, *h)) return true;
+    if (sig == kEvtSignature && ReadHead(f, static_cast<uint32_t>(lin), h) && FollowerFits(f, *h))
+      return true;
   }
   return false;
 }
@@ -110,7 +113,8 @@ bool Resync(EvtFile* f, uint32_t from, uint32_t to, RecHead* h) {
 bool Walk(EvtFile* f, uint64_t lin, uint32_t num, uint32_t want, RecHead* out) {
   for (;;) {
     RecHead h;
-    if (lin >= f->Live || !ReadHead(f, (uint32_t)lin, &h) || h.Number != num) return false;
+    if (lin >= f->Live || !ReadHead(f, static_cast<uint32_t>(lin), &h) || h.Number != num)
+      return false;
     if (num == want) {
       *out = h;
       return true;
@@ -168,7 +172,8 @@ bool Locate(EvtFile* f, uint32_t want, RecHead* out) {
   for (int probe = 0; want != b.NumA && b.LinH > b.LinA && !Near(b, want); ++probe) {
     uint64_t mid = ProbeAt(b, want, probe >= kGuesses);
     RecHead h;
-    bool found = Resync(f, (uint32_t)mid, (uint32_t)b.LinH, &h) && h.Number > b.NumA;
+    bool found = Resync(f, static_cast<uint32_t>(mid), static_cast<uint32_t>(b.LinH), &h) &&
+                 h.Number > b.NumA;
     if (found && h.Number <= want) {
       b.LinA = h.Lin, b.NumA = h.Number;
     } else {
@@ -217,9 +222,11 @@ bool TakeEof(EvtFile* f, uint32_t p) {
   uint32_t current = EvtLe32(e + kEvtEofCurrentRecordNumber);
   uint32_t oldest = EvtLe32(e + kEvtEofOldestRecordNumber);
   if (end != p || begin < kEvtHeaderSize || begin >= f->Size || begin % 4 != 0) return false;
-  uint32_t live = (uint32_t)(((uint64_t)end + DataSize(f) - begin) % DataSize(f));
+  uint32_t live =
+      static_cast<uint32_t>((static_cast<uint64_t>(end) + DataSize(f) - begin) % DataSize(f));
   if (oldest == 0 ? begin != end : current <= oldest || begin == end) return false;
-  if (oldest != 0 && (uint64_t)(current - oldest) * (kEvtFixedSize + 4) > live) return false;
+  if (oldest != 0 && static_cast<uint64_t>(current - oldest) * (kEvtFixedSize + 4) > live)
+    return false;
   f->Begin = begin, f->End = end, f->Current = current, f->Oldest = oldest, f->Live = live;
   return true;
 }
@@ -271,11 +278,11 @@ DWORD OpenFile(const char* path, int* fd, uint32_t* size) {
   if (err != ERROR_SUCCESS) return err;
   const char* fault = SizeFault(bytes);
   if (fault == nullptr) {
-    *size = (uint32_t)bytes;
+    *size = static_cast<uint32_t>(bytes);
     return ERROR_SUCCESS;
   }
   uint8_t head[8];
-  if (PlatformReadAllAt(*fd, head, sizeof head, 0) != (int64_t)sizeof head ||
+  if (PlatformReadAllAt(*fd, head, sizeof head, 0) != static_cast<int64_t>(sizeof head) ||
       !StartsLikeLog(head)) {
     return ERROR_BAD_FORMAT;
   }
@@ -287,12 +294,12 @@ DWORD OpenFile(const char* path, int* fd, uint32_t* size) {
 DWORD EvtOpen(const char* path, EvtFile** out) {
   *out = nullptr;
   PlatformSetErrorDetail(nullptr);
-  EvtFile* f = (EvtFile*)std::calloc(1, sizeof(EvtFile));
+  EvtFile* f = static_cast<EvtFile*>(std::calloc(1, sizeof(EvtFile)));
   if (f == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   f->Magic = kEvtMagic;
   DWORD err = OpenFile(path, &f->Fd, &f->Size);
   if (err == ERROR_SUCCESS) {
-    f->Block = (uint8_t*)std::malloc(kEvtBlockSize);
+    f->Block = static_cast<uint8_t*>(std::malloc(kEvtBlockSize));
     err = f->Block == nullptr ? ERROR_NOT_ENOUGH_MEMORY : LoadLog(f);
   }
   if (err != ERROR_SUCCESS) {
@@ -325,7 +332,7 @@ const uint8_t* RecordImage(EvtFile* f, const RecHead& h) {
   uint32_t p = Phys(f, h.Lin);
   if (h.Length <= kEvtBlockSize && h.Length <= f->Size - p) return EvtBytes(f, p, h.Length);
   if (f->ImageCap < h.Length) {
-    uint8_t* grown = (uint8_t*)std::realloc(f->Image, h.Length);
+    uint8_t* grown = static_cast<uint8_t*>(std::realloc(f->Image, h.Length));
     if (grown == nullptr) return nullptr;
     f->Image = grown, f->ImageCap = h.Length;
   }

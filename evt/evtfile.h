@@ -104,10 +104,11 @@ DWORD EvtRebuild(EvtWide* wide, const uint8_t* rec, uint32_t len, uint8_t* buf, 
 
 // Little-endian fields.
 inline uint32_t EvtLe32(const uint8_t* p) {
-  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 inline uint16_t EvtLe16(const uint8_t* p) {
-  return (uint16_t)(p[0] | p[1] << 8);
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
 #endif  // VELMAR_EVT_EVTFILE_H

@@ -32,7 +32,7 @@ void PutZeros(Out* o, uint64_t n) {
 }
 
 void SetLe32(uint8_t* p, uint32_t v) {
-  for (int k = 0; k < 4; ++k) p[k] = (uint8_t)(v >> (8 * k));
+  for (int k = 0; k < 4; ++k) p[k] = static_cast<uint8_t>(v >> (8 * k));
 }
 
 // Units of the UTF-16LE string at rec[at..end): up to its 0 unit, or to end
@@ -61,18 +61,21 @@ bool PutText(EvtWide* wide, Out* o, const uint8_t* s, uint32_t units) {
     o->Pos += units;
   } else if (units > 0) {
     if (wide->Cap < units) {
-      WCHAR* grown = (WCHAR*)std::realloc(wide->Units, (size_t)units * sizeof(WCHAR));
+      WCHAR* grown = static_cast<WCHAR*>(
+          std::realloc(wide->Units, static_cast<size_t>(units) * sizeof(WCHAR)));
       if (grown == nullptr) return false;
       wide->Units = grown, wide->Cap = units;
     }
     WCHAR* w = wide->Units;
-    for (uint32_t k = 0; k < units; ++k) w[k] = (WCHAR)(s[2 * k] | s[2 * k + 1] << 8);
-    int n = WideCharToMultiByte(CP_ACP, 0, w, (int)units, nullptr, 0, nullptr, nullptr);
+    for (uint32_t k = 0; k < units; ++k) w[k] = static_cast<WCHAR>(s[2 * k] | s[2 * k + 1] << 8);
+    int n =
+        WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(units), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return false;
-    if (Fits(o, (uint64_t)n)) {
-      WideCharToMultiByte(CP_ACP, 0, w, (int)units, (char*)o->Buf + o->Pos, n, nullptr, nullptr);
+    if (Fits(o, static_cast<uint64_t>(n))) {
+      WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(units),
+                          reinterpret_cast<char*>(o->Buf) + o->Pos, n, nullptr, nullptr);
     }
-    o->Pos += (uint64_t)n;
+    o->Pos += static_cast<uint64_t>(n);
   }
   PutZeros(o, 1);
   return true;
@@ -94,7 +97,7 @@ uint32_t PutAsciiGroups(uint8_t* dst, const uint8_t* rec, uint32_t p, uint32_t e
     bool zero = ((w - kLanes) & ~w & (kLanes << 15)) != 0;
     if (!ascii || zero) break;
     uint64_t x = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;  // the low bytes, two by two
-    uint32_t four = (uint32_t)(x | (x >> 16));
+    uint32_t four = static_cast<uint32_t>(x | (x >> 16));
     std::memcpy(dst + k, &four, 4);
   }
   return k;
@@ -123,8 +126,8 @@ bool PutAsciiString(Out* o, const uint8_t* rec, uint32_t* at, uint32_t end) {
   }
   dst[k] = 0;
   o->Pos += k + 1;
-  uint64_t next = (uint64_t)p + 2;
-  *at = next < end ? (uint32_t)next : end;
+  uint64_t next = static_cast<uint64_t>(p) + 2;
+  *at = next < end ? static_cast<uint32_t>(next) : end;
   return true;
 }
 
@@ -134,14 +137,14 @@ bool PutString(EvtWide* wide, Out* o, const uint8_t* rec, uint32_t* at, uint32_t
   if (PutAsciiString(o, rec, at, end)) return true;
   uint32_t units = TextUnits(rec, *at, end);
   if (!PutText(wide, o, rec + *at, units)) return false;
-  uint64_t next = (uint64_t)*at + 2 * (uint64_t)units + 2;
-  *at = next < end ? (uint32_t)next : end;
+  uint64_t next = static_cast<uint64_t>(*at) + 2 * static_cast<uint64_t>(units) + 2;
+  *at = next < end ? static_cast<uint32_t>(next) : end;
   return true;
 }
 
 // Whether [off, off + n) lies in the variable part [kEvtFixedSize, end).
 bool Inside(uint32_t off, uint32_t n, uint32_t end) {
-  return off >= kEvtFixedSize && (uint64_t)off + n <= end;
+  return off >= kEvtFixedSize && static_cast<uint64_t>(off) + n <= end;
 }
 
 // The rebuilt record's offsets, patched into the fixed part at the end.
@@ -157,9 +160,9 @@ bool PutBody(EvtWide* wide, Out* o, const uint8_t* rec, uint32_t end, Layout* l)
   if (!PutString(wide, o, rec, &at, end) || !PutString(wide, o, rec, &at, end)) return false;
   uint32_t sidLen = EvtLe32(rec + kEvtRecUserSidLength);
   uint32_t dataLen = EvtLe32(rec + kEvtRecDataLength);
-  l->SidOffset = (uint32_t)o->Pos;
+  l->SidOffset = static_cast<uint32_t>(o->Pos);
   if (sidLen > 0) Put(o, rec + EvtLe32(rec + kEvtRecUserSidOffset), sidLen);
-  l->StringOffset = (uint32_t)o->Pos;
+  l->StringOffset = static_cast<uint32_t>(o->Pos);
   uint32_t count = EvtLe16(rec + kEvtRecNumStrings);
   at = EvtLe32(rec + kEvtRecStringOffset);
   // Strings missing at the record's end become empty ones: NumStrings
@@ -168,7 +171,7 @@ bool PutBody(EvtWide* wide, Out* o, const uint8_t* rec, uint32_t end, Layout* l)
     if (!PutString(wide, o, rec, &at, end)) return false;
   }
   PutZeros(o, count);
-  l->DataOffset = (uint32_t)o->Pos;
+  l->DataOffset = static_cast<uint32_t>(o->Pos);
   if (dataLen > 0) Put(o, rec + EvtLe32(rec + kEvtRecDataOffset), dataLen);
   return true;
 }
@@ -194,10 +197,10 @@ DWORD EvtRebuild(EvtWide* wide, const uint8_t* rec, uint32_t len, uint8_t* buf, 
   PutZeros(&o, (4 - o.Pos % 4) % 4);
   uint64_t total = o.Pos + 4;
   if (total > 0xFFFFFFFFull) return ERROR_EVENTLOG_FILE_CORRUPT;
-  *size = (uint32_t)total;
+  *size = static_cast<uint32_t>(total);
   if (total > cap) return ERROR_INSUFFICIENT_BUFFER;
-  SetLe32(buf + o.Pos, (uint32_t)total);
-  SetLe32(buf + kEvtRecLength, (uint32_t)total);
+  SetLe32(buf + o.Pos, static_cast<uint32_t>(total));
+  SetLe32(buf + kEvtRecLength, static_cast<uint32_t>(total));
   SetLe32(buf + kEvtRecStringOffset, l.StringOffset);
   SetLe32(buf + kEvtRecUserSidOffset, l.SidOffset);
   SetLe32(buf + kEvtRecDataOffset, l.DataOffset);

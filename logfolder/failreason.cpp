@@ -59,13 +59,13 @@ void DescribeOpenFailure(const char* name, DWORD error, const char* detail, char
                          size_t size) {
   size_t n = 0;
   for (const char* p = name != nullptr ? name : ""; *p != '\0' && n + 1 < size; ++p, ++n) {
-    unsigned char c = (unsigned char)*p;
-    out[n] = c < 0x20 || c == 0x7F ? '?' : (char)c;
+    unsigned char c = static_cast<unsigned char>(*p);
+    out[n] = c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
   }
   out[n] = '\0';
   const Reason* r = ReasonOf(error);
   if (r == nullptr) {
-    std::snprintf(out + n, size - n, ": error %lu", (unsigned long)error);
+    std::snprintf(out + n, size - n, ": error %lu", static_cast<unsigned long>(error));
   } else if (r->TakesDetail && detail != nullptr) {
     std::snprintf(out + n, size - n, ": %s: %s", r->Text, detail);
   } else {

@@ -39,7 +39,7 @@ int PlatformComputerPath(const char* server, const char* file, char* out, size_t
     n = std::snprintf(out, outSize, "%s%s%s%s%s", dir, kPlatformPathSeparator, name,
                       kPlatformPathSeparator, file);
   }
-  return n > 0 && (size_t)n < outSize;
+  return n > 0 && static_cast<size_t>(n) < outSize;
 }
 
 void ComputerFileName(const char* server, const char* file, char* out, size_t size) {

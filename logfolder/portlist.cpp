@@ -14,8 +14,9 @@
 namespace {
 
 const size_t kRecordSize = RAS_PORT_RECORD_SIZE;
-const int kNameUnits = (int)(kRecordSize / sizeof(WCHAR)) - 1;  // room left for the 0 unit
-const size_t kMaxPorts = 65535;                                 // the count is 16-bit
+const int kNameUnits =
+    static_cast<int>(kRecordSize / sizeof(WCHAR)) - 1;  // room left for the 0 unit
+const size_t kMaxPorts = 65535;                         // the count is 16-bit
 // A line of more bytes cannot fit a record, since every 3 bytes give at least
 // one UTF-16 unit; the rest is room for a CR and a byte-order mark.
 const int kLineBytes = kNameUnits * 3 + 8;
@@ -42,7 +43,7 @@ DWORD ReadLine(FILE* file, char* line, int* length) {
   while ((c = std::getc(file)) != EOF && c != '\n') {
     if (c == 0) return Invalid("a line holds a NUL byte");
     if (n == kLineBytes) return Invalid("a line too long for a port name");
-    line[n++] = (char)c;
+    line[n++] = static_cast<char>(c);
   }
   if (std::ferror(file)) return ERROR_READ_FAULT;
   if (c == EOF && n == 0) {
@@ -69,7 +70,7 @@ BYTE* AddRecord(PortList* list, DWORD* error) {
       *error = ERROR_NOT_ENOUGH_MEMORY;
       return nullptr;
     }
-    list->Records = (BYTE*)grown;
+    list->Records = static_cast<BYTE*>(grown);
     list->Capacity = capacity;
   }
   BYTE* record = list->Records + list->Count++ * kRecordSize;
@@ -89,7 +90,8 @@ DWORD AddPort(PortList* list, const char* line, int length) {
   DWORD error = 0;
   BYTE* record = AddRecord(list, &error);
   if (record == nullptr) return error;
-  if (units > 0 && MultiByteToWideChar(CP_UTF8, 0, line, length, (WCHAR*)record, units) != units) {
+  if (units > 0 && MultiByteToWideChar(CP_UTF8, 0, line, length, reinterpret_cast<WCHAR*>(record),
+                                       units) != units) {
     return Invalid("a line that can't be converted");
   }
   return 0;
@@ -125,7 +127,7 @@ DWORD TakePorts(FILE* file, BYTE** ports, WORD* count) {
     return error;
   }
   *ports = list.Records;
-  *count = (WORD)list.Count;
+  *count = static_cast<WORD>(list.Count);
   return 0;
 }
 

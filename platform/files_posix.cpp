@@ -21,11 +21,11 @@ int CreateFlags(int replace) {
 }  // namespace
 
 int PlatformCreateFile(const char* path, int replace, int permissions) {
-  return open(path, O_RDWR | CreateFlags(replace), (mode_t)permissions);
+  return open(path, O_RDWR | CreateFlags(replace), static_cast<mode_t>(permissions));
 }
 
 FILE* PlatformCreateStream(const char* path, int replace, int permissions) {
-  int fd = open(path, O_WRONLY | CreateFlags(replace), (mode_t)permissions);
+  int fd = open(path, O_WRONLY | CreateFlags(replace), static_cast<mode_t>(permissions));
   FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
   if (f == nullptr && fd >= 0) {
     int err = errno;
@@ -41,7 +41,7 @@ int PlatformCreateUniqueFile(char* name, int suffixLen, int permissions) {
   // mkostemps makes it 0600; the file is to be what an open would have made.
   mode_t mask = umask(0);
   umask(mask);
-  if (fchmod(fd, (mode_t)permissions & ~mask) != 0) {
+  if (fchmod(fd, static_cast<mode_t>(permissions) & ~mask) != 0) {
     int err = errno;
     close(fd);
     unlink(name);
@@ -74,13 +74,13 @@ int PlatformCloseFile(int fd) {
 }
 
 int PlatformSetFileSize(int fd, uint64_t size) {
-  return ftruncate(fd, (off_t)size);
+  return ftruncate(fd, static_cast<off_t>(size));
 }
 
 int64_t PlatformReadAt(int fd, void* buf, size_t n, uint64_t at) {
   ssize_t got;
   do {
-    got = pread(fd, buf, n, (off_t)at);
+    got = pread(fd, buf, n, static_cast<off_t>(at));
   } while (got < 0 && errno == EINTR);
   return got;
 }
@@ -88,7 +88,7 @@ int64_t PlatformReadAt(int fd, void* buf, size_t n, uint64_t at) {
 int64_t PlatformWriteAt(int fd, const void* buf, size_t n, uint64_t at) {
   ssize_t done;
   do {
-    done = pwrite(fd, buf, n, (off_t)at);
+    done = pwrite(fd, buf, n, static_cast<off_t>(at));
   } while (done < 0 && errno == EINTR);
   return done;
 }

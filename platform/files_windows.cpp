@@ -81,20 +81,20 @@ int PlatformCloseFile(int fd) {
 }
 
 int PlatformSetFileSize(int fd, uint64_t size) {
-  errno_t err = _chsize_s(fd, (__int64)size);
+  errno_t err = _chsize_s(fd, static_cast<__int64>(size));
   if (err == 0) return 0;
   errno = err;
   return -1;
 }
 
 int64_t PlatformReadAt(int fd, void* buf, size_t n, uint64_t at) {
-  if (_lseeki64(fd, (__int64)at, SEEK_SET) < 0) return -1;
-  return _read(fd, buf, (unsigned)n);
+  if (_lseeki64(fd, static_cast<__int64>(at), SEEK_SET) < 0) return -1;
+  return _read(fd, buf, static_cast<unsigned>(n));
 }
 
 int64_t PlatformWriteAt(int fd, const void* buf, size_t n, uint64_t at) {
-  if (_lseeki64(fd, (__int64)at, SEEK_SET) < 0) return -1;
-  return _write(fd, buf, (unsigned)n);
+  if (_lseeki64(fd, static_cast<__int64>(at), SEEK_SET) < 0) return -1;
+  return _write(fd, buf, static_cast<unsigned>(n));
 }
 
 bool PlatformPathTaken(const char* path) {
@@ -111,7 +111,7 @@ int PlatformIsRegularFile(const char* path) {
 const char kPlatformPathSeparator[] = "\\";
 
 void PlatformWorkingFolder(char* out, size_t size) {
-  if (_getcwd(out, (int)size) == nullptr) std::snprintf(out, size, ".");
+  if (_getcwd(out, static_cast<int>(size)) == nullptr) std::snprintf(out, size, ".");
 }
 
 int PlatformMakeFolder(const char* path) {

@@ -42,7 +42,7 @@ DWORD PlatformOpenRegular(const char* path, int* fd, uint64_t* size) {
     *fd = -1;
     return err;
   }
-  *size = (uint64_t)st.st_size;
+  *size = static_cast<uint64_t>(st.st_size);
   return ERROR_SUCCESS;
 }
 

@@ -46,7 +46,7 @@ FILE* TempSpoolOpen(void) {
 #endif
   if (fd < 0) {
     char name[4096];
-    if (std::snprintf(name, sizeof name, "%s/velmarXXXXXX", dir) >= (int)sizeof name) {
+    if (std::snprintf(name, sizeof name, "%s/velmarXXXXXX", dir) >= static_cast<int>(sizeof name)) {
       errno = ENAMETOOLONG;
       return nullptr;
     }

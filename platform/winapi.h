@@ -112,7 +112,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLen, L
                         int multiByteLen, LPCSTR defaultChar, BOOL* usedDefaultChar);
 
 // Run-time libraries, for the remote-access library bound by ordinal.
-#define MAKEINTRESOURCEA(i) ((LPCSTR)(uintptr_t)(WORD)(i))
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(static_cast<WORD>(i))))
 HMODULE LoadLibraryA(LPCSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE module);

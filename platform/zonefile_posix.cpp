@@ -73,7 +73,7 @@ bool PlatformZoneFileMissing(const char* tz) {
   if (dir == nullptr || dir[0] == '\0') dir = "/usr/share/zoneinfo";
   char path[4096];
   int n = std::snprintf(path, sizeof path, "%s/%s", dir, name);
-  return n > 0 && (size_t)n < sizeof path && !IsFile(path);
+  return n > 0 && static_cast<size_t>(n) < sizeof path && !IsFile(path);
 }
 
 bool PlatformZoneFixed(const char* tz) {
@@ -86,5 +86,5 @@ bool PlatformZoneFixed(const char* tz) {
   char path[4096];
   int n = std::snprintf(path, sizeof path, "%s/%s", dir, name);
   struct stat st;
-  return n > 0 && (size_t)n < sizeof path && stat(path, &st) != 0 && errno == ENOENT;
+  return n > 0 && static_cast<size_t>(n) < sizeof path && stat(path, &st) != 0 && errno == ENOENT;
 }

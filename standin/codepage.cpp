@@ -23,7 +23,7 @@ int TerminatedLength(const Unit* s) {
   while (s[n] != 0) {
     if (++n >= INT_MAX) return -1;
   }
-  return (int)n + 1;
+  return static_cast<int>(n) + 1;
 }
 
 // Decodes one UTF-8 sequence at s[i..n); returns the code point, or
@@ -78,10 +78,10 @@ void PutUtf8(char32_t cp, char* out) {
   int len = Utf8Length(cp);
   static const unsigned char lead[] = {0, 0, 0xC0, 0xE0, 0xF0};
   for (int k = len - 1; k > 0; --k) {
-    out[k] = (char)(0x80 | (cp & 0x3F));
+    out[k] = static_cast<char>(0x80 | (cp & 0x3F));
     cp >>= 6;
   }
-  out[0] = (char)(lead[len] | cp);
+  out[0] = static_cast<char>(lead[len] | cp);
 }
 
 }  // namespace
@@ -94,7 +94,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiB
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const unsigned char* s = (const unsigned char*)multiByte;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(multiByte);
   // With -1 the terminator is converted too.
   int n = multiByteLen == -1 ? TerminatedLength(s) : multiByteLen;
   if (n < 0) {
@@ -112,10 +112,10 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiB
         return 0;
       }
       if (len == 2) {
-        wide[units] = (WCHAR)(0xD800 + ((cp - 0x10000) >> 10));
-        wide[units + 1] = (WCHAR)(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        wide[units] = static_cast<WCHAR>(0xD800 + ((cp - 0x10000) >> 10));
+        wide[units + 1] = static_cast<WCHAR>(0xDC00 + ((cp - 0x10000) & 0x3FF));
       } else {
-        wide[units] = (WCHAR)cp;
+        wide[units] = static_cast<WCHAR>(cp);
       }
     }
     units += len;

@@ -21,7 +21,7 @@ const DWORD kSeekForwards = EVENTLOG_SEEK_READ | EVENTLOG_FORWARDS_READ;
 bool IsSystemLog(const char* name) {
   const char* want = "SYSTEM";
   for (; *want != '\0'; ++name, ++want) {
-    char c = *name >= 'a' && *name <= 'z' ? (char)(*name - 'a' + 'A') : *name;
+    char c = *name >= 'a' && *name <= 'z' ? static_cast<char>(*name - 'a' + 'A') : *name;
     if (c != *want) return false;
   }
   return *name == '\0';
@@ -29,7 +29,7 @@ bool IsSystemLog(const char* name) {
 
 // The open log behind a handle, or null (with ERROR_INVALID_HANDLE set).
 EvtFile* LogOf(HANDLE log) {
-  EvtFile* f = (EvtFile*)log;
+  EvtFile* f = static_cast<EvtFile*>(log);
   if (f == nullptr || f->Magic != kEvtMagic) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -92,7 +92,7 @@ BOOL ReadEventLogA(HANDLE log, DWORD readFlags, DWORD recordOffset, LPVOID buffe
   // Records are read by number only; sequential reading is not offered.
   if (readFlags != kSeekForwards) return Fail(ERROR_INVALID_PARAMETER);
   uint32_t size = 0;
-  DWORD err = EvtReadRecord(f, recordOffset, (uint8_t*)buffer, bytesToRead, &size);
+  DWORD err = EvtReadRecord(f, recordOffset, static_cast<uint8_t*>(buffer), bytesToRead, &size);
   if (err == ERROR_INSUFFICIENT_BUFFER) *minBytesNeeded = size;
   if (err != ERROR_SUCCESS) return Fail(err);
   *bytesRead = size;
@@ -118,12 +118,12 @@ BOOL GetNumberOfEventLogRecords(HANDLE log, PDWORD numberOfRecords) {
 // ---- Beyond the Win32 calls ----------------------------------------------
 
 EvtStats EvtLogStats(HANDLE log) {
-  const EvtFile* f = (const EvtFile*)log;
+  const EvtFile* f = static_cast<const EvtFile*>(log);
   return f != nullptr ? f->Stats : EvtStats{0, 0};
 }
 
 EvtHeaderFacts EvtLogHeader(HANDLE log) {
-  const EvtFile* f = (const EvtFile*)log;
+  const EvtFile* f = static_cast<const EvtFile*>(log);
   if (f == nullptr || f->Magic != kEvtMagic) return EvtHeaderFacts{0, 0, 0};
   // A stale header may miss the wrap: when the oldest record lies behind the
   // EOF record, the records run over the file's end, whatever the flag says.

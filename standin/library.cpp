@@ -36,8 +36,8 @@ Module modules[] = {
 // past its NUL.
 bool SameIgnoringCase(const char* a, const char* b, size_t n) {
   for (size_t i = 0; i < n; ++i) {
-    char x = a[i] >= 'a' && a[i] <= 'z' ? (char)(a[i] - 'a' + 'A') : a[i];
-    char y = b[i] >= 'a' && b[i] <= 'z' ? (char)(b[i] - 'a' + 'A') : b[i];
+    char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
+    char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 'a' + 'A') : b[i];
     if (x != y) return false;
     if (x == '\0') return true;
   }

@@ -19,7 +19,7 @@ bool ServerText(const WCHAR* server, char* out) {
   size_t n = 0;
   for (; server[n] != 0; ++n) {
     if (n == kMaxServer || server[n] > 0x7F) return false;
-    out[n] = (char)server[n];
+    out[n] = static_cast<char>(server[n]);
   }
   out[n] = '\0';
   return true;
