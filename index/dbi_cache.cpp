@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -23,7 +24,6 @@ const int64_t kPageLimit = kNoPage;    // pages a file may have: 2 TB of 512-byt
 const int32_t kMaxFrames = 1 << 24;    // 8 GB of pages: far past any cache asked for
 const int64_t kGrowBytes = 256 << 10;  // file space reserved at a time
 const int32_t kRunPages = 256;         // pages written back in one call at most
-const size_t kLargeBytes = 2 << 20;    // a large page of the system's memory
 const int kFirstTableBits = 10;        // the page table has 2^10 entries at first
 
 // Frame state bits.
@@ -181,12 +181,25 @@ int WriteCluster(Cache* c, int32_t f) {
   return WriteRun(c, run, n);
 }
 
+// Once a cache has outgrown its first large page, the rest of it is asked
+// to be backed by large pages: node reads then land all over megabytes of
+// frames, and small pages would miss the processor's address translation
+// cache on most of them. A small index keeps its small pages, and its
+// memory with them.
+void AskForLargePages(Cache* c) {
+  size_t bytes = static_cast<size_t>(c->FrameCount) * DBI_CACHE_PAGE;
+  if (bytes > 2 * kPlatformLargePage) {
+    PlatformAdviseLargePages(c->Data + kPlatformLargePage, bytes - kPlatformLargePage);
+  }
+}
+
 // A frame to fill: an unused one, else the clock's victim (written back
 // first when dirty). kNone when the write-back fails or the table cannot
 // grow.
 int32_t FreeFrame(Cache* c) {
   if (c->Used < c->FrameCount) {
     if (GrowTable(c) != 0) return kNone;
+    if (c->Used == static_cast<int32_t>(kPlatformLargePage / DBI_CACHE_PAGE)) AskForLargePages(c);
     return c->Used++;
   }
   for (;;) {
@@ -525,7 +538,7 @@ Cache* NewCache(FILE* plain, long cacheBytes) {
   // backs memory with large pages can back all of the cache with them.
   void* data = nullptr;
   size_t bytes = static_cast<size_t>(c->FrameCount) * DBI_CACHE_PAGE;
-  if (posix_memalign(&data, kLargeBytes, bytes) != 0) data = nullptr;
+  if (posix_memalign(&data, kPlatformLargePage, bytes) != 0) data = nullptr;
   c->Data = static_cast<unsigned char*>(data);
   c->Run =
       static_cast<unsigned char*>(std::malloc(static_cast<size_t>(c->RunPages) * DBI_CACHE_PAGE));
