@@ -1,6 +1,7 @@
 // The list answers: sessions (streamed in the order they end), users (per
-// user over the sessions ending in the range) and info (per server's
-// history and per file). Each is a table of named columns in every format.
+// user over the sessions ending in the range, with their total) and info
+// (per server's history and per file). Each is a table of named columns in
+// every format.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,27 +16,23 @@ const char* const kStartedBy[] = {"connect", "rebuilt"};
 const char* const kEndedBy[] = {"disconnect", "replaced", "reset", "open"};
 
 const Column kSessionColumns[] = {
-    {"computer", 8, false},     {"port", 6, false},       {"user", 10, false},
-    {"start", 25, false},       {"end", 25, false},       {"seconds", 7, true},
-    {"started", 7, false},      {"ended", 10, false},     {"connected_seconds", 17, true},
-    {"start_record", 12, true}, {"end_record", 10, true},
+    {"computer", 8, false, kCellText, nullptr},
+    {"port", 6, false, kCellText, nullptr},
+    {"user", 10, false, kCellText, nullptr},
+    {"start", 25, false, kCellTime, nullptr},
+    {"end", 25, false, kCellTime, nullptr},
+    {"seconds", 14, true, kCellSeconds, "time (h:mm:ss)"},
+    {"started", 7, false, kCellText, nullptr},
+    {"ended", 10, false, kCellText, nullptr},
+    {"connected_seconds", 19, true, kCellSeconds, "connected (h:mm:ss)"},
+    {"start_record", 12, true, kCellInt, nullptr},
+    {"end_record", 10, true, kCellInt, nullptr},
 };
 const int kSessionCount = sizeof kSessionColumns / sizeof kSessionColumns[0];
 
-// Opens the JSON document's list `name`.
-void JsonOpen(OutBuf* out, const char* name) {
-  OutText(out, "{\n  ");
-  JsonString(out, name);
-  OutText(out, ": [");
-}
-
-void JsonClose(OutBuf* out) {
-  OutText(out, "\n  ]\n}\n");
-}
-
 // The sessions command while the model runs.
 struct SessionWriter {
-  const AnswerOptions* Options;  // the range
+  const AnswerOptions* Options;  // the range and the filter
   Table Rows;                    // the output table
 };
 
@@ -47,18 +44,19 @@ bool Overlaps(const Session* s, EventTime since, EventTime until) {
 }
 
 void WriteSession(void* context, const Session* s) {
-  SessionWriter* w = (SessionWriter*)context;
+  SessionWriter* w = static_cast<SessionWriter*>(context);
   if (!Overlaps(s, w->Options->Since, w->Options->Until)) return;
+  if (!FilterMatches(&w->Options->Filter, s)) return;
   Cell cells[kSessionCount] = {
       TextCell(s->Computer),
       TextCell(s->Port),
       TextCell(s->User),
       TimeCell(s->Start),
       TimeCell(s->End),
-      IntCell(s->End - s->Start),
+      SecondsCell(s->End - s->Start),
       TextCell(kStartedBy[s->Started]),
       TextCell(kEndedBy[s->Ended]),
-      s->HasConnected ? IntCell(s->Connected) : NullCell(),
+      s->HasConnected ? SecondsCell(s->Connected) : NullCell(),
       s->HasStartRecord ? IntCell(s->StartRecord) : NullCell(),
       s->HasEndRecord ? IntCell(s->EndRecord) : NullCell(),
   };
@@ -66,21 +64,79 @@ void WriteSession(void* context, const Session* s) {
 }
 
 const Column kUserColumns[] = {
-    {"user", 4, false},         {"sessions", 8, true},
-    {"seconds", 10, true},      {"longest_seconds", 15, true},
-    {"first_start", 25, false}, {"last_end", 25, false},
+    {"user", 4, false, kCellText, nullptr},
+    {"sessions", 8, true, kCellInt, nullptr},
+    {"seconds", 14, true, kCellSeconds, "time (h:mm:ss)"},
+    {"longest_seconds", 17, true, kCellSeconds, "longest (h:mm:ss)"},
+    {"first_start", 25, false, kCellTime, nullptr},
+    {"last_end", 25, false, kCellTime, nullptr},
 };
 const int kUserCount = sizeof kUserColumns / sizeof kUserColumns[0];
 
+void UserCells(const UserTotals& u, Cell* cells) {
+  cells[0] = TextCell(u.User.c_str());
+  cells[1] = IntCell(static_cast<int64_t>(u.Sessions));
+  cells[2] = SecondsCell(u.Seconds);
+  cells[3] = SecondsCell(u.Longest);
+  cells[4] = TimeCell(u.First);
+  cells[5] = TimeCell(u.Last);
+}
+
+// The users in the order --sort asks (their ranking, most time first,
+// without it), as places in users.
+std::vector<size_t> UserOrder(const std::vector<UserTotals>& users, int column) {
+  std::vector<size_t> order(users.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (column < 0) return order;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    Cell x[kUserCount], y[kUserCount];
+    UserCells(users[a], x);
+    UserCells(users[b], y);
+    return CellBefore(x[column], y[column]);
+  });
+  return order;
+}
+
+// The total over every user the answer counts (not only those --top
+// shows), as text gives it under the rows.
+void UserTotal(const std::vector<UserTotals>& users, Table* t) {
+  UserTotals all = {"", 0, 0, 0, kForever, kAlways};
+  for (const UserTotals& u : users) {
+    all.Sessions += u.Sessions;
+    all.Seconds += u.Seconds;
+    all.Longest = std::max(all.Longest, u.Longest);
+    all.First = std::min(all.First, u.First);
+    all.Last = std::max(all.Last, u.Last);
+  }
+  std::string label = "total: " + std::to_string(users.size()) + " user";
+  if (users.size() != 1) label += "s";
+  Cell cells[kUserCount];
+  UserCells(all, cells);
+  cells[0] = TextCell(label.c_str());
+  if (users.empty()) cells[4] = cells[5] = NullCell();
+  TableRow(t, cells);
+}
 // info: one row per file, in the order of its history.
 const Column kFileColumns[] = {
-    {"computer", 0, false},      {"file", 0, false},           {"oldest_record", 0, false},
-    {"newest_record", 0, false}, {"records", 0, false},        {"first_time", 0, false},
-    {"last_time", 0, false},     {"wrapped", 0, false},        {"dirty", 0, false},
-    {"join", 0, false},          {"shared_records", 0, false}, {"gap_seconds", 0, false},
-    {"same_as", 0, false},       {"added_records", 0, false},  {"connects", 0, false},
-    {"disconnects", 0, false},   {"resets", 0, false},         {"ports", 0, false},
-    {"users", 0, false},
+    {"computer", 0, false, kCellText, nullptr},
+    {"file", 0, false, kCellText, nullptr},
+    {"oldest_record", 0, false, kCellInt, nullptr},
+    {"newest_record", 0, false, kCellInt, nullptr},
+    {"records", 0, false, kCellInt, nullptr},
+    {"first_time", 0, false, kCellTime, nullptr},
+    {"last_time", 0, false, kCellTime, nullptr},
+    {"wrapped", 0, false, kCellBool, nullptr},
+    {"dirty", 0, false, kCellBool, nullptr},
+    {"join", 0, false, kCellText, nullptr},
+    {"shared_records", 0, false, kCellInt, nullptr},
+    {"gap_seconds", 0, false, kCellSeconds, nullptr},
+    {"same_as", 0, false, kCellText, nullptr},
+    {"added_records", 0, false, kCellInt, nullptr},
+    {"connects", 0, false, kCellInt, nullptr},
+    {"disconnects", 0, false, kCellInt, nullptr},
+    {"resets", 0, false, kCellInt, nullptr},
+    {"ports", 0, false, kCellInt, nullptr},
+    {"users", 0, false, kCellInt, nullptr},
 };
 const int kFileCount = sizeof kFileColumns / sizeof kFileColumns[0];
 // The cells of a file that its text block shows (computer to dirty), then
@@ -90,8 +146,10 @@ const int kJoinCell = 9;
 
 // info: one row per history, each record counted once.
 const Column kHistoryColumns[] = {
-    {"computer", 0, false},    {"files", 0, false},  {"records", 0, false}, {"connects", 0, false},
-    {"disconnects", 0, false}, {"resets", 0, false}, {"ports", 0, false},   {"users", 0, false},
+    {"computer", 0, false, kCellText, nullptr},   {"files", 0, false, kCellInt, nullptr},
+    {"records", 0, false, kCellInt, nullptr},     {"connects", 0, false, kCellInt, nullptr},
+    {"disconnects", 0, false, kCellInt, nullptr}, {"resets", 0, false, kCellInt, nullptr},
+    {"ports", 0, false, kCellInt, nullptr},       {"users", 0, false, kCellInt, nullptr},
 };
 const int kHistoryCount = sizeof kHistoryColumns / sizeof kHistoryColumns[0];
 const int kHistoryCountsAt = 3;  // connects to users, as text shows them
@@ -145,7 +203,7 @@ void InfoLine(OutBuf* out, const char* name, const Cell& value, ZoneCache* zone)
 // How a file joins its history, as text shows it: "first", "continuous",
 // "overlap of 500 records" (and of which file it is a copy), "gap of 86400 s".
 std::string JoinText(const LogFacts& f) {
-  char text[64];
+  char text[64], clock[32];
   if (f.Join == kJoinOverlap) {
     snprintf(text, sizeof text, "overlap of %llu record%s",
              static_cast<unsigned long long>(f.Shared), f.Shared == 1 ? "" : "s");
@@ -154,7 +212,7 @@ std::string JoinText(const LogFacts& f) {
     return join;
   }
   if (f.Join == kJoinGap) {
-    snprintf(text, sizeof text, "gap of %lld s", static_cast<long long>(f.GapSeconds));
+    snprintf(text, sizeof text, "gap of %s", ClockText(f.GapSeconds, clock, sizeof clock));
     return text;
   }
   return kJoins[f.Join];
@@ -183,38 +241,46 @@ void InfoText(OutBuf* out, const HistoryFacts& h, ZoneCache* zone, bool first) {
 int AnswerSessions(AnswerOptions* opt, OutBuf* out) {
   SessionWriter w;
   w.Options = opt;
-  if (opt->Format == kFormatJson) JsonOpen(out, "sessions");
-  TableStart(&w.Rows, out, opt->Format, kSessionColumns, kSessionCount, &opt->Zone);
+  if (opt->Format == kFormatJson) JsonListOpen(out, "sessions");
+  TableStart(&w.Rows, out, opt->Format, kSessionColumns, kSessionCount, &opt->Zone, "sessions");
   ModelListener l = {};
   l.Context = &w;
   l.Ended = WriteSession;
   // What went out stays out; the failure follows it.
   int status = AnswerReadLogs(opt, &l, nullptr);
   if (status != 0) return status;
-  if (opt->Format == kFormatJson) JsonClose(out);
+  if (opt->Format == kFormatJson) JsonListClose(out);
+  TableEnd(&w.Rows);
   return 0;
 }
 
 int AnswerUsers(AnswerOptions* opt, OutBuf* out) {
+  int column = -1;
+  if (!AnswerSortColumn(opt, kUserColumns, kUserCount, -1, &column)) return kAnswerFailed;
   UserCount count;
-  ModelListener l = UserListener(&count, opt->Since, opt->Until);
+  ModelListener l = UserListener(&count, opt->Since, opt->Until, &opt->Filter);
   int status = AnswerReadLogs(opt, &l, nullptr);
   if (status != 0) return status;
   std::vector<UserTotals> users = UserRanking(&count);
+  std::vector<size_t> order = UserOrder(users, column);
+  order.resize(AnswerShown(opt, order.size()));
   Column columns[kUserCount];
   std::copy(kUserColumns, kUserColumns + kUserCount, columns);
-  for (const UserTotals& u : users)
-    columns[0].Width = std::max(columns[0].Width, (int)u.User.size());
-  if (opt->Format == kFormatJson) JsonOpen(out, "users");
+  // Room for the names, and for the total's label ("total: 289 users").
+  columns[0].Width = 13 + static_cast<int>(std::to_string(users.size()).size());
+  for (size_t i : order)
+    columns[0].Width = std::max(columns[0].Width, static_cast<int>(users[i].User.size()));
+  if (opt->Format == kFormatJson) JsonListOpen(out, "users");
   Table t;
-  TableStart(&t, out, opt->Format, columns, kUserCount, &opt->Zone);
-  for (const UserTotals& u : users) {
-    Cell cells[kUserCount] = {TextCell(u.User.c_str()), IntCell((int64_t)u.Sessions),
-                              IntCell(u.Seconds),       IntCell(u.Longest),
-                              TimeCell(u.First),        TimeCell(u.Last)};
+  TableStart(&t, out, opt->Format, columns, kUserCount, &opt->Zone, "users");
+  for (size_t i : order) {
+    Cell cells[kUserCount];
+    UserCells(users[i], cells);
     TableRow(&t, cells);
   }
-  if (opt->Format == kFormatJson) JsonClose(out);
+  if (opt->Format == kFormatText) UserTotal(users, &t);
+  if (opt->Format == kFormatJson) JsonListClose(out);
+  TableEnd(&t);
   return 0;
 }
 
@@ -230,8 +296,8 @@ int AnswerInfo(AnswerOptions* opt, OutBuf* out) {
   Table t;
   if (opt->Format == kFormatJson) {
     // The histories with their counts, then the files as CSV has them.
-    JsonOpen(out, "histories");
-    TableStart(&t, out, opt->Format, kHistoryColumns, kHistoryCount, &opt->Zone);
+    JsonListOpen(out, "histories");
+    TableStart(&t, out, opt->Format, kHistoryColumns, kHistoryCount, &opt->Zone, nullptr);
     for (const HistoryFacts& h : facts) {
       Cell cells[kHistoryCount];
       HistoryCells(h, cells);
@@ -241,7 +307,7 @@ int AnswerInfo(AnswerOptions* opt, OutBuf* out) {
     JsonString(out, "logs");
     OutText(out, ": [");
   }
-  TableStart(&t, out, opt->Format, kFileColumns, kFileCount, &opt->Zone);
+  TableStart(&t, out, opt->Format, kFileColumns, kFileCount, &opt->Zone, nullptr);
   for (const HistoryFacts& h : facts) {
     for (const LogFacts& f : h.Files) {
       Cell cells[kFileCount];
@@ -249,6 +315,6 @@ int AnswerInfo(AnswerOptions* opt, OutBuf* out) {
       TableRow(&t, cells);
     }
   }
-  if (opt->Format == kFormatJson) JsonClose(out);
+  if (opt->Format == kFormatJson) JsonListClose(out);
   return 0;
 }

@@ -115,8 +115,14 @@ void AnswerOptionsInit(AnswerOptions* opt) {
   opt->Until = kForever;
   opt->Format = kFormatText;
   opt->Utc = false;
+  opt->Command = kAnswerBusy;
+  opt->Download = false;
   opt->Step = kStepHour;
   opt->WeekHour = false;
+  opt->Filter.Users.clear();
+  opt->Filter.Ports.clear();
+  opt->Sort = nullptr;
+  opt->Top = 0;
   opt->Lines = 0;
   opt->LinesFrom = nullptr;
   opt->PortFiles.clear();

@@ -83,6 +83,19 @@ void YAxis(OutBuf* out, const BarLayout* at) {
             at->PlotTop, kLeft, at->Base);
 }
 
+// The least length of the buckets that the range does not cut: no tick
+// step is finer, so that bars of days get no hours and bars of months
+// their month starts. The range's first and last may be cut short.
+EventTime BucketLength(const BusyModel* b) {
+  size_t n = b->Rows.size();
+  EventTime least = 0;
+  for (size_t i = n > 2 ? 1 : 0; i < (n > 2 ? n - 1 : n); ++i) {
+    EventTime length = b->Rows[i].End - b->Rows[i].Start;
+    if (least == 0 || length < least) least = length;
+  }
+  return least;
+}
+
 // Ticks on the local clock's hours, midnights, months or years under the
 // bars, whatever the buckets' length, and the axis's caption.
 void XAxis(AnswerOptions* opt, const BusyModel* b, OutBuf* out, const BarLayout* at) {
@@ -94,6 +107,7 @@ void XAxis(AnswerOptions* opt, const BusyModel* b, OutBuf* out, const BarLayout*
     axis.To = b->Rows.back().End;
     axis.Length = at->PlotWidth;
     axis.CharWidth = kCharWidth;
+    axis.Finest = BucketLength(b);
     TimeAxisTicks(&axis, &opt->Zone);
     for (int i = 0; i < axis.Count; ++i) axis.Tick[i].X = BucketX(b, at, axis.Tick[i].At);
     TimeAxisPlace(&axis, kLeft + at->PlotWidth + kRight);
@@ -149,20 +163,6 @@ int BarKeys(const AnswerOptions* opt, bool gaps, char* lines, char* allBusy, siz
   return n;
 }
 
-// The chart's title by the length of its buckets, whichever step made
-// them: "Lines in use per hour", "per day", "per week" or "per month".
-const char* BarTitle(const BusyModel* b) {
-  // The first bucket may be cut short by the range's start.
-  EventTime length = 3600;
-  for (size_t i = 0; i < b->Rows.size() && i < 3; ++i) {
-    length = std::max(length, b->Rows[i].End - b->Rows[i].Start);
-  }
-  return length <= 2 * 3600    ? "Lines in use per hour"
-         : length <= 2 * 86400 ? "Lines in use per day"
-         : length <= 8 * 86400 ? "Lines in use per week"
-                               : "Lines in use per month";
-}
-
 void Bars(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
   size_t n = b->Rows.size();
   BarLayout at = {};
@@ -185,12 +185,15 @@ void Bars(AnswerOptions* opt, const BusyModel* b, OutBuf* out) {
   at.Base = at.PlotTop + kPlotHeight;
   char desc[400];
   snprintf(desc, sizeof desc,
-           "Mean (dark) and peak (light) lines in use per bucket over the covered time; grey "
+           "Mean (dark) and peak (light) lines in use per %s over the covered time; grey "
            "shading marks time no log covers.%s",
+           BucketStepName(opt->Step),
            opt->Lines > 0 ? " The dashed line marks all lines of the pool; the red band above "
                             "the bars the time all of them were busy, darker for more."
                           : "");
-  Open(out, kLeft + at.PlotWidth + kRight, at.Base + kBottom, BarTitle(b), desc);
+  char title[64];
+  snprintf(title, sizeof title, "Lines in use per %s", BucketStepName(opt->Step));
+  Open(out, kLeft + at.PlotWidth + kRight, at.Base + kBottom, title, desc);
   SvgLegend(out, &legend);
   YAxis(out, &at);
   for (size_t i = 0; i < n; ++i) {

@@ -31,6 +31,10 @@ void LogFailure(Download* d, DWORD error, const char* detail) {
 // failure's text.
 const char* SetUpAnswer(Download* d, AnswerOptions* opt, char* path, size_t size) {
   opt->Program = "velmar";
+  opt->Download = true;
+  opt->Command = d->What == kDownloadSessions ? kAnswerSessions
+                 : d->What == kDownloadUsers  ? kAnswerUsers
+                                              : kAnswerBusy;
   opt->Format = d->Json ? kFormatJson : kFormatCsv;
   opt->Since = d->Since;
   opt->Until = d->Until;

@@ -149,6 +149,7 @@ void LinesTimeAxis(OutBuf* out, ChartData* chart, const LinesLayout* at) {
   axis.To = chart->Start + at->Range;
   axis.Length = kPlot;
   axis.CharWidth = kCharWidth;
+  axis.Finest = 0;
   TimeAxisTicks(&axis, &chart->Zone);
   for (int i = 0; i < axis.Count; ++i) axis.Tick[i].X = TimeX(chart, at, axis.Tick[i].At);
   TimeAxisPlace(&axis, kWidth);

@@ -82,12 +82,14 @@ int FirstStep(EventTime span) {
   return i;
 }
 
-// The finest step from the span's first on whose labels, spread evenly
-// over the axis, leave a character between them; the coarsest when none
-// does.
+// The finest step from the span's first on, not much shorter than the
+// axis's finest, whose labels, spread evenly over the axis, leave a character
+// between them; the coarsest when none does.
 const TickStep* PickStep(const TimeAxis* axis) {
   EventTime span = axis->To - axis->From;
   for (int i = FirstStep(span); i < kStepCount; ++i) {
+    // A month of 28 days still steps as a bucket of 31 does.
+    if (static_cast<double>(kSteps[i].Shortest) < 0.9 * static_cast<double>(axis->Finest)) continue;
     double room =
         axis->Length * static_cast<double>(kSteps[i].Shortest) / static_cast<double>(span);
     if (room >= (kSteps[i].Chars + 1) * axis->CharWidth) return &kSteps[i];

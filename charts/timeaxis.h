@@ -27,17 +27,20 @@ struct TimeAxis {
   EventTime To;                    // and its last
   double Length;                   // its length in the chart's units
   double CharWidth;                // the widest a label's character is drawn, in those units
+  EventTime Finest;                // no step is much shorter: a bucket's length (0: any)
   int Count;                       // ticks, 0 to TIME_AXIS_TICKS
   TimeTick Tick[TIME_AXIS_TICKS];  // in time order
 };
 
-// Sets the ticks of axis (From, To, Length and CharWidth set; To after
-// From) in the zone's local time: the finest step of whole hours (1, 2, 3,
-// 6 or 12) for a span under two days, of days (1, 2, a week from Monday,
-// two weeks) under about four months, of months (1, 2, 3 or 6, from
-// January) under about eight years, else of years, whose labels, spread
-// evenly over Length, leave a gap of a character between them. Each tick
-// gets At and Label; X is the caller's to set.
+// Sets the ticks of axis (From, To, Length, CharWidth and Finest set; To
+// after From) in the zone's local time: the finest step of whole hours (1,
+// 2, 3, 6 or 12) for a span under two days, of days (1, 2, a week from
+// Monday, two weeks) under about four months, of months (1, 2, 3 or 6,
+// from January) under about eight years, else of years, whose labels,
+// spread evenly over Length, leave a gap of a character between them, and
+// none much shorter than Finest (so that bars of days get no hours, bars of
+// months their month starts). Each tick gets At and Label; X is the
+// caller's to set.
 void TimeAxisTicks(TimeAxis* axis, ZoneCache* zone);
 
 // Places the labels of ticks whose X is set, on a chart `width` units
@@ -47,7 +50,7 @@ void TimeAxisTicks(TimeAxis* axis, ZoneCache* zone);
 void TimeAxisPlace(TimeAxis* axis, double width);
 
 // Writes each tick as a mark from y down 5 units, and the labels drawn
-// (TimeAxisPlace) with their baseline at y + 17, in the chart's own font.
+// (TimeAxisPlace) with their baseline at y + 18, in the chart's own font.
 void TimeAxisWrite(OutBuf* out, const TimeAxis* axis, int y);
 
 #endif  // VELMAR_CHARTS_TIMEAXIS_H

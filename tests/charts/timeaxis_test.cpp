@@ -47,6 +47,7 @@ TEST(TimeAxis, TicksFallOnTheClocksAndCalendarsOwnBoundaries) {
     const char* To;
     double Length;
     const char* Want;
+    EventTime Finest = 0;  // the buckets' length
   } cases[] = {
       // A day: whole hours, midnight as its date; a narrow chart fewer of them.
       {"SGT-8", "2026-12-08", "2026-12-09", 428, "Dec 8 06:00 12:00 18:00 Dec 9"},
@@ -72,6 +73,11 @@ TEST(TimeAxis, TicksFallOnTheClocksAndCalendarsOwnBoundaries) {
        "2017 2018 2019 2020 2021 2022 2023 2024 2025 2026"},
       {"SGT-8", "2016-12-08", "2026-12-09", 300, "2018 2020 2022 2024 2026"},
       {"SGT-8", "0001-01-01", "2026-12-09", 428, "200 400 600 800 1000 1200 1400 1600 1800 2000"},
+      // Buckets of days get no hours, of weeks no days, of months their starts.
+      {"SGT-8", "2026-12-07", "2026-12-09", 290, "Dec 7 Dec 8 Dec 9", 86400 - 3600},
+      {"SGT-8", "2026-11-02", "2026-12-14", 428, "Nov 2 Nov 9 Nov 16 Nov 23 Nov 30 Dec 7 Dec 14",
+       7 * 86400 - 3600},
+      {"SGT-8", "2026-11-01", "2027-01-01", 290, "Nov Dec 2027", 31 * 86400},
   };
   for (const auto& c : cases) {
     UseZone(c.Tz);
@@ -82,6 +88,7 @@ TEST(TimeAxis, TicksFallOnTheClocksAndCalendarsOwnBoundaries) {
     axis.To = At(&zone, c.To);
     axis.Length = c.Length;
     axis.CharWidth = 8.4;
+    axis.Finest = c.Finest;
     TimeAxisTicks(&axis, &zone);
     EXPECT_EQ(c.Want, Labels(axis)) << c.Tz << " " << c.From << " " << c.Length;
     // Each tick is the instant its label names, in local time.

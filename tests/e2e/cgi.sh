@@ -314,7 +314,7 @@ get cgi-far-ahead 0 "$work/worked" 'offset=2147483647&gstat=1&user=1' VELMAR_RUN
 download 'export=sessions&computername=RAS2&date=9999-12-31&duration=23' "$csv" \
   velmar-RAS2-9999-12-31-sessions.csv sessions --since 9999-12-31 --until 9999-12-31T23:00 \
   --format csv
-want_err="velmar: more than 1000000 buckets: narrow the range with --since and --until, or use --step day" \
+want_err="velmar: more than 1000000 hours: the busy download counts by the hour; choose a later first day or a duration" \
   get cgi-bad-window 2 "$work/pool" 'export=busy&computername=RAS2&date=0001-01-01' VELMAR_RUN_LIMIT=5
 want_err="velmar: $work/pool/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/pool" 'export=users'
 want_err="velmar: ..: not a valid computer name" \
