@@ -81,6 +81,8 @@ int VelmarMain(int argc, char** argv) {
   int done = 0;
   if (run.Web.Export != nullptr) {
     done = RunDownload(&run);
+  } else if (run.Web.Chart) {
+    done = RunChartPage(&run);
   } else {
     WriteHead(&run);
     done = RunReport(&run);

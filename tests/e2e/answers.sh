@@ -410,21 +410,39 @@ answer_ok "sessions ndjson" sessions "$log" --format ndjson
 [ "$(jq -c . "$work/a.out" | wc -l)" = "$(wc -l <"$work/a.out")" ] || fail "ndjson: jq disagrees"
 [ "$(wc -l <"$work/a.out")" = "$(($(wc -l <"$work/sessions.csv") - 1))" ] ||
   fail "ndjson and CSV hold different numbers of sessions"
-for step in hour weekhour week; do
-  answer_ok "svg $step" busy "$log" --step "$step" --format svg
-  cp "$work/a.out" "$shots/busy-$step.svg"
+# The charts: SVG with a title and a description, nothing from outside,
+# each figure named in its legend, the time axis on the clock's and the
+# calendar's own boundaries and never finer than the buckets, time no log
+# covers shaded and named; a month of hours fits a desktop's page, a day of
+# them a phone's screen.
+# name | screen width | texts the chart shows, among others | arguments
+while IFS='|' read -r name screen texts line; do
+  read -ra args <<<"$line"
+  answer_ok "svg $name" busy "$log" "${args[@]}" --format svg
+  cp "$work/a.out" "$shots/busy-$name.svg"
   python3 -c 'import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot()
 ns = "{http://www.w3.org/2000/svg}"
-assert r.tag == ns + "svg" and r.find(ns + "title") is not None and r.find(ns + "desc") is not None' \
-    "$work/a.out" || fail "svg $step: not an SVG with title and desc"
-  grep -qE '(href|src)=' "$work/a.out" && fail "svg $step: refers to something outside"
+assert r.tag == ns + "svg" and r.find(ns + "title") is not None and r.find(ns + "desc") is not None
+shown = [t.text for t in r.iter(ns + "text")]
+missing = [t for t in sys.argv[2].split(",") if t not in shown]
+assert not missing, "missing: %s in %s" % (missing, shown)' "$work/a.out" "$texts" ||
+    fail "svg $name: not an SVG with title, desc and the texts $texts"
+  grep -qE '(href|src)=' "$work/a.out" && fail "svg $name: refers to something outside"
   if [ -d "$src/tests/web/node_modules/playwright-core" ]; then
-    node "$src/tests/web/svgshot.mjs" "$shots/busy-$step.svg" "$shots/busy-$step.png" >"$work/shot.txt" ||
-      fail "svg $step: Chromium did not render it"
+    node "$src/tests/web/svgshot.mjs" "$shots/busy-$name.svg" "$shots/busy-$name-$screen.png" \
+      "$screen" >"$work/shot.txt" || fail "svg $name: Chromium did not show it within $screen pixels"
   else
     fail "playwright-core missing: run scripts/install-deps"
   fi
-done
+done <<'EOF'
+month|1280|Lines in use per hour,mean,peak,3 lines,all 3 busy,Nov 9,Nov 11,Dec 7,local time|--step hour
+day|390|mean,peak,3 lines,all 3 busy,Dec 7,06:00,12:00,18:00,Dec 8|--step hour --since 2026-12-07 --until 2026-12-08
+days|1280|Lines in use per day,Nov 9,Nov 16,Nov 23,Nov 30,Dec 7|--step day
+gap|1280|not covered,Nov 5,Nov 8,Nov 12|--step hour --since 2026-11-05 --until 2026-11-12 --utc
+weekhour|1280|Mon,Sun,00:00,21:00,mean lines: 0|--step weekhour
+weeks|390|Lines in use per week,Nov 2,Nov 16,Nov 30|--step week
+months|390|Lines in use per month,Nov,Dec,2027,not covered|--step month
+EOF
 
 # ---- Wrapped and dirty logs read as the report reads them ----
 "$tool" dump "$log" >"$work/month.csv"
