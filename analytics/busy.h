@@ -38,7 +38,7 @@ const EventTime kAlways = -kForever;
 
 // Breakpoints kept before the oldest are folded: 512 kB, and tree nodes of
 // about 3 MB at most for those rebuilt starts made.
-const size_t kProfileCap = (size_t)1 << 16;
+const size_t kProfileCap = static_cast<size_t>(1) << 16;
 // Buckets one table may have.
 const size_t kMaxBusyRows = 1000000;
 

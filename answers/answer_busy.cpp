@@ -48,10 +48,12 @@ void FigureCells(const BusyFigures& f, int64_t lines, Cell* cells) {
   bool covered = f.Covered > 0;
   cells[0] = SecondsCell(f.Covered);
   cells[1] = SecondsCell(f.LineSeconds);
-  cells[2] = covered ? RealCell((double)f.LineSeconds / (double)f.Covered, 3) : NullCell();
+  cells[2] = covered
+                 ? RealCell(static_cast<double>(f.LineSeconds) / static_cast<double>(f.Covered), 3)
+                 : NullCell();
   cells[3] = covered ? IntCell(f.Peak) : NullCell();
   cells[4] = lines > 0 ? SecondsCell(f.AllBusy) : NullCell();
-  cells[5] = IntCell((int64_t)f.Connects);
+  cells[5] = IntCell(static_cast<int64_t>(f.Connects));
 }
 
 // The rows of a table, from the answer's own order (time, or Monday 00
@@ -143,8 +145,9 @@ void Levels(const BusyModel* b, OutBuf* out, AnswerFormat format, ZoneCache* zon
   Table t;
   TableStart(&t, out, format, kLevelColumns, 3, zone, nullptr);
   for (size_t k = 0; k < b->TimeAt.size(); ++k) {
-    Cell cells[3] = {IntCell(static_cast<int64_t>(k)), SecondsCell(b->TimeAt[k]),
-                     RealCell(100.0 * (double)b->TimeAt[k] / (double)covered, 2)};
+    Cell cells[3] = {
+        IntCell(static_cast<int64_t>(k)), SecondsCell(b->TimeAt[k]),
+        RealCell(100.0 * static_cast<double>(b->TimeAt[k]) / static_cast<double>(covered), 2)};
     TableRow(&t, cells);
   }
 }

@@ -26,7 +26,8 @@ int CountPorts(const AnswerOptions* opt, const char* path, bool mayBeMissing, in
   const char* detail = error != 0 ? PlatformErrorDetail() : nullptr;
   if (error == 0 && count == 0) error = ERROR_INVALID_DATA, detail = "no port listed";
   for (WORD i = 0; error == 0 && i < count; ++i) {
-    const WCHAR* name = (const WCHAR*)(records + (size_t)i * RAS_PORT_RECORD_SIZE);
+    const WCHAR* name =
+        reinterpret_cast<const WCHAR*>(records + static_cast<size_t>(i) * RAS_PORT_RECORD_SIZE);
     if (name[0] == 0) error = ERROR_INVALID_DATA, detail = "a blank line";
   }
   PlatformFreePortFile(records);

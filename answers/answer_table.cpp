@@ -17,12 +17,12 @@ std::string TerminalText(const char* text) {
   std::string shown;
   for (const char* p = text; *p != '\0';) {
     int n = Utf8Length(p);
-    unsigned char c = (unsigned char)p[0], next = (unsigned char)p[1];
+    unsigned char c = static_cast<unsigned char>(p[0]), next = static_cast<unsigned char>(p[1]);
     bool control = n == 0 || c < 0x20 || c == 0x7F || (c == 0xC2 && next < 0xA0);
     if (control) {
       shown += '?';
     } else {
-      shown.append(p, (size_t)n);
+      shown.append(p, static_cast<size_t>(n));
     }
     p += n == 0 ? 1 : n;
   }
@@ -37,9 +37,9 @@ void Pad(OutBuf* o, int n) {
 void PutInt(OutBuf* o, int64_t v) {
   if (v < 0) {
     OutChar(o, '-');
-    OutNumber(o, 0 - (uint64_t)v);
+    OutNumber(o, 0 - static_cast<uint64_t>(v));
   } else {
-    OutNumber(o, (uint64_t)v);
+    OutNumber(o, static_cast<uint64_t>(v));
   }
 }
 
@@ -55,9 +55,9 @@ void PutReal(OutBuf* o, double v, int digits) {
 const char* IntText(int64_t v, char* buf, size_t size) {
   char* p = buf + size;
   *--p = '\0';
-  uint64_t u = v < 0 ? 0 - (uint64_t)v : (uint64_t)v;
+  uint64_t u = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
   do {
-    *--p = (char)('0' + u % 10);
+    *--p = static_cast<char>('0' + u % 10);
     u /= 10;
   } while (u != 0);
   if (v < 0) *--p = '-';
@@ -95,10 +95,10 @@ void TextRow(Table* t, const Cell* cells) {
     const char* text = CellText(cells[i], t->Zone, buf, sizeof buf, true);
     std::string shown;
     if (t->Out->Terminal && cells[i].Kind == kCellText) text = (shown = TerminalText(text)).c_str();
-    int len = (int)strlen(text), width = t->Columns[i].Width;
+    int len = static_cast<int>(strlen(text)), width = t->Columns[i].Width;
     if (i > 0) OutBytes(t->Out, "  ", 2);
     if (t->Columns[i].Right) Pad(t->Out, width - len);
-    OutBytes(t->Out, text, (size_t)len);
+    OutBytes(t->Out, text, static_cast<size_t>(len));
     if (!t->Columns[i].Right && i + 1 < t->Count) Pad(t->Out, width - len);
   }
   OutChar(t->Out, '\n');
@@ -301,7 +301,7 @@ Cell SecondsCell(int64_t seconds) {
 }
 
 int Utf8Length(const char* text) {
-  const unsigned char* p = (const unsigned char*)text;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   if (p[0] < 0x80) return 1;
   // The lead byte gives the length and the range its first continuation
   // byte must lie in; the others lie in 0x80..0xBF.
@@ -330,11 +330,11 @@ int Utf8Length(const char* text) {
 void JsonString(OutBuf* o, const char* text) {
   OutChar(o, '"');
   for (const char* p = text; *p != '\0';) {
-    unsigned char c = (unsigned char)*p;
+    unsigned char c = static_cast<unsigned char>(*p);
     int n = c < 0x80 ? 1 : Utf8Length(p);
     if (c == '"' || c == '\\') {
       OutChar(o, '\\');
-      OutChar(o, (char)c);
+      OutChar(o, static_cast<char>(c));
     } else if (c < 0x20) {
       char esc[8];
       snprintf(esc, sizeof esc, "\\u%04x", c);
@@ -342,7 +342,7 @@ void JsonString(OutBuf* o, const char* text) {
     } else if (n == 0) {
       OutText(o, "\xEF\xBF\xBD");  // U+FFFD in place of the stray byte
     } else {
-      OutBytes(o, p, (size_t)n);
+      OutBytes(o, p, static_cast<size_t>(n));
     }
     p += n == 0 ? 1 : n;
   }
