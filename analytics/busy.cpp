@@ -109,6 +109,7 @@ void AddFigures(BusyFigures* f, int64_t seconds, int32_t lines, int64_t allLines
 
 // Covered time [from, to) inside the range, at `lines` lines.
 void AddCovered(BusyModel* b, EventTime from, EventTime to, int32_t lines) {
+  if (b->Run != nullptr) b->Run(b->RunContext, from, to, lines);
   if (b->TimeAt.size() <= (size_t)lines) b->TimeAt.resize((size_t)lines + 1, 0);
   b->TimeAt[(size_t)lines] += to - from;
   size_t row = RowFor(b, from);
@@ -282,6 +283,21 @@ void OnConnect(void* context, EventTime t) {
   if (row != kNoRow) ++b->Rows[row].Sum.Connects;
 }
 
+// A session of the filter's, as it ends: its connect and its time.
+void OnFilteredEnded(void* context, const Session* s) {
+  BusyModel* b = static_cast<BusyModel*>(context);
+  if (!FilterMatches(b->Filter, s)) return;
+  if (s->Started == kStartConnect) OnConnect(b, s->Start);
+  if (s->Start >= s->End) return;
+  if (s->End >= (EventTime)b->Points.back().Time) {
+    OnPast(b, s->Start, s->End, s);
+  } else {
+    // An accounting log's session that ended before one told already.
+    OnBack(b, s->Start, 1, s);
+    OnBack(b, s->End, -1, s);
+  }
+}
+
 void OnCovers(void* context, int span, EventTime first, bool empty) {
   BusyModel* b = (BusyModel*)context;
   if (b->Logs.size() <= (size_t)span) b->Logs.resize((size_t)span + 1, CoverSpan{0, 0});
@@ -332,8 +348,10 @@ void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, i
   b->Cursor = 0;
   b->TimeAt.clear();
   // A bucket lasts an hour at most, a day less than two (a zone that set
-  // its clock back a whole day showed one date twice).
-  EventTime longest = step == kStepHour ? 3600 : 2 * 86400;
+  // its clock back a whole day showed one date twice), a week or a month
+  // a day more than its days at most.
+  const EventTime kLongest[] = {3600, 2 * 86400, 8 * 86400, 32 * 86400};
+  EventTime longest = kLongest[step];
   b->Overflow =
       since != kAlways && until != kForever && (until - since) / longest > (EventTime)b->MaxRows;
   b->ShortSessions = 0;
@@ -343,6 +361,9 @@ void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, i
   b->EarlyConnects.clear();
   b->LateSession.clear();
   b->LateAt = b->LateFrom = 0;
+  b->Filter = nullptr;
+  b->Run = nullptr;
+  b->RunContext = nullptr;
 }
 
 ModelListener BusyListener(BusyModel* b) {
@@ -353,6 +374,16 @@ ModelListener BusyListener(BusyModel* b) {
   l.Past = OnPast;
   l.Back = OnBack;
   l.Connect = OnConnect;
+  l.Done = OnDone;
+  return l;
+}
+
+ModelListener BusyFilteredListener(BusyModel* b, const SessionFilter* filter) {
+  b->Filter = filter;
+  ModelListener l = {};
+  l.Context = b;
+  l.Covers = OnCovers;
+  l.Ended = OnFilteredEnded;
   l.Done = OnDone;
   return l;
 }

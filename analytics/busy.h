@@ -1,6 +1,8 @@
 // Lines in use over time, exact to the second, folded into buckets of clock
-// hours or days: covered seconds, line-seconds, peak, seconds with all lines
-// busy, connects, and over the whole range the time at exactly k lines.
+// hours, days, weeks or months: covered seconds, line-seconds, peak,
+// seconds with all lines busy, connects, and over the whole range the time
+// at exactly k lines; each stretch of one count of lines told as it is
+// folded, for the intervals with every line busy.
 //
 // The model's sessions arrive in the order they end, but a rebuilt session
 // starts in the past, after later time has been seen. So the recent profile
@@ -27,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "analytics/filter.h"
 #include "analytics/model.h"
 #include "analytics/zone.h"
 
@@ -37,7 +40,7 @@ const EventTime kAlways = -kForever;
 
 // Breakpoints kept before the oldest are folded: 512 kB, and tree nodes of
 // about 3 MB at most for those rebuilt starts made.
-const size_t kProfileCap = (size_t)1 << 16;
+const size_t kProfileCap = static_cast<size_t>(1) << 16;
 // Buckets one table may have.
 const size_t kMaxBusyRows = 1000000;
 
@@ -51,7 +54,7 @@ struct BusyFigures {
   uint64_t Connects;    // connect records in the range
 };
 
-// One bucket: a clock hour or a day, [Start, End).
+// One bucket: a clock hour, a day, a week or a month, [Start, End).
 struct BusyRow {
   EventTime Start;  // first second
   EventTime End;    // the next bucket's first second
@@ -95,21 +98,35 @@ struct BusyModel {
   EventTime ShortFrom;                 // the horizon it was counted from
   std::map<EventTime, uint32_t> EarlyConnects;  // connects before the coverage so far (at most
                                                 // Cap times): a log that came late may cover them
-  uint64_t LateChanges;     // changes back in time that reached before the horizon
-  std::string LateSession;  // the session of the first: "USER on COMPUTER PORT"
-  EventTime LateAt;         // its time
-  EventTime LateFrom;       // the horizon it was counted from
+  uint64_t LateChanges;         // changes back in time that reached before the horizon
+  std::string LateSession;      // the session of the first: "USER on COMPUTER PORT"
+  EventTime LateAt;             // its time
+  EventTime LateFrom;           // the horizon it was counted from
+  const SessionFilter* Filter;  // BusyFilteredListener: the sessions counted
+  // Told each stretch [from, to) of covered time in the range at `lines`
+  // lines in use, as it is folded: in time order, each second once (two
+  // in a row may have the same lines). Null for none.
+  void (*Run)(void* context, EventTime from, EventTime to, int32_t lines);
+  void* RunContext;  // handed to Run
 };
 
-// Prepares an empty table. lines 0 leaves the all-busy figures out. A
+// Prepares an empty table, telling no stretches (Run null) and counting
+// every session (Filter null). lines 0 leaves the all-busy figures out. A
 // range so long that it needs more than MaxRows buckets whatever the zone
-// (a bucket lasts at most an hour, or two days for a day) sets Overflow at
-// once.
+// (a bucket lasts at most an hour, two days for a day, eight for a week,
+// 32 for a month) sets Overflow at once.
 void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, int64_t lines,
               ZoneCache* zone);
 
 // A listener that feeds the model's events into b.
 ModelListener BusyListener(BusyModel* b);
+
+// A listener that feeds b only the sessions filter lets through (it must
+// outlive the run): each as it ends, its time [Start, End) raised by one
+// line as a rebuilt start is, its connect counted at its start. As exact
+// as BusyListener for those sessions: the model tells sessions in the
+// order they end, at the time of the record it is at.
+ModelListener BusyFilteredListener(BusyModel* b, const SessionFilter* filter);
 
 // Folds what is left, and makes the buckets reach to the end of the range
 // (or of the coverage, when the range has no end). Call after the model ran.

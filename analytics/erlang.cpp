@@ -2,6 +2,8 @@
 // carried traffic (which rises with the offered), and the busy hour.
 #include "analytics/erlang.h"
 
+#include <algorithm>
+
 namespace {
 
 const double kMaxOffered = 1e12;
@@ -59,6 +61,8 @@ void CapacityPlanFrom(const BusyFigures* clock, int64_t lines, const std::vector
   out->Lines = lines;
   out->Targets = targets;
   out->Needed.assign(targets.size(), -1);
+  out->DailyPeak = 0.0;
+  out->PeakDays = 0;
   for (int h = 0; h < 24; ++h) {
     if (clock[h].Covered <= 0) continue;
     double mean = (double)clock[h].LineSeconds / (double)clock[h].Covered;
@@ -75,4 +79,21 @@ void CapacityPlanFrom(const BusyFigures* clock, int64_t lines, const std::vector
   for (size_t i = 0; i < targets.size(); ++i) {
     out->Needed[i] = ErlangLines(out->Offered, targets[i], kMaxPlannedLines);
   }
+}
+
+void CapacityDailyPeak(const BusyModel* b, CapacityPlan* out) {
+  double sum = 0.0, best = -1.0;
+  uint32_t days = 0;
+  EventTime day = 0;
+  for (const BusyRow& r : b->Rows) {
+    EventTime d = ZoneDay(b->Zone, r.Start);
+    if (best >= 0.0 && d != day) sum += best, ++days, best = -1.0;
+    day = d;
+    if (r.Sum.Covered <= 0) continue;
+    double mean = static_cast<double>(r.Sum.LineSeconds) / static_cast<double>(r.Sum.Covered);
+    best = std::max(best, mean);
+  }
+  if (best >= 0.0) sum += best, ++days;
+  out->PeakDays = days;
+  out->DailyPeak = days > 0 ? sum / static_cast<double>(days) : 0.0;
 }

@@ -29,14 +29,16 @@ int64_t ErlangLines(double a, double target, int64_t limit);
 
 // What the capacity answer says.
 struct CapacityPlan {
-  int BusyHour;     // clock hour with the highest mean lines, -1 when nothing is covered
-  uint32_t Days;    // hours at that clock hour with covered time
-  double Carried;   // Ac: that hour's mean lines in use, erlangs
-  int64_t Lines;    // N
-  bool Solved;      // an offered traffic was found
-  double Offered;   // A
-  double Blocking;  // B(A, N)
-  double Observed;  // share of the busy hour's covered time with all N lines busy
+  int BusyHour;       // clock hour with the highest mean lines, -1 when nothing is covered
+  uint32_t Days;      // hours at that clock hour with covered time
+  double Carried;     // Ac: that hour's mean lines in use, erlangs
+  int64_t Lines;      // N
+  bool Solved;        // an offered traffic was found
+  double Offered;     // A
+  double Blocking;    // B(A, N)
+  double Observed;    // share of the busy hour's covered time with all N lines busy
+  double DailyPeak;   // each day's own busiest hour's mean lines, averaged over the days
+  uint32_t PeakDays;  // the days with covered time that went into DailyPeak
   std::vector<double> Targets;  // blocking targets
   std::vector<int64_t> Needed;  // per target the fewest lines, -1 beyond the limit
 };
@@ -45,8 +47,17 @@ struct CapacityPlan {
 const int64_t kMaxPlannedLines = 1000000;
 
 // Plans from the 24 clock-hour slots of a busy table (BusyFoldSlots with 24
-// slots), the pool's lines (at least 1) and the targets.
+// slots), the pool's lines (at least 1) and the targets. DailyPeak and
+// PeakDays are left 0 for CapacityDailyPeak.
 void CapacityPlanFrom(const BusyFigures* clock, int64_t lines, const std::vector<double>& targets,
                       CapacityPlan* out);
+
+// The busy hour the other way round, from the hourly buckets of b: for
+// each local day with covered time the highest mean lines in use of its
+// clock hours (each over its covered time), averaged over those days, into
+// out->DailyPeak and out->PeakDays. Over whole covered days it is at least
+// the carried traffic of the one clock hour CapacityPlanFrom picks: each
+// day's own busiest hour is at least as busy as that hour was on the day.
+void CapacityDailyPeak(const BusyModel* b, CapacityPlan* out);
 
 #endif  // VELMAR_ANALYTICS_ERLANG_H

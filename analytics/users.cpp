@@ -7,7 +7,7 @@ namespace {
 
 void OnEnded(void* context, const Session* s) {
   UserCount* u = (UserCount*)context;
-  if (s->End < u->Since || s->End >= u->Until) return;
+  if (s->End < u->Since || s->End >= u->Until || !FilterMatches(u->Filter, s)) return;
   int64_t seconds = s->End - s->Start;
   std::unordered_map<std::string, UserTotals>::iterator it = u->ByName.find(s->User);
   if (it == u->ByName.end()) {
@@ -24,9 +24,11 @@ void OnEnded(void* context, const Session* s) {
 
 }  // namespace
 
-ModelListener UserListener(UserCount* u, EventTime since, EventTime until) {
+ModelListener UserListener(UserCount* u, EventTime since, EventTime until,
+                           const SessionFilter* filter) {
   u->Since = since;
   u->Until = until;
+  u->Filter = filter;
   u->ByName.clear();
   ModelListener l = {};
   l.Context = u;

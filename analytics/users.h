@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "analytics/filter.h"
 #include "analytics/model.h"
 
 // One user's totals.
@@ -27,11 +28,14 @@ struct UserTotals {
 struct UserCount {
   EventTime Since;                                     // sessions ending from here
   EventTime Until;                                     // and before here
+  const SessionFilter* Filter;                         // the sessions counted
   std::unordered_map<std::string, UserTotals> ByName;  // name -> totals
 };
 
-// A listener that counts the model's sessions ending in [since, until) into u.
-ModelListener UserListener(UserCount* u, EventTime since, EventTime until);
+// A listener that counts into u the model's sessions ending in [since,
+// until) that filter lets through (it must outlive the run).
+ModelListener UserListener(UserCount* u, EventTime since, EventTime until,
+                           const SessionFilter* filter);
 
 // The totals ordered by seconds, most first, then by name (byte order).
 std::vector<UserTotals> UserRanking(const UserCount* u);

@@ -140,6 +140,26 @@ bool ParseOffset(const char** p, int* given, int32_t* offset) {
   return **p == '\0' && hours <= 23 && minutes <= 59 && seconds <= 59;
 }
 
+// The first local day (days since 1970) of the day, week or month that
+// holds local day d.
+EventTime FirstDay(BucketStep step, EventTime d) {
+  if (step == kStepWeek) return d - FloorMod(d + 3, 7);  // 1970-01-01 was a Thursday
+  if (step != kStepMonth) return d;
+  CivilTime c;
+  CivilFromDays(d, &c);
+  return DaysFromCivil(c.Year, c.Month, 1);
+}
+
+// The first local day of the day, week or month after the one that starts
+// on local day first.
+EventTime NextFirstDay(BucketStep step, EventTime first) {
+  if (step == kStepWeek) return first + 7;
+  if (step != kStepMonth) return first + 1;
+  CivilTime c;
+  CivilFromDays(first, &c);
+  return c.Month == 12 ? DaysFromCivil(c.Year + 1, 1, 1) : DaysFromCivil(c.Year, c.Month + 1, 1);
+}
+
 // Puts v as width digits with leading zeros.
 char* PutDigits(char* out, int v, int width) {
   for (int i = width - 1; i >= 0; --i, v /= 10) out[i] = (char)('0' + v % 10);
@@ -223,6 +243,35 @@ int ZoneParse(ZoneCache* z, const char* text, EventTime* t) {
   return 1;
 }
 
+int ZoneParseWhen(ZoneCache* z, const char* text, EventTime now, EventTime* t) {
+  EventTime local = now + ZoneOffset(z, now);
+  EventTime today = FloorDiv(local, kDay);
+  if (strcmp(text, "now") == 0) {
+    *t = now;
+  } else if (strcmp(text, "today") == 0 || strcmp(text, "yesterday") == 0) {
+    *t = LocalToInstant(z, (text[0] == 't' ? today : today - 1) * kDay);
+  } else if (text[0] == '-') {
+    // "-" then 1 to 9 digits then the unit, d or h.
+    size_t digits = strspn(text + 1, "0123456789");
+    char unit = text[1 + digits];
+    if (digits == 0 || digits > 9 || (unit != 'd' && unit != 'h') || text[2 + digits] != '\0')
+      return 0;
+    EventTime n = 0;
+    for (size_t i = 1; i <= digits; ++i) n = n * 10 + (text[i] - '0');
+    *t = unit == 'h' ? now - n * kHour : LocalToInstant(z, local - n * kDay);
+  } else {
+    CivilTime c;
+    const char* p = text;
+    if (Digits(&p, 4, &c.Year) && *p++ == '-' && Digits(&p, 2, &c.Month) && *p == '\0') {
+      if (c.Year < 1 || c.Month < 1 || c.Month > 12) return 0;
+      *t = LocalToInstant(z, DaysFromCivil(c.Year, c.Month, 1) * kDay);
+      return 1;
+    }
+    return ZoneParse(z, text, t);
+  }
+  return 1;
+}
+
 int ZoneParseDay(const char* text, EventTime* days) {
   CivilTime c;
   const char* p = text;
@@ -245,18 +294,24 @@ void ZoneCivilDay(EventTime day, CivilTime* out) {
   CivilFromLocal(day * kDay, out);
 }
 
+const char* BucketStepName(BucketStep step) {
+  static const char* const kNames[] = {"hour", "day", "week", "month"};
+  return kNames[step];
+}
+
 EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t) {
   EventTime local = t + ZoneOffset(z, t);
   if (step == kStepHour) return t - FloorMod(local, kHour);
-  EventTime start = LocalToInstant(z, local - FloorMod(local, kDay));
+  EventTime start = LocalToInstant(z, FirstDay(step, FloorDiv(local, kDay)) * kDay);
   return start <= t ? start : t;
 }
 
 EventTime ZoneBucketEnd(ZoneCache* z, BucketStep step, EventTime start) {
   int32_t offset = ZoneOffset(z, start);
   EventTime local = start + offset;
-  if (step == kStepDay) {
-    EventTime end = LocalToInstant(z, local - FloorMod(local, kDay) + kDay);
+  if (step != kStepHour) {
+    EventTime first = FirstDay(step, FloorDiv(local, kDay));
+    EventTime end = LocalToInstant(z, NextFirstDay(step, first) * kDay);
     return end > start ? end : start + kDay;
   }
   EventTime end = start + kHour - FloorMod(local, kHour);

@@ -1,7 +1,7 @@
 // Local time for the answers: the offset from UTC in force at an instant
 // (the zone is TZ as the C library last read it, by SetReportZone or
 // PlatformReadZone), ISO 8601 texts with that offset, the times a user
-// types, and the edges of clock hours and days. Zones with
+// types, and the edges of clock hours, days, weeks and months. Zones with
 // daylight time and half-hour offsets come out right: an hour or a day is
 // cut where the clock shows a new hour or a new date.
 #ifndef VELMAR_ANALYTICS_ZONE_H
@@ -44,9 +44,15 @@ struct CivilTime {
 
 // The length of a bucket of the busy table.
 enum BucketStep {
-  kStepHour,  // a clock hour
-  kStepDay,   // a calendar day
+  kStepHour,   // a clock hour
+  kStepDay,    // a calendar day
+  kStepWeek,   // a calendar week, from local midnight of a Monday
+  kStepMonth,  // a calendar month, from local midnight of its first day
 };
+
+// The step's name as the command line and the answers give it: "hour",
+// "day", "week" or "month".
+const char* BucketStepName(BucketStep step);
 
 // Empties the cache; call before first use.
 void ZoneInit(ZoneCache* z);
@@ -73,6 +79,15 @@ size_t ZoneFormat(ZoneCache* z, EventTime t, char* out);
 // exist included).
 int ZoneParse(ZoneCache* z, const char* text, EventTime* t);
 
+// Reads a time as ZoneParse does, or one of the words and relative times
+// a user types, read against now: "now"; "today" and "yesterday", local
+// midnight of now's date and of the date before; "-Nd", the same local
+// time N dates back (N of 1 to 9 digits), and "-Nh", N hours before now;
+// "YYYY-MM", local midnight of that month's first day. A local time the
+// clock skips or shows twice is taken as ZoneParse takes it. Returns 1
+// with *t set, 0 for anything else.
+int ZoneParseWhen(ZoneCache* z, const char* text, EventTime now, EventTime* t);
+
 // Reads exactly "YYYY-MM-DD", a real date from year 1, as its day: days
 // since 1970-01-01. Returns 1 with *days set, 0 for anything else.
 int ZoneParseDay(const char* text, EventTime* days);
@@ -92,8 +107,8 @@ void ZoneCivilDay(EventTime day, CivilTime* out);
 EventTime ZoneBucketStart(ZoneCache* z, BucketStep step, EventTime t);
 
 // The start of the bucket after the one starting at start: the next instant
-// the clock shows a new hour (or a new date), or the offset changes within
-// the hour.
+// the clock shows a new hour (or the date that starts the next day, week
+// or month), or the offset changes within the hour.
 EventTime ZoneBucketEnd(ZoneCache* z, BucketStep step, EventTime start);
 
 // Probes of the offset are this far apart when runs of one offset are

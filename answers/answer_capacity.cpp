@@ -1,6 +1,8 @@
 // The capacity answer: the busy hour over the covered days, its mean lines
-// in use as the carried traffic, the offered traffic and blocking by
-// Erlang B, and the lines each blocking target needs.
+// in use as the carried traffic, beside it the mean of each day's own
+// busiest hour, the offered traffic and blocking by Erlang B, and the lines
+// each blocking target needs; in text, why the observed all-busy share and
+// the blocking differ.
 #include <cstdio>
 
 #include "analytics/erlang.h"
@@ -11,11 +13,16 @@ namespace {
 const char* const kModelNote = "Erlang B: blocked calls are lost, not retried";
 
 const Column kPlanColumns[] = {
-    {"busy_hour", 9, true},          {"days", 4, true},
-    {"carried_erlangs", 15, true},   {"lines", 5, true},
-    {"offered_erlangs", 15, true},   {"blocking", 8, true},
-    {"observed_all_busy", 17, true}, {"target", 6, true},
-    {"lines_needed", 12, true},
+    {"busy_hour", 9, true, kCellInt, nullptr},
+    {"days", 4, true, kCellInt, nullptr},
+    {"carried_erlangs", 15, true, kCellReal, nullptr},
+    {"lines", 5, true, kCellInt, nullptr},
+    {"offered_erlangs", 15, true, kCellReal, nullptr},
+    {"blocking", 8, true, kCellReal, nullptr},
+    {"observed_all_busy", 17, true, kCellReal, nullptr},
+    {"target", 6, true, kCellReal, nullptr},
+    {"lines_needed", 12, true, kCellInt, nullptr},
+    {"daily_busy_hour_erlangs", 23, true, kCellReal, nullptr},
 };
 const int kPlanCount = sizeof kPlanColumns / sizeof kPlanColumns[0];
 
@@ -36,14 +43,19 @@ Cell NeededCell(const CapacityPlan& p, size_t i) {
   return p.Solved && p.Needed[i] >= 0 ? IntCell(p.Needed[i]) : NullCell();
 }
 
+Cell DailyPeakCell(const CapacityPlan& p) {
+  return p.PeakDays > 0 ? RealCell(p.DailyPeak, 3) : NullCell();
+}
+
 void Csv(const CapacityPlan& p, OutBuf* out, ZoneCache* zone) {
   Table t;
-  TableStart(&t, out, kFormatCsv, kPlanColumns, kPlanCount, zone);
+  TableStart(&t, out, kFormatCsv, kPlanColumns, kPlanCount, zone, nullptr);
   for (size_t i = 0; i < p.Targets.size(); ++i) {
     Cell cells[kPlanCount];
     PlanCells(p, cells);
     cells[7] = RealCell(p.Targets[i], 4);
     cells[8] = NeededCell(p, i);
+    cells[9] = DailyPeakCell(p);
     TableRow(&t, cells);
   }
 }
@@ -58,6 +70,7 @@ void Json(AnswerOptions* opt, const CapacityPlan& p, OutBuf* out, ZoneCache* zon
     OutBytes(out, ": ", 2);
     CellValue(out, cells[i], zone, true);
   }
+  JsonMember(out, kPlanColumns[9].Name, DailyPeakCell(p), zone);
   OutText(out, ",\n  \"lines_from\": ");
   JsonString(out, opt->LinesFrom);
   OutText(out, ",\n  \"model\": ");
@@ -80,20 +93,30 @@ void Line(OutBuf* out, const char* name, const char* text) {
   OutText(out, line);
 }
 
+// Why the two shares differ, under the figures.
+const char* const kSharesNote =
+    "The observed share is of time: how long every line was in use. The blocking is the\n"
+    "share of call attempts the model turns away, which the log cannot see: a caller who\n"
+    "finds every line busy leaves no record.\n";
+
 void Text(AnswerOptions* opt, const CapacityPlan& p, OutBuf* out) {
   char text[200];
   if (p.BusyHour < 0) {
     OutText(out, "no covered time in the range: no busy hour\n");
     return;
   }
-  snprintf(text, sizeof text, "%02d:00-%02d:00 (over %u days with covered time)", p.BusyHour,
+  snprintf(text, sizeof text,
+           "%02d:00-%02d:00 (the clock hour with the highest mean, over %u days)", p.BusyHour,
            (p.BusyHour + 1) % 24, p.Days);
   Line(out, "busy hour", text);
   snprintf(text, sizeof text, "%.3f erlangs (the busy hour's mean lines in use)", p.Carried);
   Line(out, "carried traffic", text);
-  snprintf(text, sizeof text, "%lld (%s)", (long long)p.Lines, opt->LinesFrom);
+  snprintf(text, sizeof text, "%.3f erlangs (each day's own busiest hour, the mean over %u days)",
+           p.DailyPeak, p.PeakDays);
+  Line(out, "daily busy hours", text);
+  snprintf(text, sizeof text, "%lld (%s)", static_cast<long long>(p.Lines), opt->LinesFrom);
   Line(out, "lines", text);
-  snprintf(text, sizeof text, "%.2f%% of the busy hour (observed)", 100.0 * p.Observed);
+  snprintf(text, sizeof text, "%.2f%% of the busy hour's time (observed)", 100.0 * p.Observed);
   Line(out, "all lines busy", text);
   if (!p.Solved) {
     Line(out, "offered traffic",
@@ -101,20 +124,23 @@ void Text(AnswerOptions* opt, const CapacityPlan& p, OutBuf* out) {
          "cannot be estimated");
   } else {
     snprintf(text, sizeof text, "%.3f erlangs (estimated: A (1 - B(A, %lld)) = carried)", p.Offered,
-             (long long)p.Lines);
+             static_cast<long long>(p.Lines));
     Line(out, "offered traffic", text);
-    snprintf(text, sizeof text, "%.4f (Erlang B: B(A, %lld))", p.Blocking, (long long)p.Lines);
+    snprintf(text, sizeof text, "%.4f of the call attempts (Erlang B: B(A, %lld))", p.Blocking,
+             static_cast<long long>(p.Lines));
     Line(out, "blocking today", text);
   }
   for (size_t i = 0; p.Solved && i < p.Targets.size(); ++i) {
     if (p.Needed[i] >= 0) {
-      snprintf(text, sizeof text, "%lld for blocking %g", (long long)p.Needed[i], p.Targets[i]);
-    } else {
-      snprintf(text, sizeof text, "more than %lld for blocking %g", (long long)kMaxPlannedLines,
+      snprintf(text, sizeof text, "%lld for blocking %g", static_cast<long long>(p.Needed[i]),
                p.Targets[i]);
+    } else {
+      snprintf(text, sizeof text, "more than %lld for blocking %g",
+               static_cast<long long>(kMaxPlannedLines), p.Targets[i]);
     }
     Line(out, i == 0 ? "lines needed" : "", text);
   }
+  if (p.Solved) OutText(out, kSharesNote);
   OutText(out, "The model is Erlang B: it assumes that blocked calls are lost, not retried.\n");
 }
 
@@ -135,6 +161,7 @@ int AnswerCapacity(AnswerOptions* opt, OutBuf* out) {
   BusyFoldSlots(&b, 24, clock);
   CapacityPlan plan;
   CapacityPlanFrom(clock, opt->Lines, opt->Targets, &plan);
+  CapacityDailyPeak(&b, &plan);
   if (opt->Format == kFormatCsv) {
     Csv(plan, out, &opt->Zone);
   } else if (opt->Format == kFormatJson) {

@@ -15,13 +15,25 @@ namespace {
 
 // info: one row per file, in the order of its history.
 const Column kFileColumns[] = {
-    {"computer", 0, false},      {"file", 0, false},           {"oldest_record", 0, false},
-    {"newest_record", 0, false}, {"records", 0, false},        {"first_time", 0, false},
-    {"last_time", 0, false},     {"wrapped", 0, false},        {"dirty", 0, false},
-    {"join", 0, false},          {"shared_records", 0, false}, {"gap_seconds", 0, false},
-    {"same_as", 0, false},       {"added_records", 0, false},  {"connects", 0, false},
-    {"disconnects", 0, false},   {"resets", 0, false},         {"ports", 0, false},
-    {"users", 0, false},
+    {"computer", 0, false, kCellText, nullptr},
+    {"file", 0, false, kCellText, nullptr},
+    {"oldest_record", 0, false, kCellInt, nullptr},
+    {"newest_record", 0, false, kCellInt, nullptr},
+    {"records", 0, false, kCellInt, nullptr},
+    {"first_time", 0, false, kCellTime, nullptr},
+    {"last_time", 0, false, kCellTime, nullptr},
+    {"wrapped", 0, false, kCellBool, nullptr},
+    {"dirty", 0, false, kCellBool, nullptr},
+    {"join", 0, false, kCellText, nullptr},
+    {"shared_records", 0, false, kCellInt, nullptr},
+    {"gap_seconds", 0, false, kCellSeconds, nullptr},
+    {"same_as", 0, false, kCellText, nullptr},
+    {"added_records", 0, false, kCellInt, nullptr},
+    {"connects", 0, false, kCellInt, nullptr},
+    {"disconnects", 0, false, kCellInt, nullptr},
+    {"resets", 0, false, kCellInt, nullptr},
+    {"ports", 0, false, kCellInt, nullptr},
+    {"users", 0, false, kCellInt, nullptr},
 };
 const int kFileCount = sizeof kFileColumns / sizeof kFileColumns[0];
 // The cells of a file that its text block shows (computer to dirty), then
@@ -33,23 +45,23 @@ const int kJoinCell = 9;
 // of each file, a NAS's Interim-Updates and repeats, and what the reader of
 // an accounting file passed over (on a row of its own).
 const Column kAcctColumns[] = {
-    {"kind", 0, false},
-    {"interims", 0, false},
-    {"repeated_records", 0, false},
-    {"authentication_records", 0, false},
-    {"other_records", 0, false},
-    {"skipped_records", 0, false},
+    {"kind", 0, false, kCellText, nullptr},
+    {"interims", 0, false, kCellInt, nullptr},
+    {"repeated_records", 0, false, kCellInt, nullptr},
+    {"authentication_records", 0, false, kCellInt, nullptr},
+    {"other_records", 0, false, kCellInt, nullptr},
+    {"skipped_records", 0, false, kCellInt, nullptr},
 };
 const int kAcctCount = sizeof kAcctColumns / sizeof kAcctColumns[0];
 const int kRowMost = kFileCount + kAcctCount;
 
 // info: one row per history, each record counted once.
 const Column kHistoryColumns[] = {
-    {"computer", 0, false},    {"files", 0, false},
-    {"records", 0, false},     {"connects", 0, false},
-    {"disconnects", 0, false}, {"resets", 0, false},
-    {"ports", 0, false},       {"users", 0, false},
-    {"interims", 0, false},    {"repeated_records", 0, false},
+    {"computer", 0, false, kCellText, nullptr},   {"files", 0, false, kCellInt, nullptr},
+    {"records", 0, false, kCellInt, nullptr},     {"connects", 0, false, kCellInt, nullptr},
+    {"disconnects", 0, false, kCellInt, nullptr}, {"resets", 0, false, kCellInt, nullptr},
+    {"ports", 0, false, kCellInt, nullptr},       {"users", 0, false, kCellInt, nullptr},
+    {"interims", 0, false, kCellInt, nullptr},    {"repeated_records", 0, false, kCellInt, nullptr},
 };
 const int kHistoryCount = 8;     // without the accounting logs' two
 const int kHistoryCountsAt = 3;  // connects to users, as text shows them
@@ -146,9 +158,9 @@ void InfoLine(OutBuf* out, const char* name, const Cell& value, ZoneCache* zone)
 }
 
 // How a file joins its history, as text shows it: "first", "continuous",
-// "overlap of 500 records" (and of which file it is a copy), "gap of 86400 s".
+// "overlap of 500 records" (and of which file it is a copy), "gap of 24:00:00".
 std::string JoinText(const LogFacts& f) {
-  char text[64];
+  char text[64], clock[32];
   if (f.Join == kJoinOverlap) {
     snprintf(text, sizeof text, "overlap of %llu record%s",
              static_cast<unsigned long long>(f.Shared), f.Shared == 1 ? "" : "s");
@@ -157,7 +169,7 @@ std::string JoinText(const LogFacts& f) {
     return join;
   }
   if (f.Join == kJoinGap) {
-    snprintf(text, sizeof text, "gap of %lld s", static_cast<long long>(f.GapSeconds));
+    snprintf(text, sizeof text, "gap of %s", ClockText(f.GapSeconds, clock, sizeof clock));
     return text;
   }
   return kJoins[f.Join];
@@ -281,7 +293,8 @@ int AnswerInfo(AnswerOptions* opt, OutBuf* out) {
   if (opt->Format == kFormatJson) {
     // The histories with their counts, then the files as CSV has them.
     JsonListOpen(out, "histories");
-    TableStart(&t, out, opt->Format, kHistoryColumns, acct ? 10 : kHistoryCount, &opt->Zone);
+    TableStart(&t, out, opt->Format, kHistoryColumns, acct ? 10 : kHistoryCount, &opt->Zone,
+               nullptr);
     for (const HistoryFacts& h : facts.Histories) {
       Cell cells[10];
       HistoryCells(h, cells);
@@ -293,7 +306,8 @@ int AnswerInfo(AnswerOptions* opt, OutBuf* out) {
   }
   std::vector<Column> columns(kFileColumns, kFileColumns + kFileCount);
   if (acct) columns.insert(columns.end(), kAcctColumns, kAcctColumns + kAcctCount);
-  TableStart(&t, out, opt->Format, columns.data(), static_cast<int>(columns.size()), &opt->Zone);
+  TableStart(&t, out, opt->Format, columns.data(), static_cast<int>(columns.size()), &opt->Zone,
+             nullptr);
   FileRows(&t, facts, acct);
   if (opt->Format == kFormatJson) JsonListClose(out);
   return 0;

@@ -39,8 +39,8 @@ int64_t NasPortCount(const WCHAR* line) {
 int64_t ListedLines(const BYTE* records, WORD count) {
   int64_t sum = 0;
   for (WORD i = 0; i < count; ++i) {
-    int64_t n =
-        NasPortCount(reinterpret_cast<const WCHAR*>(records + (size_t)i * RAS_PORT_RECORD_SIZE));
+    int64_t n = NasPortCount(
+        reinterpret_cast<const WCHAR*>(records + static_cast<size_t>(i) * RAS_PORT_RECORD_SIZE));
     if (n < 0) return count;
     sum += n;
   }
@@ -62,7 +62,8 @@ int CountPorts(const AnswerOptions* opt, const char* path, bool mayBeMissing, in
   const char* detail = error != 0 ? PlatformErrorDetail() : nullptr;
   if (error == 0 && count == 0) error = ERROR_INVALID_DATA, detail = "no port listed";
   for (WORD i = 0; error == 0 && i < count; ++i) {
-    const WCHAR* name = (const WCHAR*)(records + (size_t)i * RAS_PORT_RECORD_SIZE);
+    const WCHAR* name =
+        reinterpret_cast<const WCHAR*>(records + static_cast<size_t>(i) * RAS_PORT_RECORD_SIZE);
     if (name[0] == 0) error = ERROR_INVALID_DATA, detail = "a blank line";
   }
   int64_t listed = error == 0 ? ListedLines(records, count) : 0;
@@ -158,8 +159,14 @@ void AnswerOptionsInit(AnswerOptions* opt) {
   opt->Until = kForever;
   opt->Format = kFormatText;
   opt->Utc = false;
+  opt->Command = kAnswerBusy;
+  opt->Download = false;
   opt->Step = kStepHour;
   opt->WeekHour = false;
+  opt->Filter.Users.clear();
+  opt->Filter.Ports.clear();
+  opt->Sort = nullptr;
+  opt->Top = 0;
   opt->Lines = 0;
   opt->LinesFrom = nullptr;
   opt->PortFiles.clear();

@@ -44,10 +44,10 @@ void OutNumber(OutBuf* o, uint64_t v) {
   char digits[20];
   int n = 0;
   do {
-    digits[sizeof digits - 1 - n++] = (char)('0' + v % 10);
+    digits[sizeof digits - 1 - n++] = static_cast<char>('0' + v % 10);
     v /= 10;
   } while (v != 0);
-  OutBytes(o, digits + sizeof digits - n, (size_t)n);
+  OutBytes(o, digits + sizeof digits - n, static_cast<size_t>(n));
 }
 
 int OutFlush(OutBuf* o) {
@@ -68,8 +68,8 @@ void CsvPutField(OutBuf* o, const char* s, size_t n) {
   }
   OutChar(o, '"');
   for (size_t start = 0;;) {
-    const char* q = (const char*)memchr(s + start, '"', n - start);
-    size_t end = q == nullptr ? n : (size_t)(q - s) + 1;
+    const char* q = static_cast<const char*>(memchr(s + start, '"', n - start));
+    size_t end = q == nullptr ? n : static_cast<size_t>(q - s) + 1;
     OutBytes(o, s + start, end - start);
     if (q == nullptr) break;
     OutChar(o, '"');

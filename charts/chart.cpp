@@ -16,6 +16,8 @@ namespace {
 
 const EventTime kDay = 86400;
 const EventTime kHour = 3600;
+// How far the zone is probed beyond the charge that asks: eight probes.
+const EventTime kRunStretch = 8 * kZoneProbe;
 
 EventTime FloorDiv(EventTime a, EventTime b) {
   EventTime q = a / b;
@@ -112,10 +114,10 @@ void ChargeLocal(ChartData* chart, EventTime from, EventTime to, EventTime sign,
 // charges that follow within it.
 void KeepHour(ChartData* chart, EventTime t, int32_t i) {
   chart->HourFrom = chart->HourTo = 0;
-  if (t < chart->RunStart[0] || t >= chart->MapEnd) return;
+  if (t < chart->RunStart[0] || t >= chart->ProbedTo) return;
   EventTime offset = chart->RunOffset[i];
   EventTime hour = FloorDiv(t + offset, kHour) * kHour;
-  EventTime runEnd = i + 1 < chart->ZoneRuns ? chart->RunStart[i + 1] : chart->MapEnd;
+  EventTime runEnd = i + 1 < chart->ZoneRuns ? chart->RunStart[i + 1] : chart->ProbedTo;
   chart->HourFrom = std::max(hour - offset, chart->RunStart[i]);
   chart->HourTo = std::min(hour + kHour - offset, runEnd);
   EventTime day = FloorDiv(hour, kDay) - chart->FirstDay;
@@ -123,6 +125,47 @@ void KeepHour(ChartData* chart, EventTime t, int32_t i) {
   chart->HourCell =
       mapped ? &chart->Cell[day / chart->RowDays][(hour - FloorDiv(hour, kDay) * kDay) / kHour]
              : nullptr;
+}
+
+// The first run of one offset, at the first instant the map holds that
+// is covered; for a fixed zone it is known to the map's end. Returns false
+// when no such instant exists.
+bool StartRuns(ChartData* chart) {
+  EventTime from = std::max(chart->MapFrom, chart->CoverFrom);
+  if (from >= chart->MapEnd) {
+    chart->ProbedTo = chart->MapEnd;
+    return false;
+  }
+  chart->ZoneRuns = 1;
+  chart->RunStart[0] = from;
+  chart->RunOffset[0] = ZoneOffset(&chart->Zone, from);
+  chart->ProbedTo = chart->FixedZone ? chart->MapEnd : from;
+  return true;
+}
+
+// Finds the runs of one offset on to `to` (and a stretch beyond, so that
+// the charges that follow seldom probe again), as far as the map reaches.
+// Once the runs' room is full the last run holds to the map's end.
+void FindRuns(ChartData* chart, EventTime to) {
+  if (to <= chart->ProbedTo || chart->ProbedTo >= chart->MapEnd) return;
+  if (chart->ZoneRuns == 0 && !StartRuns(chart)) return;
+  int32_t n = chart->ZoneRuns;
+  EventTime until = std::min(chart->MapEnd, std::max(to, chart->ProbedTo + kRunStretch));
+  if (n == CHART_ZONE_RUNS || chart->ProbedTo >= until) {
+    chart->ProbedTo = chart->MapEnd;
+    return;
+  }
+  int32_t got = ZoneRuns(chart->ProbedTo, until, chart->RunStart + n, chart->RunOffset + n,
+                         CHART_ZONE_RUNS - n);
+  // The first new run goes on with the last one known unless the offset
+  // changed exactly where the probes left off.
+  if (chart->RunOffset[n] == chart->RunOffset[n - 1]) {
+    std::copy(chart->RunStart + n + 1, chart->RunStart + n + got, chart->RunStart + n);
+    std::copy(chart->RunOffset + n + 1, chart->RunOffset + n + got, chart->RunOffset + n);
+    --got;
+  }
+  chart->ZoneRuns = n + got;
+  chart->ProbedTo = until;
 }
 
 // Charges [from, to) (from < to) to the heat map: each run of one offset
@@ -133,9 +176,11 @@ void ChargeCells(ChartData* chart, EventTime from, EventTime to, EventTime sign,
     if (chart->HourCell != nullptr) AddToCell(chart->HourCell, sign * (to - from), lines);
     return;
   }
+  FindRuns(chart, to);
+  if (chart->ZoneRuns == 0) return;
   EventTime last = to;
   if (from < chart->RunStart[0]) from = chart->RunStart[0];
-  if (to > chart->MapEnd) to = chart->MapEnd;
+  if (to > chart->ProbedTo) to = chart->ProbedTo;
   const EventTime* runs = chart->RunStart;
   int32_t i = static_cast<int32_t>(std::upper_bound(runs, runs + chart->ZoneRuns, from) - runs) - 1;
   for (; i < chart->ZoneRuns && from < to; ++i) {
@@ -146,21 +191,6 @@ void ChargeCells(ChartData* chart, EventTime from, EventTime to, EventTime sign,
   int32_t at =
       static_cast<int32_t>(std::upper_bound(runs, runs + chart->ZoneRuns, last) - runs) - 1;
   KeepHour(chart, last, at < 0 ? 0 : at);
-}
-
-// The runs of one offset over every instant whose local date a map row
-// holds: the map's dates widened by three days, more than any offset.
-void FindRuns(ChartData* chart) {
-  EventTime from = chart->FirstDay * kDay - 3 * kDay;
-  chart->MapEnd = (chart->FirstDay + chart->Rows * chart->RowDays) * kDay + 3 * kDay;
-  if (PlatformZoneFixed(getenv("TZ"))) {
-    chart->ZoneRuns = 1;
-    chart->RunStart[0] = from;
-    chart->RunOffset[0] = ZoneOffset(&chart->Zone, from);
-    return;
-  }
-  chart->ZoneRuns =
-      ZoneRuns(from, chart->MapEnd, chart->RunStart, chart->RunOffset, CHART_ZONE_RUNS);
 }
 
 // Heat map rows for the local dates firstDay to lastDay: one per date, or
@@ -181,14 +211,25 @@ void ChartInit(ChartData* chart, EventTime windowStart, EventTime windowEnd) {
   ZoneInit(&chart->Zone);
   chart->Start = windowStart;
   chart->WindowEnd = windowEnd;
+  chart->CoverFrom = INT64_MIN;
+  chart->ChargedTo = windowStart;
   EventTime length = windowEnd > windowStart ? windowEnd - windowStart : 1;
   chart->Span = (length + CHART_COLUMNS - 1) / CHART_COLUMNS;
   chart->Columns = static_cast<int32_t>((length + chart->Span - 1) / chart->Span);
   chart->HeatMap = length >= 3 * kDay - 3600;
   if (chart->HeatMap) {
     SetRows(chart, ZoneDay(&chart->Zone, windowStart), ZoneDay(&chart->Zone, windowEnd - 1));
-    FindRuns(chart);
+    // Every instant whose local date a row holds: the rows' dates widened
+    // by three days, more than any offset.
+    chart->MapFrom = chart->FirstDay * kDay - 3 * kDay;
+    chart->MapEnd = (chart->FirstDay + chart->Rows * chart->RowDays) * kDay + 3 * kDay;
+    chart->ProbedTo = INT64_MIN;
+    chart->FixedZone = PlatformZoneFixed(getenv("TZ"));
   }
+}
+
+void ChartCover(ChartData* chart, EventTime coverFrom) {
+  chart->CoverFrom = coverFrom;
 }
 
 void ChartCharge(ChartData* chart, EventTime from, EventTime to, int32_t lines, bool allBusy) {
@@ -197,9 +238,20 @@ void ChartCharge(ChartData* chart, EventTime from, EventTime to, int32_t lines, 
     EventTime t = from;
     from = to, to = t, sign = -1;
   }
-  if (to == from) return;
+  if (to > chart->ChargedTo) chart->ChargedTo = to;
+  if (from < chart->CoverFrom) from = chart->CoverFrom;
+  if (to <= from) return;
+  chart->Level[std::min<int32_t>(std::max<int32_t>(lines, 0), CHART_LEVELS - 1)] +=
+      sign * (to - from);
   ChargeColumns(chart, from, to, sign, lines, allBusy);
   if (chart->HeatMap) ChargeCells(chart, from, to, sign, lines);
+}
+
+void ChartCoveredSpan(const ChartData* chart, EventTime* from, EventTime* to) {
+  EventTime end = chart->Start + chart->Columns * chart->Span;
+  *from = std::max(chart->Start, chart->CoverFrom);
+  *to = std::min(end, chart->ChargedTo);
+  if (*to < *from) *to = *from = std::min(*from, end);
 }
 
 double ChartColumnMean(const ChartColumn* column) {

@@ -4,15 +4,14 @@
 // whole or had no spool to go to.
 #include "charts/download.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "answers/answers.h"
+#include "charts/spool.h"
 #include "eventlog/placenames.h"
 #include "logfolder/failreason.h"
 #include "logfolder/logdir.h"
-#include "platform/tempfile.h"
 
 namespace {
 
@@ -32,6 +31,10 @@ void LogFailure(Download* d, DWORD error, const char* detail) {
 // failure's text.
 const char* SetUpAnswer(Download* d, AnswerOptions* opt, char* path, size_t size) {
   opt->Program = "velmar";
+  opt->Download = true;
+  opt->Command = d->What == kDownloadSessions ? kAnswerSessions
+                 : d->What == kDownloadUsers  ? kAnswerUsers
+                                              : kAnswerBusy;
   opt->Format = d->Json ? kFormatJson : kFormatCsv;
   opt->Since = d->Since;
   opt->Until = d->Until;
@@ -70,31 +73,13 @@ int Answer(DownloadAnswer what, AnswerOptions* opt, OutBuf* out) {
   return AnswerBusy(opt, out);
 }
 
-// Copies the spooled answer after the header. Returns 1, or 0 when it
-// can't be read back.
-int SendSpool(FILE* spool, FILE* out) {
-  char block[1 << 15];
-  rewind(spool);
-  for (size_t n; (n = fread(block, 1, sizeof block, spool)) > 0;) fwrite(block, 1, n, out);
-  return ferror(spool) == 0;
-}
-
-// The spool's folder, for a note: TMPDIR, else the system's.
-const char* SpoolFolder() {
-  const char* dir = getenv("TMPDIR");
-  return dir != nullptr && dir[0] != '\0' ? dir : "the system's temporary folder";
-}
-
 // Runs the answer into the spool. Without a spool there is no answer:
 // streamed, a log that fails part way would leave a file cut short that
 // still looks whole. Returns null with the whole answer in the spool, else
 // the failure's text (*spool then closed).
 const char* Spool(Download* d, AnswerOptions* opt, FILE** spool) {
-  *spool = TempSpoolOpen();
-  if (*spool == nullptr) {
-    snprintf(d->Reason, sizeof d->Reason, "%s: download spool: %s", SpoolFolder(), strerror(errno));
-    return "Can't Write Temp File";
-  }
+  *spool = SpoolOpen("download", d->Reason, sizeof d->Reason);
+  if (*spool == nullptr) return "Can't Write Temp File";
   OutBuf* buffer = static_cast<OutBuf*>(malloc(sizeof(OutBuf)));
   if (buffer == nullptr) {
     fclose(*spool);
@@ -137,7 +122,7 @@ const char* DownloadSend(Download* d, FILE* out) {
   if (failed != nullptr) return failed;
   WriteHeader(d, &opt, out);
   d->Sent = true;
-  int whole = SendSpool(spool, out);
+  int whole = SpoolSend(spool, out);
   fclose(spool);
   return whole ? nullptr : "Can't Read Temp File";
 }

@@ -6,9 +6,57 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
+
+const char kNotCovered[] = "not covered";
+
+// The strength of level 1 to 4 of a ramp: a quarter to all of the colour.
+double Strength(int level) {
+  return level * 0.25;
+}
+
+// A key's swatch, 12 units wide and 10 high, with its top left at (x, y).
+void WriteSwatch(OutBuf* out, const SvgKey* key, double x, int y) {
+  if (key->Swatch == kSwatchDash) {
+    SvgPrintf(out,
+              "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"%s\" "
+              "stroke-width=\"2\" stroke-dasharray=\"4 2\"/>\n",
+              x, y + 5, x + 12, y + 5, key->Colour);
+  } else if (key->Swatch == kSwatchRamp) {
+    for (int level = 1; level <= 4; ++level) {
+      SvgPrintf(out,
+                "<rect x=\"%.1f\" y=\"%d\" width=\"3\" height=\"10\" fill=\"%s\" "
+                "fill-opacity=\"%.2f\"/>\n",
+                x + (level - 1) * 3, y, key->Colour, Strength(level));
+    }
+  } else {
+    SvgPrintf(out, "<rect x=\"%.1f\" y=\"%d\" width=\"12\" height=\"10\" fill=\"%s\"/>\n", x, y,
+              key->Colour);
+  }
+}
+
+// Lays the legend's keys out in rows and, with out, writes them. Returns
+// the y below the last row.
+int PlaceKeys(OutBuf* out, const SvgLegendBox* legend) {
+  double x = legend->Left;
+  int y = legend->Top;
+  for (int i = 0; i < legend->Count; ++i) {
+    const SvgKey* key = &legend->Keys[i];
+    double width = 16 + static_cast<double>(strlen(key->Name)) * legend->CharWidth;
+    if (x > legend->Left && x + width > legend->Right) x = legend->Left, y += 16;
+    if (out != nullptr) {
+      WriteSwatch(out, key, x, y);
+      SvgPrintf(out, "<text x=\"%.1f\" y=\"%d\">", x + 16, y + 10);
+      SvgText(out, key->Name);
+      OutText(out, "</text>\n");
+    }
+    x += width + 2 * legend->CharWidth;
+  }
+  return legend->Count > 0 ? y + 16 : y;
+}
 
 // The <title> and <desc> after the <svg> element, escaped.
 void TitleAndDesc(OutBuf* out, const SvgChart* chart) {
@@ -24,7 +72,7 @@ void OpenInline(OutBuf* out, const SvgChart* chart) {
             "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\" width=\"%d\" "
             "height=\"%d\" style=\"display:block;max-width:100%%;height:auto\" "
             "font-family=\"sans-serif\" font-size=\"14\" role=\"img\">\n",
-            chart->Width, chart->Height, chart->Width * 6 / 5, chart->Height * 6 / 5);
+            chart->Width, chart->Height, chart->Width * 5 / 4, chart->Height * 5 / 4);
   TitleAndDesc(out, chart);
   OutText(out, "<text x=\"4\" y=\"18\" font-size=\"16\" font-weight=\"bold\">");
   SvgText(out, chart->Heading);
@@ -122,10 +170,37 @@ void SvgYAxis(OutBuf* out, const SvgAxis* axis) {
 
 void SvgLevelLine(OutBuf* out, int left, int right, double y, const char* label) {
   SvgPrintf(out,
-            "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#cb181d\" "
+            "<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"%s\" "
             "stroke-dasharray=\"6 4\"/>\n",
-            left, y, right, y);
-  SvgPrintf(out, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" fill=\"#cb181d\">", right, y - 4);
+            left, y, right, y, kSvgLevel);
+  if (label == nullptr) return;
+  SvgPrintf(out, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" fill=\"%s\">", right, y - 4,
+            kSvgLevel);
   SvgText(out, label);
   OutText(out, "</text>\n");
+}
+
+int SvgLegendHeight(const SvgLegendBox* legend) {
+  return PlaceKeys(nullptr, legend) - legend->Top;
+}
+
+void SvgLegend(OutBuf* out, const SvgLegendBox* legend) {
+  PlaceKeys(out, legend);
+}
+
+void SvgNotCovered(OutBuf* out, double x0, double x1, int top, int bottom, double charWidth) {
+  if (x1 <= x0) return;
+  SvgPrintf(out, "<rect x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"%d\" fill=\"%s\"/>\n", x0, top,
+            x1 - x0, bottom - top, kSvgNotCovered);
+  if (x1 - x0 < (sizeof kNotCovered - 1 + 2) * charWidth) return;
+  SvgPrintf(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\" fill=\"#595959\">%s</text>\n",
+            (x0 + x1) / 2, (top + bottom) / 2 + 4, kNotCovered);
+}
+
+void SvgAllBusyBand(OutBuf* out, double x0, double x1, int y, int level) {
+  if (x1 <= x0 || level <= 0) return;
+  SvgPrintf(out,
+            "<rect x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"8\" fill=\"%s\" "
+            "fill-opacity=\"%.2f\"/>\n",
+            x0, y, x1 - x0, kSvgAllBusy, Strength(level));
 }

@@ -9,9 +9,16 @@
 
 #include "answers/outbuf.h"
 
+// The colours every chart gives the same figures.
+const char* const kSvgPeak = "#9ecae1";        // the most lines in use
+const char* const kSvgMean = "#2171b5";        // the time-weighted mean lines in use
+const char* const kSvgAllBusy = "#fb6a4a";     // time with every line busy
+const char* const kSvgLevel = "#cb181d";       // the dashed line at all lines of the pool
+const char* const kSvgNotCovered = "#d9d9d9";  // time no log covers
+
 // Where a chart stands.
 enum SvgPlacement {
-  kSvgInline,  // in a web page: shown 6/5 as large as its view box, scaled down to
+  kSvgInline,  // in a web page: shown 5/4 as large as its view box, scaled down to
                // a narrower screen, font size 14, a bold heading at the top left
   kSvgFile,    // a file of its own: the XML declaration, drawn at its size on white,
                // font size 12, the heading over the plot
@@ -67,7 +74,50 @@ double SvgTickStep(double top, int most);
 void SvgYAxis(OutBuf* out, const SvgAxis* axis);
 
 // A dashed red line across the plot from left to right at height y, the
-// level of every line in use, with label ("8 ports") at its right end.
+// level of every line in use, with label ("8 ports") at its right end
+// unless label is null (a legend names it).
 void SvgLevelLine(OutBuf* out, int left, int right, double y, const char* label);
+
+// What a legend's key shows beside its name.
+enum SvgSwatch {
+  kSwatchBox,   // a box of the colour
+  kSwatchDash,  // a dashed line of the colour
+  kSwatchRamp,  // four boxes of the colour, from a quarter to full strength
+};
+
+// One key of a legend.
+struct SvgKey {
+  SvgSwatch Swatch;    // how its figure is drawn
+  const char* Colour;  // in which colour
+  const char* Name;    // what it is, escaped when written
+};
+
+// A legend: keys in rows of 16 units from (Left, Top), each a swatch and
+// its name, a new row begun where a key would pass Right.
+struct SvgLegendBox {
+  const SvgKey* Keys;  // the keys, in order
+  int Count;           // how many
+  int Left;            // where each row starts
+  int Right;           // what no key passes, unless it stands alone in its row
+  int Top;             // the first row's top
+  double CharWidth;    // the width a byte of a name is taken to have
+};
+
+// The height of the legend's rows, 16 units each.
+int SvgLegendHeight(const SvgLegendBox* legend);
+
+// Writes the legend's keys.
+void SvgLegend(OutBuf* out, const SvgLegendBox* legend);
+
+// Shades [x0, x1) of a plot, from top to bottom, as time no log covers,
+// and writes "not covered" across it where that fits (a character being
+// charWidth wide).
+void SvgNotCovered(OutBuf* out, double x0, double x1, int top, int bottom, double charWidth);
+
+// Marks [x0, x1) of the band from y to y + 8 above a plot with the time
+// every line was busy, at level 1 to 4: up to a quarter of the time the
+// stretch stands for, up to a half, three quarters, or more, drawn in the
+// strengths of a ramp key (kSwatchRamp) of kSvgAllBusy.
+void SvgAllBusyBand(OutBuf* out, double x0, double x1, int y, int level);
 
 #endif  // VELMAR_CHARTS_SVG_H

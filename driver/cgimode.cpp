@@ -85,15 +85,26 @@ void WebRequestFromForm(WebRequest* web, const Form* form) {
   web->Format = form != nullptr ? FormLookup(form, "format") : nullptr;
 }
 
-void WriteCgiHead(FILE* out, const ReportOptions* opts, bool charts) {
+void WriteCgiTop(FILE* out, const ReportOptions* opts, bool charts) {
   fputs("Content-type: text/html; charset=utf-8\n\n", out);
   if (charts) {
     fputs(
-        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-        "<style>pre{overflow-x:auto}</style>\n",
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>",
         out);
+    WriteTitles(out, opts->Title1, opts->Title2, true);
+    fputs("</title>\n<style>pre{overflow-x:auto}</style>\n", out);
   }
   fputs("<h3>", out);
   WriteTitles(out, opts->Title1, opts->Title2, true);
-  fputs("</h3>\n<p><pre>", out);
+  fputs("</h3>\n", out);
+}
+
+void WriteCgiReportOpen(FILE* out, bool charts) {
+  fputs(charts ? "<p><pre id=\"report\">" : "<p><pre>", out);
+}
+
+void WriteCgiHead(FILE* out, const ReportOptions* opts, bool charts) {
+  WriteCgiTop(out, opts, charts);
+  WriteCgiReportOpen(out, charts);
 }

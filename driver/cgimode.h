@@ -47,13 +47,22 @@ void WebRequestFromForm(WebRequest* web, const Form* form);
 // pass.
 bool TzFieldAllowed(const char* tz);
 
-// Writes the head as an HTML page on out: "Content-type: text/html;
+// Writes the top of the HTML page on out: "Content-type: text/html;
 // charset=utf-8" (the report's 8-bit texts are UTF-8), the empty line that
-// ends the CGI header, "<h3>", the titles of opts (WriteTitles), "</h3>", a
-// line end, then "<p><pre>" with no line end. Everything after it stands in
-// the preformatted block, which only the charts close. With charts, a
-// viewport and a style that lets a wide listing scroll within its block
-// come before "<h3>", so the page fits a phone's screen.
+// ends the CGI header, then "<h3>", the titles of opts (WriteTitles),
+// "</h3>" and a line end. A page with charts is a whole HTML document:
+// before "<h3>" come "<!DOCTYPE html>", the language, the character set, a
+// viewport for a phone's screen, a <title> of the titles, and a style that
+// lets a wide report scroll sideways within its own block.
+void WriteCgiTop(FILE* out, const ReportOptions* opts, bool charts);
+
+// Opens the report's preformatted block, with no line end: "<p><pre>", or
+// on a page with charts '<p><pre id="report">', where the charts' link
+// leads. Everything after it stands in the block.
+void WriteCgiReportOpen(FILE* out, bool charts);
+
+// Writes the head as an HTML page on out: WriteCgiTop, then
+// WriteCgiReportOpen.
 void WriteCgiHead(FILE* out, const ReportOptions* opts, bool charts);
 
 #endif  // VELMAR_DRIVER_CGIMODE_H

@@ -61,34 +61,44 @@ void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime whe
   if (cover == LOG_COVERS) return;
   char name[kNameBytes];
   char text[kNameBytes + 256];
-  TimeTexts at;
   SystemLogName(server, name, sizeof name);
+  CoverNoteText(text, sizeof text, name, cover, when);
+  NoteLine(notes, text);
+}
+
+void CoverNoteText(char* out, size_t size, const char* name, LogCover cover, EventTime when) {
+  out[0] = '\0';
+  if (cover == LOG_COVERS) return;
+  TimeTexts at;
   FormatTimeTexts(when, &at);
   if (cover == LOG_STARTS_LATE) {
-    snprintf(text, sizeof text,
+    snprintf(out, size,
              "%s: oldest record %s %s lies after the window's start; the time before it "
              "counts as 0 lines in use",
              name, at.Date, at.Time);
   } else {
-    snprintf(text, sizeof text,
+    snprintf(out, size,
              "%s: newest record %s %s lies before the window's start; a stale copy: the "
              "whole window is the state after it",
              name, at.Date, at.Time);
   }
-  NoteLine(notes, text);
 }
 
 void NotePastEnd(FILE* notes, EventTime windowEnd, EventTime now) {
+  char text[400];
+  PastEndNoteText(text, sizeof text, windowEnd, now);
+  NoteLine(notes, text);
+}
+
+void PastEndNoteText(char* out, size_t size, EventTime windowEnd, EventTime now) {
   TimeTexts end, at;
   FormatTimeTexts(windowEnd, &end);
   FormatTimeTexts(now, &at);
-  char text[400];
-  snprintf(text, sizeof text,
+  snprintf(out, size,
            "the log ran out before the window's end, %s %s; the scan ran on to the current "
            "time, %s %s, as the report takes a log that has run out to be current: the "
            "statistics count the time after the window's end too",
            end.Date, end.Time, at.Date, at.Time);
-  NoteLine(notes, text);
 }
 
 void NotePlainCount(FILE* notes, uint64_t connectsOnBusy, uint64_t disconnectsOnFree) {

@@ -4,6 +4,7 @@
 #ifndef VELMAR_DRIVER_NOTES_H
 #define VELMAR_DRIVER_NOTES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -40,6 +41,11 @@ void NoteIndexFailure(FILE* notes, const char* message, int systemError);
 // Nothing for LOG_COVERS.
 void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime when);
 
+// The text of that note after "velmar: " for the log called name, into
+// out (size > 0 bytes, cut to fit); "" for LOG_COVERS. A web page gives
+// the log a name of its own rather than a path on the server.
+void CoverNoteText(char* out, size_t size, const char* name, LogCover cover, EventTime when);
+
 // When the log ran out before the window's end and the scan went on to the
 // current time past it, as the report does: "velmar: the log ran out
 // before the window's end, END; the scan ran on to the current time, NOW,
@@ -47,6 +53,10 @@ void NoteLogCover(FILE* notes, const char* server, LogCover cover, EventTime whe
 // statistics count the time after the window's end too" (times as the
 // listing writes them).
 void NotePastEnd(FILE* notes, EventTime windowEnd, EventTime now);
+
+// The text of that note after "velmar: ", into out (size > 0 bytes, cut
+// to fit).
+void PastEndNoteText(char* out, size_t size, EventTime windowEnd, EventTime now);
 
 // When the plain count (no port table) departed from the ports' own
 // state: "velmar: 3 connects on ports already in use and 1 disconnect on

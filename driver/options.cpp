@@ -155,6 +155,14 @@ bool ArgumentIsOffsetOrDate(const char* arg) {
   return true;
 }
 
+bool ArgumentsAskVersion(int argc, char** argv) {
+  return argc == 2 && strcmp(argv[1], "--version") == 0;
+}
+
+void WriteVersion(FILE* out) {
+  fputs("velmar " VELMAR_VERSION "\n", out);
+}
+
 void WriteUsage(FILE* out, const char* programName) {
   fputs("Velmar 1.08 May 97\n", out);
   fputs("Usage: Get/Post Form specifying offset, [computername] [options]\n", out);

@@ -74,4 +74,11 @@ bool ArgumentIsOffsetOrDate(const char* arg);
 // Writes the usage text to out with the program's name in it.
 void WriteUsage(FILE* out, const char* programName);
 
+// Whether the command line asks for the version alone: "--version" as its
+// only argument. It names no report day, so it is no report.
+bool ArgumentsAskVersion(int argc, char** argv);
+
+// Writes "velmar VERSION" and a line end to out.
+void WriteVersion(FILE* out);
+
 #endif  // VELMAR_DRIVER_OPTIONS_H

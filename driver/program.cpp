@@ -64,6 +64,10 @@ int VelmarMain(int argc, char** argv) {
   if (run.CgiMode) {
     OptionsFromForm(&run.Options, run.CgiForm);
     WebRequestFromForm(&run.Web, run.CgiForm);
+  } else if (ArgumentsAskVersion(argc, argv)) {
+    WriteVersion(stdout);
+    RunRelease(&run);
+    return fflush(stdout) != 0 || ferror(stdout) ? 2 : 0;
   } else if (argc < 2 || !ArgumentIsOffsetOrDate(argv[1])) {
     // A first argument that is neither an offset nor a date would give some
     // other report without a word, as if the user had asked for it.
@@ -77,6 +81,8 @@ int VelmarMain(int argc, char** argv) {
   int done = 0;
   if (run.Web.Export != nullptr) {
     done = RunDownload(&run);
+  } else if (run.Web.Chart) {
+    done = RunChartPage(&run);
   } else {
     WriteHead(&run);
     done = RunReport(&run);

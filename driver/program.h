@@ -7,9 +7,11 @@
 // else from the command line, or the usage text (exit status 1) without
 // arguments or with a first argument that is neither an offset nor a date
 // (ArgumentIsOffsetOrDate); a note when TZ names a zone file that does not
-// exist; then head, report and release, or for a form that asks for a
-// download (charts/download.h, over the report's computer and window) the
-// file, or the page with its error line, and release. SIGXFSZ is ignored,
+// exist; then head, report and release, or for a form that asks for
+// charts the page with its charts ahead of the report (RunChartPage), or
+// for a form that asks for a download (charts/download.h, over the
+// report's computer and window) the file, or the page with its error
+// line, and release. SIGXFSZ is ignored,
 // so a file size limit fails a write instead of ending the process. Returns
 // the exit status: 0 after a report or a whole download, 2 after an error.
 int VelmarMain(int argc, char** argv);

@@ -3,11 +3,15 @@
 // so every path out of the run releases the same way.
 #include "driver/report.h"
 
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "charts/pagecharts.h"
+#include "charts/spool.h"
 #include "driver/cgimode.h"
 #include "driver/dates.h"
 #include "driver/notes.h"
@@ -48,11 +52,10 @@ int OpenWindow(RunState* run) {
   run->WindowStart =
       GetWindowStart(run->Log, &run->FirstRec, &run->NewestRec, opts->Offset, &message);
   if (message != nullptr) return RunFail(run, message);
-  EventTime when = 0;
-  LogCover cover =
-      GetLogCover(run->Log, run->FirstRec, run->NewestRec, run->WindowStart,
-                  static_cast<EventTime>(time(nullptr)), &run->Buffer, &run->Capacity, &when);
-  NoteLogCover(run->Notes, opts->ComputerName, cover, when);
+  run->Cover = GetLogCover(run->Log, run->FirstRec, run->NewestRec, run->WindowStart,
+                           static_cast<EventTime>(time(nullptr)), &run->Buffer, &run->Capacity,
+                           &run->CoverWhen);
+  NoteLogCover(run->Notes, opts->ComputerName, run->Cover, run->CoverWhen);
   return 1;
 }
 
@@ -64,12 +67,16 @@ int FailIndex(RunState* run) {
 }
 
 // The chart figures, set to follow the scan of the window that ends at
-// windowEnd, and the buffer the charts will be written through.
+// windowEnd over the time the log covers, and the buffer the charts will
+// be written through. A log that starts late covers the time from its
+// oldest record on; a stale one none of the window.
 int StartChart(RunState* run, EventTime windowEnd) {
   run->Chart = static_cast<ChartData*>(malloc(sizeof(ChartData)));
   run->ChartOut = static_cast<OutBuf*>(malloc(sizeof(OutBuf)));
   if (run->Chart == nullptr || run->ChartOut == nullptr) return RunFail(run, "Out of Memory");
   ChartInit(run->Chart, run->WindowStart, windowEnd);
+  if (run->Cover == LOG_STARTS_LATE) ChartCover(run->Chart, run->CoverWhen);
+  if (run->Cover == LOG_STALE) ChartCover(run->Chart, INT64_MAX);
   ScanUseChart(&run->Scan, run->Chart);
   return 1;
 }
@@ -94,18 +101,47 @@ bool ChartWindowFits(const RunState* run) {
   return false;
 }
 
-// The charts after the report, through their buffer on the report's
-// output. A failed write shows in the output's error state, as the
-// report's own writes do.
+// The log as a page names it in a note: not by its path on the server.
+void PageLogName(const char* computer, char* out, size_t size) {
+  if (computer == nullptr) {
+    snprintf(out, size, "The log");
+    return;
+  }
+  bool slashes = computer[0] == '\\' && computer[1] == '\\';
+  snprintf(out, size, "The log of %s%s", slashes ? "" : "\\\\", computer);
+}
+
+// The charts' section on the page, through their buffer: the charts and
+// the notes on the log's coverage. A failed write shows in the output's
+// error state, as the report's own writes do.
 void WriteRunCharts(RunState* run) {
   const ReportOptions* opts = &run->Options;
   const ScanState* scan = &run->Scan;
-  ChartFrame frame = {
-      opts->Title1,    opts->Title2,    opts->GeneralStats, scan->LineTime,
-      LINE_TIME_SLOTS, scan->TotalTime, scan->PortCount,    run->Ports.Slots != nullptr};
+  char name[300], cover[700], pastEnd[400];
+  PageLogName(opts->ComputerName, name, sizeof name);
+  CoverNoteText(cover, sizeof cover, name, run->Cover, run->CoverWhen);
+  if (scan->PastEnd) {
+    PastEndNoteText(pastEnd, sizeof pastEnd, scan->WindowEnd, run->WindowStart + scan->TotalTime);
+    pastEnd[0] = static_cast<char>(toupper(static_cast<unsigned char>(pastEnd[0])));
+  }
+  ChartFrame frame = {opts->Title1,
+                      opts->Title2,
+                      opts->GeneralStats,
+                      scan->TotalTime,
+                      scan->PortCount,
+                      run->Ports.Slots != nullptr,
+                      {cover[0] != '\0' ? cover : nullptr, scan->PastEnd ? pastEnd : nullptr}};
   OutInit(run->ChartOut, run->Out);
   WriteCharts(run->ChartOut, &frame, run->Chart);
   OutFlush(run->ChartOut);
+}
+
+// Fails the chart page for its spool, with the reason on run->Notes:
+// the page's top and an empty report block holding the error line.
+int FailSpool(RunState* run, const char* reason, const char* message) {
+  NoteLine(run->Notes, reason);
+  WriteCgiHead(run->Out, &run->Options, true);
+  return RunFail(run, message);
 }
 
 }  // namespace
@@ -159,8 +195,32 @@ int RunReport(RunState* run) {
   if (run->Watch != nullptr) {
     NotePlainCount(run->Notes, run->Watch->ConnectsOnBusy, run->Watch->DisconnectsOnFree);
   }
-  if (run->Chart != nullptr) WriteRunCharts(run);
   return 1;
+}
+
+int RunChartPage(RunState* run) {
+  char reason[4352];
+  FILE* spool = SpoolOpen("page", reason, sizeof reason);
+  if (spool == nullptr) return FailSpool(run, reason, "Can't Write Temp File");
+  FILE* page = run->Out;
+  run->Out = spool;
+  int done = RunReport(run);
+  run->Out = page;
+  // The report must be whole in the spool before any of the page goes out.
+  errno = 0;
+  if (fflush(spool) != 0 || ferror(spool)) {
+    snprintf(reason, sizeof reason, "%s", strerror(errno != 0 ? errno : EIO));
+    fclose(spool);
+    return FailSpool(run, reason, "Can't Write Temp File");
+  }
+  WriteCgiTop(page, &run->Options, true);
+  if (done) WriteRunCharts(run);
+  WriteCgiReportOpen(page, true);
+  int whole = SpoolSend(spool, page);
+  fclose(spool);
+  if (!whole) return RunFail(run, "Can't Read Temp File");
+  if (done) fputs("</pre>\n", page);
+  return done;
 }
 
 void RunRelease(RunState* run) {

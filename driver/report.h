@@ -28,6 +28,8 @@ struct RunState {
   BYTE* Buffer;           // record buffer of capacity + 1 bytes, or null
   DWORD Capacity;         // record space in Buffer
   EventTime WindowStart;  // start of the report window
+  LogCover Cover;         // how the log covers the window
+  EventTime CoverWhen;    // the time of the record Cover tells of
   DWORD FirstRec;         // first record of the window
   DWORD NewestRec;        // newest record of the log
   ScanState Scan;         // scan state and its totals
@@ -47,16 +49,18 @@ void RunInit(RunState* run, FILE* out);
 int RunFail(RunState* run, const char* message);
 
 // Writes the head: the titles and a line end, or in CGI mode the page head
-// around them (WriteCgiHead).
+// around them (WriteCgiHead, with the charts' page head when the form asks
+// for charts).
 void WriteHead(const RunState* run);
 
 // Runs the report after the head: a date turned into the offset (ApplyDate;
 // "Bad Date" fails the run), the port table (when the tabulated listing
-// or the port statistics are asked for), log, buffer, window, scan (with the
-// user collector when UserStats is on, and the chart figures when the form
-// asks for charts), statistics, then the charts (WriteCharts). On a failure
-// writes "\nError: %s\n" once with its message (no charts follow), records
-// it in run->Error and returns 0; returns 1 after a complete report. A log or port list that
+// or the port statistics are asked for), log, buffer, window, scan (with
+// the user collector when UserStats is on, and the chart figures, charged
+// only with the time the log covers, when the form asks for charts), then
+// statistics. On a failure writes "\nError: %s\n" once with its message,
+// records it in run->Error and returns 0; returns 1 after a complete
+// report; the charts are the caller's to write. A log or port list that
 // can't be read, and a user index that can't be made, grown or read, are
 // also told on run->Notes with their place and reason; so is a log that
 // does not cover the window's start, a scan that ran past the window's end
@@ -65,6 +69,17 @@ void WriteHead(const RunState* run);
 // during the user summary fails the run as a failed add does. Release is
 // the caller's.
 int RunReport(RunState* run);
+
+// The page of a form that asks for charts: the report goes to a spool
+// (charts/spool.h) as the log is scanned, then the page goes out in order:
+// its head (WriteCgiTop), after a whole report the charts' section
+// (WriteCharts) with the notes on the log's coverage that standard error
+// gets (the log named "The log", or "The log of \\NAME", never by its
+// path), the report's block (WriteCgiReportOpen) with the spooled report,
+// and "</pre>" after a whole report. A spool that can't be made, written
+// or read back fails the run with "Can't Write Temp File" or "Can't Read
+// Temp File", its reason on run->Notes. Returns as RunReport does.
+int RunChartPage(RunState* run);
 
 // Releases what the run holds, in order: the user index (its file deleted),
 // the port names and the port table, the decoded form, the record buffer,

@@ -1,9 +1,11 @@
 // The disk index DBI: an ordered collection of fixed-length text keys, each
-// with one signed 32-bit value, kept in one file as a balanced tree. Only the
-// header image and the current node are held in memory, whatever the size.
+// with one signed 32-bit value, kept in one file as a balanced tree. The
+// handle holds the header image and the current node, and under its stream
+// sits a page cache of up to 16 MB (dbi_cache.h), whatever the file's size.
 #ifndef VELMAR_INDEX_DBI_H
 #define VELMAR_INDEX_DBI_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -50,33 +52,78 @@
 // A released slot has Parent, Left and Right 0 and keeps its key bytes; the
 // free list is last in, first out.
 
+// Header field offsets and sizes, as in the table above.
+enum : int {
+  DBI_HDR_ID = 0,
+  DBI_HDR_N_REC = 4,
+  DBI_HDR_REC_LEN = 8,
+  DBI_HDR_HDR_LEN = 10,
+  DBI_HDR_HEAD = 12,
+  DBI_HDR_FIRST = 16,
+  DBI_HDR_LAST = 20,
+  DBI_HDR_FREE = 24,
+  DBI_HDR_RESERVED = 28,
+  DBI_HDR_LABEL = 32,
+  DBI_LABEL_SIZE = 96,
+  DBI_HDR_SIZE = 128  // the header; slot 0 starts here
+};
+
+// Slot field offsets, as in the table above: the link block, then the key.
+// (Also the field numbers of DbiReadField, DbiWriteField and DbiLink.)
+enum : int {
+  DBI_PARENT = 0,
+  DBI_LEFT = 4,
+  DBI_RIGHT = 8,
+  DBI_RECNO = 12,
+  DBI_KEY = 16  // the link block's size; RecLen = KeyLen + DBI_KEY
+};
+
 // The header image: the 128 header bytes laid out as in the file.
 struct DbiHeader {
-  unsigned char Id[4];  // 4, 0, 0, 0
-  int32_t N_Rec;        // node slots in the file, live and free
-  int16_t RecLen;       // bytes per slot: KeyLen + 16
-  int16_t HdrLen;       // offset of slot 0 (128)
-  int32_t Head;         // root node, 0 when empty
-  int32_t First;        // node with the smallest key, 0 when empty
-  int32_t Last;         // node with the largest key, 0 when empty
-  int32_t Free;         // first free slot, 0 when none
-  int32_t Reserved;     // zero
-  char Label[96];       // label text, NUL-padded
+  unsigned char Id[4];         // 4, 0, 0, 0
+  int32_t N_Rec;               // node slots in the file, live and free
+  int16_t RecLen;              // bytes per slot: KeyLen + 16
+  int16_t HdrLen;              // offset of slot 0 (128)
+  int32_t Head;                // root node, 0 when empty
+  int32_t First;               // node with the smallest key, 0 when empty
+  int32_t Last;                // node with the largest key, 0 when empty
+  int32_t Free;                // first free slot, 0 when none
+  int32_t Reserved;            // zero
+  char Label[DBI_LABEL_SIZE];  // label text, NUL-padded
 };
+
+// The header image has the file's layout (its fields are stored in the
+// file little-endian whatever the host).
+static_assert(offsetof(DbiHeader, Id) == DBI_HDR_ID &&
+                  offsetof(DbiHeader, N_Rec) == DBI_HDR_N_REC &&
+                  offsetof(DbiHeader, RecLen) == DBI_HDR_REC_LEN &&
+                  offsetof(DbiHeader, HdrLen) == DBI_HDR_HDR_LEN &&
+                  offsetof(DbiHeader, Head) == DBI_HDR_HEAD &&
+                  offsetof(DbiHeader, First) == DBI_HDR_FIRST &&
+                  offsetof(DbiHeader, Last) == DBI_HDR_LAST &&
+                  offsetof(DbiHeader, Free) == DBI_HDR_FREE &&
+                  offsetof(DbiHeader, Reserved) == DBI_HDR_RESERVED &&
+                  offsetof(DbiHeader, Label) == DBI_HDR_LABEL,
+              "each header field lies where the file has it");
+static_assert(sizeof(DbiHeader) == DBI_HDR_SIZE && DBI_HDR_LABEL + DBI_LABEL_SIZE == DBI_HDR_SIZE,
+              "the header image is the 128 header bytes, the label last");
 
 // One open index file. Owns FileName, Stream, Key and SearchKey.
 struct DBI {
-  char* FileName;    // owned copy of the file name
-  FILE* Stream;      // the open file
-  DbiHeader Header;  // header image; the file's header is a copy of it
-  int32_t Cur;       // offset of the current node, 0 before any visit
-  int32_t Parent;    // current node's Parent as stored (sign = colour)
-  int32_t Left;      // current node's Left
-  int32_t Right;     // current node's Right
-  int32_t RecNo;     // current node's RecNo
-  int16_t KeyLen;    // key length: RecLen - 16
-  char* Key;         // KeyLen + 1 bytes: current node's key, NUL at KeyLen
-  char* SearchKey;   // KeyLen + 1 bytes: key of the last DbiAdd or DbiFind
+  char* FileName;     // owned copy of the file name
+  FILE* Stream;       // the file's stream (over the page cache)
+  DbiHeader Header;   // header image; the file's header is a copy of it
+  int32_t Cur;        // offset of the current node, 0 before any visit
+  int32_t Parent;     // current node's Parent as stored (sign = colour)
+  int32_t Left;       // current node's Left
+  int32_t Right;      // current node's Right
+  int32_t RecNo;      // current node's RecNo
+  int16_t KeyLen;     // key length: RecLen - 16
+  char* Key;          // KeyLen + 1 bytes: current node's key, NUL at KeyLen
+  char* SearchKey;    // KeyLen + 1 bytes: key of the last DbiAdd or DbiFind
+  const char* Fault;  // null, or the step of the first failed write of a tree
+                      // operation: the file's tree may be half-changed, and
+                      // no later operation writes (see DbiAdd)
 };
 
 // A node's 16-byte link block, as read or written by the node store.
@@ -87,8 +134,10 @@ struct DbiLinks {
   int32_t RecNo;   // value, or next free slot in a free slot
 };
 
-// Field offsets in a slot, for DbiReadField, DbiWriteField and DbiLink.
-enum : int { DBI_PARENT = 0, DBI_LEFT = 4, DBI_RIGHT = 8, DBI_RECNO = 12 };
+static_assert(offsetof(DbiLinks, Parent) == DBI_PARENT && offsetof(DbiLinks, Left) == DBI_LEFT &&
+                  offsetof(DbiLinks, Right) == DBI_RIGHT &&
+                  offsetof(DbiLinks, RecNo) == DBI_RECNO && sizeof(DbiLinks) == DBI_KEY,
+              "the link block is the slot's first 16 bytes, field by field");
 
 // Module-wide error state shared by all handles. DbiLastError names the step
 // that failed last (a fixed text, or null); a later success does not clear
@@ -157,7 +206,9 @@ const char* DbiLabel(DBI* dbi, char* dest);
 int32_t DbiRecNo(DBI* dbi);
 
 // Writes value into the RecNo field of the current node and the handle.
-// Returns 0, or 1 when there is no current node or the write failed.
+// Returns 0, or 1 when there is no current node, the write failed (the
+// handle's RecNo then unchanged) or the handle holds a Fault (nothing
+// written; see DbiAdd).
 int DbiSetRecNo(DBI* dbi, int32_t value);
 
 // N_Rec: the number of node slots, live and free.
@@ -198,7 +249,10 @@ void DbiClearError();
 // A node argument may be negative (its absolute value is used). A node that
 // is not the start of one of the N_Rec slots counts as a failed seek. Each
 // primitive leaves the raw result of its last seek, read or write in
-// DbiLastStatus and sets no message.
+// DbiLastStatus and sets no message. Writes wait in the stream's buffer: one
+// that cannot reach the file fails the next seek on the stream, or the
+// push that DbiGet and DbiSaveHeader end with, so a tree operation learns of
+// it by its end (the primitives do not look at Fault).
 
 // Makes node current: reads its links into Parent, Left, Right, RecNo and
 // its key into Key. Returns Cur, or 0 on failure (Cur already changed). Node
@@ -209,10 +263,6 @@ int32_t DbiGoto(DBI* dbi, int32_t node);
 // its KeyLen key bytes plus a NUL into key. The current node is unchanged.
 // Returns 0, 1 (null node), 2 (seek), 3 (link read), 4 (key read).
 int DbiReadNode(DBI* dbi, int32_t node, DbiLinks* links, char* key);
-
-// Writes node's link block and, when key is given, KeyLen bytes from key.
-// Returns 0, 1 (null node), 2 (seek), 3 (link write), 4 (key write).
-int DbiWriteNode(DBI* dbi, int32_t node, const DbiLinks* links, const char* key);
 
 // Writes KeyLen bytes from key into node's key. Returns 0, 1 (null node),
 // 2 (seek), 3 (write).
@@ -228,13 +278,15 @@ int DbiWriteField(DBI* dbi, int32_t node, int field, int32_t value);
 
 // Sets parent's Left or Right (side) to child when parent is not 0, then
 // child's Parent to parent with its sign when child is not 0: a negated
-// parent makes the child red. Results are not reported.
-void DbiLink(DBI* dbi, int32_t parent, int side, int32_t child);
+// parent makes the child red. Both writes are made; returns 0, or
+// DbiWriteField's result for the first that failed.
+int DbiLink(DBI* dbi, int32_t parent, int side, int32_t child);
 
 // A fresh zeroed slot: the head of the free list, else one appended (N_Rec
-// grows). Clears Key. Returns its offset, or 0 on failure, when the header
-// image is left as it was (no slot that is not in the file is counted). The
-// header is not written.
+// grows). Clears Key. The slot's bytes are pushed to the file at once, with
+// whatever earlier writes still wait. Returns its offset, or 0 on failure,
+// when the header image is left as it was (no slot that is not in the file
+// is counted). The header is not written.
 int32_t DbiGet(DBI* dbi);
 
 // Puts slot node on the free list: zero Parent, Left, Right, the old Free as
@@ -242,7 +294,9 @@ int32_t DbiGet(DBI* dbi);
 // Returns 0, 1 (seek), 2 (write of the zeroed links), 3 (write of the link).
 int DbiRelease(DBI* dbi, int32_t node);
 
-// Writes the header image at offset 0. Returns 0, 1 (seek), 2 (write).
+// Writes the header image at offset 0 and pushes it to the file, with
+// whatever earlier writes still wait. Returns 0, 1 (seek), 2 (write, or any
+// waiting write, failed).
 int DbiSaveHeader(DBI* dbi);
 
 // ---- Tree operations -----------------------------------------------------
@@ -254,16 +308,30 @@ int DbiSaveHeader(DBI* dbi);
 // and never more than N_Rec); a link outside the slots fails its step too.
 
 // Adds key with value; it lands after every equal key. Returns 0, or 1 "Get
-// in Add", 2 "Goto First in Add", 3 "Goto Last in Add", 4 "Goto Header in
-// Add", 5 "Goto Left in Add", 6 "Goto Right in Add", 7 "Save Header in Add"
-// (the final header write failed). Afterwards the position is undefined:
-// position again.
+// in Add" (no slot: nothing in the tree changed), 2 "Goto First in Add", 3
+// "Goto Last in Add", 4 "Goto Header in Add", 5 "Goto Left in Add", 6 "Goto
+// Right in Add" (the new slot is written but in neither the tree nor the
+// free list), 7 "Save Header in Add" (the header, or a write of the repair
+// still waiting in the stream's buffer, could not be written), 8 "Link in
+// Add" (a read or write of the repair failed, or it ran longer than a sound
+// tree allows). Afterwards the position is undefined: position again.
+//
+// After 7 or 8 the tree in the file may be half-changed. The handle keeps
+// the step's message as its Fault, the first such failure only, and writes
+// no more: every later DbiAdd returns 8, DbiDelete 5 and DbiSetRecNo 1, each
+// at once, with the Fault as their message. Reads go on (every walk is
+// bounded); DbiClose clears the Fault.
 int DbiAdd(DBI* dbi, const char* key, int32_t value);
 
 // Deletes the first entry whose key begins with key and, when recNo > 0,
 // whose RecNo is recNo. Returns 0, or 1 "Key to Delete", 2 "RecNo to
-// Delete", 3 (header write failed, no new message). A failure at 1 or 2
-// changes nothing in the file.
+// Delete" (nothing changed), 3 "Save Header in Delete", 4 "Successor in
+// Delete" (the successor of an entry with a right child could not be read,
+// nothing changed; or its key and value could not be copied), 5 "Link in
+// Delete" (a read or write of the unlinking failed, or it ran longer than a
+// sound tree allows), 6 "Release in Delete" (the slot could not be put on
+// the free list). Failures 3 to 6, except a successor that could not be
+// read, keep their message as the handle's Fault, as in DbiAdd.
 int DbiDelete(DBI* dbi, const char* key, int32_t recNo);
 
 // Positions on the first entry whose first strlen(key) bytes are not below

@@ -1,6 +1,7 @@
 // Helpers shared by the index module's files: error texts, positioning with
-// the status kept, key copies and comparisons, and the step bound that keeps
-// every descent and climb finite on a damaged file.
+// the status kept, key copies and comparisons, the step bound that keeps
+// every descent and climb finite on a damaged file, and the reads and writes
+// of the repairs, whose first failure is latched in the handle.
 #ifndef VELMAR_INDEX_DBI_INTERNAL_H
 #define VELMAR_INDEX_DBI_INTERNAL_H
 
@@ -10,15 +11,6 @@
 
 #include "index/dbi.h"
 #include "platform/streamlock.h"
-
-// The index file's page cache: a fixed size, whatever the size of the file.
-// A year of a large pool's connections nearly fits, so its walk reads from
-// memory. (The tests build the index with a few pages too, so that pages
-// come and go.)
-#ifndef VELMAR_DBI_CACHE_BYTES
-#define VELMAR_DBI_CACHE_BYTES (16 << 20)
-#endif
-const long kDbiCacheBytes = VELMAR_DBI_CACHE_BYTES;
 
 // The absolute value of a node reference; INT32_MIN, which has none, maps to
 // INT32_MAX, never a slot start reachable by a sound file.
@@ -92,23 +84,70 @@ inline int32_t DbiPlaceBounded(DBI* dbi, int32_t node, DbiSteps* steps) {
   return DbiPlace(dbi, node);
 }
 
+// ---- Repairs and the fault latch -------------------------------------------
+// A repair reads and writes many fields of many nodes, and once one of them
+// fails the tree in the file may be half-changed. The first failure is kept
+// in the handle (its Fault, the repair's step): the rest of the repair does
+// nothing, the operation returns that step, and no later operation writes.
+// A read of a missing node (0) counts as a failure: a sound tree has the
+// node wherever a repair looks for one.
+
+// One repair of a tree operation: the handle and the message it latches.
+struct DbiRepair {
+  DBI* Dbi;          // the handle whose file is repaired
+  const char* Step;  // the operation's step, latched on a failure
+};
+
+// Keeps step as the handle's Fault unless one is kept already.
+inline void DbiLatch(DBI* dbi, const char* step) {
+  if (!dbi->Fault) dbi->Fault = step;
+}
+
+// node's link block (zeros once the handle holds a fault, or when the read
+// fails, which latches the step).
+inline void DbiRepairRead(const DbiRepair& r, int32_t node, DbiLinks* links) {
+  *links = DbiLinks{0, 0, 0, 0};
+  if (r.Dbi->Fault) return;
+  if (DbiReadNode(r.Dbi, node, links, nullptr) != 0) DbiLatch(r.Dbi, r.Step);
+}
+
+// One field of node's link block, read as DbiRepairRead does.
+inline int32_t DbiRepairField(const DbiRepair& r, int32_t node, int field) {
+  DbiLinks l;
+  DbiRepairRead(r, node, &l);
+  return field == DBI_PARENT  ? l.Parent
+         : field == DBI_LEFT  ? l.Left
+         : field == DBI_RIGHT ? l.Right
+                              : l.RecNo;
+}
+
 // 1 when node is not 0 and its stored Parent marks it red.
-inline int DbiIsRed(DBI* dbi, int32_t node) {
-  return node != 0 && DbiReadField(dbi, node, DBI_PARENT) < 0;
+inline int DbiRepairIsRed(const DbiRepair& r, int32_t node) {
+  return node != 0 && DbiRepairField(r, node, DBI_PARENT) < 0;
+}
+
+// DbiWriteField, skipped once the handle holds a fault; a failure latches.
+inline void DbiRepairSet(const DbiRepair& r, int32_t node, int field, int32_t value) {
+  if (!r.Dbi->Fault && DbiWriteField(r.Dbi, node, field, value) != 0) DbiLatch(r.Dbi, r.Step);
+}
+
+// DbiLink, skipped once the handle holds a fault; a failure latches.
+inline void DbiRepairLink(const DbiRepair& r, int32_t parent, int side, int32_t child) {
+  if (!r.Dbi->Fault && DbiLink(r.Dbi, parent, side, child) != 0) DbiLatch(r.Dbi, r.Step);
 }
 
 // `next` takes `old`'s place: the child field of old's parent (|parent|)
 // that points to old, or Head when there is no parent, is set to next; then
 // next's Parent := parent, sign and all (so next inherits that colour).
-inline void DbiReplace(DBI* dbi, int32_t old, int32_t next, int32_t parent) {
+inline void DbiRepairReplace(const DbiRepair& r, int32_t old, int32_t next, int32_t parent) {
   int32_t g = DbiAbs(parent);
   if (g == 0) {
-    dbi->Header.Head = next;
+    r.Dbi->Header.Head = next;
   } else {
-    int side = DbiReadField(dbi, g, DBI_LEFT) == old ? DBI_LEFT : DBI_RIGHT;
-    DbiWriteField(dbi, g, side, next);
+    int side = DbiRepairField(r, g, DBI_LEFT) == old ? DBI_LEFT : DBI_RIGHT;
+    DbiRepairSet(r, g, side, next);
   }
-  DbiWriteField(dbi, next, DBI_PARENT, parent);
+  DbiRepairSet(r, next, DBI_PARENT, parent);
 }
 
 // The set-up of a new file once its stream is open (DbiNew, DbiNewTemp):

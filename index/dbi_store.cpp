@@ -1,23 +1,20 @@
 // The DBI handle, its accessors, the module-wide error state and the node
 // store: slots are read and written through the handle's stream with one
 // absolute seek each, little-endian on disk, and only inside the N_Rec slots.
+// Writes wait in the stream's buffer until a new slot or the header pushes
+// them on, so a failure shows once per operation, not once per field.
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
 #include "index/dbi.h"
+#include "index/dbi_cache.h"
 #include "index/dbi_internal.h"
-#include "platform/cachedstream.h"
 
 const char* DbiLastError = nullptr;
 int32_t DbiLastStatus = 0;
 
-static_assert(sizeof(DbiHeader) == 128, "the header image is the 128 header bytes");
-static_assert(offsetof(DbiHeader, Label) == 32, "Label lies at offset 32");
-
 namespace {
-
-const int kHeaderBytes = 128;
 
 // ---- Little-endian encoding ----------------------------------------------
 
@@ -44,50 +41,50 @@ int16_t GetI16(const unsigned char* p) {
 }
 
 void EncodeHeader(const DbiHeader* h, unsigned char* p) {
-  std::memcpy(p, h->Id, 4);
-  PutI32(p + 4, h->N_Rec);
-  PutI16(p + 8, h->RecLen);
-  PutI16(p + 10, h->HdrLen);
-  PutI32(p + 12, h->Head);
-  PutI32(p + 16, h->First);
-  PutI32(p + 20, h->Last);
-  PutI32(p + 24, h->Free);
-  PutI32(p + 28, h->Reserved);
-  std::memcpy(p + 32, h->Label, sizeof h->Label);
+  std::memcpy(p + DBI_HDR_ID, h->Id, sizeof h->Id);
+  PutI32(p + DBI_HDR_N_REC, h->N_Rec);
+  PutI16(p + DBI_HDR_REC_LEN, h->RecLen);
+  PutI16(p + DBI_HDR_HDR_LEN, h->HdrLen);
+  PutI32(p + DBI_HDR_HEAD, h->Head);
+  PutI32(p + DBI_HDR_FIRST, h->First);
+  PutI32(p + DBI_HDR_LAST, h->Last);
+  PutI32(p + DBI_HDR_FREE, h->Free);
+  PutI32(p + DBI_HDR_RESERVED, h->Reserved);
+  std::memcpy(p + DBI_HDR_LABEL, h->Label, DBI_LABEL_SIZE);
 }
 
 void DecodeHeader(const unsigned char* p, DbiHeader* h) {
-  std::memcpy(h->Id, p, 4);
-  h->N_Rec = GetI32(p + 4);
-  h->RecLen = GetI16(p + 8);
-  h->HdrLen = GetI16(p + 10);
-  h->Head = GetI32(p + 12);
-  h->First = GetI32(p + 16);
-  h->Last = GetI32(p + 20);
-  h->Free = GetI32(p + 24);
-  h->Reserved = GetI32(p + 28);
-  std::memcpy(h->Label, p + 32, sizeof h->Label);
+  std::memcpy(h->Id, p + DBI_HDR_ID, sizeof h->Id);
+  h->N_Rec = GetI32(p + DBI_HDR_N_REC);
+  h->RecLen = GetI16(p + DBI_HDR_REC_LEN);
+  h->HdrLen = GetI16(p + DBI_HDR_HDR_LEN);
+  h->Head = GetI32(p + DBI_HDR_HEAD);
+  h->First = GetI32(p + DBI_HDR_FIRST);
+  h->Last = GetI32(p + DBI_HDR_LAST);
+  h->Free = GetI32(p + DBI_HDR_FREE);
+  h->Reserved = GetI32(p + DBI_HDR_RESERVED);
+  std::memcpy(h->Label, p + DBI_HDR_LABEL, DBI_LABEL_SIZE);
 }
 
 void EncodeLinks(const DbiLinks* l, unsigned char* p) {
-  PutI32(p, l->Parent);
-  PutI32(p + 4, l->Left);
-  PutI32(p + 8, l->Right);
-  PutI32(p + 12, l->RecNo);
+  PutI32(p + DBI_PARENT, l->Parent);
+  PutI32(p + DBI_LEFT, l->Left);
+  PutI32(p + DBI_RIGHT, l->Right);
+  PutI32(p + DBI_RECNO, l->RecNo);
 }
 
 void DecodeLinks(const unsigned char* p, DbiLinks* l) {
-  l->Parent = GetI32(p);
-  l->Left = GetI32(p + 4);
-  l->Right = GetI32(p + 8);
-  l->RecNo = GetI32(p + 12);
+  l->Parent = GetI32(p + DBI_PARENT);
+  l->Left = GetI32(p + DBI_LEFT);
+  l->Right = GetI32(p + DBI_RIGHT);
+  l->RecNo = GetI32(p + DBI_RECNO);
 }
 
 // ---- Stream access --------------------------------------------------------
 
 // 1 when the handle has its stream and buffers and slots can hold a key.
 int IsOpen(const DBI* dbi) {
-  return dbi->Stream && dbi->Key && dbi->SearchKey && dbi->Header.RecLen >= 16;
+  return dbi->Stream && dbi->Key && dbi->SearchKey && dbi->Header.RecLen >= DBI_KEY;
 }
 
 // 1 when off is the start of one of the N_Rec slots of an open handle.
@@ -120,15 +117,22 @@ int ReadItem(DBI* dbi, void* p, size_t n) {
   return DbiLastStatus;
 }
 
-// Writes one item; the last write of a primitive also pushes the stream's
-// buffer on, so that a failure shows in the primitive that caused it.
-enum { kMore = 0, kLast = 1 };
-
-int WriteItem(DBI* dbi, const void* p, size_t n, int last) {
-  if (n > 0) DbiLastStatus = static_cast<int32_t>(std::fwrite(p, n, 1, dbi->Stream));
-  if (n == 0) DbiLastStatus = 1;  // a key length of 0 has no key bytes
-  if (DbiLastStatus == 1 && last && std::fflush(dbi->Stream) != 0) DbiLastStatus = 0;
+// Writes one item into the stream's buffer; the item count goes to
+// DbiLastStatus. A write the buffer cannot pass on fails later: see Push.
+int WriteItem(DBI* dbi, const void* p, size_t n) {
+  DbiLastStatus = n > 0 ? static_cast<int32_t>(std::fwrite(p, n, 1, dbi->Stream))
+                        : 1;  // a key length of 0 has no key bytes
   return DbiLastStatus;
+}
+
+// After the writes of a primitive that succeeded so far (status 1), pushes
+// every write still in the stream's buffer to the file; 1, or 0 when one of
+// them failed. Once per operation: a push per field would cost a call into
+// the stream's file each.
+int Push(DBI* dbi, int status) {
+  if (status == 1 && std::fflush(dbi->Stream) != 0) status = 0;
+  DbiLastStatus = status;
+  return status;
 }
 
 size_t KeyBytes(const DBI* dbi) {
@@ -164,8 +168,9 @@ void DbiInit(DBI* dbi) {
   dbi->Stream = nullptr;
   dbi->Key = nullptr;
   dbi->SearchKey = nullptr;
+  dbi->Fault = nullptr;
   dbi->Header.Id[0] = 4;
-  dbi->Header.HdrLen = kHeaderBytes;
+  dbi->Header.HdrLen = DBI_HDR_SIZE;
   DbiLastStatus = 0;
 }
 
@@ -189,15 +194,15 @@ void DbiFree(DBI** dbi) {
 
 int DbiNew(DBI* dbi, const char* fileName, const char* label, int keyLen) {
   dbi->FileName = CopyText(fileName);
-  if (dbi->FileName) dbi->Stream = CachedStreamOpen(dbi->FileName, "w+b", kDbiCacheBytes);
+  if (dbi->FileName) dbi->Stream = DbiCacheStream(std::fopen(dbi->FileName, "w+b"), kDbiCacheBytes);
   if (!dbi->Stream) return DbiFail(1, "fopen New File");
   return DbiSetUpNew(dbi, label, keyLen);
 }
 
 int DbiSetUpNew(DBI* dbi, const char* label, int keyLen) {
-  int usable = keyLen >= 0 && keyLen <= INT16_MAX - 16;
+  int usable = keyLen >= 0 && keyLen <= INT16_MAX - DBI_KEY;
   dbi->KeyLen = static_cast<int16_t>(keyLen);
-  dbi->Header.RecLen = static_cast<int16_t>(keyLen + 16);
+  dbi->Header.RecLen = static_cast<int16_t>(keyLen + DBI_KEY);
   DbiCopyPadded(dbi->Header.Label, label, sizeof dbi->Header.Label);
   dbi->Key = usable ? NewKeyBuffer(keyLen) : nullptr;
   if (!dbi->Key) return DbiFail(2, "Key in New");
@@ -211,13 +216,13 @@ int DbiSetUpNew(DBI* dbi, const char* label, int keyLen) {
 int DbiOpen(DBI* dbi, const char* fileName) {
   dbi->FileName = CopyText(fileName);
   if (!dbi->FileName) return DbiFail(1, "Filename in Open");
-  dbi->Stream = CachedStreamOpen(dbi->FileName, "r+b", kDbiCacheBytes);
+  dbi->Stream = DbiCacheStream(std::fopen(dbi->FileName, "r+b"), kDbiCacheBytes);
   if (!dbi->Stream) return DbiFail(2, "fopen File");
-  unsigned char bytes[kHeaderBytes];
+  unsigned char bytes[DBI_HDR_SIZE];
   DbiLastStatus = static_cast<int32_t>(std::fread(bytes, sizeof bytes, 1, dbi->Stream));
   if (DbiLastStatus != 1) return DbiFail(3, "fread FH in Open");
   DecodeHeader(bytes, &dbi->Header);
-  dbi->KeyLen = static_cast<int16_t>(dbi->Header.RecLen - 16);
+  dbi->KeyLen = static_cast<int16_t>(dbi->Header.RecLen - DBI_KEY);
   dbi->Key = NewKeyBuffer(dbi->KeyLen);
   if (!dbi->Key) return DbiFail(4, "Key in Open");
   dbi->SearchKey = NewKeyBuffer(dbi->KeyLen);
@@ -264,7 +269,9 @@ int32_t DbiRecNo(DBI* dbi) {
 }
 
 int DbiSetRecNo(DBI* dbi, int32_t value) {
+  if (dbi->Fault) return DbiFail(1, dbi->Fault);
   if (dbi->Cur == 0 || DbiWriteField(dbi, dbi->Cur, DBI_RECNO, value) != 0) return 1;
+  if (Push(dbi, 1) != 1) return 1;
   dbi->RecNo = value;
   return 0;
 }
@@ -311,7 +318,7 @@ void DbiClearError() {
 
 namespace {
 
-const size_t kSlotBuffer = 16 + 240;  // slots up to this size are read in one go
+const size_t kSlotBuffer = DBI_KEY + 240;  // slots up to this size are read in one go
 
 // Reads slot node's link block into links and, when key is given, its key
 // bytes plus a NUL: one read of 16 + KeyLen bytes (two for very long keys).
@@ -321,15 +328,15 @@ int ReadSlot(DBI* dbi, int32_t node, DbiLinks* links, char* key) {
   if (SeekSlot(dbi, node, 0) != 0) return 2;
   size_t keyBytes = key ? KeyBytes(dbi) : 0;
   unsigned char bytes[kSlotBuffer];
-  size_t want = 16 + (16 + keyBytes <= sizeof bytes ? keyBytes : 0);
+  size_t want = DBI_KEY + (DBI_KEY + keyBytes <= sizeof bytes ? keyBytes : 0);
   size_t got = std::fread(bytes, 1, want, dbi->Stream);
   DbiLastStatus = got == want;
-  if (got < 16) return 3;
+  if (got < static_cast<size_t>(DBI_KEY)) return 3;
   DecodeLinks(bytes, links);
   if (!key) return 0;
-  if (want > 16) {
+  if (want > DBI_KEY) {
     if (got < want) return 4;
-    std::memcpy(key, bytes + 16, keyBytes);
+    std::memcpy(key, bytes + DBI_KEY, keyBytes);
   } else if (ReadItem(dbi, key, keyBytes) != 1) {
     return 4;
   }
@@ -359,20 +366,10 @@ int DbiReadNode(DBI* dbi, int32_t node, DbiLinks* links, char* key) {
   return ReadSlot(dbi, DbiAbs(node), links, key);
 }
 
-int DbiWriteNode(DBI* dbi, int32_t node, const DbiLinks* links, const char* key) {
-  if (node == 0) return 1;
-  unsigned char block[16];
-  EncodeLinks(links, block);
-  if (SeekSlot(dbi, DbiAbs(node), 0) != 0) return 2;
-  if (WriteItem(dbi, block, sizeof block, key ? kMore : kLast) != 1) return 3;
-  if (key && WriteItem(dbi, key, KeyBytes(dbi), kLast) != 1) return 4;
-  return 0;
-}
-
 int DbiWriteKey(DBI* dbi, int32_t node, const char* key) {
   if (node == 0) return 1;
-  if (SeekSlot(dbi, DbiAbs(node), 16) != 0) return 2;
-  if (WriteItem(dbi, key, KeyBytes(dbi), kLast) != 1) return 3;
+  if (SeekSlot(dbi, DbiAbs(node), DBI_KEY) != 0) return 2;
+  if (WriteItem(dbi, key, KeyBytes(dbi)) != 1) return 3;
   return 0;
 }
 
@@ -389,13 +386,14 @@ int DbiWriteField(DBI* dbi, int32_t node, int field, int32_t value) {
   if (node == 0) return 1;
   if (!ValidField(field) || SeekSlot(dbi, DbiAbs(node), field) != 0) return 2;
   PutI32(bytes, value);
-  if (WriteItem(dbi, bytes, sizeof bytes, kLast) != 1) return 3;
+  if (WriteItem(dbi, bytes, sizeof bytes) != 1) return 3;
   return 0;
 }
 
-void DbiLink(DBI* dbi, int32_t parent, int side, int32_t child) {
-  if (parent != 0) DbiWriteField(dbi, parent, side, child);
-  if (child != 0) DbiWriteField(dbi, child, DBI_PARENT, parent);
+int DbiLink(DBI* dbi, int32_t parent, int side, int32_t child) {
+  int down = parent != 0 ? DbiWriteField(dbi, parent, side, child) : 0;
+  int up = child != 0 ? DbiWriteField(dbi, child, DBI_PARENT, parent) : 0;
+  return down != 0 ? down : up;
 }
 
 // ---- Slot allocation ------------------------------------------------------
@@ -436,13 +434,15 @@ int32_t GetWritten(DBI* dbi, const DbiLinks* links, const char* key) {
   int32_t slot = ChooseSlot(dbi, &nextFree);
   int appended = dbi->Header.Free == 0;
   if (slot != 0 && appended) dbi->Header.N_Rec++;  // the new slot is a slot for the seek below
-  unsigned char block[16];
+  unsigned char block[DBI_KEY];
   EncodeLinks(links, block);
   // The stream is left past the slot's key: every primitive seeks to its
-  // own slot first, so no caller depends on where a write ends.
+  // own slot first, so no caller depends on where a write ends. The slot is
+  // pushed to the file at once: the header image may count it only once it
+  // is there.
   int written = slot != 0 && SeekSlot(dbi, slot, 0) == 0 &&
-                WriteItem(dbi, block, sizeof block, kMore) == 1 &&
-                WriteItem(dbi, dbi->Key, KeyBytes(dbi), kLast) == 1;
+                WriteItem(dbi, block, sizeof block) == 1 &&
+                Push(dbi, WriteItem(dbi, dbi->Key, KeyBytes(dbi))) == 1;
   if (dbi->Key) std::memset(dbi->Key, 0, KeyBytes(dbi));
   if (!written) {
     if (slot != 0 && appended) dbi->Header.N_Rec--;
@@ -467,23 +467,23 @@ int32_t DbiGetNode(DBI* dbi, const char* key, int32_t value) {
 }
 
 int DbiRelease(DBI* dbi, int32_t node) {
-  unsigned char zeros[12] = {0};
+  unsigned char zeros[DBI_RECNO] = {0};
   unsigned char next[4];
-  if (SeekSlot(dbi, node, 0) != 0) return 1;
-  if (WriteItem(dbi, zeros, sizeof zeros, kMore) != 1) return 2;
+  if (SeekSlot(dbi, node, DBI_PARENT) != 0) return 1;
+  if (WriteItem(dbi, zeros, sizeof zeros) != 1) return 2;
   PutI32(next, dbi->Header.Free);
-  if (WriteItem(dbi, next, sizeof next, kLast) != 1) return 3;
+  if (WriteItem(dbi, next, sizeof next) != 1) return 3;
   dbi->Header.Free = node;
   return 0;
 }
 
 int DbiSaveHeader(DBI* dbi) {
-  unsigned char bytes[kHeaderBytes];
+  unsigned char bytes[DBI_HDR_SIZE];
   if (!dbi->Stream || Seek(dbi, 0) != 0) {
     if (!dbi->Stream) DbiLastStatus = -1;
     return 1;
   }
   EncodeHeader(&dbi->Header, bytes);
-  if (WriteItem(dbi, bytes, sizeof bytes, kLast) != 1) return 2;
+  if (Push(dbi, WriteItem(dbi, bytes, sizeof bytes)) != 1) return 2;
   return 0;
 }

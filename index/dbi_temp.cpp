@@ -1,10 +1,11 @@
 // A new index under a fresh unique name: the file is made by the platform's
 // temporary file, which never reuses an existing file, and the index works
-// on that very file through the stream it hands back.
+// on that very file through the stream it hands back, with its page cache.
 #include <cstdlib>
 #include <cstring>
 
 #include "index/dbi.h"
+#include "index/dbi_cache.h"
 #include "index/dbi_internal.h"
 #include "platform/tempfile.h"
 
@@ -14,7 +15,7 @@ int DbiNewTemp(DBI* dbi, const char* nameTemplate, const char* label, int keyLen
   if (!name) return DbiFail(1, "fopen New File");
   std::memcpy(name, nameTemplate, n);
   int created = 0;
-  dbi->Stream = TempFileOpen(name, kDbiCacheBytes, &created);
+  dbi->Stream = DbiCacheStream(TempFileOpen(name, &created), kDbiCacheBytes);
   if (!created) {
     std::free(name);
     return DbiFail(1, "fopen New File");

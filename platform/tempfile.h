@@ -11,12 +11,11 @@
 
 // name holds a pattern whose last 'X' is preceded by five more ("XXXXXX"),
 // for example "velmarXXXXXX.tmp"; on return the six X's are the unique part
-// of the name the file was created under. The stream is a cached stream
-// (cachedstream.h) of cacheBytes where the system allows, else a plain one.
-// *created is 1 once a file exists under name, also when no stream could be
-// opened on it (the caller then deletes it), and 0 when none was made.
-// Null on failure.
-FILE* TempFileOpen(char* name, long cacheBytes, int* created);
+// of the name the file was created under. The stream reads and writes as
+// bytes ("w+b" on the new file). *created is 1 once a file exists under
+// name, also when no stream could be opened on it (the caller then deletes
+// it), and 0 when none was made. Null on failure.
+FILE* TempFileOpen(char* name, int* created);
 
 // A temporary file for a download's spool, opened for reading and writing
 // as bytes, in the folder TMPDIR names, else the system's (/tmp; on Windows

@@ -1,7 +1,7 @@
-// The unique temporary file with mkostemps. The stream is opened on the
-// file through the descriptor's own name in /proc, which reaches the file the
-// descriptor holds, not whatever its name now points to. The spool is an
-// unnamed file where the system makes one (O_TMPFILE).
+// The unique temporary file with mkostemps; the stream is opened on the
+// descriptor itself, so it reaches the file created, not whatever its name
+// now points to. The spool is an unnamed file where the system makes one
+// (O_TMPFILE).
 #include "platform/tempfile.h"
 
 #include <fcntl.h>
@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/cachedstream.h"
 #include "platform/signalguard.h"
 
 namespace {
@@ -24,29 +23,16 @@ int SuffixLength(const char* name) {
   return x ? static_cast<int>(std::strlen(x + 1)) : 0;
 }
 
-// A read-write stream on the file behind fd; fd is given up on success.
-// Without /proc the descriptor itself becomes a plain stream.
-FILE* StreamOnDescriptor(int fd, long cacheBytes) {
-  char path[40];
-  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
-  FILE* stream = CachedStreamOpen(path, "r+b", cacheBytes);
-  if (stream) {
-    close(fd);
-    return stream;
-  }
-  stream = fdopen(fd, "w+b");
-  if (!stream) close(fd);
-  return stream;
-}
-
 }  // namespace
 
-FILE* TempFileOpen(char* name, long cacheBytes, int* created) {
+FILE* TempFileOpen(char* name, int* created) {
   *created = 0;
   int fd = mkostemps(name, SuffixLength(name), O_CLOEXEC);
   if (fd < 0) return nullptr;
   *created = 1;
-  return StreamOnDescriptor(fd, cacheBytes);
+  FILE* stream = fdopen(fd, "w+b");
+  if (!stream) close(fd);
+  return stream;
 }
 
 FILE* TempSpoolOpen(void) {

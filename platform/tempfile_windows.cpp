@@ -29,8 +29,7 @@ int SuffixLength(const char* name) {
 
 // There is no name for the descriptor to reach its file by, so the stream
 // is a plain one on the descriptor.
-FILE* TempFileOpen(char* name, long cacheBytes, int* created) {
-  (void)cacheBytes;
+FILE* TempFileOpen(char* name, int* created) {
   *created = 0;
   int fd = UniqueFileOpen(name, SuffixLength(name), _O_TEMPORARY, _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "charts/busychart.h"
 #include "platform/environment.h"
@@ -23,22 +24,28 @@ void SetZone(bool utc) {
   if (!utc) WarnMissingZone(getenv("TZ"));
 }
 
-// A time given with an offset of its own may lie outside the years every
-// answer's times are written in: such a range is refused, not printed
-// with a year that is not its own.
-int ParseTime(ZoneCache* zone, const char* option, const char* text, EventTime* t) {
-  if (!ZoneParse(zone, text, t))
-    return BadValue(option, text, "want YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]");
+// A time given with an offset of its own, or far enough back from now,
+// may lie outside the years every answer's times are written in: such a
+// range is refused, not printed with a year that is not its own.
+int ParseTime(ZoneCache* zone, const char* option, const char* text, EventTime now, EventTime* t) {
+  if (!ZoneParseWhen(zone, text, now, t)) {
+    return BadValue(option, text,
+                    "want YYYY-MM-DD[THH:MM[:SS]], YYYY-MM, today, yesterday, now, -Nd or -Nh");
+  }
   if (!ZoneInIsoYears(zone, *t))
     return BadValue(option, text, "not in the years 0001 to 9999 of the zone");
   return 0;
 }
 
+// Both times read against one clock reading, so "-1d" and "now" are a day
+// apart to the second.
 int ParseTimes(const ToolArgs* args, AnswerOptions* opt) {
   int status = 0;
-  if (args->Since != nullptr) status = ParseTime(&opt->Zone, "--since", args->Since, &opt->Since);
+  EventTime now = static_cast<EventTime>(time(nullptr));
+  if (args->Since != nullptr)
+    status = ParseTime(&opt->Zone, "--since", args->Since, now, &opt->Since);
   if (status == 0 && args->Until != nullptr)
-    status = ParseTime(&opt->Zone, "--until", args->Until, &opt->Until);
+    status = ParseTime(&opt->Zone, "--until", args->Until, now, &opt->Until);
   if (status != 0) return status;
   if (opt->Since >= opt->Until) return BadUsage("--since must come before --until");
   return 0;
@@ -54,8 +61,28 @@ int Dispatch(int command, AnswerOptions* opt, OutBuf* out) {
       return AnswerUsers(opt, out);
     case kBusy:
       return opt->Format == kFormatSvg ? AnswerBusyChart(opt, out) : AnswerBusy(opt, out);
+    case kAllBusy:
+      return AnswerAllBusy(opt, out);
     default:
       return AnswerCapacity(opt, out);
+  }
+}
+
+// The answer a command's bit stands for.
+AnswerCommand CommandOf(int command) {
+  switch (command) {
+    case kInfo:
+      return kAnswerInfo;
+    case kSessions:
+      return kAnswerSessions;
+    case kUsers:
+      return kAnswerUsers;
+    case kBusy:
+      return kAnswerBusy;
+    case kAllBusy:
+      return kAnswerAllBusy;
+    default:
+      return kAnswerCapacity;
   }
 }
 
@@ -82,9 +109,10 @@ int RunWithOutput(int command, AnswerOptions* opt) {
 
 int RunAnswerCommand(int command, ToolArgs* args) {
   AnswerOptions* opt = &args->Answer;
+  opt->Command = CommandOf(command);
   SetZone(opt->Utc);
   ZoneInit(&opt->Zone);
   int status = ParseTimes(args, opt);
-  if (status == 0 && (command & (kBusy | kCapacity)) != 0) status = AnswerFindLines(opt);
+  if (status == 0 && (command & (kBusy | kCapacity | kAllBusy)) != 0) status = AnswerFindLines(opt);
   return status != 0 ? status : RunWithOutput(command, opt);
 }

@@ -16,13 +16,19 @@ const char* const kUsage =
     "       velmar-log sample DIR [--days N] [--ports N] [--seed N] [--nas N]\n"
     "                         [--format detail|nps|ias|nps-xml] [--force]\n"
     "       velmar-log info FILE... [--since T] [--until T] [--format text|csv|json] [--utc]\n"
-    "       velmar-log sessions FILE... [--since T] [--until T]\n"
-    "                  [--format text|csv|json|ndjson] [--utc]\n"
-    "       velmar-log users FILE... [--since T] [--until T] [--format text|csv|json] [--utc]\n"
-    "       velmar-log busy FILE... [--step hour|day|weekhour] [--lines N | --ports FILE]\n"
-    "                  [--since T] [--until T] [--format text|csv|json|svg] [--utc]\n"
+    "       velmar-log sessions FILE... [--user NAME] [--port NAME] [--since T] [--until T]\n"
+    "                  [--format text|csv|json|ndjson|sql] [--utc]\n"
+    "       velmar-log users FILE... [--user NAME] [--port NAME] [--sort KEY] [--top N]\n"
+    "                  [--since T] [--until T] [--format text|csv|json|sql] [--utc]\n"
+    "       velmar-log busy FILE... [--step hour|day|week|month|weekhour]\n"
+    "                  [--lines N | --ports FILE] [--user NAME] [--port NAME] [--sort KEY]\n"
+    "                  [--top N] [--since T] [--until T]\n"
+    "                  [--format text|csv|json|sql|svg] [--utc]\n"
+    "       velmar-log allbusy FILE... [--lines N | --ports FILE] [--since T] [--until T]\n"
+    "                  [--format text|csv|json|ndjson|sql] [--utc]\n"
     "       velmar-log capacity FILE... [--lines N | --ports FILE] [--target 0.01,0.02,0.05]\n"
     "                  [--since T] [--until T] [--format text|csv|json] [--utc]\n"
+    "       velmar-log --help | --version\n"
     "       (each answer: FILE an event log or an accounting log, - standard input;\n"
     "        --input evt|detail|nps|ias|nps-xml takes every FILE as that kind)\n";
 
@@ -46,20 +52,28 @@ const char* const kUsageMore =
     "  info      per server, its logs in time order: record numbers, first and last times,\n"
     "            wrapped, dirty, how each joins the one before; the counts once\n"
     "  sessions  one row per session, in the order they end\n"
-    "  users     per user: sessions, seconds, longest, first start, last end\n"
-    "  busy      per hour, day or hour of the week: covered seconds, line-seconds, mean and\n"
-    "            peak lines in use, seconds with all N lines busy, connects; then the time\n"
-    "            at exactly k lines\n"
+    "  users     per user: sessions, time, longest, first start, last end; a total\n"
+    "  busy      per hour, day, week, month or hour of the week: covered time, line time,\n"
+    "            mean and peak lines in use, time with all N lines busy, connects; a total,\n"
+    "            then the time at exactly k lines\n"
+    "  allbusy   each interval with all N lines in use, to the second, and their total\n"
     "  capacity  the busy hour's traffic and the lines each blocking target needs (Erlang B)\n"
+    "  --user NAME, --port NAME (each repeatable) count only those users' or ports' sessions;\n"
+    "  --sort KEY orders the rows by a column (its CSV name), --top N keeps the first N\n"
+    "  (busy without --sort: the N busiest by mean_lines). Text shows durations as h:mm:ss;\n"
+    "  CSV, JSON and SQL give seconds. --format sql writes a script for sqlite3.\n"
     "  --force lets make and sample replace files that exist; without it they write none\n"
     "  The logs of one server (the computer of their oldest records) are read as one\n"
     "  history: in time order, a record in two of them counted once. Accounting logs\n"
     "  (detail, nps, ias, nps-xml) are read in event time, each NAS a history of its own;\n"
     "  --ports FILE may list NAS PORTCOUNT lines for them.\n"
-    "  T is YYYY-MM-DD (local midnight) or YYYY-MM-DDTHH:MM[:SS] (local time); the zone is TZ,\n"
-    "  else SGT-8, or UTC with --utc. See velmar-log(1).\n";
+    "  T is YYYY-MM-DD (local midnight), YYYY-MM-DDTHH:MM[:SS] (local time), YYYY-MM (the\n"
+    "  month's first midnight), today, yesterday (their midnights), now, -Nd or -Nh (N days\n"
+    "  or hours before now); the zone is TZ, else SGT-8, or UTC with --utc.\n"
+    "  See velmar-log(1).\n";
 
 const int64_t kMaxLines = 1000000;
+const uint64_t kMaxTop = 1000000000;
 
 struct ToolOption;
 
@@ -146,7 +160,8 @@ int TakeAnswerFormat(ToolArgs* args, int command, const ToolOption*, const char*
   } formats[] = {{"text", kFormatText, kAnswering},
                  {"csv", kFormatCsv, kAnswering},
                  {"json", kFormatJson, kAnswering},
-                 {"ndjson", kFormatNdjson, kSessions},
+                 {"ndjson", kFormatNdjson, kSessions | kAllBusy},
+                 {"sql", kFormatSql, kSessions | kUsers | kBusy | kAllBusy},
                  {"svg", kFormatSvg, kBusy}};
   for (const auto& f : formats) {
     if (strcmp(value, f.Name) == 0 && (f.Commands & command) != 0) {
@@ -160,13 +175,39 @@ int TakeAnswerFormat(ToolArgs* args, int command, const ToolOption*, const char*
 int TakeStep(ToolArgs* args, int, const ToolOption*, const char* value) {
   AnswerOptions* opt = &args->Answer;
   opt->WeekHour = strcmp(value, "weekhour") == 0;
-  if (strcmp(value, "hour") == 0 || opt->WeekHour) {
+  if (opt->WeekHour) {
     opt->Step = kStepHour;
-  } else if (strcmp(value, "day") == 0) {
-    opt->Step = kStepDay;
-  } else {
-    return BadValue("--step", value, "hour, day or weekhour");
+    return 0;
   }
+  for (BucketStep step : {kStepHour, kStepDay, kStepWeek, kStepMonth}) {
+    if (strcmp(value, BucketStepName(step)) != 0) continue;
+    opt->Step = step;
+    return 0;
+  }
+  return BadValue("--step", value, "hour, day, week, month or weekhour");
+}
+
+int TakeUser(ToolArgs* args, int, const ToolOption*, const char* value) {
+  args->Answer.Filter.Users.push_back(value);
+  return 0;
+}
+
+int TakePort(ToolArgs* args, int, const ToolOption*, const char* value) {
+  args->Answer.Filter.Ports.push_back(value);
+  return 0;
+}
+
+// The column is checked against the answer's own, once the step is known.
+int TakeSort(ToolArgs* args, int, const ToolOption*, const char* value) {
+  args->Answer.Sort = value;
+  return 0;
+}
+
+int TakeTop(ToolArgs* args, int, const ToolOption*, const char* value) {
+  uint64_t n = 0;
+  if (!ParseNumber(value, kMaxTop, &n) || n == 0)
+    return BadValue("--top", value, "a number of rows from 1 to 1000000000");
+  args->Answer.Top = n;
   return 0;
 }
 
@@ -223,9 +264,13 @@ const ToolOption kOptions[] = {
     {"--format", kAnswering, true, TakeAnswerFormat, nullptr, 0, 0},
     {"--utc", kAnswering, false, TakeUtc, nullptr, 0, 0},
     {"--step", kBusy, true, TakeStep, nullptr, 0, 0},
-    {"--lines", kBusy | kCapacity, true, TakeLines, nullptr, 0, 0},
-    {"--ports", kBusy | kCapacity, true, TakePortFile, nullptr, 0, 0},
+    {"--lines", kBusy | kCapacity | kAllBusy, true, TakeLines, nullptr, 0, 0},
+    {"--ports", kBusy | kCapacity | kAllBusy, true, TakePortFile, nullptr, 0, 0},
     {"--target", kCapacity, true, TakeTargets, nullptr, 0, 0},
+    {"--user", kSessions | kUsers | kBusy, true, TakeUser, nullptr, 0, 0},
+    {"--port", kSessions | kUsers | kBusy, true, TakePort, nullptr, 0, 0},
+    {"--sort", kUsers | kBusy, true, TakeSort, nullptr, 0, 0},
+    {"--top", kUsers | kBusy, true, TakeTop, nullptr, 0, 0},
     {"--input", kAnswering, true, TakeInput, nullptr, 0, 0},
 };
 
@@ -279,6 +324,9 @@ int Complete(const ToolCommand* command, const ToolArgs* args) {
   if (args->Answer.Logs.empty()) return BadUsage("no event log file given");
   if (args->Answer.Lines > 0 && !args->Answer.PortFiles.empty())
     return BadUsage("give --lines or --ports, not both");
+  // A chart's buckets stand on a time axis: no other order, none left out.
+  if (args->Answer.Format == kFormatSvg && (args->Answer.Sort != nullptr || args->Answer.Top != 0))
+    return BadUsage("--sort and --top order and cut rows, which --format svg does not write");
   return 0;
 }
 
@@ -328,6 +376,10 @@ int ReadToolArgs(const ToolCommand* command, int argc, char** argv, ToolArgs* ar
 void PutUsage(FILE* out) {
   fputs(kUsage, out);
   fputs(kUsageMore, out);
+}
+
+void PutVersion(FILE* out) {
+  fputs("velmar-log " VELMAR_VERSION "\n", out);
 }
 
 int Usage(const char* problem) {

@@ -24,7 +24,8 @@ enum {
   kUsers = 1 << 5,
   kBusy = 1 << 6,
   kCapacity = 1 << 7,
-  kAnswering = kInfo | kSessions | kUsers | kBusy | kCapacity,
+  kAllBusy = 1 << 8,
+  kAnswering = kInfo | kSessions | kUsers | kBusy | kCapacity | kAllBusy,
 };
 
 // Exit status of a refused command line.
@@ -72,6 +73,9 @@ int ReadToolArgs(const ToolCommand* command, int argc, char** argv, ToolArgs* ar
 
 // Writes the whole usage text to out.
 void PutUsage(FILE* out);
+
+// Writes "velmar-log VERSION" and a line end to out.
+void PutVersion(FILE* out);
 
 // Says "velmar-log: PROBLEM" (when not null) and the usage on standard
 // error. Returns kBadUsage.

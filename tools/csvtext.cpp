@@ -20,26 +20,26 @@ const int64_t kSecondsPerDay = 86400;
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
   int64_t era = (y >= 0 ? y : y - 399) / 400;
-  unsigned yoe = (unsigned)(y - era * 400);
+  unsigned yoe = static_cast<unsigned>(y - era * 400);
   unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
   unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + (int64_t)doe - 719468;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
 void CivilFromDays(int64_t z, int* y, int* m, int* d) {
   z += 719468;
   int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  unsigned doe = (unsigned)(z - era * 146097);
+  unsigned doe = static_cast<unsigned>(z - era * 146097);
   unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
   unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
   unsigned mp = (5 * doy + 2) / 153;
-  *d = (int)(doy - (153 * mp + 2) / 5 + 1);
-  *m = (int)(mp < 10 ? mp + 3 : mp - 9);
-  *y = (int)(yoe + era * 400 + (*m <= 2));
+  *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
 }
 
 void PutDigits(char* out, unsigned v, int width) {
-  for (int i = width - 1; i >= 0; --i, v /= 10) out[i] = (char)('0' + v % 10);
+  for (int i = width - 1; i >= 0; --i, v /= 10) out[i] = static_cast<char>('0' + v % 10);
 }
 
 // Reads `width` digits at s; returns -1 unless all are digits.
@@ -65,9 +65,9 @@ void FormatUtc(uint32_t t, char* out) {
   CivilFromDays(t / kSecondsPerDay, &y, &m, &d);
   unsigned s = t % kSecondsPerDay;
   memcpy(out, "0000-00-00T00:00:00Z", kUtcTextSize);
-  PutDigits(out, (unsigned)y, 4);
-  PutDigits(out + 5, (unsigned)m, 2);
-  PutDigits(out + 8, (unsigned)d, 2);
+  PutDigits(out, static_cast<unsigned>(y), 4);
+  PutDigits(out + 5, static_cast<unsigned>(m), 2);
+  PutDigits(out + 8, static_cast<unsigned>(d), 2);
   PutDigits(out + 11, s / 3600, 2);
   PutDigits(out + 14, s / 60 % 60, 2);
   PutDigits(out + 17, s % 60, 2);
@@ -83,9 +83,10 @@ int ParseUtc(const char* s, uint32_t* t) {
       mi < 0 || mi > 59 || se < 0 || se > 59)
     return 0;
   int64_t v =
-      DaysFromCivil(y, (unsigned)mo, (unsigned)d) * kSecondsPerDay + h * 3600 + mi * 60 + se;
+      DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * kSecondsPerDay +
+      h * 3600 + mi * 60 + se;
   if (v > 0xFFFFFFFFLL) return 0;
-  *t = (uint32_t)v;
+  *t = static_cast<uint32_t>(v);
   return 1;
 }
 
@@ -115,17 +116,18 @@ int Grow(void** p, size_t* cap, size_t need, size_t unit) {
 }
 
 int Append(CsvReader* r, int c) {
-  if (r->TextLen == r->TextCap && !Grow((void**)&r->Text, &r->TextCap, r->TextLen + 1, 1)) {
+  if (r->TextLen == r->TextCap &&
+      !Grow(reinterpret_cast<void**>(&r->Text), &r->TextCap, r->TextLen + 1, 1)) {
     r->Message = "out of memory";
     return 0;
   }
-  r->Text[r->TextLen++] = (char)c;
+  r->Text[r->TextLen++] = static_cast<char>(c);
   return 1;
 }
 
 int StartField(CsvReader* r) {
-  if (r->FieldCount == r->FieldCap &&
-      !Grow((void**)&r->Fields, &r->FieldCap, r->FieldCount + 1, sizeof(size_t))) {
+  if (r->FieldCount == r->FieldCap && !Grow(reinterpret_cast<void**>(&r->Fields), &r->FieldCap,
+                                            r->FieldCount + 1, sizeof(size_t))) {
     r->Message = "out of memory";
     return 0;
   }

@@ -19,7 +19,7 @@ int OpenDumpLog(const char* path, HANDLE* log) {
   *log = OpenBackupEventLogA(nullptr, path);
   if (*log != nullptr) return 0;
   fprintf(stderr, "velmar-log: can't open the event log %s (error %lu)\n", path,
-          (unsigned long)GetLastError());
+          static_cast<unsigned long>(GetLastError()));
   return 1;
 }
 
@@ -36,25 +36,25 @@ struct RecordView {
 
 // Steps over one NUL-terminated text at *p, bounded by end.
 int SkipText(const char** p, const char* end) {
-  const char* nul = (const char*)memchr(*p, 0, (size_t)(end - *p));
+  const char* nul = static_cast<const char*>(memchr(*p, 0, static_cast<size_t>(end - *p)));
   if (nul == nullptr) return 0;
   *p = nul + 1;
   return 1;
 }
 
 int ViewRecord(const uint8_t* buf, DWORD got, RecordView* v) {
-  const EVENTLOGRECORD* r = (const EVENTLOGRECORD*)buf;
+  const EVENTLOGRECORD* r = reinterpret_cast<const EVENTLOGRECORD*>(buf);
   if (got < sizeof(EVENTLOGRECORD) || r->Length < sizeof(EVENTLOGRECORD) || r->Length > got ||
       r->StringOffset < sizeof(EVENTLOGRECORD) || r->StringOffset > r->Length)
     return 0;
-  const char* end = (const char*)buf + r->Length;
-  const char* p = (const char*)buf + sizeof(EVENTLOGRECORD);
+  const char* end = reinterpret_cast<const char*>(buf) + r->Length;
+  const char* p = reinterpret_cast<const char*>(buf) + sizeof(EVENTLOGRECORD);
   v->R = r;
   v->Source = p;
   if (!SkipText(&p, end)) return 0;
   v->Computer = p;
   if (!SkipText(&p, end)) return 0;
-  v->Strings = p = (const char*)buf + r->StringOffset;
+  v->Strings = p = reinterpret_cast<const char*>(buf) + r->StringOffset;
   v->NumStrings = r->NumStrings;
   for (uint32_t i = 0; i < v->NumStrings; ++i)
     if (!SkipText(&p, end)) return 0;
@@ -105,7 +105,7 @@ DWORD ReadOne(HANDLE log, DWORD number, ReadBuf* b) {
   DWORD got = 0, needed = 0;
   if (ReadEventLogA(log, kSeekForwards, number, b->Data, b->Cap, &got, &needed)) return got;
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= b->Cap) return 0;
-  uint8_t* grown = (uint8_t*)realloc(b->Data, needed);
+  uint8_t* grown = static_cast<uint8_t*>(realloc(b->Data, needed));
   if (grown == nullptr) return 0;
   b->Data = grown;
   b->Cap = needed;
@@ -118,7 +118,7 @@ int DumpRecords(HANDLE log, const char* path, OutBuf* o) {
   DWORD oldest = 0, count = 0;
   if (!GetOldestEventLogRecord(log, &oldest) || !GetNumberOfEventLogRecords(log, &count))
     return CommandFail("can't read the record numbers of", path, 0);
-  ReadBuf b = {(uint8_t*)malloc(1 << 16), 1 << 16};
+  ReadBuf b = {static_cast<uint8_t*>(malloc(1 << 16)), 1 << 16};
   int status = b.Data == nullptr ? CommandFail("out of memory reading", path, 0) : 0;
   OutText(o, kCsvHeader);
   OutChar(o, '\n');
@@ -127,7 +127,8 @@ int DumpRecords(HANDLE log, const char* path, OutBuf* o) {
     DWORD got = ReadOne(log, oldest + i, &b);
     if (got == 0 || !ViewRecord(b.Data, got, &v)) {
       fprintf(stderr, "velmar-log: can't read record %lu of %s (error %lu)\n",
-              (unsigned long)(oldest + i), path, (unsigned long)GetLastError());
+              static_cast<unsigned long>(oldest + i), path,
+              static_cast<unsigned long>(GetLastError()));
       status = 1;
     } else {
       PutRow(o, oldest + i, &v);
@@ -145,7 +146,7 @@ int LogDump(const char* path, FILE* out) {
   if (regular == 0) return CommandFail("not a regular file:", path, 0);
   HANDLE log = nullptr;
   int status = OpenDumpLog(path, &log);
-  OutBuf* o = (OutBuf*)malloc(sizeof(OutBuf));
+  OutBuf* o = static_cast<OutBuf*>(malloc(sizeof(OutBuf)));
   if (status == 0 && o == nullptr) status = CommandFail("out of memory reading", path, 0);
   if (status == 0) {
     OutInit(o, out);

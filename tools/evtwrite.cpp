@@ -29,8 +29,8 @@ struct RecordPlan {
 };
 
 void Put16(uint8_t* p, uint32_t v) {
-  p[0] = (uint8_t)v;
-  p[1] = (uint8_t)(v >> 8);
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
 }
 
 void Put32(uint8_t* p, uint32_t v) {
@@ -52,7 +52,8 @@ int TextUnits(const char* s) {
 
 // Stores the text as UTF-16LE with its terminator at p (units as measured).
 void PutText(uint8_t* p, const char* s, int units) {
-  WCHAR* wide = (WCHAR*)p;  // p is 2-aligned: every part before it has even length
+  WCHAR* wide =
+      reinterpret_cast<WCHAR*>(p);  // p is 2-aligned: every part before it has even length
   MultiByteToWideChar(kTextCodePage, 0, s, -1, wide, units);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   for (int i = 0; i < units; ++i) Put16(p + 2 * i, wide[i]);
@@ -60,7 +61,7 @@ void PutText(uint8_t* p, const char* s, int units) {
 }
 
 uint64_t Align4(uint64_t n) {
-  return (n + 3) & ~(uint64_t)3;
+  return (n + 3) & ~static_cast<uint64_t>(3);
 }
 
 // Computes the record's layout as a server lays it out: names, padding to 4,
@@ -73,21 +74,21 @@ int PlanRecord(const EvtRecordIn* r, RecordPlan* plan) {
   if ((r->UserSidLength != 0 && r->UserSid == nullptr) ||
       (r->DataLength != 0 && r->Data == nullptr) || (r->NumStrings != 0 && r->Strings == nullptr))
     return 0;
-  uint64_t off = kEvtFixedSize + 2 * (uint64_t)(plan->SourceUnits + plan->ComputerUnits);
+  uint64_t off = kEvtFixedSize + 2 * static_cast<uint64_t>(plan->SourceUnits + plan->ComputerUnits);
   off = Align4(off);
-  plan->SidOffset = (uint32_t)off;
+  plan->SidOffset = static_cast<uint32_t>(off);
   off += r->UserSidLength;
-  plan->StringOffset = (uint32_t)off;
+  plan->StringOffset = static_cast<uint32_t>(off);
   for (int i = 0; i < r->NumStrings; ++i) {
     int units = TextUnits(r->Strings[i]);
     if (units == 0) return 0;
-    off += 2 * (uint64_t)units;
+    off += 2 * static_cast<uint64_t>(units);
     if (off > kMaxRecord) return 0;
   }
-  plan->DataOffset = (uint32_t)off;
+  plan->DataOffset = static_cast<uint32_t>(off);
   off = Align4(off + r->DataLength) + 4;
   if (off > kMaxRecord) return 0;
-  plan->Length = (uint32_t)off;
+  plan->Length = static_cast<uint32_t>(off);
   return 1;
 }
 
@@ -113,7 +114,7 @@ void PutFixedPart(uint8_t* p, const EvtRecordIn* r, const RecordPlan* plan, uint
 // Builds record `number` into w->Rec, growing it as needed.
 int BuildRecord(EvtWriter* w, const EvtRecordIn* r, const RecordPlan* plan, uint32_t number) {
   if (plan->Length > w->RecCap) {
-    uint8_t* grown = (uint8_t*)realloc(w->Rec, plan->Length);
+    uint8_t* grown = static_cast<uint8_t*>(realloc(w->Rec, plan->Length));
     if (grown == nullptr) return Fail(w, "out of memory", ENOMEM);
     w->Rec = grown;
     w->RecCap = plan->Length;
@@ -184,7 +185,8 @@ int ReadLength(EvtWriter* w, uint32_t pos, uint32_t* length) {
   if (w->OutLen != 0 && pos < w->OutPos + w->OutLen && pos + 4 > w->OutPos && !Flush(w)) return 0;
   uint8_t b[4];
   int64_t got = PlatformReadAt(w->Fd, b, 4, pos);
-  *length = (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
+  *length = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+            static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
   if (got != 4 || *length < kEvtFixedSize || *length > w->Size - kEvtHeaderSize) {
     w->Failed = 1;
     return Fail(w, "can't read back the oldest record", got < 0 ? errno : EIO);
@@ -206,7 +208,7 @@ uint32_t TailFill(const EvtWriter* w, uint32_t pos) {
 
 int Fits(const EvtWriter* w, uint32_t length) {
   if (w->Size == 0 || w->Oldest == 0) return 1;
-  uint64_t need = (uint64_t)TailFill(w, w->End) + length + kEvtEofSize;
+  uint64_t need = static_cast<uint64_t>(TailFill(w, w->End)) + length + kEvtEofSize;
   return need <= Distance(w, w->End, w->Begin);
 }
 
@@ -306,8 +308,8 @@ int Prepare(EvtWriter* w, uint32_t maxSize, uint32_t startOffset, uint32_t first
   const char* problem = EvtLayoutProblem(maxSize, startOffset);
   if (problem != nullptr) return Fail(w, problem, 0);
   if (firstNumber == 0) return Fail(w, "bad first record number", 0);
-  w->Out = (uint8_t*)malloc(kOutCap);
-  w->Rec = (uint8_t*)malloc(1024);
+  w->Out = static_cast<uint8_t*>(malloc(kOutCap));
+  w->Rec = static_cast<uint8_t*>(malloc(1024));
   if (w->Out == nullptr || w->Rec == nullptr) {
     Release(w);
     return Fail(w, "out of memory", ENOMEM);
@@ -354,9 +356,9 @@ int EvtWriterAdd(EvtWriter* w, const EvtRecordIn* rec) {
   if (w->Current == 0) return Fail(w, "record numbers are used up", 0);
   RecordPlan plan;
   if (!PlanRecord(rec, &plan)) return Fail(w, "record too large or missing a text", 0);
-  if (w->Size != 0 && (uint64_t)plan.Length + kEvtEofSize > w->Size - kEvtHeaderSize)
+  if (w->Size != 0 && static_cast<uint64_t>(plan.Length) + kEvtEofSize > w->Size - kEvtHeaderSize)
     return Fail(w, "record too large for the log", 0);
-  if (w->Size == 0 && (uint64_t)w->End + plan.Length + kEvtEofSize > 0xFFFFFFFFu)
+  if (w->Size == 0 && static_cast<uint64_t>(w->End) + plan.Length + kEvtEofSize > 0xFFFFFFFFu)
     return Fail(w, "log file would pass 4 GB", 0);
   if (!BuildRecord(w, rec, &plan, w->Current)) return 0;
   while (!Fits(w, plan.Length)) {

@@ -16,7 +16,8 @@ const size_t kFixedColumns = 8;  // number .. computer; strings follow
 const size_t kMaxStrings = 0xFFFF;
 
 int RowError(const char* csvPath, uint64_t line, const char* message) {
-  fprintf(stderr, "velmar-log: %s line %llu: %s\n", csvPath, (unsigned long long)line, message);
+  fprintf(stderr, "velmar-log: %s line %llu: %s\n", csvPath, static_cast<unsigned long long>(line),
+          message);
   return 0;
 }
 
@@ -62,15 +63,15 @@ int ParseRow(const CsvReader* r, EvtRecordIn* rec, uint32_t* number, const char*
       !ParseUtc(CsvField(r, 2), &rec->TimeWritten))
     return *why = "bad time (YYYY-MM-DDTHH:MM:SSZ in UTC)", 0;
   for (int i = 3; i < 6; ++i)
-    if (!ParseNumber(CsvField(r, (size_t)i), kMax[i], &v[i]))
+    if (!ParseNumber(CsvField(r, static_cast<size_t>(i)), kMax[i], &v[i]))
       return *why = "bad event_id, type or category", 0;
-  *number = (uint32_t)v[0];
-  rec->EventID = (uint32_t)v[3];
-  rec->EventType = (uint16_t)v[4];
-  rec->EventCategory = (uint16_t)v[5];
+  *number = static_cast<uint32_t>(v[0]);
+  rec->EventID = static_cast<uint32_t>(v[3]);
+  rec->EventType = static_cast<uint16_t>(v[4]);
+  rec->EventCategory = static_cast<uint16_t>(v[5]);
   rec->SourceName = CsvField(r, 6);
   rec->ComputerName = CsvField(r, 7);
-  rec->NumStrings = (uint16_t)(r->FieldCount - kFixedColumns);
+  rec->NumStrings = static_cast<uint16_t>(r->FieldCount - kFixedColumns);
   return 1;
 }
 
@@ -83,7 +84,7 @@ struct StringList {
 int PointStrings(const CsvReader* r, StringList* list, EvtRecordIn* rec) {
   size_t n = r->FieldCount - kFixedColumns;
   if (n > list->Cap) {
-    const char** grown = (const char**)realloc(list->Items, n * sizeof(const char*));
+    const char** grown = static_cast<const char**>(realloc(list->Items, n * sizeof(const char*)));
     if (grown == nullptr) return 0;
     list->Items = grown;
     list->Cap = n;

@@ -34,7 +34,8 @@ int NewFileOpen(NewFile* f, const char* path, int replace, int permissions) {
     errno = EEXIST;
     return -1;
   }
-  if ((size_t)snprintf(f->Name, sizeof f->Name, "%s%s", path, kUniqueTail) >= sizeof f->Name) {
+  if (static_cast<size_t>(snprintf(f->Name, sizeof f->Name, "%s%s", path, kUniqueTail)) >=
+      sizeof f->Name) {
     errno = ENAMETOOLONG;
     return -1;
   }

@@ -79,8 +79,19 @@ void Log(EvtSink* s, uint32_t server, int64_t t, uint32_t id, uint16_t type, con
          uint32_t dataLength = 0) {
   char computer[16];
   ServerName(server, computer, sizeof computer);
-  EvtRecordIn r = {(uint32_t)t, (uint32_t)t, id,      type, 0,    source,    computer,
-                   strings,     n,           nullptr, 0,    data, dataLength};
+  EvtRecordIn r = {static_cast<uint32_t>(t),
+                   static_cast<uint32_t>(t),
+                   id,
+                   type,
+                   0,
+                   source,
+                   computer,
+                   strings,
+                   n,
+                   nullptr,
+                   0,
+                   data,
+                   dataLength};
   if (s->Ok && !EvtWriterAdd(&s->Writers[server], &r)) s->Ok = 0, s->Failed = server;
 }
 
@@ -98,10 +109,10 @@ void Disconnect(EvtSink* s, const SimEvent* e) {
   int64_t seconds = e->Time - e->Since;
   char port[16], minutes[24], secs[8], sent[24], received[24];
   PortName(e->Port, port, sizeof port);
-  snprintf(minutes, sizeof minutes, "%lld", (long long)(seconds / 60));
-  snprintf(secs, sizeof secs, "%lld", (long long)(seconds % 60));
-  snprintf(sent, sizeof sent, "%lld", (long long)(seconds * (e->Rate / 8 + 20)));
-  snprintf(received, sizeof received, "%lld", (long long)(seconds * e->Rate));
+  snprintf(minutes, sizeof minutes, "%lld", static_cast<long long>(seconds / 60));
+  snprintf(secs, sizeof secs, "%lld", static_cast<long long>(seconds % 60));
+  snprintf(sent, sizeof sent, "%lld", static_cast<long long>(seconds * (e->Rate / 8 + 20)));
+  snprintf(received, sizeof received, "%lld", static_cast<long long>(seconds * e->Rate));
   const char* strings[] = {kDomain, e->User, port, from.Date, from.Time, to.Date,
                            to.Time, minutes, secs, sent,      received};
   Log(s, e->Server, e->Time, kIdDisconnect, kInformation, "RemoteAccess", strings, 11);
@@ -191,7 +202,7 @@ int EvtEvent(void* context, const SimEvent* e) {
 size_t PortListText(uint32_t ports, char* out, size_t size) {
   size_t n = 0;
   for (uint32_t i = 0; i < ports && n < size; ++i)
-    n += (size_t)snprintf(out + n, size - n, "COM%u\n", i + 1);
+    n += static_cast<size_t>(snprintf(out + n, size - n, "COM%u\n", i + 1));
   return n < size ? n : size;
 }
 
@@ -239,7 +250,7 @@ int WriteLogs(SampleFiles* files, const SampleOptions* opt) {
   EvtSink sink;
   memset(&sink, 0, sizeof sink);
   sink.Ok = 1;
-  sink.Writers = (EvtWriter*)calloc(opt->Servers, sizeof(EvtWriter));
+  sink.Writers = static_cast<EvtWriter*>(calloc(opt->Servers, sizeof(EvtWriter)));
   if (sink.Writers == nullptr) return CommandFail("out of memory for", files[0].LogPath, ENOMEM);
   int status = StartLogs(files, &sink, opt);
   if (status == 0) {
@@ -282,13 +293,13 @@ int NameFiles(SampleFiles* files, const char* dir, uint32_t servers) {
     SampleFiles* f = &files[k];
     char name[16];
     ServerName(k, name, sizeof name);
-    if ((servers == 1 ? (size_t)snprintf(f->Folder, sizeof f->Folder, "%s", dir)
-                      : (size_t)snprintf(f->Folder, sizeof f->Folder, "%s/%s", dir, name)) >=
-            sizeof f->Folder ||
-        (size_t)snprintf(f->LogPath, sizeof f->LogPath, "%s/%s", f->Folder, kSystemLogFile) >=
-            sizeof f->LogPath ||
-        (size_t)snprintf(f->PortsPath, sizeof f->PortsPath, "%s/%s", f->Folder, kPortListFile) >=
-            sizeof f->PortsPath)
+    if ((servers == 1 ? static_cast<size_t>(snprintf(f->Folder, sizeof f->Folder, "%s", dir))
+                      : static_cast<size_t>(snprintf(f->Folder, sizeof f->Folder, "%s/%s", dir,
+                                                     name))) >= sizeof f->Folder ||
+        static_cast<size_t>(snprintf(f->LogPath, sizeof f->LogPath, "%s/%s", f->Folder,
+                                     kSystemLogFile)) >= sizeof f->LogPath ||
+        static_cast<size_t>(snprintf(f->PortsPath, sizeof f->PortsPath, "%s/%s", f->Folder,
+                                     kPortListFile)) >= sizeof f->PortsPath)
       return CommandFail("folder name too long:", dir, ENAMETOOLONG);
   }
   return 0;
@@ -317,7 +328,7 @@ int RefuseAny(const SampleFiles* files, uint32_t servers) {
 // Writes the .evt sample into dir (made already). Returns 0, or 1 after a
 // message, having removed what it made.
 int EvtSample(const char* dir, const SampleOptions* opt) {
-  SampleFiles* files = (SampleFiles*)calloc(opt->Servers, sizeof(SampleFiles));
+  SampleFiles* files = static_cast<SampleFiles*>(calloc(opt->Servers, sizeof(SampleFiles)));
   if (files == nullptr) return CommandFail("out of memory for", dir, ENOMEM);
   int status = NameFiles(files, dir, opt->Servers);
   if (status == 0 && !opt->Replace && RefuseAny(files, opt->Servers) != 0)

@@ -15,6 +15,7 @@
 
 #include "analytics/busy.h"
 #include "analytics/erlang.h"
+#include "analytics/filter.h"
 #include "analytics/users.h"
 #include "platform/environment.h"
 #include "sessioncheck.h"
@@ -93,7 +94,8 @@ Answers Answer(const std::vector<std::string>& paths) {
   BusyModel b;
   BusyInit(&b, kStepHour, kAlways, kForever, kServers * kPorts, &zone);
   UserCount users;
-  Fan fan = {&a, SessionCheckListener(&a.Check), UserListener(&users, kAlways, kForever),
+  SessionFilter everyone;
+  Fan fan = {&a, SessionCheckListener(&a.Check), UserListener(&users, kAlways, kForever, &everyone),
              BusyListener(&b)};
   ModelListener l = {};
   l.Context = &fan;

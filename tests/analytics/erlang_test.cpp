@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 namespace {
 
 TEST(ErlangTest, PublishedTableValues) {
@@ -57,3 +60,34 @@ TEST(ErlangTest, PlanTakesTheHourWithTheHighestMean) {
 }
 
 }  // namespace
+
+// The other busy hour: each day's own busiest clock hour (by its mean over
+// its covered time), averaged over the days with covered time. A day of
+// no covered time is no day; a partly covered hour counts by its mean.
+TEST(ErlangTest, DailyBusyHourIsTheMeanOfEachDaysBusiest) {
+  setenv("TZ", "SGT-8", 1);
+  tzset();
+  ZoneCache zone;
+  ZoneInit(&zone);
+  BusyModel b;
+  BusyInit(&b, kStepHour, kAlways, kForever, 8, &zone);
+  const EventTime kMidnight = 1796659200;  // 2026-12-08T00:00:00+08:00
+  const struct {
+    int Hour;  // from kMidnight, hours (local days of 24)
+    int64_t Covered, LineSeconds;
+  } hours[] = {
+      {-2, 3600, 3600 * 6},                       // the 7th: its busiest hour has mean 6
+      {-1, 3600, 3600 * 2}, {0, 3600, 3600 * 1},  // the 8th: 4, from half an hour at mean 4
+      {1, 1800, 1800 * 4},  {5, 3600, 3600 * 3}, {30, 0, 0},  // the 9th: not covered
+  };
+  for (const auto& h : hours) {
+    BusyRow r = {kMidnight + h.Hour * 3600, kMidnight + (h.Hour + 1) * 3600, {}};
+    r.Sum.Covered = h.Covered;
+    r.Sum.LineSeconds = h.LineSeconds;
+    b.Rows.push_back(r);
+  }
+  CapacityPlan plan;
+  CapacityDailyPeak(&b, &plan);
+  EXPECT_EQ(plan.PeakDays, 2u);
+  EXPECT_DOUBLE_EQ(plan.DailyPeak, 5.0);
+}

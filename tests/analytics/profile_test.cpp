@@ -1,7 +1,9 @@
 // The busy figures against a second-by-second oracle on random logs: two
 // servers, resets, replaced sessions and disconnects rebuilt from their
 // connected time. The profile must be exact whatever its cap, unless a
-// rebuilt start reached before the folded horizon, which it must report.
+// rebuilt start reached before the folded horizon, which it must report;
+// so must the figures of some users' or ports' sessions alone, and the
+// intervals with every line busy.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,6 +12,8 @@
 
 #include "analytics/busy.h"
 #include "answerlog.h"
+#include "answers/answers.h"
+#include "support/capture.h"
 
 namespace {
 
@@ -20,6 +24,27 @@ std::string Clock(EventTime t) {
   snprintf(text, sizeof text, "%02d:%02d:%02d", (int)((t - kDay) / 3600),
            (int)((t - kDay) / 60 % 60), (int)((t - kDay) % 60));
   return text;
+}
+
+// t as the answers write it under TZ=UTC0.
+std::string IsoUtc(EventTime t) {
+  ZoneCache z;
+  ZoneInit(&z);
+  char text[kIsoTextSize];
+  ZoneFormat(&z, t, text);
+  return text;
+}
+
+// What an answer writes, which must succeed.
+template <typename Answer>
+std::string AnswerText(Answer answer) {
+  return Written([&](FILE* file) {
+    OutBuf* out = static_cast<OutBuf*>(malloc(sizeof(OutBuf)));
+    OutInit(out, file);
+    EXPECT_EQ(answer(out), 0);
+    OutFlush(out);
+    free(out);
+  });
 }
 
 // A random log of one server: a few ports, events minutes apart over the
@@ -54,20 +79,26 @@ std::vector<AnswerRec> RandomLog(std::mt19937* rng, const std::string& computer,
 // Second-by-second truth from the sessions the model gave and the logs'
 // coverage.
 struct Oracle {
-  EventTime From;             // first second of the arrays
-  std::vector<int> Lines;     // lines in use per second
-  std::vector<bool> Covered;  // some log covers the second
+  EventTime From;                 // first second of the arrays
+  std::vector<int> Lines;         // lines in use per second
+  std::vector<bool> Covered;      // some log covers the second
+  const SessionFilter* Filter;    // the sessions counted; null for all
+  std::vector<EventTime> Starts;  // the connects of those counted
 };
 
 void OracleSession(void* context, const Session* s) {
   Oracle* o = (Oracle*)context;
+  if (o->Filter != nullptr && !FilterMatches(o->Filter, s)) return;
+  if (s->Started == kStartConnect) o->Starts.push_back(s->Start);
   for (EventTime t = s->Start; t < s->End; ++t) ++o->Lines[(size_t)(t - o->From)];
 }
 
 Oracle MakeOracle(const std::vector<std::string>& paths,
-                  const std::vector<std::vector<AnswerRec>>& logs) {
+                  const std::vector<std::vector<AnswerRec>>& logs,
+                  const SessionFilter* filter = nullptr) {
   Oracle o;
   o.From = kDay;
+  o.Filter = filter;
   o.Lines.assign(86400, 0);
   o.Covered.assign(86400, false);
   for (const std::vector<AnswerRec>& log : logs) {
@@ -163,6 +194,104 @@ TEST_F(ProfileTest, MatchesSecondBySecondTruthAtAnyCap) {
   EXPECT_GT(shortRuns, 0);
 }
 
+// Some users' or ports' sessions alone: the figures of the oracle that
+// counts those sessions only, connects included, whatever the cap.
+TEST_F(ProfileTest, FilteredSessionsMatchTheirOwnTruth) {
+  const SessionFilter filters[] = {
+      {{"u1", "u3"}, {}},
+      {{}, {"COM2"}},
+      {{"u0", "u2"}, {"COM1", "COM4"}},
+      {{"u0", "u1", "u2", "u3", "u4"}, {}},
+  };
+  EventTime since = kDay + 5 * 3600, until = kDay + 9 * 3600 + 1234;
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    TestFolder folder;
+    int maxMinutes = seed % 2 == 0 ? 90 : 3;
+    std::vector<std::vector<AnswerRec>> logs = {RandomLog(&rng, "RAS1", maxMinutes),
+                                                RandomLog(&rng, "RAS2", maxMinutes)};
+    std::vector<std::string> paths = {folder.Log("a.evt", logs[0]), folder.Log("b.evt", logs[1])};
+    std::vector<const char*> list = {paths[0].c_str(), paths[1].c_str()};
+    for (const SessionFilter& f : filters) {
+      Oracle o = MakeOracle(paths, logs, &f);
+      for (size_t cap : {kProfileCap, static_cast<size_t>(8)}) {
+        SCOPED_TRACE("cap " + std::to_string(cap));
+        BusyModel b;
+        BusyInit(&b, kStepHour, since, until, 3, &zone_);
+        b.Cap = cap;
+        ModelListener l = BusyFilteredListener(&b, &f);
+        ModelFailure failure = {};
+        ASSERT_TRUE(ModelReadLogs(list.data(), 2, &l, nullptr, kAlways, kForever, &failure));
+        BusyFinish(&b);
+        if (b.ShortSessions > 0) continue;  // as the unfiltered figures, told
+        std::vector<int64_t> timeAt;
+        OracleFigures(o, since, until, &timeAt);
+        EXPECT_EQ(b.TimeAt, timeAt);
+        for (const BusyRow& r : b.Rows) {
+          std::vector<int64_t> unused;
+          BusyFigures want =
+              OracleFigures(o, std::max(r.Start, since), std::min(r.End, until), &unused);
+          EXPECT_EQ(r.Sum.LineSeconds, want.LineSeconds);
+          EXPECT_EQ(r.Sum.AllBusy, want.AllBusy);
+          EXPECT_EQ(r.Sum.Peak, want.Peak);
+          uint64_t connects = 0;
+          for (EventTime t : o.Starts) connects += t >= std::max(r.Start, since) && t < r.End;
+          EXPECT_EQ(r.Sum.Connects, connects);
+        }
+      }
+    }
+  }
+}
+
+// The allbusy answer's intervals are the oracle's runs of covered seconds
+// with 3 lines or more in use, to the second, cut at the range; with the
+// profile's cap at its least, so that the runs come out of many folds.
+TEST_F(ProfileTest, AllBusyIntervalsAreTheRunsOfEveryLineBusy) {
+  int intervals = 0;
+  for (unsigned seed = 1; seed <= 30; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    TestFolder folder;
+    std::vector<std::vector<AnswerRec>> logs = {RandomLog(&rng, "RAS1", 3),
+                                                RandomLog(&rng, "RAS2", 3)};
+    std::vector<std::string> paths = {folder.Log("a.evt", logs[0]), folder.Log("b.evt", logs[1])};
+    Oracle o = MakeOracle(paths, logs);
+    EventTime since = kDay + 5 * 3600 + static_cast<EventTime>(rng() % 3600);
+    EventTime until = kDay + 9 * 3600;
+    std::string want = "start,end,seconds\n";
+    for (EventTime t = since; t < until;) {
+      auto busy = [&](EventTime x) {
+        size_t i = static_cast<size_t>(x - o.From);
+        return x < until && o.Covered[i] && o.Lines[i] >= 3;
+      };
+      if (!busy(t)) {
+        ++t;
+        continue;
+      }
+      EventTime end = t;
+      while (busy(end)) ++end;
+      char row[100];
+      snprintf(row, sizeof row, "%s,%s,%lld\n", IsoUtc(t).c_str(), IsoUtc(end).c_str(),
+               static_cast<long long>(end - t));
+      want += row;
+      ++intervals;
+      t = end;
+    }
+    AnswerOptions opt;
+    AnswerOptionsInit(&opt);
+    opt.Logs = {paths[0].c_str(), paths[1].c_str()};
+    opt.Since = since;
+    opt.Until = until;
+    opt.Lines = 3;
+    opt.LinesFrom = "--lines";
+    opt.Format = kFormatCsv;
+    ZoneInit(&opt.Zone);
+    EXPECT_EQ(AnswerText([&](OutBuf* out) { return AnswerAllBusy(&opt, out); }), want);
+  }
+  EXPECT_GT(intervals, 20);
+}
+
 // The hour and day edges in zones with daylight time and half-hour offsets.
 struct ZoneCase {
   const char* Tz;                   // TZ
@@ -209,6 +338,29 @@ TEST_F(ProfileTest, BucketEdgesFollowTheLocalClock) {
        "2026-12-08T04:00:00",
        kStepHour,
        {"2026-12-08T03:00:00-00:44:30", "2026-12-08T04:00:00-00:44:30"}},
+      // Weeks from Monday and months from the first, across a change of
+      // offset and the end of a year.
+      {"EST5EDT,M3.2.0,M11.1.0",
+       "2026-03-04T12:00:00",
+       kStepWeek,
+       {"2026-03-02T00:00:00-05:00", "2026-03-09T00:00:00-04:00", "2026-03-16T00:00:00-04:00"}},
+      {"SGT-8",
+       "2026-12-06T16:00:00",
+       kStepWeek,
+       {"2026-12-07T00:00:00+08:00", "2026-12-14T00:00:00+08:00"}},
+      {"SGT-8",
+       "2026-12-06T15:59:59",
+       kStepWeek,
+       {"2026-11-30T00:00:00+08:00", "2026-12-07T00:00:00+08:00"}},
+      {"EST5EDT,M3.2.0,M11.1.0",
+       "2026-11-15T12:00:00",
+       kStepMonth,
+       {"2026-11-01T00:00:00-04:00", "2026-12-01T00:00:00-05:00", "2027-01-01T00:00:00-05:00",
+        "2027-02-01T00:00:00-05:00", "2027-03-01T00:00:00-05:00"}},
+      {"SGT-8",
+       "2024-01-31T16:00:00",
+       kStepMonth,
+       {"2024-02-01T00:00:00+08:00", "2024-03-01T00:00:00+08:00"}},
   };
   for (const ZoneCase& c : cases) {
     SCOPED_TRACE(std::string(c.Tz) + " " + c.From);
@@ -262,6 +414,59 @@ TEST_F(ProfileTest, TimesAsUsersTypeThem) {
     SCOPED_TRACE(c.Text);
     EventTime t = 0;
     int ok = ZoneParse(&z, c.Text, &t);
+    EXPECT_EQ(ok, c.Utc[0] != '\0');
+    if (ok && c.Utc[0] != '\0') {
+      EXPECT_EQ(t, TestTime(c.Utc));
+    }
+  }
+}
+
+// The words and relative times of --since and --until, against the tests'
+// clock; "-Nd" keeps the local time across a change of offset, "-Nh" counts
+// hours.
+TEST_F(ProfileTest, WordsAndRelativeTimes) {
+  const EventTime kNow = 1796702400;     // 2026-12-08T04:00:00Z, 12:00 in SGT-8
+  const EventTime kDstDay = 1772989200;  // 2026-03-08T17:00:00Z, 13:00 EDT that day
+  const struct {
+    const char* Tz;
+    EventTime Now;
+    const char* Text;
+    const char* Utc;  // "" when refused
+  } cases[] = {
+      {"SGT-8", kNow, "now", "2026-12-08T04:00:00"},
+      {"SGT-8", kNow, "today", "2026-12-07T16:00:00"},
+      {"SGT-8", kNow, "yesterday", "2026-12-06T16:00:00"},
+      {"SGT-8", kNow, "-7d", "2026-12-01T04:00:00"},
+      {"SGT-8", kNow, "-0d", "2026-12-08T04:00:00"},
+      {"SGT-8", kNow, "-12h", "2026-12-07T16:00:00"},
+      {"SGT-8", kNow, "2026-12", "2026-11-30T16:00:00"},
+      {"UTC0", kNow, "1970-01", "1970-01-01T00:00:00"},
+      {"SGT-8", kNow, "2026-12-08T09:30", "2026-12-08T01:30:00"},
+      {"EST5EDT,M3.2.0,M11.1.0", kDstDay, "-1d", "2026-03-07T18:00:00"},
+      {"EST5EDT,M3.2.0,M11.1.0", kDstDay, "-24h", "2026-03-07T17:00:00"},
+      {"EST5EDT,M3.2.0,M11.1.0", kDstDay, "today", "2026-03-08T05:00:00"},
+      {"SGT-8", kNow, "2026-13", ""},
+      {"SGT-8", kNow, "2026-00", ""},
+      {"SGT-8", kNow, "0000-12", ""},
+      {"SGT-8", kNow, "2026-1", ""},
+      {"SGT-8", kNow, "-7", ""},
+      {"SGT-8", kNow, "-d", ""},
+      {"SGT-8", kNow, "-7w", ""},
+      {"SGT-8", kNow, "-7dd", ""},
+      {"SGT-8", kNow, "+7d", ""},
+      {"SGT-8", kNow, "-1234567890d", ""},
+      {"SGT-8", kNow, "Today", ""},
+      {"SGT-8", kNow, "now ", ""},
+      {"SGT-8", kNow, "tomorrow", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Tz) + " " + c.Text);
+    setenv("TZ", c.Tz, 1);
+    tzset();
+    ZoneCache z;
+    ZoneInit(&z);
+    EventTime t = 0;
+    int ok = ZoneParseWhen(&z, c.Text, c.Now, &t);
     EXPECT_EQ(ok, c.Utc[0] != '\0');
     if (ok && c.Utc[0] != '\0') {
       EXPECT_EQ(t, TestTime(c.Utc));

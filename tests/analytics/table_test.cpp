@@ -16,7 +16,8 @@ namespace {
 // One row of cells under two columns, as format writes it (heading and all),
 // to a terminal when terminal is set.
 std::string OneRow(AnswerFormat format, Cell a, Cell b, bool terminal = false) {
-  static const Column kColumns[] = {{"a", 4, true}, {"b", 0, false}};
+  static const Column kColumns[] = {{"a", 4, true, kCellInt, nullptr},
+                                    {"b", 0, false, kCellText, nullptr}};
   return Written([&](FILE* out) {
     OutBuf* o = static_cast<OutBuf*>(malloc(sizeof(OutBuf)));
     OutInit(o, out);
@@ -24,7 +25,7 @@ std::string OneRow(AnswerFormat format, Cell a, Cell b, bool terminal = false) {
     ZoneCache zone;
     ZoneInit(&zone);
     Table t;
-    TableStart(&t, o, format, kColumns, 2, &zone);
+    TableStart(&t, o, format, kColumns, 2, &zone, "t");
     Cell cells[] = {a, b};
     TableRow(&t, cells);
     OutFlush(o);
@@ -87,6 +88,57 @@ TEST(AnswerTable, JsonIsUtf8AndTerminalsGetNoControls) {
     EXPECT_EQ(text.substr(text.find('\n') + 1), std::string("   1  ") + c.Terminal + "\n");
     std::string plain = OneRow(kFormatText, IntCell(1), TextCell(c.Name));
     EXPECT_EQ(plain.substr(plain.find('\n') + 1), std::string("   1  ") + c.Name + "\n");
+  }
+}
+
+// A duration is h:mm:ss for people, hours unbounded, and seconds for
+// programs: CSV, JSON and SQL.
+TEST(AnswerTable, DurationsAreClockTimeInTextOnly) {
+  const struct {
+    int64_t Seconds;
+    const char* Text;
+  } cases[] = {
+      {0, "0:00:00"},
+      {59, "0:00:59"},
+      {3661, "1:01:01"},
+      {360000, "100:00:00"},
+      {-5, "-0:00:05"},
+      {INT64_MIN, "-2562047788015215:30:08"},
+      {INT64_MAX, "2562047788015215:30:07"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Seconds);
+    std::string text = OneRow(kFormatText, SecondsCell(c.Seconds), NullCell());
+    EXPECT_EQ(text.substr(text.find('\n') + 1), std::string(c.Text) + "  \n");
+    std::string number = std::to_string(c.Seconds);
+    std::string csv = OneRow(kFormatCsv, SecondsCell(c.Seconds), NullCell());
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1), number + ",\n");
+    EXPECT_EQ(OneRow(kFormatNdjson, SecondsCell(c.Seconds), NullCell()),
+              "{\"a\": " + number + ", \"b\": null}\n");
+  }
+}
+
+// SQL: a name from a log is a literal sqlite3 reads back as its bytes, in
+// quotes when it is plain UTF-8 and as hex bytes when it holds anything
+// that could end a literal, a statement or a line, or is no UTF-8.
+TEST(AnswerTable, SqlKeepsEveryNameWhole) {
+  const struct {
+    const char* Name;
+    const char* Sql;
+  } cases[] = {
+      {"alice", "'alice'"},
+      {"o'brien", "'o''brien'"},
+      {"Zo\xC3\xAB", "'Zo\xC3\xAB'"},
+      {"", "''"},
+      {"a;\nDROP TABLE x;", "CAST(X'613B0A44524F50205441424C4520783B' AS TEXT)"},
+      {"x\xFF'", "CAST(X'78FF27' AS TEXT)"},
+      {"\x1B[31m", "CAST(X'1B5B33316D' AS TEXT)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::string sql = OneRow(kFormatSql, IntCell(1), TextCell(c.Name));
+    EXPECT_EQ(sql.substr(sql.find("INSERT")),
+              std::string("INSERT INTO \"t\" VALUES (1,") + c.Sql + ");\n");
   }
 }
 

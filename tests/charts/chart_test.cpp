@@ -1,8 +1,9 @@
 // The charts' figures: intervals cut at column and hour edges by hand, the
 // columns folded when the scan outruns the window, time taken off for a
-// clock set back; over real scans of random traffic the columns add up to
-// the report's own counters. The SVG on the page is checked end to end
-// (tests/e2e/cgi.sh, browser.sh).
+// clock set back, time no log covers left out, the zone probed only where
+// the log covers a long window; over real scans of random traffic the
+// columns and the levels add up to the report's own counters. The SVG on the page is checked end to
+// end (tests/e2e/cgi.sh, browser.sh).
 #include "charts/chart.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +165,81 @@ TEST(Chart, HeatMapCellsAreLocalHoursOfDaysOrWeeks) {
   EXPECT_EQ(0, c.Data->Cell[0][0].Covered);
 }
 
+// Time before the log's oldest record, or a stale copy's whole window, is
+// left out of every figure: columns, levels and cells hold the covered
+// time alone, also when a clock set back takes time off across the edge.
+TEST(Chart, TimeNoLogCoversIsLeftOutOfEveryFigure) {
+  setenv("TZ", "UTC0", 1);
+  tzset();
+  Chart c;
+  ChartData* d = c.Data;
+  ChartInit(d, kT0, kT0 + 4 * kDay);
+  EventTime cover = kT0 + kDay + 1800;  // the second day, 00:30
+  ChartCover(d, cover);
+  ChartCharge(d, kT0, kT0 + 2 * kDay, 3, true);
+  EXPECT_EQ(kDay - 1800, d->Level[3]);
+  EXPECT_EQ(0, d->Level[0]);
+  EventTime covered = 0;
+  for (int i = 0; i < d->Columns; ++i) covered += d->Column[i].Covered;
+  EXPECT_EQ(kDay - 1800, covered);
+  EXPECT_EQ(0, d->Column[0].Covered);
+  EXPECT_EQ(0, d->Cell[0][12].Covered);
+  EXPECT_EQ(1800, d->Cell[1][0].Covered);
+  EXPECT_EQ(3600, d->Cell[1][1].Covered);
+  EventTime from = 0, to = 0;
+  ChartCoveredSpan(d, &from, &to);
+  EXPECT_EQ(cover, from);
+  EXPECT_EQ(kT0 + 2 * kDay, to);
+  // A clock set back to before the cover takes off the covered part alone.
+  ChartCharge(d, cover + 1800, kT0 + kDay, 3, true);
+  EXPECT_EQ(kDay - 3600, d->Level[3]);
+  EXPECT_EQ(0, d->Cell[1][0].Covered);
+  EXPECT_EQ(kT0 + 2 * kDay, d->ChargedTo);
+  // A stale copy covers nothing of the window: the charges reach its end
+  // all the same.
+  ChartInit(d, kT0, kT0 + 4 * kDay);
+  ChartCover(d, INT64_MAX);
+  ChartCharge(d, kT0, kT0 + 4 * kDay, 2, false);
+  EXPECT_EQ(0, d->Level[2]);
+  EXPECT_EQ(kT0 + 4 * kDay, d->ChargedTo);
+  ChartCoveredSpan(d, &from, &to);
+  EXPECT_EQ(from, to);
+}
+
+// A window from the year 1 over a week's log: the zone is probed over the
+// week alone, and the hours come out as the C library tells them.
+TEST(Chart, ALongWindowProbesTheZoneOnlyWhereTheLogCoversIt) {
+  setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
+  tzset();
+  Chart c;
+  ChartData* d = c.Data;
+  EventTime start = -62135578800;                                   // 0001-01-01 00:00 at UTC-5
+  EventTime cover = 1793505600 - 3 * kDay, end = cover + 7 * kDay;  // over 2026-11-01
+  ChartInit(d, start, end + kDay);
+  ASSERT_TRUE(d->HeatMap);
+  ChartCover(d, cover);
+  std::mt19937 random(7);
+  ChartCharge(d, start, cover + 60, 1, false);  // the scan's first interval
+  for (EventTime t = cover + 60; t < end;) {
+    EventTime next = std::min(end, t + 1 + static_cast<EventTime>(random() % 5000));
+    ChartCharge(d, t, next, 1, false);
+    t = next;
+  }
+  EXPECT_EQ(cover, d->RunStart[0]);
+  EXPECT_LE(d->ZoneRuns, 3);
+  EXPECT_LE(d->ProbedTo, end + 9 * 7 * kDay);
+  EventTime want[CHART_HOURS] = {};
+  for (EventTime t = cover; t < end; t += 60) {
+    time_t when = static_cast<time_t>(t);
+    want[localtime(&when)->tm_hour] += 60;
+  }
+  for (int h = 0; h < CHART_HOURS; ++h) {
+    EXPECT_EQ(want[h], d->Cell[d->Rows - 1][h].Covered) << "hour " << h;
+  }
+  unsetenv("TZ");
+  tzset();
+}
+
 // The heat map against the C library asked about every step of the window:
 // each instant goes to the row of its local date and the column of its
 // local hour, across daylight time, half-hour changes (Lord Howe), offsets
@@ -288,6 +364,9 @@ TEST(Chart, ColumnsAddUpToTheScansCounters) {
     }
     EXPECT_NEAR(static_cast<double>(LineSeconds(scan)), weighted, c.Data->Columns) << r.Seed;
     EXPECT_EQ(scan.TotalTime, covered) << r.Seed;
+    for (int k = 0; k < LINE_TIME_SLOTS && k < CHART_LEVELS; ++k) {
+      EXPECT_EQ(scan.LineTime[k], c.Data->Level[k]) << r.Seed << " at " << k << " lines";
+    }
     EXPECT_LE(c.Data->Columns, CHART_COLUMNS);
     if (r.Ports > 0) {
       EXPECT_EQ(scan.LineTime[r.Ports], allBusy) << r.Seed;

@@ -1,6 +1,8 @@
 // The SVG writer: texts from outside never become markup, in any part of a
-// chart, also on the page's charts; markup longer than the writer's buffer
-// goes out whole; and an axis gets round steps, never more than asked.
+// chart, also on the page's charts and their notes; markup longer than the
+// writer's buffer goes out whole; an axis gets round steps, never more
+// than asked; a legend wraps where its keys pass the chart's edge, and
+// time not covered is named where the name fits.
 // Whole charts are checked end to end (tests/e2e/answers.sh, cgi.sh).
 #include "charts/svg.h"
 
@@ -80,15 +82,17 @@ TEST(Svg, PageChartsEscapeTheReportsTitles) {
   tzset();
   ChartInit(chart, 1796688000, 1796688000 + 4 * 86400);  // four days: the heat map too
   ChartCharge(chart, 1796688000, 1796688000 + 3600, 2, false);
-  EventTime lineTime[3] = {4 * 86400 - 3600, 0, 3600};
-  ChartFrame frame = {kHostile, kHostile, true, lineTime, 3, 4 * 86400, 2, true};
+  ChartFrame frame = {kHostile, kHostile, true, 4 * 86400, 2, true, {kHostile, nullptr}};
   std::string page = Drawn([&](OutBuf* out) { WriteCharts(out, &frame, chart); });
   free(chart);
-  EXPECT_EQ(page.compare(0, 7, "</pre>\n"), 0);
+  EXPECT_EQ(page.compare(0, 18, "<div id=\"charts\">\n"), 0) << page;
+  EXPECT_EQ(page.substr(page.size() - 7), "</div>\n");
   EXPECT_EQ(Count(page, "<svg "), 3);
   EXPECT_EQ(Count(page, "<script"), 0);
   // The report's titles before each chart's own, as the page's heading has them.
   EXPECT_EQ(Count(page, std::string("<title>") + kEscaped + " - " + kEscaped + ": "), 3) << page;
+  // A note on the log's coverage, in a paragraph of its own.
+  EXPECT_EQ(Count(page, std::string("<p>") + kEscaped + "</p>\n"), 1) << page;
   unsetenv("TZ");
   tzset();
 }
@@ -116,4 +120,25 @@ TEST(Svg, AxisStepsAreRoundAndFew) {
   });
   EXPECT_EQ(Count(svg, "stroke=\"#ddd\""), 6);
   EXPECT_NE(svg.find(">10</text>"), std::string::npos) << svg;
+}
+
+TEST(Svg, LegendsWrapAndShadingIsNamedWhereTheNameFits) {
+  const SvgKey keys[] = {{kSwatchBox, kSvgPeak, "peak"},
+                         {kSwatchDash, kSvgLevel, "8 ports"},
+                         {kSwatchRamp, kSvgAllBusy, kHostile}};
+  // Keys 16 units and 8 a byte wide, two bytes apart: the third passes 200.
+  for (int right : {2000, 200, 10}) {
+    SvgLegendBox legend = {keys, 3, 0, right, 30, 8};
+    int rows = right == 2000 ? 1 : right == 200 ? 2 : 3;
+    EXPECT_EQ(16 * rows, SvgLegendHeight(&legend)) << right;
+    std::string svg = Drawn([&](OutBuf* out) { SvgLegend(out, &legend); });
+    EXPECT_EQ(Count(svg, "<text "), 3) << svg;
+    EXPECT_EQ(Count(svg, kEscaped), 1) << svg;
+    EXPECT_EQ(Count(svg, "fill-opacity"), 4) << svg;  // the ramp's four strengths
+  }
+  for (double width : {40.0, 200.0}) {
+    std::string svg = Drawn([&](OutBuf* out) { SvgNotCovered(out, 10, 10 + width, 0, 100, 8); });
+    EXPECT_EQ(Count(svg, "<rect "), 1) << svg;
+    EXPECT_EQ(Count(svg, ">not covered</text>"), width > 100 ? 1 : 0) << svg;
+  }
 }

@@ -2,13 +2,16 @@
 // "date" field, then after a line end its "tz" field. The zone is taken as
 // the form takes it (TzFieldAllowed, then OptionsFinish), the date turned
 // into the report's offset (ApplyDate) and read as velmar-log reads
-// --since (ZoneParse). A date that is taken is a real day and names it;
+// --since (ZoneParse, and ZoneParseWhen for its words and times relative
+// to now, which agree with the plain texts they stand for). A date that is
+// taken is a real day and names it;
 // every instant read is written back (ZoneFormat) as a text that reads as
 // the same instant; a time given with its offset is the same in any zone;
 // and away from a change of offset the local time written is the one read.
 #include <stdlib.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -72,6 +75,48 @@ bool ReadInZone(const std::string& date, EventTime* t) {
   return true;
 }
 
+// The words and relative times of --since: a plain time reads as
+// ZoneParse reads it; the others as the plain text they stand for.
+void CheckWords(const std::string& text) {
+  ZoneCache z;
+  ZoneInit(&z);
+  EventTime plain = 0, t = 0;
+  bool isPlain = ZoneParse(&z, text.c_str(), &plain);
+  bool taken = ZoneParseWhen(&z, text.c_str(), kNow, &t);
+  if (isPlain) {
+    if (!taken || t != plain) __builtin_trap();
+    return;
+  }
+  if (!taken) return;
+  CivilTime now;
+  ZoneCivil(&z, kNow, &now);
+  char expect[32] = "";
+  if (text == "now") {
+    if (t != kNow) __builtin_trap();
+  } else if (text == "today" || text == "yesterday") {
+    // The day of now, or the day before, at its midnight.
+    CivilTime day;
+    ZoneCivilDay(ZoneDay(&z, kNow) - (text == "yesterday"), &day);
+    snprintf(expect, sizeof expect, "%04d-%02d-%02d", day.Year, day.Month, day.Day);
+  } else if (text.size() == 7 && text[4] == '-') {
+    snprintf(expect, sizeof expect, "%s-01", text.c_str());  // the month's first day
+  } else if (text.back() == 'h') {
+    if (t != kNow - 3600 * std::stoll(text.substr(1))) __builtin_trap();
+  } else if (text.back() == 'd') {
+    // N dates back at now's clock time, unless the offset changed about it.
+    int64_t days = std::stoll(text.substr(1));
+    CivilTime back;
+    ZoneCivilDay(ZoneDay(&z, kNow) - days, &back);
+    snprintf(expect, sizeof expect, "%04d-%02d-%02dT%02d:%02d:%02d", back.Year, back.Month,
+             back.Day, now.Hour, now.Minute, now.Second);
+    if (back.Year < 1 || ZoneOffset(&z, t - 2 * kDay) != ZoneOffset(&z, t + 2 * kDay)) return;
+  } else {
+    __builtin_trap();  // nothing else is taken
+  }
+  EventTime want = 0;
+  if (expect[0] != '\0' && (!ZoneParse(&z, expect, &want) || want != t)) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -99,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (isDay && opts.Offset != day - ReportDay(kNow)) __builtin_trap();
   EventTime inZone = 0;
   bool taken = ReadInZone(date, &inZone);
+  CheckWords(date);
   if (isDay && !taken) __builtin_trap();
 
   // The same texts in UTC: a day is written back as its own date, and a

@@ -2,11 +2,13 @@
 # velmar-log's answers end to end on real logs: the time at exactly k lines
 # and the line-seconds against the report's General Statistics (a generated
 # month, the worked day), a session across midnight that only the answers
-# count, coverage, two servers, every CSV through Python's csv and sqlite3,
-# every JSON through json.tool and jq, the charts through an XML parser and
-# Chromium (screenshots in $VELMAR_BUILD_DIR/answer-shots/), and the
-# failures: a message naming the log and status 2, never a partial table
-# with status 0.
+# count, coverage, two servers, the filters, --sort and --top, the
+# intervals with every line busy, words for times, weeks and months, every
+# CSV through Python's csv and sqlite3, every SQL script through sqlite3
+# and queries on it, every JSON through json.tool and jq, the charts
+# through an XML parser and Chromium (screenshots in
+# $VELMAR_BUILD_DIR/answer-shots/), and the failures: a message naming the
+# log and status 2, never a partial table with status 0.
 source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
 shots=$build/answer-shots
 mkdir -p "$shots"
@@ -145,6 +147,109 @@ answer_ok "sessions of two servers" sessions "$work/a/SysEvent.Evt" "$work/b/Sys
 [ "$(jq -rs 'map("\(.computer)/\(.user)") | join(",")' "$work/a.out")" = \
   "RAS1/alice,RAS1/bob,RAS2/carol" ] || fail "two servers: sessions not in the order they end"
 
+# ---- The same two servers at a glance: filters, every line busy ----
+ab="$work/a/SysEvent.Evt $work/b/SysEvent.Evt"
+read -ra two <<<"$ab"
+answer_ok "allbusy of two servers" allbusy "${two[@]}" --since 2026-12-08T08:00 \
+  --until 2026-12-08T11:00
+diff -u - "$work/a.out" <<'EOF' || fail "allbusy of two servers"
+start                      end                        time (h:mm:ss)
+2026-12-08T09:30:00+08:00  2026-12-08T10:00:00+08:00         0:30:00
+total: 1 interval                                            0:30:00
+
+all 3 lines (RasPorts.txt) busy 16.67% of the covered 3:00:00
+EOF
+# label | arguments | the answer's CSV rows after the header, joined by spaces
+while IFS='|' read -r label line want; do
+  read -ra args <<<"$line"
+  answer_ok "$label" "${args[@]}" "${two[@]}" --format csv
+  got=$(sed 1d "$work/a.out" | tr '\n' ' ' | sed 's/ $//')
+  [ "$got" = "$want" ] || fail "$label: '$got', not '$want'"
+done <<'EOF'
+sessions of two users|sessions --user carol --user alice --utc|RAS1,COM1,alice,2026-12-08T01:00:00+00:00,2026-12-08T02:00:00+00:00,3600,connect,disconnect,3600,2,4 RAS2,COM1,carol,2026-12-08T01:30:00+00:00,2026-12-08T02:30:00+00:00,3600,connect,disconnect,3600,2,3
+sessions of a user on a port|sessions --user bob --port COM1|
+users of a port on either server|users --port COM1 --sort user --utc|alice,1,3600,3600,2026-12-08T01:00:00+00:00,2026-12-08T02:00:00+00:00 carol,1,3600,3600,2026-12-08T01:30:00+00:00,2026-12-08T02:30:00+00:00
+busy of one user|busy --user bob --since 2026-12-08T08:00 --until 2026-12-08T11:00|2026-12-08T08:00:00+08:00,3600,0,0.000,0,0,0 2026-12-08T09:00:00+08:00,3600,3600,1.000,1,0,1 2026-12-08T10:00:00+08:00,3600,0,0.000,0,0,0
+busy of two ports|busy --port COM1 --port COM2 --user alice --user carol --since 2026-12-08T09:00 --until 2026-12-08T11:00|2026-12-08T09:00:00+08:00,3600,5400,1.500,2,0,2 2026-12-08T10:00:00+08:00,3600,1800,0.500,1,0,0
+allbusy cut at the range|allbusy --since 2026-12-08T01:45 --until 2026-12-08T01:50:30 --utc|2026-12-08T01:45:00+00:00,2026-12-08T01:50:30+00:00,330
+allbusy with more lines than were busy|allbusy --lines 4|
+EOF
+
+# ---- The month at a glance: every line busy, sort and top, steps, words ----
+# allbusy's intervals add up to busy's all-busy time, lie in the range and
+# in time order, and none touches the next (they would be one).
+answer_ok "busy of the month" busy "$log" --format json
+all_busy=$(jq -r .all_busy_seconds "$work/a.out")
+answer_ok "allbusy of the month" allbusy "$log" --format json
+jq_is "allbusy total" '"\(.seconds) \([.intervals[].seconds] | add) \(.count)"' \
+  "$all_busy $all_busy $(jq '.intervals | length' "$work/a.out")"
+python3 - "$work/a.out" <<'EOF' || fail "allbusy: intervals out of order or touching"
+import datetime, json, sys
+i = [(datetime.datetime.fromisoformat(r["start"]), datetime.datetime.fromisoformat(r["end"]))
+     for r in json.load(open(sys.argv[1]))["intervals"]]
+assert all(s < e for s, e in i) and all(i[k - 1][1] < i[k][0] for k in range(1, len(i))), i[:3]
+EOF
+count=$(jq .count "$work/a.out")
+answer_ok "allbusy of the month as NDJSON" allbusy "$log" --format ndjson
+[ "$(jq -c 'select(.seconds > 0)' "$work/a.out" | wc -l)" = "$count" ] ||
+  fail "allbusy NDJSON: not $count intervals"
+# --sort and --top: the rows of the whole answer in that order, the first N.
+# label | arguments | the same rows from the whole CSV: a sort(1) key, or - for the first lines
+while IFS='|' read -r label line key; do
+  read -ra args <<<"$line"
+  answer_ok "$label" "${args[@]}" "$log" --format csv
+  sed 1d "$work/a.out" >"$work/top.csv"
+  n=$(wc -l <"$work/top.csv")
+  read -ra whole <<<"${line%% --top*}"
+  answer_ok "$label, whole" "${whole[@]}" "$log" --format csv
+  if [ "$key" = - ]; then sed 1d "$work/a.out" | head -n "$n" >"$work/want.csv"
+  else sed 1d "$work/a.out" | sort -t, -s "$key" | head -n "$n" >"$work/want.csv"; fi
+  { [ "$n" = "${line##*--top }" ] && cmp -s "$work/want.csv" "$work/top.csv"; } ||
+    fail "$label: $n rows, $(diff "$work/want.csv" "$work/top.csv" | head -n 4)"
+done <<'EOF'
+users by time, top 5|users --top 5|-
+users by sessions|users --sort sessions --top 7|-k2,2nr
+users by name|users --sort user --top 4|-k1,1
+users by the last end|users --sort last_end --top 3|-k6,6
+busiest hours by mean|busy --top 5|-k4,4nr
+hours by connects|busy --sort connects --top 6|-k7,7nr
+days by all-busy time|busy --step day --sort all_busy_seconds --top 3|-k6,6nr
+hours of the week by mean|busy --step weekhour --top 5|-k6,6nr
+hours of the week by the hour of the day|busy --step weekhour --sort hour --top 30|-k2,2n
+EOF
+answer_ok "busy with the own order asked" busy "$log" --sort start --format csv
+cp "$work/a.out" "$work/start.csv"
+answer_ok "busy in its own order" busy "$log" --format csv
+cmp -s "$work/start.csv" "$work/a.out" || fail "--sort start is not the time order"
+# Weeks from Monday and months from the first add up to the hours.
+answer_ok "busy by hour" busy "$log" --format json
+hours=$(jq -r .line_seconds "$work/a.out")
+for step in week month; do
+  answer_ok "busy by $step" busy "$log" --step "$step" --format json
+  jq_is "busy by $step adds up" '[.rows[].line_seconds] | add' "$hours"
+done
+jq_is "months" '[.rows[].start] | join(" ")' "2026-11-01T00:00:00+08:00 2026-12-01T00:00:00+08:00"
+answer_ok "busy by week" busy "$log" --step week --format csv
+cut -d, -f1 "$work/a.out" | sed 1d | while read -r start; do
+  [ "$(TZ=SGT-8 date -d "$start" +%u%T)" = "100:00:00" ] || echo "$start"
+done | grep -q . && fail "a week that starts other than at a Monday's midnight"
+# Words and times relative to now, against the README's pinned clock: each
+# answer is the one its plain times give.
+# arguments with words | the same with plain times
+while IFS='|' read -r words plain; do
+  read -ra w <<<"$words"
+  read -ra p <<<"$plain"
+  (unset TZ; LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now exec "$tool" busy "$log" \
+    "${w[@]}" --format csv) >"$work/words.csv" 2>"$work/a.err" || fail "busy $words: status $?"
+  answer_ok "busy $plain" busy "$log" "${p[@]}" --format csv
+  cmp -s "$work/words.csv" "$work/a.out" || fail "busy $words differs from busy $plain"
+done <<'EOF'
+--since yesterday --until today --step day|--since 2026-12-07 --until 2026-12-08 --step day
+--since -12h --until now|--since 2026-12-08T00:00 --until 2026-12-08T12:00
+--since -7d --step day|--since 2026-12-01T12:00 --step day
+--since 2026-11 --until 2026-12 --step month|--since 2026-11-01 --until 2026-12-01 --step month
+EOF
+
 # ---- Rebuilt starts that reach back past every breakpoint kept ----
 # 40,000 sessions leave more breakpoints than the profile keeps; each of the
 # 30,000 disconnects after them is rebuilt from the horizon. Each raise is
@@ -182,11 +287,110 @@ done <<'EOF'
 info info
 sessions sessions
 users users
+users-sorted users --sort longest_seconds --top 9 --port COM2
 busy-hour busy --step hour
 busy-day busy --step day
-busy-week busy --step weekhour
+busy-week busy --step week
+busy-month busy --step month
+busy-weekhour busy --step weekhour
+busy-top busy --top 10 --user usim
+allbusy allbusy
 capacity capacity --target 0.01,0.1
 EOF
+# ---- SQL: a database whose numbers sort as numbers ----
+# sql_db LABEL DB ARGS...: the answer's SQL script run by sqlite3 into DB;
+# the answer must succeed and sqlite3 say nothing.
+sql_db() {
+  local label=$1 db=$2
+  shift 2
+  answer_ok "$label sql" "$@" --format sql
+  { sqlite3 "$db" <"$work/a.out" >"$work/sqlite.out" 2>&1 && [ ! -s "$work/sqlite.out" ]; } ||
+    fail "$label: sqlite3 says $(head -n 3 "$work/sqlite.out")"
+}
+# sq DB QUERY: one query's result, its rows joined by spaces.
+sq() { sqlite3 "$1" "$2" | tr '\n' ' ' | sed 's/ $//'; }
+db=$work/pool.db
+# table | arguments: as many rows as the CSV, and typed columns
+while IFS='|' read -r table line; do
+  read -ra args <<<"$line"
+  answer_ok "$table csv" "${args[@]}" "$log" --format csv
+  rows=$(($(wc -l <"$work/a.out") - 1))
+  for run in 1 2; do  # a second run replaces the table
+    sql_db "$table run $run" "$db" "${args[@]}" "$log"
+    [ "$(sq "$db" "select count(*) from $table")" = "$rows" ] || fail "$table: not $rows rows"
+  done
+done <<'EOF'
+sessions|sessions
+users|users
+busy|busy --step day
+allbusy|allbusy
+EOF
+sql_db "busy by the hour of the week" "$work/week.db" busy "$log" --step weekhour
+[ "$(sq "$work/week.db" "select count(*), min(hour), max(hour) from busy where day = 'Mon'")" = "24|0|23" ] ||
+  fail "busy by the hour of the week in SQL"
+# query | the same from the CSV answers
+python3 - "$log" "$db" "$tool" <<'EOF' || fail "SQL queries differ from the answers"
+import csv, io, os, sqlite3, subprocess, sys
+log, db, tool = sys.argv[1:]
+env = {k: v for k, v in os.environ.items() if k != "TZ"}
+def rows(*args):
+    out = subprocess.run([tool, *args, log, "--format", "csv"], env=env, check=True,
+                         capture_output=True, text=True).stdout
+    return list(csv.DictReader(io.StringIO(out)))
+q = sqlite3.connect(db).execute
+sessions, users = rows("sessions"), rows("users", "--top", "5")
+assert [tuple(map(str, r)) for r in q("select typeof(seconds), typeof(start_epoch), "
+        "typeof(start_local), typeof(start) from sessions limit 1")] == [
+        ("integer", "integer", "text", "text")]
+# Top users by their time, as users ranks them.
+top = q("select user, sum(seconds) from sessions group by user order by 2 desc, 1 limit 5")
+assert [(u, str(s)) for u, s in top] == [(r["user"], r["seconds"]) for r in users], top
+# Sessions per hour of the day, by the local time of their start.
+per_hour = {}
+for r in sessions:
+    per_hour[r["start"][11:13]] = per_hour.get(r["start"][11:13], 0) + 1
+got = dict(q("select strftime('%H', start_local), count(*) from sessions group by 1"))
+assert got == per_hour, (got, per_hour)
+# Numbers sort as numbers: the longest session first, the epoch is the instant.
+longest = max(int(r["seconds"]) for r in sessions)
+assert q("select seconds from sessions order by seconds desc limit 1").fetchone()[0] == longest
+assert q("select count(*) from sessions where end_epoch - start_epoch != seconds").fetchone()[0] == 0
+# The all-busy time: the intervals add up to the days' all-busy seconds.
+a, b = q("select (select sum(seconds) from allbusy), (select sum(all_busy_seconds) from busy)").fetchone()
+assert a == b and a > 0, (a, b)
+assert q("select count(*) from busy where mean_lines is null").fetchone()[0] == 0
+EOF
+# Names from a log, whatever their bytes, come back from the database
+# byte for byte, as CSV gives them.
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP "o'brien" COM1
+  rec 2 2026-12-08T01:00:01Z 20017 DIALUP '"a;'"'"');DROP TABLE sessions;--"' COM2
+  rec 3 2026-12-08T01:00:02Z 20017 DIALUP '"two'$'\n''lines"' COM3
+  rec 4 2026-12-08T01:00:03Z 20017 DIALUP $'\e[31mred' COM4
+  rec 5 2026-12-08T01:00:04Z 20017 DIALUP 'Zoë 日本' COM5
+  rec 6 2026-12-08T02:00:00Z 7036 Spooler stopped
+} | mklog "$work/odd"
+answer_ok "odd names csv" sessions "$work/odd/SysEvent.Evt" --format csv
+python3 -c 'import csv, sys
+for r in csv.DictReader(open(sys.argv[1], newline="", encoding="utf-8")):
+    print(r["user"].encode().hex().upper())' "$work/a.out" | sort >"$work/names.want"
+sql_db "odd names" "$work/odd.db" sessions "$work/odd/SysEvent.Evt"
+sqlite3 "$work/odd.db" "select hex(user) from sessions" | sort >"$work/names.got"
+{ [ "$(wc -l <"$work/names.want")" = 5 ] && diff -u "$work/names.want" "$work/names.got"; } ||
+  fail "odd names: the database's names differ from the log's"
+# An answer that fails leaves no table, and keeps the one there before.
+cp "$log" "$work/cut.evt"
+damage "$work/cut.evt" 2000
+answer sessions "$work/cut.evt" --format sql
+[ "$?" = 2 ] || fail "SQL of a damaged log: status not 2"
+sqlite3 "$work/fresh.db" <"$work/a.out" 2>/dev/null
+[ "$(sq "$work/fresh.db" "select count(*) from sqlite_master where name = 'sessions'")" = 0 ] ||
+  fail "SQL of a damaged log left a table"
+rows=$(sq "$db" "select count(*) from sessions")
+sqlite3 "$db" <"$work/a.out" 2>/dev/null
+[ "$(sq "$db" "select count(*) from sessions")" = "$rows" ] ||
+  fail "SQL of a damaged log changed the table there before"
+
 # A file name that is no UTF-8, with an escape sequence in it: the JSON is
 # UTF-8 all the same (U+FFFD for the stray byte), a terminal sees '?' for
 # each control, and a pipe gets the name's own bytes.
@@ -206,21 +410,39 @@ answer_ok "sessions ndjson" sessions "$log" --format ndjson
 [ "$(jq -c . "$work/a.out" | wc -l)" = "$(wc -l <"$work/a.out")" ] || fail "ndjson: jq disagrees"
 [ "$(wc -l <"$work/a.out")" = "$(($(wc -l <"$work/sessions.csv") - 1))" ] ||
   fail "ndjson and CSV hold different numbers of sessions"
-for step in hour weekhour; do
-  answer_ok "svg $step" busy "$log" --step "$step" --format svg
-  cp "$work/a.out" "$shots/busy-$step.svg"
+# The charts: SVG with a title and a description, nothing from outside,
+# each figure named in its legend, the time axis on the clock's and the
+# calendar's own boundaries and never finer than the buckets, time no log
+# covers shaded and named; a month of hours fits a desktop's page, a day of
+# them a phone's screen.
+# name | screen width | texts the chart shows, among others | arguments
+while IFS='|' read -r name screen texts line; do
+  read -ra args <<<"$line"
+  answer_ok "svg $name" busy "$log" "${args[@]}" --format svg
+  cp "$work/a.out" "$shots/busy-$name.svg"
   python3 -c 'import sys, xml.etree.ElementTree as E; r = E.parse(sys.argv[1]).getroot()
 ns = "{http://www.w3.org/2000/svg}"
-assert r.tag == ns + "svg" and r.find(ns + "title") is not None and r.find(ns + "desc") is not None' \
-    "$work/a.out" || fail "svg $step: not an SVG with title and desc"
-  grep -qE '(href|src)=' "$work/a.out" && fail "svg $step: refers to something outside"
+assert r.tag == ns + "svg" and r.find(ns + "title") is not None and r.find(ns + "desc") is not None
+shown = [t.text for t in r.iter(ns + "text")]
+missing = [t for t in sys.argv[2].split(",") if t not in shown]
+assert not missing, "missing: %s in %s" % (missing, shown)' "$work/a.out" "$texts" ||
+    fail "svg $name: not an SVG with title, desc and the texts $texts"
+  grep -qE '(href|src)=' "$work/a.out" && fail "svg $name: refers to something outside"
   if [ -d "$src/tests/web/node_modules/playwright-core" ]; then
-    node "$src/tests/web/svgshot.mjs" "$shots/busy-$step.svg" "$shots/busy-$step.png" >"$work/shot.txt" ||
-      fail "svg $step: Chromium did not render it"
+    node "$src/tests/web/svgshot.mjs" "$shots/busy-$name.svg" "$shots/busy-$name-$screen.png" \
+      "$screen" >"$work/shot.txt" || fail "svg $name: Chromium did not show it within $screen pixels"
   else
     fail "playwright-core missing: run scripts/install-deps"
   fi
-done
+done <<'EOF'
+month|1280|Lines in use per hour,mean,peak,3 lines,all 3 busy,Nov 9,Nov 11,Dec 7,local time|--step hour
+day|390|mean,peak,3 lines,all 3 busy,Dec 7,06:00,12:00,18:00,Dec 8|--step hour --since 2026-12-07 --until 2026-12-08
+days|1280|Lines in use per day,Nov 9,Nov 16,Nov 23,Nov 30,Dec 7|--step day
+gap|1280|not covered,Nov 5,Nov 8,Nov 12|--step hour --since 2026-11-05 --until 2026-11-12 --utc
+weekhour|1280|Mon,Sun,00:00,21:00,mean lines: 0|--step weekhour
+weeks|390|Lines in use per week,Nov 2,Nov 16,Nov 30|--step week
+months|390|Lines in use per month,Nov,Dec,2027,not covered|--step month
+EOF
 
 # ---- Wrapped and dirty logs read as the report reads them ----
 "$tool" dump "$log" >"$work/month.csv"
@@ -260,7 +482,13 @@ done <<EOF
 2|--since must come before --until|info $log --since 2026-12-08 --until 2026-12-01
 2|unknown option --step|sessions $log --step day
 2|--format: bad value 'svg'|sessions $log --format svg
-2|--step: bad value 'week'|busy $log --step week
+2|--step: bad value 'year'|busy $log --step year
+2|--since: bad value '-7w'|busy $log --since -7w
+2|--until: bad value '-99999999d' (not in the years 0001 to 9999 of the zone)|busy $log --until -99999999d
+2|--sort: bad value 'mean' (a column of this answer: start, covered_seconds, line_seconds, mean_lines, peak_lines, all_busy_seconds, connects)|busy $log --sort mean
+2|--sort: bad value 'start' (a column of this answer: day, hour, weeks,|busy $log --step weekhour --sort start
+2|--sort: bad value 'seconds2' (a column of this answer: user, sessions, seconds,|users $log --sort seconds2
+2|allbusy needs the pool's lines|allbusy $work/noports/SysEvent.Evt
 2|--lines: bad value '0'|capacity $log --lines 0
 2|--target: bad value '0.01,1.5'|capacity $log --target 0.01,1.5
 2|give --lines or --ports|busy $log --lines 3 --ports $work/a/RasPorts.txt
@@ -270,7 +498,10 @@ done <<EOF
 2|no event log file given|users --utc
 2|--until: bad value '9999-12-31T23:59:59-23:59' (not in the years 0001 to 9999 of the zone)|busy $log --since 9999-12-30 --until 9999-12-31T23:59:59-23:59 --step day
 2|--since: bad value '0001-01-01T00:00+01:00' (not in the years 0001 to 9999|sessions $log --since 0001-01-01T00:00+01:00 --utc
-2|^velmar-log: more than 1000000 buckets|busy $log --since 0001-01-01 --until 9999-12-31
+2|^velmar-log: more than 1000000 hours: narrow the range with --since and --until, or use --step day, week or month$|busy $log --since 0001-01-01 --until 9999-12-31
+2|^velmar-log: more than 1000000 days: narrow the range with --since and --until, or use --step week or month$|busy $log --since 0001-01-01 --until 9999-12-31 --step day
+2|^velmar-log: more than 1000000 hours: narrow the range with --since and --until$|busy $log --since 0001-01-01 --until 9999-12-31 --step weekhour
+2|^velmar-log: more than 1000000 hours: narrow the range with --since and --until$|capacity $log --since 0001-01-01 --until 9999-12-31 --lines 8
 EOF
 # The last second of the year 9999 is a time like any other.
 answer_ok "busy to the end of 9999" busy "$log" --since 9999-12-31 --until 9999-12-31T23:59:59 \

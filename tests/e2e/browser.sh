@@ -4,8 +4,9 @@
 # the browser renders it must equal a text written by hand: markup in titles
 # and log names shows as text, UTF-8 names show intact, a picked date is the
 # offset it names, and Enter in a field asks for the report. The charts of
-# a week fit a 390 and a 1280 pixel wide screen, and a download button
-# gives velmar-log's answer as a file.
+# a day, a week and a month fit a 390 and a 1280 pixel wide screen, ahead
+# of the report, and a download button gives velmar-log's answer as a
+# file.
 # Screenshots of the form, of each report and of the charts go to
 # $VELMAR_BUILD_DIR/web-shots/.
 source "${VELMAR_SOURCE_DIR:?}/tests/e2e/lib.sh"
@@ -43,8 +44,12 @@ worked_rows | mklog "$work/logs"
   rec 2 2026-12-08T01:30:00Z 20017 DIALUP 'José' COM2
   rec 3 2026-12-08T02:00:00Z 20050 DIALUP 'Zoë' COM1
 } | mklog "$work/logs/UTF"
-LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
-  "$tool" sample "$work/logs/WEEK" --days 7 >/dev/null || fail "velmar-log sample"
+for days in 7 30; do
+  name=WEEK
+  [ "$days" = 7 ] || name=MONTH
+  LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
+    "$tool" sample "$work/logs/$name" --days "$days" >/dev/null || fail "velmar-log sample $days"
+done
 server_env=(LD_PRELOAD="$faketime_lib" FAKETIME_FMT=%s FAKETIME="$now" ASAN_OPTIONS="$ASAN_OPTIONS")
 [ -n "${UBSAN_OPTIONS:-}" ] && server_env+=(UBSAN_OPTIONS="$UBSAN_OPTIONS")
 web_start "$velmar" "$work/logs" '' "${server_env[@]}" || { echo "FAIL: lighttpd did not start"; exit 1; }
@@ -63,9 +68,11 @@ submit browser-titles '{"title1":"Pool <b>&","date":"2026-12-08","offset":"-5"}'
 submit browser-utf8 '{"computername":"UTF","title1":"Zoë"}' --facts "$work/facts.json"
 facts_hold "UTF-8 page" 'f["characterSet"] == "UTF-8"'
 
-# The charts of the week, tabulated with the general statistics: three
-# charts, each inside the screen, the page no wider than it, the title's
-# markup shown as text in every chart's title.
+# The charts of the week, tabulated with the general statistics: a whole
+# document whose title is the titles, three charts ahead of the report
+# with a link down to it, each inside the screen, the page no wider than
+# it, the title's markup shown as text in every chart's title; the report
+# wider than a phone scrolls within its own block.
 for size in 390x844 1280x800; do
   node "$src/tests/web/browser.mjs" --url "$WEB_URL" --timeout 60000 --viewport "$size" \
     --fields '{"computername":"WEEK","title1":"<script>alert(1)</script> Zoë",
@@ -76,11 +83,38 @@ for size in 390x844 1280x800; do
   head -n 1 "$work/out.txt" | grep -qx '<script>alert(1)</script> Zoë - Velmar' ||
     fail "charts at $size: heading $(head -n 1 "$work/out.txt")"
   facts_hold "charts at $size" 'len(f["charts"]) == 3 and f["scripts"] == 0'
+  facts_hold "a document at $size" \
+    'f["standards"] and f["documentTitle"] == "<script>alert(1)</script> Zoë - Velmar"'
+  facts_hold "charts first at $size" 'f["chartsFirst"] and f["reportLink"]'
   facts_hold "charts at $size inside the screen" \
     'all(c["left"] >= 0 and c["right"] <= f["viewportWidth"] for c in f["charts"])'
   facts_hold "page at $size not wider than the screen" 'f["pageWidth"] <= f["viewportWidth"]'
+  facts_hold "report at $size inside the screen" 'f["report"]["right"] <= f["viewportWidth"]'
   facts_hold "chart titles at $size" 'all(c["desc"] and c["title"].startswith(
     "<script>alert(1)</script> Zoë - Velmar: ") for c in f["charts"])'
+done
+node "$src/tests/web/browser.mjs" --url "$WEB_URL" --timeout 60000 --viewport 390x844 \
+  --fields '{"computername":"WEEK","offset":"-6","chart":true,"table":true,"width":20}' \
+  --facts "$work/facts.json" >"$work/out.txt" 2>"$work/err.txt" || fail "a wide report: $(cat "$work/err.txt")"
+facts_hold "a wide report scrolls within its block at 390" \
+  'f["report"]["scrollWidth"] > f["report"]["clientWidth"] and f["pageWidth"] <= f["viewportWidth"]'
+
+# A day's chart stays readable on a phone (its labels drawn at 10.5 pixels
+# or more), a month's fits a desktop's page; screenshots of both at both
+# sizes.
+for chart in 'day|WEEK|0' 'month|MONTH|-29'; do
+  IFS='|' read -r name computer offset <<<"$chart"
+  for size in 390x844 1280x800; do
+    node "$src/tests/web/browser.mjs" --url "$WEB_URL" --timeout 60000 --viewport "$size" \
+      --fields "{\"computername\":\"$computer\",\"offset\":\"$offset\",\"chart\":true,
+        \"gstat\":true,\"port\":true,\"nolist\":true}" \
+      --charts-shot "$shots/charts-$name-${size%x*}.png" --facts "$work/facts.json" \
+      >"$work/out.txt" 2>"$work/err.txt" || fail "$name's charts at $size: $(cat "$work/err.txt")"
+    facts_hold "$name's charts at $size inside the screen" \
+      'all(c["left"] >= 0 and c["right"] <= f["viewportWidth"] for c in f["charts"])'
+    facts_hold "$name's page at $size not wider than the screen" 'f["pageWidth"] <= f["viewportWidth"]'
+    facts_hold "$name's charts at $size readable" 'all(14 * c["scale"] >= 10.5 for c in f["charts"])'
+  done
 done
 
 # A download button: the file velmar-log answers, under the suggested name.

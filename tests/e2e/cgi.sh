@@ -107,50 +107,103 @@ done
 get cgi-stats 0 "$work/worked" 'user=1&gstat=1&port=1&table=1'
 post cgi-stats 0 "$work/worked" 'user=0&port=0&gstat=0&table=0'
 
-# --- Charts: the page is the report's page with a viewport and a style
-# before the heading, and after the report's last line the preformatted
-# block closes and the SVG charts follow; after an error there are none. ---
-# chart_page QUERY CHARTS: QUERY with a chart field added gives its own page
-# so framed and then CHARTS charts. Each run ends within $chart_limit
-# seconds (each has its own limit); TZ is $chart_tz when set.
+# --- Charts: the page is a whole HTML document: the report's page with a
+# doctype, the language, the character set, a viewport, a <title> of the
+# titles and a style before the heading; then the charts' section, a link
+# to the report first; then the report's own block, closed after its last
+# line. After an error there are no charts. ---
+# chart_page QUERY CHARTS [NOTES]: QUERY with a chart field added gives its
+# own page so framed, CHARTS charts in the section and the lines NOTES
+# (each "<p>...</p>") between the link and the first chart. Each run ends
+# within $chart_limit seconds (each has its own limit); TZ is $chart_tz
+# when set; the logs are those of $chart_dir.
 chart_limit=60
 chart_tz=
+chart_dir=$work/worked
 chart_run() {
   local envs=(REQUEST_METHOD=GET "QUERY_STRING=$1")
   [ -n "$chart_tz" ] && envs+=("TZ=$chart_tz")
-  run_velmar "$work/worked" "${envs[@]}" VELMAR_RUN_LIMIT="$chart_limit" -- </dev/null
+  run_velmar "$chart_dir" "${envs[@]}" VELMAR_RUN_LIMIT="$chart_limit" -- </dev/null
 }
 chart_page() {
-  local query=$1 charts=$2 got
+  local query=$1 charts=$2 notes=${3:-} got title
   chart_run "$query"
-  {
-    head -n 2 "$work/out.txt"
-    echo '<meta name="viewport" content="width=device-width, initial-scale=1">'
-    echo '<style>pre{overflow-x:auto}</style>'
-    tail -n +3 "$work/out.txt"
-    echo '</pre>'
-  } >"$work/want.html"
+  cp "$work/out.txt" "$work/plain.html"
   chart_run "$query&chart=1"
-  cmp -s -n "$(stat -c %s "$work/want.html")" "$work/want.html" "$work/out.txt" ||
-    { fail "$query&chart=1: the report part"; diff "$work/want.html" "$work/out.txt" | head; }
-  got=$(tail -c +"$(stat -c %s "$work/want.html")" "$work/out.txt" | grep -c '^<svg ')
+  # The page's top: the CGI header, the document's head, the heading.
+  title=$(sed -n '3s|^<h3>\(.*\)</h3>$|\1|p' "$work/plain.html")
+  {
+    head -n 2 "$work/plain.html"
+    printf '%s\n' '<!DOCTYPE html>' '<html lang="en">' '<meta charset="utf-8">' \
+      '<meta name="viewport" content="width=device-width, initial-scale=1">' \
+      "<title>$title</title>" '<style>pre{overflow-x:auto}</style>'
+    sed -n 3p "$work/plain.html"
+    printf '%s\n' '<div id="charts">' '<p><a href="#report">Jump to the report</a></p>'
+    [ -z "$notes" ] || printf '%s\n' "$notes"
+  } >"$work/want-top.html"
+  head -n "$(wc -l <"$work/want-top.html")" "$work/out.txt" | cmp -s - "$work/want-top.html" ||
+    { fail "$query&chart=1: the page's top"; diff "$work/want-top.html" "$work/out.txt" | head; }
+  # The section's charts, each whole; the section closes before the report.
+  sed -n '/^<div id="charts">$/,/^<\/div>$/p' "$work/out.txt" >"$work/section.html"
+  got=$(grep -c '^<svg ' "$work/section.html")
   [ "$got" = "$charts" ] || fail "$query&chart=1: $got charts, not $charts"
-  [ "$(tail -n 1 "$work/out.txt")" = '</svg>' ] || fail "$query&chart=1: no chart at the end"
+  [ "$(grep -c '^</svg>$' "$work/section.html")" = "$charts" ] || fail "$query&chart=1: a chart cut"
+  [ "$(tail -n 1 "$work/section.html")" = '</div>' ] || fail "$query&chart=1: the section unclosed"
+  # The report: the page's without charts, in a block the link finds.
+  # (A report may end without a line end: "</pre>" follows its last byte.)
+  sed -e '3,8d' -e '/^<div id="charts">$/,/^<\/div>$/d' -e 's|^<p><pre id="report">|<p><pre>|' \
+    -e '$ s|</pre>$||' "$work/out.txt" >"$work/report.html"
+  [ "$(tail -c 7 "$work/out.txt")" = '</pre>' ] || fail "$query&chart=1: the report's block unclosed"
+  [ "$(cat "$work/plain.html")" = "$(cat "$work/report.html")" ] ||
+    { fail "$query&chart=1: the report part"; diff "$work/plain.html" "$work/report.html" | head; }
+}
+# late TIME: the page's note on a log whose oldest record, at TIME, lies
+# after the window's start.
+late() {
+  echo "<p>The log: oldest record $1 lies after the window's start; the time before it counts as \
+0 lines in use</p>"
 }
 chart_page '' 1
-chart_page 'gstat=1&port=1&table=1&offset=-3' 3
+chart_page 'gstat=1&port=1&table=1&offset=-3' 3 "$(late '07 Dec 2026 18:00:00')"
 chart_page 'user=1&nolist=1&duration=72' 2
 # Any window in bounded time: from the year 1 (a probe a week in a zone with
 # daylight time, none in a fixed zone), in a zone whose clock moves by half
 # an hour (which once held a core for good), a window long after the log.
 chart_limit=5
-for chart_tz in '' 'EST5EDT,M3.2.0,M11.1.0' 'Australia/Lord_Howe'; do
-  chart_page 'date=0001-01-01&gstat=1' 3
-  chart_page 'date=2026-10-01&nolist=1&table=1' 2
-done
+while IFS='|' read -r chart_tz oldest; do
+  chart_page 'date=0001-01-01&gstat=1' 3 "$(late "$oldest")"
+  chart_page 'date=2026-10-01&nolist=1&table=1' 2 "$(late "$oldest")"
+done <<'EOF'
+|07 Dec 2026 18:00:00
+EST5EDT,M3.2.0,M11.1.0|07 Dec 2026 05:00:00
+Australia/Lord_Howe|07 Dec 2026 21:00:00
+EOF
 chart_tz=
 chart_page 'date=9999-12-20&duration=240' 2
 chart_limit=60
+# The other notes on the log's coverage, as standard error has them: a
+# stale copy, a log that ran out before the window's end; the log named
+# by its computer, not its path. Time no log covers is shaded and said to
+# be so, never drawn as no lines in use.
+{
+  rec 1 2026-12-06T10:00:00Z 20017 DIALUP amy COM1
+  rec 2 2026-12-06T11:30:00Z 20050 DIALUP amy COM1
+} | mklog "$work/covers/STALE"
+{
+  rec 1 2026-12-08T01:00:00Z 20017 DIALUP amy COM1
+  rec 2 2026-12-08T02:50:00Z 20050 DIALUP amy COM1
+} | mklog "$work/covers/RANOUT"
+chart_dir=$work/covers
+chart_page 'computername=STALE&gstat=1' 2 "<p>The log of \\\\STALE: newest record 06 Dec 2026 \
+19:30:00 lies before the window's start; a stale copy: the whole window is the state after it</p>"
+grep -q '>not covered</text>' "$work/section.html" || fail "a stale copy's window not shaded"
+chart_page 'computername=%5C%5CRANOUT&duration=11' 1 "<p>The log of \\\\RANOUT: oldest record 08 \
+Dec 2026 09:00:00 lies after the window's start; the time before it counts as 0 lines in use</p>
+<p>The log ran out before the window's end, 08 Dec 2026 11:00:00; the scan ran on to the current \
+time, 08 Dec 2026 12:00:00, as the report takes a log that has run out to be current: the \
+statistics count the time after the window's end too</p>"
+grep -q '>not covered</text>' "$work/section.html" || fail "the time before the log not shaded"
+chart_dir=$work/worked
 run_velmar "$work/worked" REQUEST_METHOD=GET 'QUERY_STRING=chart=1&computername=NOSUCH' -- </dev/null
 grep -q -e '<svg' -e '</pre>' "$work/out.txt" && fail "a chart after an error"
 tail -n 1 "$work/out.txt" | grep -qx "Error: Can't Open Log" || fail "the error is not the page's end"
@@ -261,7 +314,7 @@ get cgi-far-ahead 0 "$work/worked" 'offset=2147483647&gstat=1&user=1' VELMAR_RUN
 download 'export=sessions&computername=RAS2&date=9999-12-31&duration=23' "$csv" \
   velmar-RAS2-9999-12-31-sessions.csv sessions --since 9999-12-31 --until 9999-12-31T23:00 \
   --format csv
-want_err="velmar: more than 1000000 buckets: narrow the range with --since and --until, or use --step day" \
+want_err="velmar: more than 1000000 hours: the busy download counts by the hour; choose a later first day or a duration" \
   get cgi-bad-window 2 "$work/pool" 'export=busy&computername=RAS2&date=0001-01-01' VELMAR_RUN_LIMIT=5
 want_err="velmar: $work/pool/SysEvent.Evt: $missing" get cgi-cant-open 2 "$work/pool" 'export=users'
 want_err="velmar: ..: not a valid computer name" \
@@ -303,6 +356,12 @@ for tmp in "$work/nowhere:No such file or directory" "$work/plain-file:Not a dir
       'export=sessions&title1=Pool' "TMPDIR=${tmp%%:*}"
   done
 done
+
+# A page with charts holds its report in a spool until the charts are
+# drawn: without one, the page says so, and never shows a report without
+# its charts.
+want_err="velmar: $work/nowhere: page spool: No such file or directory" \
+  get cgi-chart-nospool 2 "$work/worked" 'chart=1&title1=Pool' "TMPDIR=$work/nowhere"
 
 # --- A negative CONTENT_LENGTH is no POST form, and without a GET the
 # command line decides: the usage text, or the plain report. ---

@@ -115,7 +115,7 @@ for args in "busy" "busy --step day --format json" "users" "capacity" "capacity 
   done
 done
 answer busy month/SysEvent.Evt month/SysEvent.Evt
-grep -q "peak 8 of 8 lines" "$work/a.out" || fail "the month twice: $(tail -n 12 "$work/a.out")"
+grep -q "^8 lines (RasPorts.txt): all busy" "$work/a.out" || fail "the month twice: $(tail -n 12 "$work/a.out")"
 grep -q "warning: month/SysEvent.Evt holds the same records" "$work/a.err" ||
   fail "the month twice: no warning"
 

@@ -109,9 +109,18 @@ check empty-log 2 "$work/empty" -- 0
 check usage 1 "$work/worked" --
 # A first argument that is neither a number nor a date is no report at all;
 # a plain number, signed or not, is the offset it says.
-for first in yesterday --help 2026/12/01 12/01/2026 +t 1x '' ' 1' - +; do
+for first in yesterday --help 2026/12/01 12/01/2026 +t 1x '' ' 1' - + --version --Version; do
   check usage 1 "$work/worked" -- "$first" +g
 done
+# --version alone names the program and the version of the build, and is
+# no report day; a web request never reads the command line.
+version=$(sed -n 's/^project(velmar VERSION \([0-9.]*\) .*/\1/p' "$src/CMakeLists.txt")
+run_velmar "$work/worked" -- --version
+got=$?
+{ [ "$got" = 0 ] && [ "$(cat "$work/out.txt")" = "velmar $version" ] && [ ! -s "$work/err.txt" ]; } ||
+  fail "velmar --version: status $got, '$(cat "$work/out.txt")'"
+run_velmar "$work/worked" REQUEST_METHOD=GET QUERY_STRING=nolist=1 -- --version
+grep -q '^Content-type: text/html' "$work/out.txt" || fail "a web request took --version"
 check two-days 0 "$work/two" -- -1
 check two-days 0 "$work/two" -- -01
 run_velmar "$work/two" -- +1 && mv "$work/out.txt" "$work/plus.txt"

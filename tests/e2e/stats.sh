@@ -72,7 +72,7 @@ disc() { rec "$1" "$2" 20050 DIALUP "$3" COM1 d1 t1 d2 t2 "$4" "$5"; }
 # --- The worked day of the listing, with general and user statistics. ---
 worked_rows | mklog "$work/worked"
 stats stats-worked 0 "$work/worked" -- 0 +g +u
-# Without /proc the index works on a plain stream over its descriptor.
+# The index works on its file's descriptor: it needs no /proc.
 if unshare -m true 2>/dev/null; then
   noproc=1 stats stats-worked 0 "$work/worked" -- 0 +g +u
 else
@@ -167,6 +167,16 @@ for fault in "2 stats-walk-first" "1 stats-walk-up" "0 stats-walk-down"; do
   read -r back name <<<"$fault"
   want_err='velmar: @CWD@: user index: Input/output error' stats "$name" 2 "$work/walk" \
     "LD_PRELOAD=$shim" "VELMAR_FAIL_FREAD=$((reads - back))" -- 0 +u -l
+done
+# A write of the index that fails ends the run the same way, with the step
+# that made it: the new file's header (write 1), the first add's header
+# (write 4; its new slot was writes 2 and 3), and a link of the second add's
+# repair (write 7; amy goes left of bob).
+shim="$build/libvelmar_failwrite.so $faketime_lib"
+for fault in "1 stats-write-new" "4 stats-write-header" "7 stats-write-link"; do
+  read -r write name <<<"$fault"
+  want_err='velmar: @CWD@: user index: Input/output error' stats "$name" 2 "$work/walk" \
+    "LD_PRELOAD=$shim" "VELMAR_FAIL_FWRITE=$write" -- 0 +u -l
 done
 
 # User names are cut to 20 bytes at a character boundary, never inside one:

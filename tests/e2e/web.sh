@@ -97,11 +97,17 @@ for format in csv json; do
     busy --since 2026-12-07 --until 2026-12-09 --format "$format"
 done
 
-# Charts: 50 requests at once, each the page of a single request.
+# Charts: a whole document, its three charts ahead of the report, which
+# each request holds in a spool of its own; 50 requests at once, each the
+# page of a single request.
 charts='computername=WEEK&chart=1&gstat=1&table=1&offset=-6'
 curl -sS --noproxy '*' --max-time 60 --data "$charts" -o "$work/charts.html" "$WEB_CGI_URL" ||
   fail "charts: no answer"
-[ "$(grep -c '^<svg ' "$work/charts.html")" = 3 ] || fail "charts: not three charts"
+[ "$(head -n 1 "$work/charts.html")" = '<!DOCTYPE html>' ] || fail "charts: no doctype first"
+[ "$(sed -n '/^<div id="charts">$/,/^<\/div>$/p' "$work/charts.html" | grep -c '^<svg ')" = 3 ] ||
+  fail "charts: not three charts ahead of the report"
+grep -q '^<p><pre id="report">' "$work/charts.html" || fail "charts: no report after them"
+[ "$(tail -n 1 "$work/charts.html")" = '</pre>' ] || fail "charts: the report's block unclosed"
 "$src/tests/web/load.sh" -n 50 -c 50 -t 120 -d "$charts" "$WEB_CGI_URL" "$work/charts.html" ||
   fail "load: not every chart page came back the same"
 

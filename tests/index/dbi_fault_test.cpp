@@ -1,8 +1,10 @@
 // The index under failing I/O and on damaged files: a file size limit makes
 // the write that needs room fail with the documented result and message and
-// nothing is lost; broken links, cycles and short files give clean
-// failures, never a hang or a crash. Random bytes are the fuzz target's
-// (fuzz_index.cpp), whose corpus keeps the inputs that reached new code.
+// nothing is lost; every write that fails is reported by the operation that
+// made it, and one that may have left the tree half-changed is latched;
+// broken links, cycles and short files give clean failures, never a hang or
+// a crash. Random bytes are the fuzz target's (fuzz_index.cpp), whose
+// corpus keeps the inputs that reached new code.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -134,66 +137,192 @@ TEST(DbiFaults, FileSizeLimitFailsTheWriteThatNeedsRoom) {
   }
 }
 
-// ---- A header that can't be written ----------------------------------------
+// ---- Writes that fail ----------------------------------------------------------
 
-// A stream on an index file that refuses every write into its 128 header
-// bytes, as a disk would that fails there; the rest reads and writes.
-struct HeaderRefusal {
-  int Fd;      // the file
-  off64_t At;  // the stream's position in it
+// A stream on an index file whose writes fail as a disk's would: every one
+// into the 128 header bytes, or the Nth of all (counting from 1); the rest
+// read and write the file.
+struct FaultyFile {
+  int Fd;             // the file
+  off64_t At;         // the stream's position in it
+  bool RefuseHeader;  // every write into the header fails
+  long FailAt;        // the write that fails, 0 for none
+  long Writes = 0;    // writes so far
 };
 
-ssize_t RefusalRead(void* cookie, char* buf, size_t n) {
-  auto* r = static_cast<HeaderRefusal*>(cookie);
-  ssize_t got = pread(r->Fd, buf, n, r->At);
-  if (got > 0) r->At += got;
+ssize_t FaultyRead(void* cookie, char* buf, size_t n) {
+  auto* f = static_cast<FaultyFile*>(cookie);
+  ssize_t got = pread(f->Fd, buf, n, f->At);
+  if (got > 0) f->At += got;
   return got;
 }
 
-ssize_t RefusalWrite(void* cookie, const char* buf, size_t n) {
-  auto* r = static_cast<HeaderRefusal*>(cookie);
-  if (r->At < 128) {
+ssize_t FaultyWrite(void* cookie, const char* buf, size_t n) {
+  auto* f = static_cast<FaultyFile*>(cookie);
+  if (++f->Writes == f->FailAt || (f->RefuseHeader && f->At < 128)) {
     errno = EIO;
     return -1;
   }
-  ssize_t put = pwrite(r->Fd, buf, n, r->At);
-  if (put > 0) r->At += put;
+  ssize_t put = pwrite(f->Fd, buf, n, f->At);
+  if (put > 0) f->At += put;
   return put;
 }
 
-int RefusalSeek(void* cookie, off64_t* offset, int whence) {
-  auto* r = static_cast<HeaderRefusal*>(cookie);
-  off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? r->At : lseek(r->Fd, 0, SEEK_END);
-  r->At = *offset = base + *offset;
+int FaultySeek(void* cookie, off64_t* offset, int whence) {
+  auto* f = static_cast<FaultyFile*>(cookie);
+  off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->At : lseek(f->Fd, 0, SEEK_END);
+  f->At = *offset = base + *offset;
   return 0;
 }
 
-int RefusalClose(void* cookie) {
-  auto* r = static_cast<HeaderRefusal*>(cookie);
-  int result = close(r->Fd);
-  delete r;
+int FaultyClose(void* cookie) {
+  auto* f = static_cast<FaultyFile*>(cookie);
+  int result = close(f->Fd);
+  delete f;
   return result;
 }
 
-FILE* HeaderRefusingStream(const std::string& path) {
-  cookie_io_functions_t io = {RefusalRead, RefusalWrite, RefusalSeek, RefusalClose};
-  return fopencookie(new HeaderRefusal{open(path.c_str(), O_RDWR), 0}, "r+", io);
+// Puts the faulty stream on path under the open handle in place of its own.
+void UseFaultyStream(DBI* dbi, const std::string& path, bool refuseHeader, long failAt) {
+  std::fclose(dbi->Stream);
+  cookie_io_functions_t io = {FaultyRead, FaultyWrite, FaultySeek, FaultyClose};
+  auto* f = new FaultyFile{open(path.c_str(), O_RDWR), 0, refuseHeader, failAt};
+  dbi->Stream = fopencookie(f, "r+", io);
 }
 
 TEST(DbiFaults, FailedHeaderWriteOfAnAddIsNamed) {
   std::string path = ScratchPath("header.dbi");
   DBI* dbi = NewIndexWith(path, 20, {"K1", "K2"});
-  std::fclose(dbi->Stream);
-  dbi->Stream = HeaderRefusingStream(path);
+  UseFaultyStream(dbi, path, true, 0);
   DbiLastError = "Goto First";  // an older text must not stand for this failure
   EXPECT_EQ(DbiAdd(dbi, "K3", 3), 7);
   EXPECT_STREQ(DbiError(nullptr), "Save Header in Add");
   DbiFree(&dbi);
 }
 
+// A sound index of keys K00..K29 (values 1..30) with key length 20.
+Bytes SoundFile(const std::string& path);
+
+// One add or delete of the sweep below.
+struct Change {
+  bool Add;         // DbiAdd, else DbiDelete by key
+  std::string Key;  // the key
+};
+
+int Make(DBI* dbi, const Change& c, int32_t value) {
+  return c.Add ? DbiAdd(dbi, c.Key.c_str(), value) : DbiDelete(dbi, c.Key.c_str(), 0);
+}
+
+// Adds of new keys between deletes of old ones, so that groups split up to
+// the root and short levels rotate and merge.
+std::vector<Change> Changes() {
+  std::vector<Change> changes;
+  for (int i = 0; i < 20; ++i) {
+    changes.push_back({true, Key(30 + i * 7 % 20)});
+    changes.push_back({false, Key(i * 11 % 30)});
+  }
+  return changes;
+}
+
+// Fails the Nth write of the changes for every N: the change that made it
+// fails, and the whole-file checker is run at once. A new slot that could
+// not be written leaves a sound tree and the index goes on; any other
+// failure may leave the tree half-changed, so it is latched: the handle
+// writes nothing more and names that step to every later change.
+TEST(DbiFaults, EveryFailedWriteIsReportedByItsChange) {
+  std::string path = ScratchPath("failwrite.dbi");
+  Bytes sound = SoundFile(path);
+  const std::vector<Change> changes = Changes();
+  const std::set<std::pair<int, std::string>> latched = {
+      {7, "Save Header in Add"},  {8, "Link in Add"},    {3, "Save Header in Delete"},
+      {4, "Successor in Delete"}, {5, "Link in Delete"}, {6, "Release in Delete"}};
+  std::set<std::string> seen;
+  for (long n = 1;; ++n) {
+    WriteBytes(path, sound);
+    DBI* dbi = DbiCreate(nullptr);
+    ASSERT_EQ(DbiOpen(dbi, path.c_str()), 0);
+    UseFaultyStream(dbi, path, false, n);
+    size_t done = 0;
+    int r = 0;
+    while (done < changes.size() && (r = Make(dbi, changes[done], 100 + done)) == 0) ++done;
+    std::string check = DbiCheck(dbi);
+    if (done == changes.size()) {  // every write is made: nothing failed
+      EXPECT_EQ(check, "") << "write " << n;
+      EXPECT_GT(n, 100);
+      DbiFree(&dbi);
+      break;
+    }
+    std::string step = DbiError(nullptr);
+    seen.insert(step);
+    if (dbi->Fault == nullptr) {
+      EXPECT_EQ(r, 1) << "write " << n << ": " << step;
+      EXPECT_EQ(step, "Get in Add") << "write " << n;
+      EXPECT_EQ(check, "") << "write " << n << ": " << step;
+      EXPECT_EQ(Make(dbi, changes[done], 1), 0) << "write " << n << ": the next write is made";
+      EXPECT_EQ(DbiCheck(dbi), "") << "write " << n;
+    } else {
+      EXPECT_EQ(latched.count({r, step}), 1u) << "write " << n << ": " << r << " " << step;
+      EXPECT_STREQ(dbi->Fault, step.c_str()) << "write " << n;
+      Bytes before = ReadBytes(path);
+      EXPECT_EQ(DbiAdd(dbi, "K99", 1), 8) << "write " << n;
+      EXPECT_EQ(DbiError(nullptr), step) << "write " << n;
+      EXPECT_EQ(DbiDelete(dbi, "K", 0), 5) << "write " << n;
+      EXPECT_EQ(DbiSetRecNo(dbi, 1), 1) << "write " << n;
+      EXPECT_EQ(ReadBytes(path), before) << "write " << n << ": written after " << step;
+    }
+    DbiFree(&dbi);
+  }
+  const std::set<std::string> all = {"Get in Add",           "Link in Add",    "Save Header in Add",
+                                     "Successor in Delete",  "Link in Delete", "Release in Delete",
+                                     "Save Header in Delete"};
+  for (const std::string& step : all) EXPECT_EQ(seen.count(step), 1u) << step << " never failed";
+}
+
+// A read the repair of a change needs that fails (here: a link of a hand-made
+// file that leads outside the slots) is latched like a failed write.
+TEST(DbiFaults, RepairThatCannotReadItsNodeIsLatched) {
+  std::string path = ScratchPath("repairread.dbi");
+  struct Case {
+    const char* Name;              // what is broken
+    HeaderImage Header;            // Head, First, Last, Free
+    std::vector<SlotImage> Slots;  // the file's slots
+    Change Make;                   // the change that meets the damage
+    int Result;                    // its result
+    const char* Step;              // its message, latched
+  };
+  const std::vector<Case> cases = {
+      {"red Last's Parent outside the slots: the split reads it",
+       {128, 128, 164, 0},
+       {{0, 0, 164, 1, "B"}, {-999, 0, 0, 2, "C"}},
+       {true, "D"},
+       8,
+       "Link in Add"},
+      {"the sibling of a short level outside the slots",
+       {164, 128, 200, 0},
+       {{164, 0, 0, 1, "A"}, {0, 128, 999, 2, "B"}, {164, 0, 0, 3, "C"}},
+       {false, "A"},
+       5,
+       "Link in Delete"},
+  };
+  for (const Case& c : cases) {
+    Bytes image = IndexImage(20, "USER", c.Header, c.Slots);
+    WriteBytes(path, image);
+    DBI* dbi = DbiCreate(nullptr);
+    ASSERT_EQ(DbiOpen(dbi, path.c_str()), 0) << c.Name;
+    EXPECT_EQ(Make(dbi, c.Make, 9), c.Result) << c.Name;
+    EXPECT_STREQ(DbiError(nullptr), c.Step) << c.Name;
+    EXPECT_STREQ(dbi->Fault, c.Step) << c.Name;
+    EXPECT_EQ(DbiAdd(dbi, "E", 5), 8) << c.Name;
+    EXPECT_STREQ(DbiError(nullptr), c.Step) << c.Name;
+    DbiFree(&dbi);
+    if (!c.Make.Add) {
+      EXPECT_EQ(ReadBytes(path), image) << c.Name << ": nothing was written";
+    }
+  }
+}
+
 // ---- Damaged files -------------------------------------------------------------
 
-// A sound index of keys K00..K29 (values 1..30) with key length 20.
 Bytes SoundFile(const std::string& path) {
   std::vector<std::string> keys;
   for (int i = 0; i < 30; ++i) keys.push_back(Key(i * 7 % 30));

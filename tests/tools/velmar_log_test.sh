@@ -240,7 +240,28 @@ make rt.csv x.evt --start-offset|velmar-log: --start-offset wants a number from 
 info rt.evt --since|velmar-log: --since: bad value '' (a value is missing)|0
 capacity rt.evt --format svg|velmar-log: --format: bad value 'svg' (not a format of this command)|0
 sample d --format ndjson|velmar-log: --format wants evt, detail, nps, ias or nps-xml|1
+user rt.evt|velmar-log: unknown command "user"; did you mean "users"?|0
+bsuy|velmar-log: unknown command "bsuy"; did you mean "busy"?|0
+CAPACTY rt.evt|velmar-log: unknown command "CAPACTY"; did you mean "capacity"?|0
+frob|velmar-log: unknown command "frob"|1
+u|velmar-log: unknown command "u"|1
+allbusy rt.evt --step day|velmar-log: unknown option --step|0
+sessions rt.evt --top 3|velmar-log: unknown option --top|0
+capacity rt.evt --user x|velmar-log: unknown option --user|0
+info rt.evt --sort user|velmar-log: unknown option --sort|0
+busy rt.evt --top 0|velmar-log: --top: bad value '0' (a number of rows from 1 to 1000000000)|0
+users rt.evt --top 1000000001|velmar-log: --top: bad value '1000000001' (a number of rows from 1 to 1000000000)|0
+busy rt.evt --format svg --top 3|velmar-log: --sort and --top order and cut rows, which --format svg does not write (velmar-log --help shows the usage)|0
+busy rt.evt --sort start --format svg|velmar-log: --sort and --top order and cut rows, which --format svg does not write (velmar-log --help shows the usage)|0
+info rt.evt --format sql|velmar-log: --format: bad value 'sql' (not a format of this command)|0
+capacity rt.evt --format sql|velmar-log: --format: bad value 'sql' (not a format of this command)|0
+users rt.evt --format ndjson|velmar-log: --format: bad value 'ndjson' (not a format of this command)|0
+allbusy rt.evt --format svg|velmar-log: --format: bad value 'svg' (not a format of this command)|0
+busy rt.evt --step year|velmar-log: --step: bad value 'year' (hour, day, week, month or weekhour)|0
 EOF
+# --version names the program and the build's version, on standard output.
+version=$(sed -n 's/^project(velmar VERSION \([0-9.]*\) .*/\1/p' "$src/CMakeLists.txt")
+[ "$("$V" --version 2>&1)" = "velmar-log $version" ] || fail "velmar-log --version: $("$V" --version 2>&1)"
 
 # bad CSV | message: the file is refused and nothing is left behind
 while IFS='|' read -r csv message; do

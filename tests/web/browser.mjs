@@ -14,12 +14,15 @@
 // '{"offset":"-1","title1":"Pool","table":true,"format":"json"}'. Output on
 // standard output: the heading's text on one line, then the text of the
 // preformatted block exactly as rendered. --facts writes what the page is
-// as rendered: its characterSet, the viewport's and the page's widths, the
-// <script> elements, and each chart's box and <title> text; --charts-shot
-// takes a screenshot of the page from its first chart to its last. --download
-// clicks the form's export button of that value instead of "Show report",
-// saves the file the browser receives as FILE and prints the name the
-// server suggested for it. --enter presses Enter in the field of that name
+// as rendered: its characterSet, whether it is a standards-mode document
+// and its title, the viewport's and the page's widths, the <script>
+// elements, each chart's box and <title> text, whether the charts come
+// before the report and a link leads to it, and the report block's box
+// and the width of what it holds; --charts-shot takes a screenshot of the
+// page from the charts' section to its last chart. --download clicks the
+// form's export button of that value instead of "Show report", saves the
+// file the browser receives as FILE and prints the name the server
+// suggested for it. --enter presses Enter in the field of that name
 // instead of clicking "Show report", as a person who has typed a title
 // does; a download in place of the report page is then a failure.
 
@@ -128,14 +131,28 @@ async function readReport(page, response) {
 async function pageFacts(page) {
   return page.evaluate(() => ({
     characterSet: document.characterSet,
+    standards: document.compatMode === 'CSS1Compat',
+    documentTitle: document.title,
     viewportWidth: window.innerWidth,
     pageWidth: document.documentElement.scrollWidth,
     scripts: document.getElementsByTagName('script').length,
+    chartsFirst: (() => {
+      const svg = document.querySelector('svg'), pre = document.querySelector('pre');
+      return Boolean(svg && pre && (svg.compareDocumentPosition(pre) & Node.DOCUMENT_POSITION_FOLLOWING));
+    })(),
+    reportLink: Boolean(document.querySelector('a[href="#report"]') &&
+      document.getElementById('report') === document.querySelector('pre')),
+    report: (() => {
+      const pre = document.querySelector('pre');
+      const box = pre.getBoundingClientRect();
+      return { left: box.left, right: box.right, scrollWidth: pre.scrollWidth, clientWidth: pre.clientWidth };
+    })(),
     charts: [...document.querySelectorAll('svg')].map((svg) => {
       const box = svg.getBoundingClientRect();
       const title = svg.querySelector(':scope > title');
       return {
         left: box.left, right: box.right, width: box.width, height: box.height,
+        scale: box.width / svg.viewBox.baseVal.width,
         title: title ? title.textContent : null,
         desc: Boolean(svg.querySelector(':scope > desc')),
       };
@@ -143,11 +160,13 @@ async function pageFacts(page) {
   }));
 }
 
-// A screenshot of the page from the top of its first chart to the bottom of
-// its last, as wide as the viewport.
+// A screenshot of the page from the top of the charts' section (or of the
+// first chart) to the bottom of its last chart, as wide as the viewport.
 async function chartsShot(page, path) {
   const span = await page.evaluate(() => {
-    const boxes = [...document.querySelectorAll('svg')].map((svg) => svg.getBoundingClientRect());
+    const section = document.getElementById('charts');
+    const boxes = [...(section ? [section] : []), ...document.querySelectorAll('svg')]
+      .map((e) => e.getBoundingClientRect());
     if (boxes.length === 0) return null;
     return { top: boxes[0].top + window.scrollY, bottom: boxes.at(-1).bottom + window.scrollY };
   });

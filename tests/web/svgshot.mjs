@@ -1,20 +1,22 @@
 // Opens a standalone SVG file in Debian's Chromium, checks that it rendered
 // as an SVG document (no XML error page, a root <svg> of some size, its
-// <title>), prints what it holds and saves a screenshot.
+// <title>), prints what it holds and saves a screenshot: of the chart at
+// its own size, or with a WIDTH of the screen the chart as that screen
+// shows it, no wider than the screen.
 //
-//   node svgshot.mjs FILE.svg SHOT.png
+//   node svgshot.mjs FILE.svg SHOT.png [WIDTH]
 //
 // Output: "svg WIDTHxHEIGHT rects N texts M title TITLE". Exits nonzero on
-// any failure.
+// any failure, also when the chart is wider than the screen of WIDTH.
 
 import { mkdtempSync, mkdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { chromium } from 'playwright-core';
 
-const [file, shot] = process.argv.slice(2);
-if (!file || !shot) {
-  process.stderr.write('usage: node svgshot.mjs FILE.svg SHOT.png\n');
+const [file, shot, screen] = process.argv.slice(2);
+if (!file || !shot || (screen !== undefined && !(Number(screen) > 0))) {
+  process.stderr.write('usage: node svgshot.mjs FILE.svg SHOT.png [WIDTH]\n');
   process.exit(2);
 }
 const profile = mkdtempSync(join(tmpdir(), 'velmar-svg-'));
@@ -54,7 +56,9 @@ try {
   if (facts.width === 0 || facts.height === 0) throw new Error('the chart has no size');
   if (facts.scripts > 0) throw new Error('the chart holds a script');
   mkdirSync(dirname(shot), { recursive: true });
-  await page.setViewportSize({ width: facts.width, height: facts.height });
+  if (screen !== undefined && facts.width > Number(screen))
+    throw new Error(`the chart, ${facts.width} pixels wide, does not fit a screen of ${screen}`);
+  await page.setViewportSize({ width: screen ? Number(screen) : facts.width, height: facts.height });
   await page.screenshot({ path: shot });
   process.stdout.write(`svg ${facts.width}x${facts.height} rects ${facts.rects} ` +
     `texts ${facts.texts} title ${facts.title}\n`);

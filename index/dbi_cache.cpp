@@ -1,22 +1,20 @@
-// The cached stream with the GNU C library's cookie streams over a bounded
-// page cache and pread/pwrite. Room for growth is reserved on disk before a
-// write is taken, so a size or space limit fails that write; once closed,
-// the file is exactly as long as what was written.
-#include "platform/cachedstream.h"
+// The index's stream where the C library has cookie streams (the GNU C
+// library's): a bounded page cache over the file's positioned reads and
+// writes. Room for growth is reserved on disk before a write is taken, so a
+// size or space limit fails that write; once closed, the file is exactly as
+// long as what was written. Elsewhere the plain stream is the stream.
+#include "index/dbi_cache.h"
 
 #if defined(__GLIBC__) && !defined(VELMAR_PLAIN_STREAM)
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/resource.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/files.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -26,7 +24,6 @@ const int64_t kPageLimit = kNoPage;    // pages a file may have: 2 TB of 512-byt
 const int32_t kMaxFrames = 1 << 24;    // 8 GB of pages: far past any cache asked for
 const int64_t kGrowBytes = 256 << 10;  // file space reserved at a time
 const int32_t kRunPages = 256;         // pages written back in one call at most
-const size_t kHugeBytes = 2 << 20;     // a large page of the system's memory
 const int kFirstTableBits = 10;        // the page table has 2^10 entries at first
 
 // Frame state bits.
@@ -44,24 +41,26 @@ struct Entry {
 
 // The cookie: the file, its logical length and position, and the cache.
 struct Cache {
-  int Fd;                             // the open file
-  int64_t Size;                       // file length as read and written
-  int64_t OnDisk;                     // length of the file on disk (reserved space too)
-  int CanReserve;                     // 1 while fallocate works on this file
-  int64_t Pos;                        // stream position
-  int64_t SizeAtSeek;                 // Size when the stream was last positioned
-  int32_t Used;                       // frames handed out so far
-  int32_t Hand;                       // clock hand for eviction
-  uint32_t RecentPage;                // page of the last frame used, kNoPage at first
-  int32_t Recent;                     // frame of the last page used, kNone at first
-  int32_t FrameCount;                 // frames in the cache
-  int32_t TableMask;                  // page table entries - 1 (their count is a power of two)
-  int TableShift;                     // 32 - log2 of the entries: the hash's top bits
-  uint32_t* PageOf;                   // per frame: the page it holds, kNoPage when none
-  uint8_t* State;                     // per frame: kDirty and kRef bits
-  Entry* Table;                       // the page table, at least twice the frames in use
-  unsigned char* Data;                // FrameCount pages of CACHED_STREAM_PAGE bytes
-  char Buffer[CACHED_STREAM_BUFFER];  // the stdio buffer of the stream
+  FILE* Plain;                    // the plain stream of the file, closed with the cache
+  int Fd;                         // its descriptor, for positioned reads and writes
+  int64_t Size;                   // file length as read and written
+  int64_t OnDisk;                 // length of the file on disk (reserved space too)
+  int64_t Pos;                    // stream position
+  int64_t SizeAtSeek;             // Size when the stream was last positioned
+  int32_t Used;                   // frames handed out so far
+  int32_t Hand;                   // clock hand for eviction
+  uint32_t RecentPage;            // page of the last frame used, kNoPage at first
+  int32_t Recent;                 // frame of the last page used, kNone at first
+  int32_t FrameCount;             // frames in the cache
+  int32_t TableMask;              // page table entries - 1 (their count is a power of two)
+  int TableShift;                 // 32 - log2 of the entries: the hash's top bits
+  uint32_t* PageOf;               // per frame: the page it holds, kNoPage when none
+  uint8_t* State;                 // per frame: kDirty and kRef bits
+  Entry* Table;                   // the page table, at least twice the frames in use
+  unsigned char* Data;            // FrameCount pages of DBI_CACHE_PAGE bytes
+  int32_t RunPages;               // pages one write-back call takes at most
+  unsigned char* Run;             // RunPages pages: a run gathered for one call
+  char Buffer[DBI_CACHE_BUFFER];  // the stdio buffer of the stream
 };
 
 // Page numbers of one file are mostly consecutive: a multiplicative hash
@@ -71,7 +70,7 @@ uint32_t SlotOf(const Cache* c, uint32_t page) {
 }
 
 unsigned char* PageData(Cache* c, int32_t f) {
-  return c->Data + static_cast<size_t>(f) * CACHED_STREAM_PAGE;
+  return c->Data + static_cast<size_t>(f) * DBI_CACHE_PAGE;
 }
 
 // The frame holding page, or kNone: one probe of the table as a rule, its
@@ -133,61 +132,33 @@ int GrowTable(Cache* c) {
   return 0;
 }
 
-// Whole pread/pwrite: 0 when all n bytes moved (reads may stop at the end
-// of the file: *done tells how many), -1 on an error.
-int ReadAll(int fd, unsigned char* p, size_t n, int64_t at, size_t* done) {
-  *done = 0;
-  while (*done < n) {
-    ssize_t r = pread(fd, p + *done, n - *done, at + static_cast<int64_t>(*done));
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return -1;
-    if (r == 0) break;
-    *done += static_cast<size_t>(r);
-  }
-  return 0;
-}
-
 int WriteAll(int fd, const unsigned char* p, size_t n, int64_t at) {
-  size_t done = 0;
-  while (done < n) {
-    ssize_t r = pwrite(fd, p + done, n - done, at + static_cast<int64_t>(done));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return -1;
-    done += static_cast<size_t>(r);
-  }
-  return 0;
+  return PlatformWriteAllAt(fd, p, n, static_cast<uint64_t>(at));
 }
 
 // Writes a dirty frame back: only the part below the file's length.
 int WriteBack(Cache* c, int32_t f) {
-  int64_t start = static_cast<int64_t>(c->PageOf[f]) * CACHED_STREAM_PAGE;
-  int64_t n = std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start);
+  int64_t start = static_cast<int64_t>(c->PageOf[f]) * DBI_CACHE_PAGE;
+  int64_t n = std::min<int64_t>(DBI_CACHE_PAGE, c->Size - start);
   if (n > 0 && WriteAll(c->Fd, PageData(c, f), static_cast<size_t>(n), start) != 0) return -1;
   c->State[f] &= ~kDirty;
   return 0;
 }
 
-// Writes back n dirty frames whose pages follow one another in the file:
-// one call for the lot where the system takes it whole, else page by page.
+// Writes back n dirty frames (at most RunPages) whose pages follow one
+// another in the file: gathered into one buffer and written in one call,
+// only the part below the file's length.
 int WriteRun(Cache* c, const int32_t* run, int32_t n) {
-  struct iovec parts[kRunPages] = {};
-  int64_t start = static_cast<int64_t>(c->PageOf[run[0]]) * CACHED_STREAM_PAGE;
-  int64_t total = 0;
+  if (n == 1) return WriteBack(c, run[0]);
+  int64_t start = static_cast<int64_t>(c->PageOf[run[0]]) * DBI_CACHE_PAGE;
+  int64_t total = std::min<int64_t>(static_cast<int64_t>(n) * DBI_CACHE_PAGE, c->Size - start);
   for (int32_t i = 0; i < n; ++i) {
-    int64_t bytes = std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start - total);
-    parts[i].iov_base = PageData(c, run[i]);
-    parts[i].iov_len = static_cast<size_t>(std::max<int64_t>(bytes, 0));
-    total += static_cast<int64_t>(parts[i].iov_len);
+    std::memcpy(c->Run + static_cast<size_t>(i) * DBI_CACHE_PAGE, PageData(c, run[i]),
+                DBI_CACHE_PAGE);
   }
-  if (pwritev(c->Fd, parts, n, start) == total) {
-    for (int32_t i = 0; i < n; ++i) c->State[run[i]] &= ~kDirty;
-    return 0;
-  }
-  int result = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    if (WriteBack(c, run[i]) != 0) result = -1;
-  }
-  return result;
+  if (total > 0 && WriteAll(c->Fd, c->Run, static_cast<size_t>(total), start) != 0) return -1;
+  for (int32_t i = 0; i < n; ++i) c->State[run[i]] &= ~kDirty;
+  return 0;
 }
 
 // Writes back dirty frame f together with the dirty cached pages next to
@@ -196,13 +167,13 @@ int WriteRun(Cache* c, const int32_t* run, int32_t n) {
 int WriteCluster(Cache* c, int32_t f) {
   int32_t run[kRunPages];
   uint32_t first = c->PageOf[f];
-  for (int32_t back = 1; back < kRunPages / 2 && first > 0; ++back) {
+  for (int32_t back = 1; back < c->RunPages / 2 && first > 0; ++back) {
     int32_t g = Lookup(c, first - 1);
     if (g == kNone || !(c->State[g] & kDirty)) break;
     --first;
   }
   int32_t n = 0;
-  for (uint32_t page = first; n < kRunPages && page != kNoPage; ++page) {
+  for (uint32_t page = first; n < c->RunPages && page != kNoPage; ++page) {
     int32_t g = page == c->PageOf[f] ? f : Lookup(c, page);
     if (g == kNone || !(c->State[g] & kDirty)) break;
     run[n++] = g;
@@ -216,12 +187,10 @@ int WriteCluster(Cache* c, int32_t f) {
 // cache on most of them. A small index keeps its small pages, and its
 // memory with them.
 void AskForLargePages(Cache* c) {
-#ifdef MADV_HUGEPAGE
-  size_t bytes = static_cast<size_t>(c->FrameCount) * CACHED_STREAM_PAGE;
-  if (bytes > 2 * kHugeBytes) madvise(c->Data + kHugeBytes, bytes - kHugeBytes, MADV_HUGEPAGE);
-#else
-  (void)c;
-#endif
+  size_t bytes = static_cast<size_t>(c->FrameCount) * DBI_CACHE_PAGE;
+  if (bytes > 2 * kPlatformLargePage) {
+    PlatformAdviseLargePages(c->Data + kPlatformLargePage, bytes - kPlatformLargePage);
+  }
 }
 
 // A frame to fill: an unused one, else the clock's victim (written back
@@ -230,7 +199,7 @@ void AskForLargePages(Cache* c) {
 int32_t FreeFrame(Cache* c) {
   if (c->Used < c->FrameCount) {
     if (GrowTable(c) != 0) return kNone;
-    if (c->Used == static_cast<int32_t>(kHugeBytes / CACHED_STREAM_PAGE)) AskForLargePages(c);
+    if (c->Used == static_cast<int32_t>(kPlatformLargePage / DBI_CACHE_PAGE)) AskForLargePages(c);
     return c->Used++;
   }
   for (;;) {
@@ -255,16 +224,17 @@ __attribute__((noinline)) int32_t Fill(Cache* c, uint32_t page) {
   int32_t f = FreeFrame(c);
   if (f == kNone) return kNone;
   unsigned char* p = PageData(c, f);
-  int64_t start = static_cast<int64_t>(page) * CACHED_STREAM_PAGE;
-  size_t got = 0;
+  int64_t start = static_cast<int64_t>(page) * DBI_CACHE_PAGE;
+  int64_t got = 0;
   if (start < c->Size) {
-    size_t want = static_cast<size_t>(std::min<int64_t>(CACHED_STREAM_PAGE, c->Size - start));
-    if (ReadAll(c->Fd, p, want, start, &got) != 0) {
+    size_t want = static_cast<size_t>(std::min<int64_t>(DBI_CACHE_PAGE, c->Size - start));
+    got = PlatformReadAllAt(c->Fd, p, want, static_cast<uint64_t>(start));
+    if (got < 0) {
       c->State[f] = 0;  // an empty frame, in no table entry
       return kNone;
     }
   }
-  std::memset(p + got, 0, CACHED_STREAM_PAGE - got);
+  std::memset(p + got, 0, DBI_CACHE_PAGE - static_cast<size_t>(got));
   c->PageOf[f] = page;
   c->State[f] = 0;
   Hash(c, page, f);
@@ -287,12 +257,12 @@ int32_t Load(Cache* c, uint32_t page) {
 // The page of a stream position (never negative; below kPageLimit pages,
 // which the reads and writes check).
 uint32_t PageAt(int64_t pos) {
-  return static_cast<uint32_t>(static_cast<uint64_t>(pos) / CACHED_STREAM_PAGE);
+  return static_cast<uint32_t>(static_cast<uint64_t>(pos) / DBI_CACHE_PAGE);
 }
 
 // Where a stream position lies in its page.
 size_t OffsetAt(int64_t pos) {
-  return static_cast<size_t>(static_cast<uint64_t>(pos) % CACHED_STREAM_PAGE);
+  return static_cast<size_t>(static_cast<uint64_t>(pos) % DBI_CACHE_PAGE);
 }
 
 // ---- Cookie functions --------------------------------------------------
@@ -301,8 +271,8 @@ size_t OffsetAt(int64_t pos) {
 // refills are a whole buffer: that size is copied as a constant, in a few
 // wide moves, where a length the compiler cannot bound costs a call.
 void CopyBytes(void* to, const void* from, size_t n) {
-  if (n == CACHED_STREAM_BUFFER) {
-    std::memcpy(to, from, CACHED_STREAM_BUFFER);
+  if (n == DBI_CACHE_BUFFER) {
+    std::memcpy(to, from, DBI_CACHE_BUFFER);
   } else {
     std::memcpy(to, from, n);
   }
@@ -315,7 +285,7 @@ ssize_t CookieRead(void* cookie, char* buf, size_t n) {
   // The usual case: every seek refills the stream's buffer, a whole
   // buffer from within one page.
   size_t at = OffsetAt(c->Pos);
-  if (at + n <= CACHED_STREAM_PAGE) {
+  if (at + n <= DBI_CACHE_PAGE) {
     int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) return -1;
     CopyBytes(buf, PageData(c, f) + at, n);
@@ -327,7 +297,7 @@ ssize_t CookieRead(void* cookie, char* buf, size_t n) {
     int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) return done > 0 ? static_cast<ssize_t>(done) : -1;
     size_t off = OffsetAt(c->Pos);
-    size_t k = std::min(n - done, static_cast<size_t>(CACHED_STREAM_PAGE) - off);
+    size_t k = std::min(n - done, static_cast<size_t>(DBI_CACHE_PAGE) - off);
     std::memcpy(buf + done, PageData(c, f) + off, k);
     done += k;
     c->Pos += static_cast<int64_t>(k);
@@ -342,39 +312,36 @@ ssize_t CookieRead(void* cookie, char* buf, size_t n) {
 void UndoGrowth(Cache* c) {
   int64_t end = c->Size;
   c->Size = c->SizeAtSeek;
-  if (!c->CanReserve && ftruncate(c->Fd, c->Size) == 0) c->OnDisk = c->Size;
   for (int64_t at = c->Size; at < end;) {
-    int64_t pageNo = at / CACHED_STREAM_PAGE;
-    int64_t next = std::min(end, (pageNo + 1) * CACHED_STREAM_PAGE);
+    int64_t pageNo = at / DBI_CACHE_PAGE;
+    int64_t next = std::min(end, (pageNo + 1) * DBI_CACHE_PAGE);
     int32_t f = Lookup(c, static_cast<uint32_t>(pageNo));
     if (f != kNone)
-      std::memset(PageData(c, f) + at % CACHED_STREAM_PAGE, 0, static_cast<size_t>(next - at));
+      std::memset(PageData(c, f) + at % DBI_CACHE_PAGE, 0, static_cast<size_t>(next - at));
     at = next;
   }
 }
 
-// Room on disk for the file to reach `end`: whole chunks are reserved at a
-// time (kept within the file size limit, so a chunk never trips it where
-// the write itself would not), else exactly what is needed. fallocate
-// checks the size limit and the space, so a write that cannot have its room
-// fails here. 0 when the room is there; -1 with errno otherwise.
+// Room on disk for the file to reach `end`: zeros are written past what is
+// on disk, toward a whole chunk, so that the system takes the space now and
+// a size limit or a full disk fails here, not when a page is written back.
+// Every such write starts below `end`: one that crosses a file size limit
+// is cut short there, and only one that starts past it draws the system's
+// signal, as the index's own write would. 0 when the room is there; -1 with
+// errno otherwise.
 int Reserve(Cache* c, int64_t end) {
-  if (end <= c->OnDisk) return 0;
+  static unsigned char zeros[kGrowBytes];  // never written: zeros that take no memory
   int64_t chunk = (end + kGrowBytes - 1) / kGrowBytes * kGrowBytes;
-  struct rlimit limit;
-  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-      chunk > static_cast<int64_t>(limit.rlim_cur)) {
-    chunk = std::max<int64_t>(end, static_cast<int64_t>(limit.rlim_cur));
+  while (c->OnDisk < end) {
+    size_t n = static_cast<size_t>(std::min<int64_t>(kGrowBytes, chunk - c->OnDisk));
+    int64_t put = PlatformWriteAt(c->Fd, zeros, n, static_cast<uint64_t>(c->OnDisk));
+    if (put <= 0) {
+      if (put == 0) errno = ENOSPC;
+      return -1;
+    }
+    c->OnDisk += put;
   }
-  if (fallocate(c->Fd, 0, c->OnDisk, chunk - c->OnDisk) == 0) {
-    c->OnDisk = chunk;
-    return 0;
-  }
-  if (chunk > end && fallocate(c->Fd, 0, c->OnDisk, end - c->OnDisk) == 0) {
-    c->OnDisk = end;
-    return 0;
-  }
-  return -1;
+  return 0;
 }
 
 // A write that makes the file longer goes to the file first, whole, so that
@@ -390,11 +357,11 @@ ssize_t ExtendingWrite(Cache* c, const unsigned char* buf, size_t n) {
   }
   c->OnDisk = std::max(c->OnDisk, end);
   for (int64_t at = c->Pos; at < end;) {
-    int64_t pageNo = at / CACHED_STREAM_PAGE;
-    int64_t next = std::min(end, (pageNo + 1) * CACHED_STREAM_PAGE);
+    int64_t pageNo = at / DBI_CACHE_PAGE;
+    int64_t next = std::min(end, (pageNo + 1) * DBI_CACHE_PAGE);
     int32_t f = Lookup(c, static_cast<uint32_t>(pageNo));
     if (f != kNone) {
-      std::memcpy(PageData(c, f) + at % CACHED_STREAM_PAGE, buf + (at - c->Pos),
+      std::memcpy(PageData(c, f) + at % DBI_CACHE_PAGE, buf + (at - c->Pos),
                   static_cast<size_t>(next - at));
     }
     at = next;
@@ -405,25 +372,20 @@ ssize_t ExtendingWrite(Cache* c, const unsigned char* buf, size_t n) {
 }
 
 // Appending within reach of the end (the index's only growth) reserves
-// room and then writes to the cache like any other write; holes, and files
-// where room cannot be reserved, take ExtendingWrite.
+// room and then writes to the cache like any other write; a write that
+// leaves a hole (only a damaged header's slot count asks for one) takes
+// ExtendingWrite.
 ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
   Cache* c = static_cast<Cache*>(cookie);
   const unsigned char* src = reinterpret_cast<const unsigned char*>(buf);
   int64_t end = c->Pos + static_cast<int64_t>(n);
-  if (end > kPageLimit * CACHED_STREAM_PAGE) {
+  if (end > kPageLimit * DBI_CACHE_PAGE) {
     errno = EFBIG;  // past the pages the cache can name
     return -1;
   }
   if (end > c->Size) {
-    if (!c->CanReserve || c->Pos > c->Size || end - c->Size > kGrowBytes) {
-      return ExtendingWrite(c, src, n);
-    }
+    if (c->Pos > c->Size || end - c->Size > kGrowBytes) return ExtendingWrite(c, src, n);
     if (Reserve(c, end) != 0) {
-      if (errno != EFBIG && errno != ENOSPC && errno != EINTR && errno != EIO) {
-        c->CanReserve = 0;  // not supported here: push growth through instead
-        return ExtendingWrite(c, src, n);
-      }
       int saved = errno;
       UndoGrowth(c);
       errno = saved;
@@ -431,7 +393,7 @@ ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
     }
   }
   size_t at = OffsetAt(c->Pos);
-  if (at + n <= CACHED_STREAM_PAGE) {  // the usual case: within one page
+  if (at + n <= DBI_CACHE_PAGE) {  // the usual case: within one page
     int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) return -1;
     CopyBytes(PageData(c, f) + at, src, n);
@@ -445,7 +407,7 @@ ssize_t CookieWrite(void* cookie, const char* buf, size_t n) {
     int32_t f = Load(c, PageAt(c->Pos));
     if (f == kNone) break;
     size_t off = OffsetAt(c->Pos);
-    size_t k = std::min(n - done, static_cast<size_t>(CACHED_STREAM_PAGE) - off);
+    size_t k = std::min(n - done, static_cast<size_t>(DBI_CACHE_PAGE) - off);
     std::memcpy(PageData(c, f) + off, src + done, k);
     c->State[f] |= kDirty;
     done += k;
@@ -491,7 +453,7 @@ int FlushAll(Cache* c) {
     std::sort(order, order + n, [c](int32_t a, int32_t b) { return c->PageOf[a] < c->PageOf[b]; });
     for (int32_t i = 0; i < n;) {
       int32_t k = 1;
-      while (i + k < n && k < kRunPages &&
+      while (i + k < n && k < c->RunPages &&
              c->PageOf[order[i + k]] == c->PageOf[order[i]] + static_cast<uint32_t>(k)) {
         ++k;
       }
@@ -508,15 +470,19 @@ void FreeCache(Cache* c) {
   std::free(c->State);
   std::free(c->Table);
   std::free(c->Data);
+  std::free(c->Run);
   std::free(c);
 }
 
-// Writes everything back and gives back the reserved space past the end.
+// Writes everything back, gives back the reserved space past the end and
+// closes the file.
 int CookieClose(void* cookie) {
   Cache* c = static_cast<Cache*>(cookie);
   int result = FlushAll(c);
-  if (c->OnDisk > c->Size && ftruncate(c->Fd, c->Size) != 0) result = -1;
-  if (close(c->Fd) != 0) result = -1;
+  if (c->OnDisk > c->Size && PlatformSetFileSize(c->Fd, static_cast<uint64_t>(c->Size)) != 0) {
+    result = -1;
+  }
+  if (std::fclose(c->Plain) != 0) result = -1;
   FreeCache(c);
   return result;
 }
@@ -528,32 +494,55 @@ long TableBytes(long frames) {
   return entries * static_cast<long>(sizeof(Entry));
 }
 
+// The pages a write-back gathers for one call: a quarter of the frames, up
+// to kRunPages (at least one, which needs no gathering).
+int32_t RunPagesFor(long frames) {
+  return static_cast<int32_t>(std::max<long>(1, std::min<long>(kRunPages, frames / 4)));
+}
+
 // The frames a cache of cacheBytes holds: as many as fit with their page
-// numbers, their state bytes and the page table; at least two.
+// numbers, their state bytes, the page table and the gathered run; at
+// least two.
 int32_t FramesFor(long cacheBytes) {
-  const long perFrame = CACHED_STREAM_PAGE + sizeof(uint32_t) + sizeof(uint8_t);
+  const long perFrame = DBI_CACHE_PAGE + sizeof(uint32_t) + sizeof(uint8_t);
+  auto bytes = [](long n) { return TableBytes(n) + RunPagesFor(n) * DBI_CACHE_PAGE; };
   long frames = std::min<long>(cacheBytes / perFrame, kMaxFrames);
-  while (frames > 2 && frames * perFrame + TableBytes(frames) > cacheBytes) {
-    frames = std::min(frames - 1, (cacheBytes - TableBytes(frames)) / perFrame);
+  while (frames > 2 && frames * perFrame + bytes(frames) > cacheBytes) {
+    frames = std::min(frames - 1, (cacheBytes - bytes(frames)) / perFrame);
   }
   return static_cast<int32_t>(std::max<long>(frames, 2));
 }
 
-Cache* NewCache(int fd, long cacheBytes) {
+// The length of the file under plain (its position goes to the end), or -1.
+int64_t FileLength(FILE* plain) {
+  if (std::fseek(plain, 0, SEEK_END) != 0) return -1;
+  return std::ftell(plain);
+}
+
+// A cache over the file of plain, empty; null when the memory cannot be had
+// or the file is longer than the cache can name.
+Cache* NewCache(FILE* plain, long cacheBytes) {
+  int64_t size = FileLength(plain);
+  if (size < 0 || size > kPageLimit * DBI_CACHE_PAGE) return nullptr;
   Cache* c = static_cast<Cache*>(std::calloc(1, sizeof(Cache)));
   if (!c) return nullptr;
-  c->Fd = fd;
+  c->Plain = plain;
+  c->Fd = fileno(plain);
   c->FrameCount = FramesFor(cacheBytes);
+  c->RunPages = RunPagesFor(c->FrameCount);
   c->PageOf = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * c->FrameCount));
   c->State = static_cast<uint8_t*>(std::calloc(c->FrameCount, 1));
   const int32_t entries = 1 << kFirstTableBits;
   c->Table = static_cast<Entry*>(std::malloc(sizeof(Entry) * entries));
-  // Aligned to a large page, so that AskForLargePages covers whole ones.
+  // Aligned to a large page of the system's memory, so that a system that
+  // backs memory with large pages can back all of the cache with them.
   void* data = nullptr;
-  size_t bytes = static_cast<size_t>(c->FrameCount) * CACHED_STREAM_PAGE;
-  if (posix_memalign(&data, kHugeBytes, bytes) != 0) data = nullptr;
+  size_t bytes = static_cast<size_t>(c->FrameCount) * DBI_CACHE_PAGE;
+  if (posix_memalign(&data, kPlatformLargePage, bytes) != 0) data = nullptr;
   c->Data = static_cast<unsigned char*>(data);
-  if (!c->PageOf || !c->State || !c->Table || !c->Data) {
+  c->Run =
+      static_cast<unsigned char*>(std::malloc(static_cast<size_t>(c->RunPages) * DBI_CACHE_PAGE));
+  if (c->Fd < 0 || !c->PageOf || !c->State || !c->Table || !c->Data || !c->Run) {
     FreeCache(c);
     return nullptr;
   }
@@ -563,46 +552,41 @@ Cache* NewCache(int fd, long cacheBytes) {
   c->TableShift = 32 - kFirstTableBits;
   c->RecentPage = kNoPage;
   c->Recent = kNone;
-  off_t size = lseek(fd, 0, SEEK_END);
-  if (size > kPageLimit * CACHED_STREAM_PAGE) {  // more pages than the cache can name
-    FreeCache(c);
-    return nullptr;
-  }
-  c->Size = size < 0 ? 0 : size;
-  c->SizeAtSeek = c->Size;
-  c->OnDisk = c->Size;
-  c->CanReserve = 1;
+  c->Size = size;
+  c->SizeAtSeek = size;
+  c->OnDisk = size;
   return c;
 }
 
 }  // namespace
 
-FILE* CachedStreamOpen(const char* name, const char* mode, long cacheBytes) {
-  int truncate = mode[0] == 'w';
-  int fd = open(name, O_RDWR | O_CLOEXEC | (truncate ? O_CREAT | O_TRUNC : 0), 0666);
-  if (fd < 0) return nullptr;
-  Cache* c = NewCache(fd, cacheBytes);
+FILE* DbiCacheStream(FILE* plain, long cacheBytes) {
+  if (!plain) return nullptr;
+  Cache* c = NewCache(plain, cacheBytes);
   if (!c) {
-    // No room for a cache: the same file as a plain stream.
-    FILE* plain = fdopen(fd, mode);
-    if (!plain) close(fd);
+    std::rewind(plain);  // no room for a cache: the plain stream, from the start
     return plain;
   }
   cookie_io_functions_t io = {CookieRead, CookieWrite, CookieSeek, CookieClose};
-  FILE* f = fopencookie(c, truncate ? "w+" : "r+", io);
+  FILE* f = fopencookie(c, "r+", io);
   if (!f) {
-    int saved = errno;
-    close(fd);
     FreeCache(c);
-    errno = saved;
-    return nullptr;
+    std::rewind(plain);
+    return plain;
   }
   // A small stdio buffer of our own: reads near one another need no cookie
   // call at all (the C library's cookie streams read byte by byte when
   // unbuffered).
   // (The buffer is given: without one the C library picks its own size.)
-  setvbuf(f, c->Buffer, _IOFBF, CACHED_STREAM_BUFFER);
+  setvbuf(f, c->Buffer, _IOFBF, DBI_CACHE_BUFFER);
   return f;
+}
+
+#else  // no cookie streams: the plain stream is the index's stream
+
+FILE* DbiCacheStream(FILE* plain, long cacheBytes) {
+  (void)cacheBytes;
+  return plain;
 }
 
 #endif  // __GLIBC__ && !VELMAR_PLAIN_STREAM
