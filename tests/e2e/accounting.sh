@@ -149,6 +149,13 @@ answer_ok "busy in order" busy radius/nps.log --lines 16 --format csv
 cp "$work/a.out" "$work/in-order.csv"
 answer_ok "busy in reverse order" busy radius/reversed.log --lines 16 --format csv
 cmp -s "$work/in-order.csv" "$work/a.out" || fail "busy of the requests in reverse order differs"
+# ... and so do one user's sessions, but for the connects (in reverse
+# order every session is rebuilt from its Stop, and counts no connect).
+answer_ok "busy of a user in order" busy radius/nps.log --user usim --format csv
+cut -d, -f1-6 "$work/a.out" >"$work/in-order.csv"
+answer_ok "busy of a user in reverse order" busy radius/reversed.log --user usim --format csv
+cut -d, -f1-6 "$work/a.out" | cmp -s "$work/in-order.csv" - ||
+  fail "busy of a user's requests in reverse order differs"
 
 # ---- Bad input ----
 # Each case changes the day; busy must give the day's figures (the bad
