@@ -66,10 +66,32 @@ bool GrowTo(BusyModel* b, EventTime t) {
   return true;
 }
 
+// Adds buckets before the first until one holds t, when t lies within the
+// range and the coverage known now (a log that began earlier came late).
+// False when it can't.
+bool GrowBack(BusyModel* b, EventTime t) {
+  if (t < Origin(b)) return false;
+  std::vector<BusyRow> before;
+  EventTime start = b->Rows.front().Start;
+  while (t < start) {
+    if (b->Rows.size() + before.size() >= b->MaxRows) {
+      b->Overflow = true;
+      return false;
+    }
+    EventTime earlier = ZoneBucketStart(b->Zone, b->Step, start - 1);
+    before.push_back(BusyRow{earlier, start, BusyFigures{}});
+    start = earlier;
+  }
+  b->Rows.insert(b->Rows.begin(), before.rbegin(), before.rend());
+  b->Cursor += before.size();
+  return true;
+}
+
 // The bucket that holds t, made when needed; kNoRow before the first bucket
 // or past MaxRows.
 size_t RowFor(BusyModel* b, EventTime t) {
-  if (!GrowTo(b, t) || t < b->Rows.front().Start) return kNoRow;
+  if (!GrowTo(b, t)) return kNoRow;
+  if (t < b->Rows.front().Start && !GrowBack(b, t)) return kNoRow;
   if (b->Cursor < b->Rows.size() && Holds(b->Rows[b->Cursor], t)) return b->Cursor;
   if (Holds(b->Rows.back(), t)) return b->Rows.size() - 1;
   std::vector<BusyRow>::iterator it = std::upper_bound(
@@ -222,9 +244,41 @@ void OnPast(void* context, EventTime from, EventTime to, const Session* s) {
   FoldExcess(b);
 }
 
+// Notes a change back in time before the horizon: its time before it is
+// lost.
+void NoteLate(BusyModel* b, EventTime at, EventTime horizon, const Session* s) {
+  if (b->LateChanges++ > 0) return;
+  b->LateSession = std::string(s->User) + " on " + s->Computer + " " + s->Port;
+  b->LateAt = at;
+  b->LateFrom = horizon;
+}
+
+// Lines change by delta from t on, t before the last breakpoint: the change
+// at t alone, found in O(log n), moves every breakpoint after it.
+void OnBack(void* context, EventTime t, int delta, const Session* s) {
+  BusyModel* b = (BusyModel*)context;
+  if (t >= (EventTime)b->Points.back().Time) {
+    OnStep(context, t, delta);
+    return;
+  }
+  EventTime horizon = FrontTime(b);
+  if (t < horizon) {
+    NoteLate(b, t, horizon, s);
+    t = horizon;
+  }
+  Raise(b, t, delta);
+  FoldExcess(b);
+}
+
 void OnConnect(void* context, EventTime t) {
   BusyModel* b = (BusyModel*)context;
   if (t < b->Since || t >= b->Until) return;
+  if (t < Origin(b)) {
+    // Before any time covered so far: a log that came late may cover it
+    // yet (OnCovers counts it then), else it is outside, as in time order.
+    if (b->EarlyConnects.size() < b->Cap) ++b->EarlyConnects[t];
+    return;
+  }
   size_t row = RowFor(b, t);
   if (row != kNoRow) ++b->Rows[row].Sum.Connects;
 }
@@ -234,7 +288,14 @@ void OnFilteredEnded(void* context, const Session* s) {
   BusyModel* b = static_cast<BusyModel*>(context);
   if (!FilterMatches(b->Filter, s)) return;
   if (s->Started == kStartConnect) OnConnect(b, s->Start);
-  if (s->Start < s->End) OnPast(b, s->Start, s->End, s);
+  if (s->Start >= s->End) return;
+  if (s->End >= (EventTime)b->Points.back().Time) {
+    OnPast(b, s->Start, s->End, s);
+  } else {
+    // An accounting log's session that ended before one told already.
+    OnBack(b, s->Start, 1, s);
+    OnBack(b, s->End, -1, s);
+  }
 }
 
 void OnCovers(void* context, int span, EventTime first, bool empty) {
@@ -242,6 +303,13 @@ void OnCovers(void* context, int span, EventTime first, bool empty) {
   if (b->Logs.size() <= (size_t)span) b->Logs.resize((size_t)span + 1, CoverSpan{0, 0});
   b->Logs[(size_t)span] = empty ? CoverSpan{0, 0} : CoverSpan{first, kForever};
   MergeCoverage(b);
+  EventTime origin = Origin(b);
+  while (!b->EarlyConnects.empty() && std::prev(b->EarlyConnects.end())->first >= origin) {
+    std::map<EventTime, uint32_t>::iterator last = std::prev(b->EarlyConnects.end());
+    size_t row = RowFor(b, last->first);
+    if (row != kNoRow) b->Rows[row].Sum.Connects += last->second;
+    b->EarlyConnects.erase(last);
+  }
 }
 
 void OnDone(void* context, int span, EventTime last) {
@@ -289,6 +357,10 @@ void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, i
   b->ShortSessions = 0;
   b->ShortSession.clear();
   b->ShortStart = b->ShortFrom = 0;
+  b->LateChanges = 0;
+  b->EarlyConnects.clear();
+  b->LateSession.clear();
+  b->LateAt = b->LateFrom = 0;
   b->Filter = nullptr;
   b->Run = nullptr;
   b->RunContext = nullptr;
@@ -300,6 +372,7 @@ ModelListener BusyListener(BusyModel* b) {
   l.Covers = OnCovers;
   l.Step = OnStep;
   l.Past = OnPast;
+  l.Back = OnBack;
   l.Connect = OnConnect;
   l.Done = OnDone;
   return l;

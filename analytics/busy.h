@@ -16,7 +16,9 @@
 // (all of them at the end). The cap spans weeks of a busy pool, far more
 // than a session lasts; a rebuilt start that still reaches before the
 // folded horizon is counted from the horizon and reported in Short*, never
-// silently. Memory is O(buckets + Cap), whatever the size of the logs.
+// silently. A change back in time (an accounting log's request that came
+// late) is one such change, and one before the horizon is reported in
+// Late*. Memory is O(buckets + Cap), whatever the size of the logs.
 #ifndef VELMAR_ANALYTICS_BUSY_H
 #define VELMAR_ANALYTICS_BUSY_H
 
@@ -94,7 +96,13 @@ struct BusyModel {
   std::string ShortSession;            // the first of them: "USER on COMPUTER PORT"
   EventTime ShortStart;                // its rebuilt start
   EventTime ShortFrom;                 // the horizon it was counted from
-  const SessionFilter* Filter;         // BusyFilteredListener: the sessions counted
+  std::map<EventTime, uint32_t> EarlyConnects;  // connects before the coverage so far (at most
+                                                // Cap times): a log that came late may cover them
+  uint64_t LateChanges;         // changes back in time that reached before the horizon
+  std::string LateSession;      // the session of the first: "USER on COMPUTER PORT"
+  EventTime LateAt;             // its time
+  EventTime LateFrom;           // the horizon it was counted from
+  const SessionFilter* Filter;  // BusyFilteredListener: the sessions counted
   // Told each stretch [from, to) of covered time in the range at `lines`
   // lines in use, as it is folded: in time order, each second once (two
   // in a row may have the same lines). Null for none.

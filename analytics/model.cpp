@@ -1,13 +1,17 @@
 // The session rules over merged histories: one reader per history holds its
-// current record, the earliest of them is handled next, and the open
-// sessions are kept by (computer, port), each owned by the history whose
-// record opened it. Every file and buffer is released on every path.
+// current record, the earliest of them (or the accounting logs' next
+// request, analytics/acctmodel.h) is handled next, and the open sessions
+// are kept by (computer, port), each owned by the history whose record
+// opened it. Every file and buffer is released on every path.
 #include "analytics/model.h"
 
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 #include <unordered_map>
+
+#include "analytics/acctmodel.h"
 
 namespace {
 
@@ -66,6 +70,8 @@ struct Model {
   std::string Key;           // scratch key for lookups
   int Spans;                 // covered spans told so far
   ModelFailure* Failure;     // where a failure goes
+  EventTime Clock;           // the latest time of a record handled
+  AcctModel* Acct;           // the accounting logs, or null when none is given
 };
 
 // ---- Reading -----------------------------------------------------------------
@@ -399,15 +405,38 @@ int Start(Model* m, std::vector<HistoryFacts>* facts) {
   return 1;
 }
 
+// Handles the accounting logs' next request: at its time, or, when it
+// came after later records were handled, at its own time all the same.
+void HandleRequest(Model* m, uint32_t slot) {
+  AcctModel* a = m->Acct;
+  const AcctSlot& q = a->Feed.Slots[slot];
+  if (q.Time > m->Clock) m->Clock = q.Time;
+  a->Rules.Clock = m->Clock;
+  AcctRulesApply(&a->Rules, &a->Feed, q);
+  AcctFeedTake(&a->Feed);
+}
+
 int Sweep(Model* m) {
   for (const HistoryReader& r : m->Readers) {
     if (m->Out->Covers != nullptr) m->Out->Covers(m->Out->Context, r.Span, r.Time, !r.Have);
   }
-  for (int i = Earliest(m); i >= 0; i = Earliest(m)) {
+  for (;;) {
+    int i = Earliest(m);
+    uint32_t slot = 0;
+    int request = m->Acct != nullptr ? AcctFeedPeek(&m->Acct->Feed, &slot) : 0;
+    if (request < 0) return 0;
+    if (request > 0 &&
+        (i < 0 || m->Acct->Feed.Slots[slot].Time < m->Readers[static_cast<size_t>(i)].Time)) {
+      HandleRequest(m, slot);
+      continue;
+    }
+    if (i < 0) break;
     HistoryReader* r = &m->Readers[static_cast<size_t>(i)];
+    if (r->Time > m->Clock) m->Clock = r->Time;
     HandleRecord(m, r);
     if (!Advance(m, r)) return 0;
   }
+  if (m->Acct != nullptr) AcctRulesFinish(&m->Acct->Rules, &m->Acct->Feed);
   return 1;
 }
 
@@ -425,26 +454,78 @@ void WarnRepeats(const Model* m) {
   }
 }
 
+// Plans the accounting logs among the files (none: m->Acct stays null).
+int PlanAccounting(Model* m, const std::vector<const char*>& paths, AcctKind kind,
+                   ModelFacts* facts) {
+  if (paths.empty()) return 1;
+  m->Acct = new (std::nothrow) AcctModel();
+  if (m->Acct == nullptr) {
+    snprintf(m->Failure->Text, sizeof m->Failure->Text, "%s: out of memory", paths[0]);
+    return 0;
+  }
+  if (!AcctFeedPlan(&m->Acct->Feed, paths, kind, facts != nullptr ? &facts->AcctFiles : nullptr,
+                    m->Failure)) {
+    return 0;
+  }
+  AcctRulesInit(&m->Acct->Rules, m->Out, &m->Spans, static_cast<int>(m->Plan.size()),
+                facts != nullptr, m->Since, m->Until);
+  return 1;
+}
+
+// Releases the accounting logs, their facts after those of the histories.
+void EndAccounting(Model* m, ModelFacts* facts) {
+  if (m->Acct == nullptr) return;
+  AcctFeedClose(&m->Acct->Feed);
+  if (facts != nullptr) AcctRulesFacts(&m->Acct->Rules, &facts->Histories);
+  delete m->Acct;
+  m->Acct = nullptr;
+}
+
 }  // namespace
 
-int ModelReadLogs(const char* const* paths, int count, const ModelListener* listener,
-                  std::vector<HistoryFacts>* facts, EventTime since, EventTime until,
-                  ModelFailure* failure) {
+int ModelRead(const ModelInput* in, const ModelListener* listener, ModelFacts* facts,
+              EventTime since, EventTime until, ModelFailure* failure) {
   Model m;
   m.Out = listener;
   m.Since = since;
   m.Until = until;
   m.Spans = 0;
   m.Failure = failure;
-  if (!HistoryPlan(paths, count, &kEvtSource, &m.Plan, failure)) return 0;
-  if (facts != nullptr) {
-    facts->assign(m.Plan.size(), HistoryFacts());
-    for (size_t i = 0; i < m.Plan.size(); ++i) PlanFacts(m.Plan[i], &(*facts)[i]);
+  m.Clock = 0;
+  m.Acct = nullptr;
+  std::vector<const char*> logs, accounting;
+  for (int i = 0; i < in->Count; ++i) {
+    bool evt = AcctIsEventLog(in->Paths[i], in->Kind);
+    (evt ? logs : accounting).push_back(in->Paths[i]);
   }
-  WarnRepeats(&m);
-  int ok = Start(&m, facts) && Sweep(&m);
+  if (!HistoryPlan(logs.data(), static_cast<int>(logs.size()), &kEvtSource, &m.Plan, failure))
+    return 0;
+  if (facts != nullptr) {
+    facts->Histories.assign(m.Plan.size(), HistoryFacts());
+    for (size_t i = 0; i < m.Plan.size(); ++i) PlanFacts(m.Plan[i], &facts->Histories[i]);
+  }
+  int ok = PlanAccounting(&m, accounting, in->Kind, facts);
+  if (ok) {
+    WarnRepeats(&m);
+    ok = Start(&m, facts != nullptr ? &facts->Histories : nullptr) && Sweep(&m);
+  }
   for (HistoryReader& r : m.Readers) SourceClose(&r.Source);
+  EndAccounting(&m, facts);
   return ok;
+}
+
+int ModelReadLogs(const char* const* paths, int count, const ModelListener* listener,
+                  std::vector<HistoryFacts>* facts, EventTime since, EventTime until,
+                  ModelFailure* failure) {
+  ModelInput in = {paths, count, kAcctAuto};
+  ModelFacts all;
+  int ok = ModelRead(&in, listener, facts != nullptr ? &all : nullptr, since, until, failure);
+  if (facts != nullptr) *facts = std::move(all.Histories);
+  return ok;
+}
+
+int ModelIsEventLog(const char* path, AcctKind kind) {
+  return AcctIsEventLog(path, kind) ? 1 : 0;
 }
 
 int ModelLogComputer(const char* path, std::string* computer, ModelFailure* failure) {

@@ -1,9 +1,12 @@
 // Where the model's events come from: a file of records, each known by its
 // position (for an event log, its record number) and read by it, decoded
 // into what happened on which port of which server. A kind of file is a
-// SourceOps; the classic NT event log is the first. The session rules,
-// the clock rule and the joins of files into a history are the model's:
-// a source only reads and decodes.
+// SourceOps; the classic NT event log is the one. The session rules, the
+// clock rule and the joins of files into a history are the model's: a
+// source only reads and decodes. An accounting log has no positions to
+// join copies by and is read forward only (standard input too), so it is
+// no SourceOps: analytics/acctmodel.h reads it as a stream through its
+// reader (accounting/acct.h), and joins files by their records' times.
 //
 // A source holds one record at a time: the event's texts are good until
 // the next Read or Close of its file.

@@ -217,6 +217,23 @@ void WarnShort(const char* program, BusyModel* b, bool filtered) {
   fputc('\n', stderr);
 }
 
+// Says on standard error which session's change of lines in use came too
+// late for the profile kept in memory, and from when it counts.
+void WarnLate(const char* program, BusyModel* b) {
+  char from[kIsoTextSize], at[kIsoTextSize];
+  ZoneFormat(b->Zone, b->LateFrom, from);
+  ZoneFormat(b->Zone, b->LateAt, at);
+  fprintf(stderr,
+          "%s: warning: the session of %s changed the lines in use at %s, which a record "
+          "told only past the time still held in memory: the figures take the change from %s",
+          program, b->LateSession.c_str(), at, from);
+  if (b->LateChanges > 1) {
+    fprintf(stderr, " (and %llu more such changes)",
+            static_cast<unsigned long long>(b->LateChanges - 1));
+  }
+  fputc('\n', stderr);
+}
+
 // Says on standard error that the range needs more buckets than a table
 // may have, and how to ask for fewer: the download's window, or velmar-log's
 // --since and --until, and for busy a longer --step when there is one.
@@ -253,6 +270,7 @@ int AnswerRunBusyModel(AnswerOptions* opt, BusyModel* b) {
     return kAnswerFailed;
   }
   if (b->ShortSessions > 0) WarnShort(opt->Program, b, FilterActive(&opt->Filter));
+  if (b->LateChanges > 0) WarnLate(opt->Program, b);
   return 0;
 }
 

@@ -11,6 +11,42 @@
 
 namespace {
 
+const int64_t kMaxNasPorts = 1000000;  // the most ports a NAS line may give, as --lines
+
+bool Blank(WCHAR c) {
+  return c == ' ' || c == '\t';
+}
+
+// The port count of a line "NAS COUNT" (a name, blanks, then a number of
+// ports from 0 to kMaxNasPorts), or -1 when the line is not of that form.
+int64_t NasPortCount(const WCHAR* line) {
+  size_t end = 0;
+  while (line[end] != 0) ++end;
+  while (end > 0 && Blank(line[end - 1])) --end;
+  size_t digits = end;
+  while (digits > 0 && line[digits - 1] >= '0' && line[digits - 1] <= '9') --digits;
+  if (digits == end || end - digits > 7 || digits == 0 || !Blank(line[digits - 1])) return -1;
+  size_t name = digits;
+  while (name > 0 && Blank(line[name - 1])) --name;
+  if (name == 0) return -1;
+  int64_t count = 0;
+  for (size_t i = digits; i < end; ++i) count = count * 10 + (line[i] - '0');
+  return count <= kMaxNasPorts ? count : -1;
+}
+
+// The lines a list of `count` lines gives: its lines, or, when every line
+// names a NAS and its port count, the sum of the counts.
+int64_t ListedLines(const BYTE* records, WORD count) {
+  int64_t sum = 0;
+  for (WORD i = 0; i < count; ++i) {
+    int64_t n = NasPortCount(
+        reinterpret_cast<const WCHAR*>(records + static_cast<size_t>(i) * RAS_PORT_RECORD_SIZE));
+    if (n < 0) return count;
+    sum += n;
+  }
+  return sum;
+}
+
 // Adds the ports of the list at path to *lines. A missing list sets
 // *missing when that is allowed; anything else wrong with it is a failure,
 // told as opt->Program.
@@ -30,6 +66,8 @@ int CountPorts(const AnswerOptions* opt, const char* path, bool mayBeMissing, in
         reinterpret_cast<const WCHAR*>(records + static_cast<size_t>(i) * RAS_PORT_RECORD_SIZE);
     if (name[0] == 0) error = ERROR_INVALID_DATA, detail = "a blank line";
   }
+  int64_t listed = error == 0 ? ListedLines(records, count) : 0;
+  if (error == 0 && listed == 0) error = ERROR_INVALID_DATA, detail = "no port listed";
   PlatformFreePortFile(records);
   if (error != 0) {
     char text[4352];
@@ -37,7 +75,7 @@ int CountPorts(const AnswerOptions* opt, const char* path, bool mayBeMissing, in
     fprintf(stderr, "%s: %s\n", opt->Program, text);
     return kAnswerFailed;
   }
-  *lines += count;
+  *lines += listed;
   return 0;
 }
 
@@ -59,8 +97,12 @@ std::string BesideLog(const char* path) {
 // of a log's oldest record) counted once, however many of its logs are
 // given, from the first of them (in the order given) that has a list
 // beside it, as archived copies often lie in folders of their own; unknown
-// when none of a server's logs has one.
+// when none of a server's logs has one. An accounting log has no such
+// list: with one among the logs N is unknown.
 int LinesBesideLogs(AnswerOptions* opt) {
+  for (const char* log : opt->Logs) {
+    if (!ModelIsEventLog(log, opt->Input)) return 0;
+  }
   std::map<std::string, bool> found;  // server -> a list was counted
   int64_t lines = 0;
   for (const char* log : opt->Logs) {
@@ -112,6 +154,7 @@ int AnswerLinesBesideLog(AnswerOptions* opt) {
 
 void AnswerOptionsInit(AnswerOptions* opt) {
   opt->Logs.clear();
+  opt->Input = kAcctAuto;
   opt->Since = kAlways;
   opt->Until = kForever;
   opt->Format = kFormatText;
@@ -133,12 +176,12 @@ void AnswerOptionsInit(AnswerOptions* opt) {
   opt->Unopened = false;
 }
 
-int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, std::vector<HistoryFacts>* facts) {
+int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, ModelFacts* facts) {
   listener->Warning = WarnOnStderr;
   listener->WarningContext = opt;
   ModelFailure failure = {};
-  if (!ModelReadLogs(opt->Logs.data(), static_cast<int>(opt->Logs.size()), listener, facts,
-                     opt->Since, opt->Until, &failure)) {
+  ModelInput in = {opt->Logs.data(), static_cast<int>(opt->Logs.size()), opt->Input};
+  if (!ModelRead(&in, listener, facts, opt->Since, opt->Until, &failure)) {
     opt->Unopened = failure.Unopened;
     return AnswerModelFailed(opt, &failure);
   }

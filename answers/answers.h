@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "accounting/acct.h"
 #include "analytics/busy.h"
 #include "analytics/filter.h"
 #include "analytics/model.h"
@@ -42,7 +43,8 @@ enum AnswerCommand {
 
 // The settings of one answering command.
 struct AnswerOptions {
-  std::vector<const char*> Logs;       // the .evt files
+  std::vector<const char*> Logs;       // the .evt files and accounting logs ("-": standard input)
+  AcctKind Input;                      // --input: the kind of every log, kAcctAuto to tell each
   EventTime Since;                     // --since, kAlways when not given
   EventTime Until;                     // --until, kForever when not given
   AnswerFormat Format;                 // --format
@@ -72,10 +74,13 @@ struct AnswerOptions {
 void AnswerOptionsInit(AnswerOptions* opt);
 
 // Finds the pool's lines N for busy and capacity when --lines did not give
-// them: the sum of the port lists opt->PortFiles, else of the RasPorts.txt
-// lists beside the logs (each server once; N stays unknown when a server has
-// none). A list that can't be read, is empty or holds a blank line is a
-// message and kAnswerFailed. Returns 0 otherwise.
+// them: the sum of the lists opt->PortFiles, else of the RasPorts.txt lists
+// beside the event logs (each server once; N stays unknown when a server
+// has none, or when an accounting log is given). A list is a port list by
+// the rules of RasPorts.txt, one port a line, or, when every line is a
+// name and a number split by blanks ("192.0.2.1 8"), a list of NAS and
+// their port counts, which add up. A list that can't be read, is empty or
+// holds a blank line is a message and kAnswerFailed. Returns 0 otherwise.
 int AnswerFindLines(AnswerOptions* opt);
 
 // N for an answer over the one log opt->Logs[0], as AnswerFindLines finds
@@ -205,7 +210,8 @@ size_t AnswerShown(const AnswerOptions* opt, size_t n);
 int AnswerSessions(AnswerOptions* opt, OutBuf* out);
 // users: per user over the sessions ending in the range.
 int AnswerUsers(AnswerOptions* opt, OutBuf* out);
-// info: per log its numbers, times, header state and counts.
+// info: per log its numbers, times, header state and counts; per
+// accounting log what its reader met.
 int AnswerInfo(AnswerOptions* opt, OutBuf* out);
 // busy: the busy table, and the time at exactly k lines, in text, CSV,
 // JSON or SQL (the chart is charts/busychart.h's).
@@ -238,7 +244,7 @@ void JsonMember(OutBuf* out, const char* name, const Cell& value, ZoneCache* zon
 // counted over opt's range), its warnings on standard error. Returns 0, or
 // kAnswerFailed after the failure's message (opt->Unopened set when a log
 // could not be opened at all).
-int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, std::vector<HistoryFacts>* facts);
+int AnswerReadLogs(AnswerOptions* opt, ModelListener* listener, ModelFacts* facts);
 
 // Says on standard error, as opt->Program, why the model failed. Returns
 // kAnswerFailed.

@@ -114,6 +114,7 @@ const char* DownloadSend(Download* d, FILE* out) {
   d->Reason[0] = '\0';
   AnswerOptions opt;
   AnswerOptionsInit(&opt);
+  opt.Input = kAcctEvt;  // the report's log is the server's event log, whatever it holds
   char path[4096];
   const char* failed = SetUpAnswer(d, &opt, path, sizeof path);
   FILE* spool = nullptr;

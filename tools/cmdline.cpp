@@ -28,7 +28,9 @@ const char* const kUsage =
     "                  [--format text|csv|json|ndjson|sql] [--utc]\n"
     "       velmar-log capacity FILE... [--lines N | --ports FILE] [--target 0.01,0.02,0.05]\n"
     "                  [--since T] [--until T] [--format text|csv|json] [--utc]\n"
-    "       velmar-log --help | --version\n";
+    "       velmar-log --help | --version\n"
+    "       (each answer: FILE an event log or an accounting log, - standard input;\n"
+    "        --input evt|detail|nps|ias|nps-xml takes every FILE as that kind)\n";
 
 const char* const kUsageMore =
     "\n"
@@ -62,7 +64,9 @@ const char* const kUsageMore =
     "  CSV, JSON and SQL give seconds. --format sql writes a script for sqlite3.\n"
     "  --force lets make and sample replace files that exist; without it they write none\n"
     "  The logs of one server (the computer of their oldest records) are read as one\n"
-    "  history: in time order, a record in two of them counted once.\n"
+    "  history: in time order, a record in two of them counted once. Accounting logs\n"
+    "  (detail, nps, ias, nps-xml) are read in event time, each NAS a history of its own;\n"
+    "  --ports FILE may list NAS PORTCOUNT lines for them.\n"
     "  T is YYYY-MM-DD (local midnight), YYYY-MM-DDTHH:MM[:SS] (local time), YYYY-MM (the\n"
     "  month's first midnight), today, yesterday (their midnights), now, -Nd or -Nh (N days\n"
     "  or hours before now); the zone is TZ, else SGT-8, or UTC with --utc.\n"
@@ -237,6 +241,12 @@ int TakeTargets(ToolArgs* args, int, const ToolOption*, const char* value) {
   }
 }
 
+int TakeInput(ToolArgs* args, int, const ToolOption*, const char* value) {
+  if (!AcctKindFromName(value, &args->Answer.Input))
+    return BadValue("--input", value, "evt, detail, nps, ias or nps-xml");
+  return 0;
+}
+
 // Every option of every command. A name may stand in more than one row,
 // for commands that give it different meanings (sample --ports N, busy
 // --ports FILE).
@@ -261,6 +271,7 @@ const ToolOption kOptions[] = {
     {"--port", kSessions | kUsers | kBusy, true, TakePort, nullptr, 0, 0},
     {"--sort", kUsers | kBusy, true, TakeSort, nullptr, 0, 0},
     {"--top", kUsers | kBusy, true, TakeTop, nullptr, 0, 0},
+    {"--input", kAnswering, true, TakeInput, nullptr, 0, 0},
 };
 
 // ---- the reader ----

@@ -300,7 +300,7 @@ TEST_F(ModelTest, LogsThatCannotBeReadFailWithTheirReason) {
     const char* Reason;
   } cases[] = {
       {folder_.Dir + "/missing.evt", "No such file or directory"},
-      {text, "not an event log file"},
+      {text, "not an accounting log nor an event log (tried evt, detail, nps, ias, nps-xml)"},
       {broken, "damaged: record 12 can't be read"},
   };
   for (const auto& c : cases) {

@@ -474,7 +474,7 @@ while IFS='|' read -r want message line; do
   grep -q -- "$message" "$work/a.err" || fail "velmar-log $line: no '$message' in: $(cat "$work/a.err")"
 done <<EOF
 2|^velmar-log: $work/none.evt: No such file or directory$|sessions $work/none.evt
-2|^velmar-log: $work/month.csv: not an event log file|users $work/month.csv
+2|^velmar-log: $work/month.csv: not an accounting log nor an event log (tried evt, detail, nps, ias, nps-xml)$|users $work/month.csv
 2|^velmar-log: $work/damaged.evt: damaged: record [0-9]* can't be read|sessions $work/damaged.evt
 2|damaged: record|busy $work/damaged.evt
 2|--since: bad value '2026-02-30'|busy $log --since 2026-02-30
@@ -521,7 +521,9 @@ got=$?
 mkdir -p "$work/readme"
 # The README's faketime '2026-12-08 12:00:00' under SGT-8 is the pinned clock.
 (cd "$work/readme" && LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
-  "$tool" sample logs --days 30) || fail "the README's sample"
+  "$tool" sample logs --days 30 &&
+  LD_PRELOAD=$faketime_lib FAKETIME_FMT=%s FAKETIME=$now TZ=SGT-8 \
+    "$tool" sample radius --days 30 --nas 3 --format detail) || fail "the README's samples"
 PATH=$build:$PATH env -u TZ python3 "$src/tests/e2e/readme_answers.py" "$src/README.md" \
   "$work/readme" || fail "the README's answers differ from what velmar-log gives"
 

@@ -1,6 +1,7 @@
 /* A disk fault for the end-to-end tests, loaded with LD_PRELOAD: the Nth
    call of fread in the process (N from VELMAR_FAIL_FREAD) reads nothing and
-   fails with EIO, as a bad sector would. With VELMAR_COUNT_FREAD naming a
+   fails with EIO, setting the stream's error indicator, as a bad sector
+   would. With VELMAR_COUNT_FREAD naming a
    file, the number of calls is written there at exit, so a test can aim at
    the last reads of a run: those of the user summary's walk. */
 #define _GNU_SOURCE
@@ -19,6 +20,7 @@ size_t fread(void* p, size_t size, size_t n, FILE* stream) {
   const char* fail = getenv("VELMAR_FAIL_FREAD");
   if (++calls == (fail != NULL ? strtoul(fail, NULL, 10) : 0)) {
     errno = EIO;
+    stream->_flags |= _IO_ERR_SEEN; /* glibc's: what ferror reads */
     return 0;
   }
   return real(p, size, n, stream);
