@@ -43,7 +43,7 @@
 // Seconds a request waits for those delayed before it.
 const EventTime kAcctWindow = 3600;
 // Requests that may wait at once; past it the earliest goes on.
-const size_t kAcctPendingMax = (size_t)1 << 15;
+const size_t kAcctPendingMax = static_cast<size_t>(1) << 15;
 
 // ---- the files ----
 

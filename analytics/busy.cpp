@@ -8,7 +8,7 @@
 
 namespace {
 
-const size_t kNoRow = (size_t)-1;
+const size_t kNoRow = static_cast<size_t>(-1);
 
 // ---- Coverage ------------------------------------------------------------
 
@@ -96,7 +96,7 @@ size_t RowFor(BusyModel* b, EventTime t) {
   if (Holds(b->Rows.back(), t)) return b->Rows.size() - 1;
   std::vector<BusyRow>::iterator it = std::upper_bound(
       b->Rows.begin(), b->Rows.end(), t, [](EventTime x, const BusyRow& r) { return x < r.Start; });
-  b->Cursor = (size_t)(it - b->Rows.begin()) - 1;
+  b->Cursor = static_cast<size_t>(it - b->Rows.begin()) - 1;
   return b->Cursor;
 }
 
@@ -110,8 +110,9 @@ void AddFigures(BusyFigures* f, int64_t seconds, int32_t lines, int64_t allLines
 // Covered time [from, to) inside the range, at `lines` lines.
 void AddCovered(BusyModel* b, EventTime from, EventTime to, int32_t lines) {
   if (b->Run != nullptr) b->Run(b->RunContext, from, to, lines);
-  if (b->TimeAt.size() <= (size_t)lines) b->TimeAt.resize((size_t)lines + 1, 0);
-  b->TimeAt[(size_t)lines] += to - from;
+  if (b->TimeAt.size() <= static_cast<size_t>(lines))
+    b->TimeAt.resize(static_cast<size_t>(lines) + 1, 0);
+  b->TimeAt[static_cast<size_t>(lines)] += to - from;
   size_t row = RowFor(b, from);
   while (row != kNoRow && from < to) {
     BusyRow& r = b->Rows[row];
@@ -175,7 +176,7 @@ void FoldExcess(BusyModel* b) {
 
 // Makes the last breakpoint lie at t (not before the last one).
 void PointAt(BusyModel* b, EventTime t) {
-  if (b->Points.back().Time < t) b->Points.push_back(Breakpoint{(uint32_t)t, 0});
+  if (b->Points.back().Time < t) b->Points.push_back(Breakpoint{static_cast<uint32_t>(t), 0});
 }
 
 // Adds delta to the change at the breakpoint of time t, which is the first
@@ -185,13 +186,13 @@ void Raise(BusyModel* b, EventTime t, int32_t delta) {
     b->FrontLines += delta;
     return;
   }
-  std::deque<Breakpoint>::iterator it =
-      std::lower_bound(b->Points.begin(), b->Points.end(), t,
-                       [](const Breakpoint& p, EventTime x) { return (EventTime)p.Time < x; });
+  std::deque<Breakpoint>::iterator it = std::lower_bound(
+      b->Points.begin(), b->Points.end(), t,
+      [](const Breakpoint& p, EventTime x) { return static_cast<EventTime>(p.Time) < x; });
   if (it != b->Points.end() && it->Time == t) {
     it->Change += delta;
   } else {
-    b->Raised[(uint32_t)t] += delta;
+    b->Raised[static_cast<uint32_t>(t)] += delta;
   }
 }
 
@@ -207,7 +208,7 @@ void DropLast(BusyModel* b) {
 }
 
 void OnStep(void* context, EventTime t, int delta) {
-  BusyModel* b = (BusyModel*)context;
+  BusyModel* b = static_cast<BusyModel*>(context);
   PointAt(b, t);
   if (PointCount(b) == 1) {
     b->FrontLines += delta;
@@ -231,7 +232,7 @@ void NoteShort(BusyModel* b, EventTime from, EventTime horizon, const Session* s
 // breakpoint between is raised without being visited, each change found in
 // O(log n).
 void OnPast(void* context, EventTime from, EventTime to, const Session* s) {
-  BusyModel* b = (BusyModel*)context;
+  BusyModel* b = static_cast<BusyModel*>(context);
   EventTime horizon = FrontTime(b);
   if (from < horizon) {
     NoteShort(b, from, horizon, s);
@@ -256,8 +257,8 @@ void NoteLate(BusyModel* b, EventTime at, EventTime horizon, const Session* s) {
 // Lines change by delta from t on, t before the last breakpoint: the change
 // at t alone, found in O(log n), moves every breakpoint after it.
 void OnBack(void* context, EventTime t, int delta, const Session* s) {
-  BusyModel* b = (BusyModel*)context;
-  if (t >= (EventTime)b->Points.back().Time) {
+  BusyModel* b = static_cast<BusyModel*>(context);
+  if (t >= static_cast<EventTime>(b->Points.back().Time)) {
     OnStep(context, t, delta);
     return;
   }
@@ -271,7 +272,7 @@ void OnBack(void* context, EventTime t, int delta, const Session* s) {
 }
 
 void OnConnect(void* context, EventTime t) {
-  BusyModel* b = (BusyModel*)context;
+  BusyModel* b = static_cast<BusyModel*>(context);
   if (t < b->Since || t >= b->Until) return;
   if (t < Origin(b)) {
     // Before any time covered so far: a log that came late may cover it
@@ -289,7 +290,7 @@ void OnFilteredEnded(void* context, const Session* s) {
   if (!FilterMatches(b->Filter, s)) return;
   if (s->Started == kStartConnect) OnConnect(b, s->Start);
   if (s->Start >= s->End) return;
-  if (s->End >= (EventTime)b->Points.back().Time) {
+  if (s->End >= static_cast<EventTime>(b->Points.back().Time)) {
     OnPast(b, s->Start, s->End, s);
   } else {
     // An accounting log's session that ended before one told already.
@@ -299,9 +300,10 @@ void OnFilteredEnded(void* context, const Session* s) {
 }
 
 void OnCovers(void* context, int span, EventTime first, bool empty) {
-  BusyModel* b = (BusyModel*)context;
-  if (b->Logs.size() <= (size_t)span) b->Logs.resize((size_t)span + 1, CoverSpan{0, 0});
-  b->Logs[(size_t)span] = empty ? CoverSpan{0, 0} : CoverSpan{first, kForever};
+  BusyModel* b = static_cast<BusyModel*>(context);
+  if (b->Logs.size() <= static_cast<size_t>(span))
+    b->Logs.resize(static_cast<size_t>(span) + 1, CoverSpan{0, 0});
+  b->Logs[static_cast<size_t>(span)] = empty ? CoverSpan{0, 0} : CoverSpan{first, kForever};
   MergeCoverage(b);
   EventTime origin = Origin(b);
   while (!b->EarlyConnects.empty() && std::prev(b->EarlyConnects.end())->first >= origin) {
@@ -313,8 +315,8 @@ void OnCovers(void* context, int span, EventTime first, bool empty) {
 }
 
 void OnDone(void* context, int span, EventTime last) {
-  BusyModel* b = (BusyModel*)context;
-  b->Logs[(size_t)span].To = last;
+  BusyModel* b = static_cast<BusyModel*>(context);
+  b->Logs[static_cast<size_t>(span)].To = last;
   MergeCoverage(b);
 }
 
@@ -352,8 +354,8 @@ void BusyInit(BusyModel* b, BucketStep step, EventTime since, EventTime until, i
   // a day more than its days at most.
   const EventTime kLongest[] = {3600, 2 * 86400, 8 * 86400, 32 * 86400};
   EventTime longest = kLongest[step];
-  b->Overflow =
-      since != kAlways && until != kForever && (until - since) / longest > (EventTime)b->MaxRows;
+  b->Overflow = since != kAlways && until != kForever &&
+                (until - since) / longest > static_cast<EventTime>(b->MaxRows);
   b->ShortSessions = 0;
   b->ShortSession.clear();
   b->ShortStart = b->ShortFrom = 0;
@@ -392,7 +394,7 @@ void BusyFinish(BusyModel* b) {
   while (PointCount(b) >= 2) FoldFront(b);
   EventTime last = FrontTime(b);
   FoldRun(b, last, kForever, b->FrontLines);
-  b->Points.assign(1, Breakpoint{(uint32_t)last, 0});
+  b->Points.assign(1, Breakpoint{static_cast<uint32_t>(last), 0});
   b->Raised.clear();
   b->FrontLines = 0;
   EventTime end = b->Until;

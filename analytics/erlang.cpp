@@ -13,7 +13,7 @@ const int kBisections = 200;
 
 double ErlangB(double a, int64_t n) {
   double b = 1.0;
-  for (int64_t k = 1; k <= n; ++k) b = a * b / ((double)k + a * b);
+  for (int64_t k = 1; k <= n; ++k) b = a * b / (static_cast<double>(k) + a * b);
   return b;
 }
 
@@ -21,7 +21,7 @@ double ErlangCarried(double a, int64_t n) {
   if (n <= 0) return 0.0;
   // 1 - B(a, n) = n / (n + a B(a, n - 1)).
   double previous = ErlangB(a, n - 1);
-  return a * (double)n / ((double)n + a * previous);
+  return a * static_cast<double>(n) / (static_cast<double>(n) + a * previous);
 }
 
 int ErlangOffered(double carried, int64_t n, double* offered) {
@@ -29,7 +29,7 @@ int ErlangOffered(double carried, int64_t n, double* offered) {
     *offered = 0.0;
     return 1;
   }
-  if (carried >= (double)n) return 0;
+  if (carried >= static_cast<double>(n)) return 0;
   double lo = carried, hi = carried * 2;
   while (ErlangCarried(hi, n) < carried) {
     if (hi > kMaxOffered) return 0;
@@ -47,7 +47,7 @@ int ErlangOffered(double carried, int64_t n, double* offered) {
 int64_t ErlangLines(double a, double target, int64_t limit) {
   double b = 1.0;
   for (int64_t n = 0; n <= limit; ++n) {
-    if (n > 0) b = a * b / ((double)n + a * b);
+    if (n > 0) b = a * b / (static_cast<double>(n) + a * b);
     if (b <= target) return n;
   }
   return -1;
@@ -65,14 +65,14 @@ void CapacityPlanFrom(const BusyFigures* clock, int64_t lines, const std::vector
   out->PeakDays = 0;
   for (int h = 0; h < 24; ++h) {
     if (clock[h].Covered <= 0) continue;
-    double mean = (double)clock[h].LineSeconds / (double)clock[h].Covered;
+    double mean = static_cast<double>(clock[h].LineSeconds) / static_cast<double>(clock[h].Covered);
     if (out->BusyHour < 0 || mean > out->Carried) out->BusyHour = h, out->Carried = mean;
   }
   out->Solved = false;
   if (out->BusyHour < 0) return;
   const BusyFigures& busy = clock[out->BusyHour];
   out->Days = busy.Buckets;
-  out->Observed = (double)busy.AllBusy / (double)busy.Covered;
+  out->Observed = static_cast<double>(busy.AllBusy) / static_cast<double>(busy.Covered);
   out->Solved = ErlangOffered(out->Carried, lines, &out->Offered) != 0;
   if (!out->Solved) return;
   out->Blocking = ErlangB(out->Offered, lines);

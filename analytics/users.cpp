@@ -6,7 +6,7 @@
 namespace {
 
 void OnEnded(void* context, const Session* s) {
-  UserCount* u = (UserCount*)context;
+  UserCount* u = static_cast<UserCount*>(context);
   if (s->End < u->Since || s->End >= u->Until || !FilterMatches(u->Filter, s)) return;
   int64_t seconds = s->End - s->Start;
   std::unordered_map<std::string, UserTotals>::iterator it = u->ByName.find(s->User);

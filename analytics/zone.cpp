@@ -42,9 +42,9 @@ void CivilFromDays(EventTime z, CivilTime* out) {
   EventTime doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
   EventTime mp = (5 * doy + 2) / 153;
   EventTime m = mp < 10 ? mp + 3 : mp - 9;
-  out->Year = (int)(yoe + era * 400 + (m <= 2));
-  out->Month = (int)m;
-  out->Day = (int)(doy - (153 * mp + 2) / 5 + 1);
+  out->Year = static_cast<int>(yoe + era * 400 + (m <= 2));
+  out->Month = static_cast<int>(m);
+  out->Day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
 }
 
 // Local seconds (seconds since 1970-01-01 00:00:00 of the local clock).
@@ -52,10 +52,10 @@ void CivilFromLocal(EventTime local, CivilTime* out) {
   EventTime days = FloorDiv(local, kDay);
   EventTime secs = local - days * kDay;
   CivilFromDays(days, out);
-  out->Hour = (int)(secs / kHour);
-  out->Minute = (int)(secs / 60 % 60);
-  out->Second = (int)(secs % 60);
-  out->Weekday = (int)FloorMod(days + 3, 7);  // 1970-01-01 was a Thursday
+  out->Hour = static_cast<int>(secs / kHour);
+  out->Minute = static_cast<int>(secs / 60 % 60);
+  out->Second = static_cast<int>(secs % 60);
+  out->Weekday = static_cast<int>(FloorMod(days + 3, 7));  // 1970-01-01 was a Thursday
 }
 
 // The offset the C library gives for t.
@@ -64,7 +64,7 @@ int32_t LibraryOffset(EventTime t) {
   if (!RasLocalTime(t, &tm)) return 0;
   EventTime local = DaysFromCivil(tm.tm_year + 1900LL, tm.tm_mon + 1, tm.tm_mday) * kDay +
                     tm.tm_hour * kHour + tm.tm_min * 60 + tm.tm_sec;
-  return (int32_t)(local - t);
+  return static_cast<int32_t>(local - t);
 }
 
 // The instant the local clock shows local (seconds of the local clock). Of
@@ -162,7 +162,7 @@ EventTime NextFirstDay(BucketStep step, EventTime first) {
 
 // Puts v as width digits with leading zeros.
 char* PutDigits(char* out, int v, int width) {
-  for (int i = width - 1; i >= 0; --i, v /= 10) out[i] = (char)('0' + v % 10);
+  for (int i = width - 1; i >= 0; --i, v /= 10) out[i] = static_cast<char>('0' + v % 10);
   return out + width;
 }
 
@@ -175,7 +175,7 @@ void ZoneInit(ZoneCache* z) {
 
 int32_t ZoneOffset(ZoneCache* z, EventTime t) {
   EventTime quarter = FloorDiv(t, kQuarter);
-  int slot = (int)(quarter & (kZoneSlots - 1));
+  int slot = static_cast<int>(quarter & (kZoneSlots - 1));
   if (t >= z->From[slot] && t < z->To[slot]) return z->Offset[slot];
   EventTime a = quarter * kQuarter;
   int32_t first = LibraryOffset(a);
@@ -210,7 +210,7 @@ size_t ZoneFormat(ZoneCache* z, EventTime t, char* out) {
     z->TextDay = day;
   }
   std::memcpy(out, z->DayText, sizeof z->DayText);
-  int32_t secs = (int32_t)(local - day * kDay);
+  int32_t secs = static_cast<int32_t>(local - day * kDay);
   char* p = PutDigits(out + sizeof z->DayText, secs / 3600, 2);
   *p++ = ':';
   p = PutDigits(p, secs / 60 % 60, 2);
@@ -228,7 +228,7 @@ size_t ZoneFormat(ZoneCache* z, EventTime t, char* out) {
     p = PutDigits(p, east % 60, 2);
   }
   *p = '\0';
-  return (size_t)(p - out);
+  return static_cast<size_t>(p - out);
 }
 
 int ZoneParse(ZoneCache* z, const char* text, EventTime* t) {
