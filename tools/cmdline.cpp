@@ -304,8 +304,8 @@ int TakePlace(const ToolCommand* command, const char* arg, ToolArgs* args) {
 
 // An option this command doesn't take.
 int UnknownOption(const ToolCommand* command, const char* arg, size_t len) {
-  if (command->Places != kLogs) return Usage("unknown option");
   fprintf(stderr, "velmar-log: unknown option %.*s\n", static_cast<int>(len), arg);
+  if (command->Places != kLogs) return Usage(nullptr);
   return BadUsage("not an option of this command");
 }
 
@@ -321,7 +321,7 @@ int Complete(const ToolCommand* command, const ToolArgs* args) {
   if (command->Places != kLogs) {
     return args->PlaceCount == command->Places ? 0 : Usage("missing arguments");
   }
-  if (args->Answer.Logs.empty()) return BadUsage("no event log file given");
+  if (args->Answer.Logs.empty()) return BadUsage("no log file given");
   if (args->Answer.Lines > 0 && !args->Answer.PortFiles.empty())
     return BadUsage("give --lines or --ports, not both");
   // A chart's buckets stand on a time axis: no other order, none left out.

@@ -495,7 +495,7 @@ done <<EOF
 2|$work/blank-ports.txt: invalid data: a blank line|busy $log --ports $work/blank-ports.txt
 2|$work/none.txt: No such file or directory|capacity $log --ports $work/none.txt
 2|capacity needs the pool's lines|capacity $work/noports/SysEvent.Evt
-2|no event log file given|users --utc
+2|no log file given|users --utc
 2|--until: bad value '9999-12-31T23:59:59-23:59' (not in the years 0001 to 9999 of the zone)|busy $log --since 9999-12-30 --until 9999-12-31T23:59:59-23:59 --step day
 2|--since: bad value '0001-01-01T00:00+01:00' (not in the years 0001 to 9999|sessions $log --since 0001-01-01T00:00+01:00 --utc
 2|^velmar-log: more than 1000000 hours: narrow the range with --since and --until, or use --step day, week or month$|busy $log --since 0001-01-01 --until 9999-12-31

@@ -228,9 +228,9 @@ while IFS='|' read -r args message usage; do
 done <<'EOF'
 sample d --ports rp.txt|velmar-log: --ports wants a number from 1 to 256|1
 busy rt.evt --ports 3|velmar-log: 3: No such file or directory|0
-make rt.csv x.evt --format csv|velmar-log: unknown option|1
-sample d --utc|velmar-log: unknown option|1
-dump rt.evt --force|velmar-log: unknown option|1
+make rt.csv x.evt --format csv|velmar-log: unknown option --format|1
+sample d --utc|velmar-log: unknown option --utc|1
+dump rt.evt --force|velmar-log: unknown option --force|1
 info rt.evt --force|velmar-log: unknown option --force|0
 busy rt.evt --days=3|velmar-log: unknown option --days|0
 sessions rt.evt --step day|velmar-log: not an option of this command (velmar-log --help shows the usage)|0
