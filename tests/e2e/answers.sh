@@ -416,6 +416,7 @@ answer_ok "sessions ndjson" sessions "$log" --format ndjson
 # covers shaded and named; a month of hours fits a desktop's page, a day of
 # them a phone's screen.
 # name | screen width | texts the chart shows, among others | arguments
+svgshots=()
 while IFS='|' read -r name screen texts line; do
   read -ra args <<<"$line"
   answer_ok "svg $name" busy "$log" "${args[@]}" --format svg
@@ -428,12 +429,7 @@ missing = [t for t in sys.argv[2].split(",") if t not in shown]
 assert not missing, "missing: %s in %s" % (missing, shown)' "$work/a.out" "$texts" ||
     fail "svg $name: not an SVG with title, desc and the texts $texts"
   grep -qE '(href|src)=' "$work/a.out" && fail "svg $name: refers to something outside"
-  if [ -d "$src/tests/web/node_modules/playwright-core" ]; then
-    node "$src/tests/web/svgshot.mjs" "$shots/busy-$name.svg" "$shots/busy-$name-$screen.png" \
-      "$screen" >"$work/shot.txt" || fail "svg $name: Chromium did not show it within $screen pixels"
-  else
-    fail "playwright-core missing: run scripts/install-deps"
-  fi
+  svgshots+=("$shots/busy-$name.svg" "$shots/busy-$name-$screen.png" "$screen")
 done <<'EOF'
 month|1280|Lines in use per hour,mean,peak,3 lines,all 3 busy,Nov 9,Nov 11,Dec 7,local time|--step hour
 day|390|mean,peak,3 lines,all 3 busy,Dec 7,06:00,12:00,18:00,Dec 8|--step hour --since 2026-12-07 --until 2026-12-08
@@ -443,6 +439,14 @@ weekhour|1280|Mon,Sun,00:00,21:00,mean lines: 0|--step weekhour
 weeks|390|Lines in use per week,Nov 2,Nov 16,Nov 30|--step week
 months|390|Lines in use per month,Nov,Dec,2027,not covered|--step month
 EOF
+# One Chromium shows them all, each within its screen's width.
+if [ -d "$src/tests/web/node_modules/playwright-core" ]; then
+  node "$src/tests/web/svgshot.mjs" "${svgshots[@]}" >"$work/shot.txt" 2>"$work/shot.err" ||
+    fail "svg: Chromium did not show a chart within its screen: $(cat "$work/shot.err")"
+  [ "$(wc -l <"$work/shot.txt")" = $((${#svgshots[@]} / 3)) ] || fail "svg: not every chart shown"
+else
+  fail "playwright-core missing: run scripts/install-deps"
+fi
 
 # ---- Wrapped and dirty logs read as the report reads them ----
 "$tool" dump "$log" >"$work/month.csv"

@@ -25,10 +25,16 @@
 // suggested for it. --enter presses Enter in the field of that name
 // instead of clicking "Show report", as a person who has typed a title
 // does; a download in place of the report page is then a failure.
+//
+// Several runs may be given, separated by --next, each with its own
+// options: one browser serves them all (starting it costs more than a
+// run), each run in a fresh context of its own. --output FILE then takes
+// what the run would print on standard output, and --errors FILE its
+// failure message (empty when the run succeeded); a failed run does not
+// stop the next, and the exit status is nonzero when any run failed.
 
-import { mkdtempSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { dirname, join } from 'node:path';
+import { mkdirSync, writeFileSync } from 'node:fs';
+import { dirname } from 'node:path';
 import { parseArgs } from 'node:util';
 import { chromium } from 'playwright-core';
 
@@ -43,9 +49,10 @@ function fail(message) {
   process.exitCode = 1;
 }
 
-// The command line, checked; null after reporting what is wrong.
-function readOptions() {
+// One run's options, checked; null after reporting what is wrong.
+function readOptions(args) {
   const { values } = parseArgs({
+    args,
     options: {
       url: { type: 'string' },
       fields: { type: 'string', default: '{}' },
@@ -58,6 +65,8 @@ function readOptions() {
       download: { type: 'string' },
       save: { type: 'string' },
       enter: { type: 'string' },
+      output: { type: 'string' },
+      errors: { type: 'string' },
     },
   });
   if (!values.url) return fail('--url is required'), null;
@@ -80,6 +89,7 @@ function readOptions() {
     reportShot: values['report-shot'], timeout, facts: values.facts,
     chartsShot: values['charts-shot'],
     download: values.download, save: values.save, enter: values.enter,
+    output: values.output, errors: values.errors,
     viewport: { width: Number(size[1]), height: Number(size[2]) },
   };
 }
@@ -190,7 +200,7 @@ async function download(page, options) {
   if (failure) throw new Error(`download failed: ${failure}`);
   mkdirSync(dirname(options.save), { recursive: true });
   await file.saveAs(options.save);
-  process.stdout.write(`${file.suggestedFilename()}\n`);
+  return `${file.suggestedFilename()}\n`;
 }
 
 // The report page the form's submission loads; a download instead of it
@@ -204,14 +214,9 @@ async function submitted(page) {
   return Promise.race([loaded, downloaded]);
 }
 
-async function run(options, profile) {
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: CHROMIUM_ARGS,
-    viewport: options.viewport,
-    timeout: options.timeout,
-  });
+// One run in a fresh context of the browser; returns what it prints.
+async function run(browser, options) {
+  const context = await browser.newContext({ viewport: options.viewport, acceptDownloads: true });
   try {
     context.setDefaultTimeout(options.timeout);
     const page = context.pages()[0] || (await context.newPage());
@@ -226,34 +231,61 @@ async function run(options, profile) {
         ? page.locator(`form input[name="${options.enter}"]`).press('Enter')
         : page.locator('#show').click(),
     ]);
-    const report = await readReport(page, response);
+    const text = await readReport(page, response);
     await screenshot(page, options.reportShot);
     if (options.chartsShot) await chartsShot(page, options.chartsShot);
     if (options.facts) writeFileSync(options.facts, JSON.stringify(await pageFacts(page), null, 1));
-    process.stdout.write(report);
+    return text;
   } finally {
     await context.close();
   }
 }
 
+// Where a run's output and failure go: its own files, or standard output
+// and standard error (the status) when none are given.
+function report(options, text, failure) {
+  if (options.output) writeFileSync(options.output, text);
+  else process.stdout.write(text);
+  if (options.errors) writeFileSync(options.errors, failure ? `browser.mjs: ${failure}\n` : '');
+  if (failure) {
+    if (!options.errors) process.stderr.write(`browser.mjs: ${failure}\n`);
+    process.exitCode = 1;
+  }
+}
+
 async function main() {
-  const options = readOptions();
-  if (!options) return;
-  const profile = mkdtempSync(join(tmpdir(), 'velmar-chromium-'));
-  // A hung browser must not hang the test: give up after the timeout plus
-  // time to close down, whatever the browser is doing.
+  const segments = [[]];
+  for (const arg of process.argv.slice(2)) {
+    if (arg === '--next') segments.push([]);
+    else segments.at(-1).push(arg);
+  }
+  const runs = segments.map(readOptions);
+  if (runs.some((options) => !options)) return;
+  // A hung browser must not hang the test: give up after every run's
+  // timeout plus time to start and close down, whatever the browser is doing.
+  const limit = runs.reduce((sum, options) => sum + options.timeout, 10000);
   const guard = setTimeout(() => {
-    fail(`no report within ${options.timeout} ms`);
-    rmSync(profile, { recursive: true, force: true });
+    fail(`no report within ${limit} ms`);
     process.exit(1);
-  }, options.timeout + 10000);
+  }, limit);
+  let browser;
   try {
-    await run(options, profile);
+    browser = await chromium.launch({
+      executablePath: '/usr/bin/chromium', headless: true, args: CHROMIUM_ARGS,
+      timeout: runs[0].timeout,
+    });
+    for (const options of runs) {
+      try {
+        report(options, await run(browser, options), null);
+      } catch (e) {
+        report(options, '', e.message);
+      }
+    }
   } catch (e) {
     fail(e.message);
   } finally {
+    if (browser) await browser.close();
     clearTimeout(guard);
-    rmSync(profile, { recursive: true, force: true });
   }
 }
 
