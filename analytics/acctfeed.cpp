@@ -301,13 +301,19 @@ bool Later(const AcctWaiting& a, const AcctWaiting& b) {
   return a.Time != b.Time ? a.Time > b.Time : a.Seq > b.Seq;
 }
 
-// Copies the NAS key, a NUL byte (which no name can hold in the answers'
+// Copies the texts of a record in one piece (the slot's room is used
+// again), the NAS key's NUL bytes (which no name can hold in the answers'
 // texts, and which the session keys put after the NAS) as '?'. The other
 // texts are taken as they are, and made names when a session takes them.
-void CopyNas(std::string* s, const char* text, size_t n) {
-  s->assign(text, n);
-  if (memchr(text, '\0', n) == nullptr) return;
-  std::replace(s->begin(), s->end(), '\0', '?');
+void CopyTexts(AcctSlot* q, const AcctPassed& rec) {
+  size_t n = 0;
+  for (int k = 0; k < 4; ++k) {
+    q->Length[k] = rec.Length[k];
+    n += rec.Length[k];
+  }
+  q->Text.assign(rec.Text, n);
+  if (memchr(rec.Text, '\0', rec.Length[0]) == nullptr) return;
+  std::replace(q->Text.begin(), q->Text.begin() + rec.Length[0], '\0', '?');
 }
 
 size_t Waiting(const AcctFeed* f) {
@@ -370,14 +376,7 @@ void Push(AcctFeed* f, const AcctPassed& rec) {
   q->SessionTime = rec.SessionTime;
   q->File = rec.File;
   q->Line = rec.Line;
-  const char* at = rec.Text;
-  CopyNas(&q->Nas, at, rec.Length[0]);
-  at += rec.Length[0];
-  q->Port.assign(at, rec.Length[1]);
-  at += rec.Length[1];
-  q->User.assign(at, rec.Length[2]);
-  at += rec.Length[2];
-  q->Id.assign(at, rec.Length[3]);
+  CopyTexts(q, rec);
   Wait(f, AcctWaiting{rec.Time, f->Seq++, s});
   if (rec.Time > f->Newest) f->Newest = rec.Time;
   if (in->FirstSeen < 0 || rec.Time < in->FirstSeen) in->FirstSeen = rec.Time;

@@ -33,6 +33,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -128,11 +129,29 @@ struct AcctSlot {
   uint32_t SessionTime;  // its seconds
   int File;              // the file it came from
   uint64_t Line;         // the line it starts on
-  std::string Nas;       // NAS key (a NUL byte in it becomes '?')
-  std::string Port;      // port, "" for none, as the record has it
-  std::string User;      // user, "" for none, as the record has it
-  std::string Id;        // Acct-Session-Id, "" for On and Off
+  uint16_t Length[4];    // bytes of its texts: NAS, port, user, session id
+  std::string Text;      // those texts one after another, copied at once: the NAS key (a
+                         // NUL byte in it becomes '?'), the port and the user ("" for
+                         // none, as the record has them), the Acct-Session-Id ("" for On
+                         // and Off)
 };
+
+// The texts of a waiting request, good while it waits.
+inline std::string_view SlotNas(const AcctSlot& q) {
+  return std::string_view(q.Text.data(), q.Length[0]);
+}
+
+inline std::string_view SlotPort(const AcctSlot& q) {
+  return std::string_view(q.Text.data() + q.Length[0], q.Length[1]);
+}
+
+inline std::string_view SlotUser(const AcctSlot& q) {
+  return std::string_view(q.Text.data() + q.Length[0] + q.Length[1], q.Length[2]);
+}
+
+inline std::string_view SlotId(const AcctSlot& q) {
+  return std::string_view(q.Text.data() + q.Length[0] + q.Length[1] + q.Length[2], q.Length[3]);
+}
 
 // A place in the window: the order of event time, then of reading.
 struct AcctWaiting {
