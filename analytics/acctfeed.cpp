@@ -343,7 +343,7 @@ void CopyTexts(AcctSlot* q, const AcctPassed& rec, const char* texts) {
     q->Length[k] = rec.Length[k];
     n += rec.Length[k];
   }
-  q->Text.assign(texts, n);
+  q->Text.assign(texts, texts + n);
   if (memchr(texts, '\0', rec.Length[0]) == nullptr) return;
   std::replace(q->Text.begin(), q->Text.begin() + rec.Length[0], '\0', '?');
 }

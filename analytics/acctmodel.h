@@ -134,17 +134,17 @@ struct AcctPipe {
 
 // A request waiting in the window, its texts copied.
 struct AcctSlot {
-  AcctStatus Status;     // Start, Stop, Interim-Update, Accounting-On or -Off
-  EventTime Time;        // its event time
-  bool HasSessionTime;   // Acct-Session-Time was given
-  uint32_t SessionTime;  // its seconds
-  int File;              // the file it came from
-  uint64_t Line;         // the line it starts on
-  uint16_t Length[4];    // bytes of its texts: NAS, port, user, session id
-  std::string Text;      // those texts one after another, copied at once: the NAS key (a
-                         // NUL byte in it becomes '?'), the port and the user ("" for
-                         // none, as the record has them), the Acct-Session-Id ("" for On
-                         // and Off)
+  AcctStatus Status;       // Start, Stop, Interim-Update, Accounting-On or -Off
+  EventTime Time;          // its event time
+  bool HasSessionTime;     // Acct-Session-Time was given
+  uint32_t SessionTime;    // its seconds
+  int File;                // the file it came from
+  uint64_t Line;           // the line it starts on
+  uint16_t Length[4];      // bytes of its texts: NAS, port, user, session id
+  std::vector<char> Text;  // those texts one after another, copied at once: the NAS key (a
+                           // NUL byte in it becomes '?'), the port and the user ("" for
+                           // none, as the record has them), the Acct-Session-Id ("" for On
+                           // and Off)
 };
 
 // The texts of a waiting request, good while it waits.
