@@ -104,6 +104,9 @@ struct AcctPassed {
   uint32_t Size;         // bytes the item takes in the ring, its texts and padding with it
 };
 
+// Bytes of a cache line, the least the processors pass between them.
+const size_t kAcctCacheLine = 64;
+
 // The most bytes an item takes: the ring has that much room past its end,
 // so that an item begun near the end is whole in one piece.
 const size_t kAcctPassedMax = (sizeof(AcctPassed) + 4 * kAcctTextMax + 7) & ~static_cast<size_t>(7);
@@ -116,20 +119,22 @@ const size_t kAcctPassedMax = (sizeof(AcctPassed) + 4 * kAcctTextMax + 7) & ~sta
 // each batch, so that the two meet seldom.
 struct AcctPipe {
   std::vector<char> Ring;         // kAcctPipeBytes and kAcctPassedMax bytes
-  std::mutex Lock;                // guards the four fields below
+  PlatformThread Thread;          // the reading thread (State null when none runs)
+  bool Threaded;                  // the reading runs on it; else the ring holds the one
+                                  // item read at a time, at its start
+  std::mutex Lock;                // guards the five fields below
   std::condition_variable Moved;  // a side moved on, or the window wants no more
   uint64_t Written;               // bytes the reading has published
   uint64_t Taken;                 // bytes the window has released
   bool Stop;                      // the window wants no more
   bool ReaderWaits;               // the reading waits for room
   bool TakerWaits;                // the window waits for an item
-  uint64_t MyWritten;             // the reading's own: bytes written
-  uint64_t SeenTaken;             // ... Taken as last seen
-  uint64_t MyTaken;               // the window's own: bytes taken
-  uint64_t SeenWritten;           // ... Written as last seen
-  PlatformThread Thread;          // the reading thread (State null when none runs)
-  bool Threaded;                  // the reading runs on it; else the ring holds the one
-                                  // item read at a time, at its start
+  // Each side counts every item on a cache line of its own: a line both
+  // wrote would pass between the two processors at each item.
+  alignas(kAcctCacheLine) uint64_t MyWritten;  // the reading's own: bytes written
+  uint64_t SeenTaken;                          // ... Taken as last seen
+  alignas(kAcctCacheLine) uint64_t MyTaken;    // the window's own: bytes taken
+  uint64_t SeenWritten;                        // ... Written as last seen
 };
 
 // A request waiting in the window, its texts copied.
