@@ -90,18 +90,18 @@ enum AcctPassKind {
 };
 
 // One item of the pipe: a record, its texts right after it in the ring, or
-// an event.
+// an event. Its fields go widest first, so that no padding is passed on.
 struct AcctPassed {
+  EventTime Time;        // a record's event time
+  uint64_t Line;         // the line it starts on
   AcctPassKind Kind;     // what it is
   int File;              // the file it is about
   AcctStatus Status;     // a record's: Acct-Status-Type
-  EventTime Time;        // its event time
-  bool HasSessionTime;   // Acct-Session-Time was given
-  uint32_t SessionTime;  // its seconds
-  uint64_t Line;         // the line it starts on
+  uint32_t SessionTime;  // Acct-Session-Time's seconds
   uint16_t Length[4];    // bytes of the texts: NAS, port, user, session id, one after
                          // another, as the reader gave them
   uint32_t Size;         // bytes the item takes in the ring, its texts and padding with it
+  bool HasSessionTime;   // Acct-Session-Time was given
 };
 
 // Bytes of a cache line, the least the processors pass between them.
