@@ -5,6 +5,7 @@
 // request until none earlier can come. Every reader is closed, and its
 // memory freed, on every path.
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -148,38 +149,56 @@ int OpenNext(AcctFeed* f) {
   return 1;
 }
 
-// Copies the current record of file i into the item out.
-void PassRecord(const AcctFeed* f, int i, AcctPassed* out) {
-  const AcctRecord& rec = f->Files[static_cast<size_t>(i)].Record;
-  out->Kind = kPassRecord;
-  out->File = i;
-  out->Status = rec.Status;
-  out->Time = rec.Time;
-  out->HasSessionTime = rec.HasSessionTime;
-  out->SessionTime = rec.SessionTime;
-  out->Line = rec.Line;
-  const char* texts[4] = {rec.Nas, rec.Port, rec.User, rec.SessionId};
-  size_t lengths[4] = {rec.NasLength, rec.PortLength, rec.UserLength, rec.SessionIdLength};
-  char* at = out->Text;
-  for (int k = 0; k < 4; ++k) {
-    out->Length[k] = static_cast<uint16_t>(lengths[k]);
-    memcpy(at, texts[k], lengths[k]);
-    at += lengths[k];
-  }
+// Bytes an item with n bytes of texts takes in the ring: whole words, so
+// that the next one's fields are aligned.
+uint32_t ItemSize(size_t n) {
+  return static_cast<uint32_t>((sizeof(AcctPassed) + n + 7) & ~static_cast<size_t>(7));
 }
 
-// Reads the next item of the merge into out: the end of a file that ran
-// out, the record that comes first (its file's next one read ahead), a
-// failure, or the end of all. Returns its kind.
-AcctPassKind ReadOne(AcctFeed* f, AcctPassed* out) {
+// Writes an item of kind without texts at `at`. Returns its kind.
+AcctPassKind PassEvent(AcctPassKind kind, int file, char* at) {
+  AcctPassed out = {};
+  out.Kind = kind;
+  out.File = file;
+  out.Size = ItemSize(0);
+  memcpy(at, &out, sizeof out);
+  return kind;
+}
+
+// Writes the current record of file i at `at`, its texts after it.
+void PassRecord(const AcctFeed* f, int i, char* at) {
+  const AcctRecord& rec = f->Files[static_cast<size_t>(i)].Record;
+  AcctPassed out = {};
+  out.Kind = kPassRecord;
+  out.File = i;
+  out.Status = rec.Status;
+  out.Time = rec.Time;
+  out.HasSessionTime = rec.HasSessionTime;
+  out.SessionTime = rec.SessionTime;
+  out.Line = rec.Line;
+  const char* texts[4] = {rec.Nas, rec.Port, rec.User, rec.SessionId};
+  size_t lengths[4] = {rec.NasLength, rec.PortLength, rec.UserLength, rec.SessionIdLength};
+  char* text = at + sizeof out;
+  for (int k = 0; k < 4; ++k) {
+    out.Length[k] = static_cast<uint16_t>(lengths[k]);
+    memcpy(text, texts[k], lengths[k]);
+    text += lengths[k];
+  }
+  out.Size = ItemSize(static_cast<size_t>(text - (at + sizeof out)));
+  memcpy(at, &out, sizeof out);
+}
+
+// Writes the next item of the merge at `at` (room for kAcctPassedMax
+// bytes): the end of a file that ran out, the record that comes first (its
+// file's next one read ahead), a failure, or the end of all. Returns its
+// kind.
+AcctPassKind ReadOne(AcctFeed* f, char* at) {
   for (;;) {
-    if (f->Broken) return out->Kind = kPassFailed;
+    if (f->Broken) return PassEvent(kPassFailed, -1, at);
     if (!f->Ended.empty()) {
-      out->Kind = kPassFileEnd;
-      out->File = f->Ended.front();
-      out->Counts = f->Files[static_cast<size_t>(out->File)].ReadCounts;
+      int file = f->Ended.front();
       f->Ended.erase(f->Ended.begin());
-      return out->Kind;
+      return PassEvent(kPassFileEnd, file, at);
     }
     int best = FirstOpen(f);
     bool next = f->Unopened < f->Files.size() && !f->Files[f->Unopened].ReadOut;
@@ -188,8 +207,8 @@ AcctPassKind ReadOne(AcctFeed* f, AcctPassed* out) {
       f->Broken = !OpenNext(f);
       continue;
     }
-    if (best < 0) return out->Kind = kPassEnd;
-    PassRecord(f, best, out);
+    if (best < 0) return PassEvent(kPassEnd, -1, at);
+    PassRecord(f, best, at);
     int got = Advance(&f->Files[static_cast<size_t>(best)], f->ReadMessage, sizeof f->ReadMessage);
     f->Broken = got < 0;
     if (got <= 0) f->Open.erase(std::find(f->Open.begin(), f->Open.end(), best));
@@ -200,14 +219,19 @@ AcctPassKind ReadOne(AcctFeed* f, AcctPassed* out) {
 
 // ---- the pipe -------------------------------------------------------------
 
-// The reading's next item to fill, once there is room; null when the
-// window wants no more.
-AcctPassed* RoomFor(AcctPipe* p) {
-  if (p->MyWritten - p->SeenTaken == kAcctPipeSize) {
+// Whether the reading, at written bytes, has room for an item of any size.
+bool HasRoom(uint64_t written, uint64_t taken) {
+  return written + kAcctPassedMax - taken <= kAcctPipeBytes;
+}
+
+// Where the reading writes its next item, once there is room; null when
+// the window wants no more.
+char* RoomFor(AcctPipe* p) {
+  if (!HasRoom(p->MyWritten, p->SeenTaken)) {
     std::unique_lock<std::mutex> hold(p->Lock);
     p->Written = p->MyWritten;
     if (p->TakerWaits) p->Moved.notify_all();
-    while (p->MyWritten - p->Taken == kAcctPipeSize && !p->Stop) {
+    while (!HasRoom(p->MyWritten, p->Taken) && !p->Stop) {
       p->ReaderWaits = true;
       p->Moved.wait(hold);
       p->ReaderWaits = false;
@@ -215,18 +239,20 @@ AcctPassed* RoomFor(AcctPipe* p) {
     p->SeenTaken = p->Taken;
     if (p->Stop) return nullptr;
   }
-  return &p->Ring[p->MyWritten & (kAcctPipeSize - 1)];
+  return &p->Ring[p->MyWritten & (kAcctPipeBytes - 1)];
 }
 
-// Publishes what the reading wrote: at once for the last item, else every
-// kAcctPipeBatch items. Returns false when the window wants no more.
-bool Publish(AcctPipe* p, bool last) {
-  ++p->MyWritten;
-  if (!last && p->MyWritten % kAcctPipeBatch != 0) return true;
+// Publishes what the reading wrote, an item of size bytes: at once for the
+// last item, else every kAcctPipeBatch bytes, waking the window when it
+// waits and enough is there. Returns false when the window wants no more.
+bool Publish(AcctPipe* p, uint32_t size, bool last) {
+  uint64_t before = p->MyWritten;
+  p->MyWritten += size;
+  if (!last && before / kAcctPipeBatch == p->MyWritten / kAcctPipeBatch) return true;
   std::lock_guard<std::mutex> hold(p->Lock);
   p->Written = p->MyWritten;
   p->SeenTaken = p->Taken;
-  if (p->TakerWaits) p->Moved.notify_all();
+  if (p->TakerWaits && (last || p->Written - p->Taken >= kAcctPipeWake)) p->Moved.notify_all();
   return !p->Stop;
 }
 
@@ -235,20 +261,22 @@ bool Publish(AcctPipe* p, bool last) {
 void ReadAll(void* feed) {
   AcctFeed* f = static_cast<AcctFeed*>(feed);
   for (;;) {
-    AcctPassed* item = RoomFor(&f->Pipe);
-    if (item == nullptr) return;
-    AcctPassKind kind = ReadOne(f, item);
+    char* at = RoomFor(&f->Pipe);
+    if (at == nullptr) return;
+    AcctPassKind kind = ReadOne(f, at);
     bool last = kind == kPassEnd || kind == kPassFailed;
-    if (!Publish(&f->Pipe, last) || last) return;
+    uint32_t size = 0;
+    memcpy(&size, at + offsetof(AcctPassed, Size), sizeof size);
+    if (!Publish(&f->Pipe, size, last) || last) return;
   }
 }
 
 // The window's next item, waiting for the reading when it has none yet.
-const AcctPassed* NextItem(AcctFeed* f) {
+const char* NextItem(AcctFeed* f) {
   AcctPipe* p = &f->Pipe;
   if (!p->Threaded) {
-    ReadOne(f, &p->Local);
-    return &p->Local;
+    ReadOne(f, p->Ring.data());
+    return p->Ring.data();
   }
   if (p->MyTaken == p->SeenWritten) {
     std::unique_lock<std::mutex> hold(p->Lock);
@@ -261,17 +289,21 @@ const AcctPassed* NextItem(AcctFeed* f) {
     }
     p->SeenWritten = p->Written;
   }
-  return &p->Ring[p->MyTaken & (kAcctPipeSize - 1)];
+  return &p->Ring[p->MyTaken & (kAcctPipeBytes - 1)];
 }
 
-// Gives the window's item back to the reading.
-void ItemDone(AcctPipe* p) {
+// Gives the window's item, of size bytes, back to the reading, waking it
+// when it waits and room enough is there.
+void ItemDone(AcctPipe* p, uint32_t size) {
   if (!p->Threaded) return;
-  ++p->MyTaken;
-  if (p->MyTaken % kAcctPipeBatch != 0) return;
+  uint64_t before = p->MyTaken;
+  p->MyTaken += size;
+  if (before / kAcctPipeBatch == p->MyTaken / kAcctPipeBatch) return;
   std::lock_guard<std::mutex> hold(p->Lock);
   p->Taken = p->MyTaken;
-  if (p->ReaderWaits) p->Moved.notify_all();
+  if (p->ReaderWaits && p->Written - p->Taken + kAcctPipeWake <= kAcctPipeBytes) {
+    p->Moved.notify_all();
+  }
 }
 
 // Starts the reading thread; without one, the window reads for itself.
@@ -279,9 +311,9 @@ void StartReading(AcctFeed* f) {
   AcctPipe* p = &f->Pipe;
   p->Written = p->Taken = p->MyWritten = p->SeenTaken = p->MyTaken = p->SeenWritten = 0;
   p->Stop = p->ReaderWaits = p->TakerWaits = false;
-  p->Ring.resize(kAcctPipeSize);
+  p->Ring.resize(kAcctPipeBytes + kAcctPassedMax);
   p->Threaded = PlatformStartThread(&p->Thread, ReadAll, f) != 0;
-  if (!p->Threaded) std::vector<AcctPassed>().swap(p->Ring);
+  if (!p->Threaded) std::vector<char>(kAcctPassedMax).swap(p->Ring);
 }
 
 void StopReading(AcctPipe* p) {
@@ -301,13 +333,19 @@ bool Later(const AcctWaiting& a, const AcctWaiting& b) {
   return a.Time != b.Time ? a.Time > b.Time : a.Seq > b.Seq;
 }
 
-// Copies the NAS key, a NUL byte (which no name can hold in the answers'
+// Copies the texts of a record in one piece (the slot's room is used
+// again), the NAS key's NUL bytes (which no name can hold in the answers'
 // texts, and which the session keys put after the NAS) as '?'. The other
 // texts are taken as they are, and made names when a session takes them.
-void CopyNas(std::string* s, const char* text, size_t n) {
-  s->assign(text, n);
-  if (memchr(text, '\0', n) == nullptr) return;
-  std::replace(s->begin(), s->end(), '\0', '?');
+void CopyTexts(AcctSlot* q, const AcctPassed& rec, const char* texts) {
+  size_t n = 0;
+  for (int k = 0; k < 4; ++k) {
+    q->Length[k] = rec.Length[k];
+    n += rec.Length[k];
+  }
+  q->Text.assign(texts, texts + n);
+  if (memchr(texts, '\0', rec.Length[0]) == nullptr) return;
+  std::replace(q->Text.begin(), q->Text.begin() + rec.Length[0], '\0', '?');
 }
 
 size_t Waiting(const AcctFeed* f) {
@@ -359,8 +397,8 @@ uint32_t FreeSlot(AcctFeed* f) {
   return static_cast<uint32_t>(f->Slots.size() - 1);
 }
 
-// Puts a record of the pipe into the window.
-void Push(AcctFeed* f, const AcctPassed& rec) {
+// Puts a record of the pipe, its texts at `texts`, into the window.
+void Push(AcctFeed* f, const AcctPassed& rec, const char* texts) {
   AcctInputFile* in = &f->Files[static_cast<size_t>(rec.File)];
   uint32_t s = FreeSlot(f);
   AcctSlot* q = &f->Slots[s];
@@ -370,14 +408,7 @@ void Push(AcctFeed* f, const AcctPassed& rec) {
   q->SessionTime = rec.SessionTime;
   q->File = rec.File;
   q->Line = rec.Line;
-  const char* at = rec.Text;
-  CopyNas(&q->Nas, at, rec.Length[0]);
-  at += rec.Length[0];
-  q->Port.assign(at, rec.Length[1]);
-  at += rec.Length[1];
-  q->User.assign(at, rec.Length[2]);
-  at += rec.Length[2];
-  q->Id.assign(at, rec.Length[3]);
+  CopyTexts(q, rec, texts);
   Wait(f, AcctWaiting{rec.Time, f->Seq++, s});
   if (rec.Time > f->Newest) f->Newest = rec.Time;
   if (in->FirstSeen < 0 || rec.Time < in->FirstSeen) in->FirstSeen = rec.Time;
@@ -388,15 +419,18 @@ void Push(AcctFeed* f, const AcctPassed& rec) {
 // reading has ended, -1 with the failure set.
 int Pull(AcctFeed* f) {
   if (f->AllIn) return 0;
-  const AcctPassed* item = NextItem(f);
+  const char* at = NextItem(f);
+  AcctPassed item;
+  memcpy(&item, at, sizeof item);
   int result = 1;
-  switch (item->Kind) {
+  switch (item.Kind) {
     case kPassRecord:
-      Push(f, *item);
+      Push(f, item, at + sizeof item);
       break;
     case kPassFileEnd:
-      f->Files[static_cast<size_t>(item->File)].Done = true;
-      f->Files[static_cast<size_t>(item->File)].Counts = item->Counts;
+      f->Files[static_cast<size_t>(item.File)].Done = true;
+      f->Files[static_cast<size_t>(item.File)].Counts =
+          f->Files[static_cast<size_t>(item.File)].ReadCounts;
       break;
     case kPassFailed:
       Fail(f->Failure, f->ReadMessage);
@@ -407,7 +441,7 @@ int Pull(AcctFeed* f) {
       result = 0;
       break;
   }
-  ItemDone(&f->Pipe);
+  ItemDone(&f->Pipe, item.Size);
   return result;
 }
 

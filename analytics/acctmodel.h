@@ -33,6 +33,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -47,9 +48,13 @@ const size_t kAcctPendingMax = static_cast<size_t>(1) << 15;
 
 // ---- the files ----
 
-// Items of the pipe from the reading to the window.
-const size_t kAcctPipeSize = 1024;  // items at once (a power of two)
-const size_t kAcctPipeBatch = 256;  // items passed on at a time
+// The pipe from the reading to the window: a ring of bytes, each item a
+// record's fields with its texts after them, so that an item takes the few
+// bytes its texts need (records of some hundred bytes pass in a few cache
+// lines one after another), and the ring holds some thousands of them.
+const size_t kAcctPipeBytes = static_cast<size_t>(1) << 20;  // bytes of the ring (a power of two)
+const size_t kAcctPipeBatch = kAcctPipeBytes / 16;           // bytes passed on at a time
+const size_t kAcctPipeWake = kAcctPipeBytes / 2;             // bytes a side that waits is woken for
 
 // One accounting file. The plan sets it up; then the reading (on its own
 // thread when the system gives one) owns the fields above Done, the window
@@ -64,7 +69,8 @@ struct AcctInputFile {
   bool Have;              // ... Record holds its next record
   AcctRecord Record;      // ... that record (texts in the reader)
   bool ReadOut;           // ... read to its end (or empty)
-  AcctCounts ReadCounts;  // ... the reader's counts at its end
+  AcctCounts ReadCounts;  // ... the reader's counts at its end (set before the end is
+                          // passed on, and not again: the window may read them then)
   bool Done;              // the window's: its end has come (all its records are in)
   AcctCounts Counts;      // ... the reader's counts at its end
   uint64_t Handled;       // ... its records that reached the sessions
@@ -78,61 +84,90 @@ struct AcctInputFile {
 // What the reading passes on, in order.
 enum AcctPassKind {
   kPassRecord,   // a record of File
-  kPassFileEnd,  // File has no more records; Counts are its reader's
+  kPassFileEnd,  // File has no more records; its ReadCounts are its reader's
   kPassFailed,   // a file can't be read: AcctFeed::ReadMessage says why
   kPassEnd,      // every file is read
 };
 
-// One item of the pipe: a record with its texts copied, or an event.
+// One item of the pipe: a record, its texts right after it in the ring, or
+// an event. Its fields go widest first, so that no padding is passed on.
 struct AcctPassed {
-  AcctPassKind Kind;            // what it is
-  int File;                     // the file it is about
-  AcctStatus Status;            // a record's: Acct-Status-Type
-  EventTime Time;               // its event time
-  bool HasSessionTime;          // Acct-Session-Time was given
-  uint32_t SessionTime;         // its seconds
-  uint64_t Line;                // the line it starts on
-  uint16_t Length[4];           // bytes of the texts: NAS, port, user, session id
-  char Text[4 * kAcctTextMax];  // those texts one after another, as the reader gave them
-                                // (the few bytes used share a cache line or two)
-  AcctCounts Counts;            // a file's end: its reader's counts
+  EventTime Time;        // a record's event time
+  uint64_t Line;         // the line it starts on
+  AcctPassKind Kind;     // what it is
+  int File;              // the file it is about
+  AcctStatus Status;     // a record's: Acct-Status-Type
+  uint32_t SessionTime;  // Acct-Session-Time's seconds
+  uint16_t Length[4];    // bytes of the texts: NAS, port, user, session id, one after
+                         // another, as the reader gave them
+  uint32_t Size;         // bytes the item takes in the ring, its texts and padding with it
+  bool HasSessionTime;   // Acct-Session-Time was given
 };
 
+// Bytes of a cache line, the least the processors pass between them.
+const size_t kAcctCacheLine = 64;
+
+// The most bytes an item takes: the ring has that much room past its end,
+// so that an item begun near the end is whole in one piece.
+const size_t kAcctPassedMax = (sizeof(AcctPassed) + 4 * kAcctTextMax + 7) & ~static_cast<size_t>(7);
+
 // The pipe between the reading thread and the window: a ring of items, the
-// counts of those written and taken guarded by Lock. Each side keeps its
-// own count and the other's as last seen, and meets the other under the
-// lock only every kAcctPipeBatch items or when it must wait.
+// bytes written and taken guarded by Lock. Each side keeps its own count
+// and the other's as last seen, and meets the other under the lock only
+// every kAcctPipeBatch bytes or when it must wait; a side that waits is
+// woken when kAcctPipeWake bytes are there for it (or at the end), not for
+// each batch, so that the two meet seldom.
 struct AcctPipe {
-  std::vector<AcctPassed> Ring;   // kAcctPipeSize items
-  std::mutex Lock;                // guards the four fields below
+  std::vector<char> Ring;         // kAcctPipeBytes and kAcctPassedMax bytes
+  PlatformThread Thread;          // the reading thread (State null when none runs)
+  bool Threaded;                  // the reading runs on it; else the ring holds the one
+                                  // item read at a time, at its start
+  std::mutex Lock;                // guards the five fields below
   std::condition_variable Moved;  // a side moved on, or the window wants no more
-  uint64_t Written;               // items the reading has published
-  uint64_t Taken;                 // items the window has released
+  uint64_t Written;               // bytes the reading has published
+  uint64_t Taken;                 // bytes the window has released
   bool Stop;                      // the window wants no more
   bool ReaderWaits;               // the reading waits for room
   bool TakerWaits;                // the window waits for an item
-  uint64_t MyWritten;             // the reading's own: items written
-  uint64_t SeenTaken;             // ... Taken as last seen
-  uint64_t MyTaken;               // the window's own: items taken
-  uint64_t SeenWritten;           // ... Written as last seen
-  PlatformThread Thread;          // the reading thread (State null when none runs)
-  bool Threaded;                  // the reading runs on it
-  AcctPassed Local;               // without the thread: the one item read at a time
+  // Each side counts every item on a cache line of its own: a line both
+  // wrote would pass between the two processors at each item.
+  alignas(kAcctCacheLine) uint64_t MyWritten;  // the reading's own: bytes written
+  uint64_t SeenTaken;                          // ... Taken as last seen
+  alignas(kAcctCacheLine) uint64_t MyTaken;    // the window's own: bytes taken
+  uint64_t SeenWritten;                        // ... Written as last seen
 };
 
 // A request waiting in the window, its texts copied.
 struct AcctSlot {
-  AcctStatus Status;     // Start, Stop, Interim-Update, Accounting-On or -Off
-  EventTime Time;        // its event time
-  bool HasSessionTime;   // Acct-Session-Time was given
-  uint32_t SessionTime;  // its seconds
-  int File;              // the file it came from
-  uint64_t Line;         // the line it starts on
-  std::string Nas;       // NAS key (a NUL byte in it becomes '?')
-  std::string Port;      // port, "" for none, as the record has it
-  std::string User;      // user, "" for none, as the record has it
-  std::string Id;        // Acct-Session-Id, "" for On and Off
+  AcctStatus Status;       // Start, Stop, Interim-Update, Accounting-On or -Off
+  EventTime Time;          // its event time
+  bool HasSessionTime;     // Acct-Session-Time was given
+  uint32_t SessionTime;    // its seconds
+  int File;                // the file it came from
+  uint64_t Line;           // the line it starts on
+  uint16_t Length[4];      // bytes of its texts: NAS, port, user, session id
+  std::vector<char> Text;  // those texts one after another, copied at once: the NAS key (a
+                           // NUL byte in it becomes '?'), the port and the user ("" for
+                           // none, as the record has them), the Acct-Session-Id ("" for On
+                           // and Off)
 };
+
+// The texts of a waiting request, good while it waits.
+inline std::string_view SlotNas(const AcctSlot& q) {
+  return std::string_view(q.Text.data(), q.Length[0]);
+}
+
+inline std::string_view SlotPort(const AcctSlot& q) {
+  return std::string_view(q.Text.data() + q.Length[0], q.Length[1]);
+}
+
+inline std::string_view SlotUser(const AcctSlot& q) {
+  return std::string_view(q.Text.data() + q.Length[0] + q.Length[1], q.Length[2]);
+}
+
+inline std::string_view SlotId(const AcctSlot& q) {
+  return std::string_view(q.Text.data() + q.Length[0] + q.Length[1] + q.Length[2], q.Length[3]);
+}
 
 // A place in the window: the order of event time, then of reading.
 struct AcctWaiting {

@@ -29,7 +29,7 @@ bool IsSession(AcctStatus s) {
 
 // Takes text as a name of a session: a NUL byte, which no name can hold
 // in the answers' texts, as '?'.
-void SetName(std::string* name, const std::string& text) {
+void SetName(std::string* name, std::string_view text) {
   *name = text;
   if (name->find('\0') != std::string::npos) std::replace(name->begin(), name->end(), '\0', '?');
 }
@@ -40,7 +40,8 @@ AcctNas* NasAt(AcctRules* r, uint32_t index) {
 
 // The index of the NAS named `name` from the table of all, made on first
 // sight.
-uint32_t NasLookup(AcctRules* r, const std::string& name) {
+uint32_t NasLookup(AcctRules* r, std::string_view text) {
+  std::string name(text);
   auto known = r->NasKeys.find(name);
   if (known != r->NasKeys.end()) return known->second;
   uint32_t index = static_cast<uint32_t>(r->Nas.size());
@@ -61,10 +62,14 @@ uint32_t NasLookup(AcctRules* r, const std::string& name) {
 }
 
 // The index of the NAS named `name`: one of the few met last, as a file
-// mostly holds a few NAS, else from the table.
-uint32_t NasIndex(AcctRules* r, const std::string& name) {
+// mostly holds a few NAS, else from the table. Their last bytes are
+// compared first, as addresses of one network differ there.
+uint32_t NasIndex(AcctRules* r, std::string_view name) {
   for (int i = 0; i < r->RecentCount; ++i) {
-    if (r->Nas[r->RecentNas[i]].Name == name) return r->RecentNas[i];
+    const std::string& known = r->Nas[r->RecentNas[i]].Name;
+    if (known.size() == name.size() && known.back() == name.back() && known == name) {
+      return r->RecentNas[i];
+    }
   }
   uint32_t index = NasLookup(r, name);
   int last = r->RecentCount < 4 ? r->RecentCount++ : 3;
@@ -87,14 +92,14 @@ AcctLine* LineOf(AcctRules* r, uint32_t nas, const std::string& port) {
 
 // The hash of (NAS, Acct-Session-Id): FNV-1a over the id from the NAS's
 // index, its high bits folded into the low ones the table's mask keeps.
-uint64_t KeyHash(uint32_t nas, const std::string& id) {
+uint64_t KeyHash(uint32_t nas, std::string_view id) {
   uint64_t h = 14695981039346656037ull ^ nas;
   for (unsigned char c : id) h = (h ^ c) * 1099511628211ull;
   return h ^ (h >> 29);
 }
 
 // The entry of (nas, id), or null.
-AcctSession* FindEntry(const AcctSessionTable* t, uint32_t nas, const std::string& id, uint64_t h) {
+AcctSession* FindEntry(const AcctSessionTable* t, uint32_t nas, std::string_view id, uint64_t h) {
   if (t->Slots.empty()) return nullptr;
   size_t mask = t->Slots.size() - 1;
   for (size_t i = h & mask;; i = (i + 1) & mask) {
@@ -124,7 +129,7 @@ void RoomForEntry(AcctSessionTable* t) {
 }
 
 // A new entry of (nas, id) in the table, from the pool, with nothing known.
-AcctSession* AddEntry(AcctSessionTable* t, uint32_t nas, const std::string& id, uint64_t h) {
+AcctSession* AddEntry(AcctSessionTable* t, uint32_t nas, std::string_view id, uint64_t h) {
   RoomForEntry(t);
   AcctSession* e;
   if (!t->Free.empty()) {
@@ -169,13 +174,14 @@ void RemoveEntry(AcctSessionTable* t, AcctSession* e) {
 
 // The entry of the request's (NAS, session id), made on first sight.
 AcctSession* EntryOf(AcctRules* r, const AcctSlot& q) {
-  uint32_t nas = NasIndex(r, q.Nas);
-  uint64_t h = KeyHash(nas, q.Id);
-  AcctSession* e = FindEntry(&r->Sessions, nas, q.Id, h);
+  uint32_t nas = NasIndex(r, SlotNas(q));
+  std::string_view id = SlotId(q);
+  uint64_t h = KeyHash(nas, id);
+  AcctSession* e = FindEntry(&r->Sessions, nas, id, h);
   if (e != nullptr) return e;
-  e = AddEntry(&r->Sessions, nas, q.Id, h);
-  SetName(&e->Port, q.Port);
-  SetName(&e->User, q.User);
+  e = AddEntry(&r->Sessions, nas, id, h);
+  SetName(&e->Port, SlotPort(q));
+  SetName(&e->User, SlotUser(q));
   e->Line = LineOf(r, nas, e->Port);
   return e;
 }
@@ -273,11 +279,12 @@ void Close(AcctRules* r, AcctSession* e, EventTime at, const Ending& how) {
 // The session now opening takes the port and user of the request that
 // opens it (an id may come again with other ones).
 void TakeIdentity(AcctRules* r, AcctSession* e, const AcctSlot& q) {
-  if (e->Port != q.Port) {
-    SetName(&e->Port, q.Port);
+  std::string_view port = SlotPort(q), user = SlotUser(q);
+  if (e->Port != port) {
+    SetName(&e->Port, port);
     e->Line = LineOf(r, e->Nas, e->Port);
   }
-  if (e->User != q.User) SetName(&e->User, q.User);
+  if (e->User != user) SetName(&e->User, user);
 }
 
 // Opens a session of e at start: the line's other session, begun before,
@@ -517,8 +524,9 @@ void CountFacts(AcctRules* r, AcctNas* n, const AcctFeed* feed, const AcctSlot& 
                                          : 3;
   ++*counts[0][which], ++*counts[1][which];
   if (which == 3) return;
-  f->Ports.insert(q.Port), h->Ports.insert(q.Port);
-  f->Users.insert(q.User), h->Users.insert(q.User);
+  std::string port(SlotPort(q)), user(SlotUser(q));
+  f->Ports.insert(port), h->Ports.insert(port);
+  f->Users.insert(user), h->Users.insert(user);
 }
 
 // How each file of n joins those before it, in the order of their first
@@ -602,7 +610,7 @@ void AcctRulesInit(AcctRules* r, const ModelListener* out, int* spans, int histo
 void AcctRulesApply(AcctRules* r, AcctFeed* feed, const AcctSlot& q) {
   Forget(r);
   AcctSession* e = IsSession(q.Status) ? EntryOf(r, q) : nullptr;
-  AcctNas* n = NasAt(r, e != nullptr ? e->Nas : NasIndex(r, q.Nas));
+  AcctNas* n = NasAt(r, e != nullptr ? e->Nas : NasIndex(r, SlotNas(q)));
   int from = -1;
   bool repeat = Repeats(e, n, q, &from);
   AcctInputFile* file = &feed->Files[static_cast<size_t>(q.File)];

@@ -291,6 +291,35 @@ TEST_F(AcctModelTest, RandomLogsCountTheirSessionsSecondBySecond) {
   EXPECT_GT(late, 20);  // requests past the window came, and were counted
 }
 
+// Records of long texts, of every length up to the longest an attribute
+// holds, many times what the reading passes on at once: each comes through
+// whole and in order, those that pass the end of the reading's room among
+// them, in every format.
+TEST_F(AcctModelTest, LongTextsComeThroughWholeAndInOrder) {
+  for (AcctKind kind : kKinds) {
+    SCOPED_TRACE(kind);
+    std::vector<AcctReq> reqs = {On("00:00")};
+    std::vector<std::string> want;
+    for (int i = 0; i < 3000; ++i) {
+      std::string user(static_cast<size_t>(1 + i % kAcctTextMax), static_cast<char>('a' + i % 26));
+      std::string id = std::to_string(i) + std::string(static_cast<size_t>(i * 7 % 240), 'x');
+      uint32_t port = static_cast<uint32_t>(1 + i % 48);
+      char start[16], stop[16];
+      snprintf(start, sizeof start, "%02d:%02d:%02d", i * 20 / 3600, i * 20 / 60 % 60, i * 20 % 60);
+      snprintf(stop, sizeof stop, "%02d:%02d:%02d", i * 20 / 3600, i * 20 / 60 % 60,
+               i * 20 % 60 + 10);
+      reqs.push_back(Start(start, id, user, port));
+      reqs.push_back(Stop(stop, id, user, port, 10));
+      want.push_back(std::string(kNas1) + " " + std::to_string(port) + " " + user + " " + start +
+                     "-" + stop + " connect/disconnect 10");
+    }
+    reqs.push_back(Off("23:00"));
+    AcctRun run = RunAcct({WriteAcct(Path("long"), kind, reqs)});
+    ASSERT_TRUE(run.Ok) << run.Failure;
+    EXPECT_EQ(run.Sessions, want);
+  }
+}
+
 // A detail file written by hand: sessions that name no port are each on a
 // line of their own, and a NAS told by its NAS-Identifier alone.
 TEST_F(AcctModelTest, SessionsWithoutAPortDoNotReplaceEachOther) {
