@@ -149,18 +149,12 @@ int OpenNext(AcctFeed* f) {
   return 1;
 }
 
-// Bytes an item with n bytes of texts takes in the ring: whole words, so
-// that the next one's fields are aligned.
-uint32_t ItemSize(size_t n) {
-  return static_cast<uint32_t>((sizeof(AcctPassed) + n + 7) & ~static_cast<size_t>(7));
-}
-
 // Writes an item of kind without texts at `at`. Returns its kind.
 AcctPassKind PassEvent(AcctPassKind kind, int file, char* at) {
   AcctPassed out = {};
   out.Kind = kind;
   out.File = file;
-  out.Size = ItemSize(0);
+  out.Size = static_cast<uint32_t>(AcctItemBytes(0));
   memcpy(at, &out, sizeof out);
   return kind;
 }
@@ -184,7 +178,7 @@ void PassRecord(const AcctFeed* f, int i, char* at) {
     memcpy(text, texts[k], lengths[k]);
     text += lengths[k];
   }
-  out.Size = ItemSize(static_cast<size_t>(text - (at + sizeof out)));
+  out.Size = static_cast<uint32_t>(AcctItemBytes(static_cast<size_t>(text - (at + sizeof out))));
   memcpy(at, &out, sizeof out);
 }
 

@@ -107,9 +107,15 @@ struct AcctPassed {
 // Bytes of a cache line, the least the processors pass between them.
 const size_t kAcctCacheLine = 64;
 
+// Bytes an item with n bytes of texts takes in the ring: whole words, so
+// that the next one's fields are aligned.
+constexpr size_t AcctItemBytes(size_t n) {
+  return (sizeof(AcctPassed) + n + 7) & ~static_cast<size_t>(7);
+}
+
 // The most bytes an item takes: the ring has that much room past its end,
 // so that an item begun near the end is whole in one piece.
-const size_t kAcctPassedMax = (sizeof(AcctPassed) + 4 * kAcctTextMax + 7) & ~static_cast<size_t>(7);
+const size_t kAcctPassedMax = AcctItemBytes(4 * kAcctTextMax);
 
 // The pipe between the reading thread and the window: a ring of items, the
 // bytes written and taken guarded by Lock. Each side keeps its own count

@@ -62,14 +62,10 @@ uint32_t NasLookup(AcctRules* r, std::string_view text) {
 }
 
 // The index of the NAS named `name`: one of the few met last, as a file
-// mostly holds a few NAS, else from the table. Their last bytes are
-// compared first, as addresses of one network differ there.
+// mostly holds a few NAS, else from the table.
 uint32_t NasIndex(AcctRules* r, std::string_view name) {
   for (int i = 0; i < r->RecentCount; ++i) {
-    const std::string& known = r->Nas[r->RecentNas[i]].Name;
-    if (known.size() == name.size() && known.back() == name.back() && known == name) {
-      return r->RecentNas[i];
-    }
+    if (r->Nas[r->RecentNas[i]].Name == name) return r->RecentNas[i];
   }
   uint32_t index = NasLookup(r, name);
   int last = r->RecentCount < 4 ? r->RecentCount++ : 3;
